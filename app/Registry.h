@@ -1,0 +1,18 @@
+// The registry store: what the program remembers between runs. Keys are
+// below HKEY_LOCAL_MACHINE unless a root is passed.
+#pragma once
+#include <windows.h>
+
+#define ZEP_CLIENT_KEY "SOFTWARE\\ORBEL\\ZEP\\Client"
+
+// Bytes the stored text occupies (terminator included), at most bufferSize;
+// 0 when the value could not be read. The text is cut to bufferSize - 1.
+int ReadRegString(const char* key, const char* name, const char* defaultText, char* buffer, int bufferSize);
+DWORD ReadRegDword(const char* key, const char* name, DWORD defaultValue);
+DWORD WriteRegDword(const char* key, const char* name, DWORD value);
+bool WriteRegString(const char* key, const char* name, const char* text);
+bool DeleteRegValue(const char* key, const char* name);
+bool DeleteRegKey(const char* key);
+// Stores data of type REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ or REG_DWORD (the
+// data is then decimal text).
+bool WriteRegValue(HKEY root, const char* key, const char* name, DWORD type, const char* data);

@@ -1,0 +1,166 @@
+#include "app/SetupApp.h"
+
+#include "app/Registry.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cstring>
+#include <vector>
+
+CSetupApp theApp;
+
+int g_nComCtlMajor = 0;
+int g_nComCtlMinor = 0;
+
+static const char kSetupInfoFile[] = ".\\zepsetup.sif";
+
+CSetupApp::~CSetupApp() = default;
+
+BOOL CSetupApp::InitInstance() {
+    ReadCommonControlsVersion();
+    Enable3dControls();
+    ReadPlatformFamily();
+    ::CoInitialize(nullptr);
+
+    m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (!m_hInternet) AfxMessageBox("Internet is not accessible. Setup will install only local packages.");
+
+    if (!LoadSetupInfo()) {
+        AfxMessageBox("Failed to load setup information file");
+        return FALSE;
+    }
+    return FALSE;
+}
+
+int CSetupApp::ExitInstance() {
+    if (m_hInternet) {
+        ::InternetCloseHandle(m_hInternet);
+        m_hInternet = nullptr;
+    }
+    ::CoUninitialize();
+    return CWinApp::ExitInstance();
+}
+
+void CSetupApp::ReadCommonControlsVersion() {
+    HMODULE comctl = ::LoadLibraryA("comctl32.dll");
+    if (!comctl) return;
+    auto getVersion = reinterpret_cast<DLLGETVERSIONPROC>(::GetProcAddress(comctl, "DllGetVersion"));
+    if (!getVersion) {
+        g_nComCtlMajor = 4;
+        g_nComCtlMinor = 0;
+    } else {
+        DLLVERSIONINFO info{};
+        info.cbSize = 20;
+        if (SUCCEEDED(getVersion(&info))) {
+            g_nComCtlMajor = int(info.dwMajorVersion);
+            g_nComCtlMinor = int(info.dwMinorVersion);
+        }
+    }
+    ::FreeLibrary(comctl);
+}
+
+void CSetupApp::ReadPlatformFamily() {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = 148;
+    if (!::GetVersionExA(&info)) return;
+    m_bWin9x = info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    m_bWinNT = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+void CSetupApp::ReadProgramsDir() {
+    LPITEMIDLIST pidl = nullptr;
+    if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_COMMON_PROGRAMS, &pidl)) &&
+        FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAMS, &pidl)))
+        return;
+    char path[MAX_PATH] = "";
+    ::SHGetPathFromIDListA(pidl, path);
+    IMalloc* pMalloc = nullptr;
+    if (SUCCEEDED(::SHGetMalloc(&pMalloc))) {
+        pMalloc->Free(pidl);
+        pMalloc->Release();
+    }
+    m_strProgramsDir = path;
+}
+
+// A value of the local setup information file; empty when missing.
+static std::string ReadSetupValue(const char* section, const char* key, const char* path) {
+    char value[1024] = "";
+    ::GetPrivateProfileStringA(section, key, "", value, sizeof value, path);
+    return value;
+}
+
+static std::string EnvironmentValue(const char* name) {
+    char value[MAX_PATH] = "";
+    DWORD length = ::GetEnvironmentVariableA(name, value, sizeof value);
+    return length > 0 && length < sizeof value ? value : "";
+}
+
+bool CSetupApp::LoadSetupInfo() {
+    ReadProgramsDir();
+
+    m_strProductName = ReadSetupValue("Product", "Name", kSetupInfoFile);
+    if (m_strProductName.empty()) return false;
+
+    char installDir[1024] = "";
+    if (ReadRegString(ZEP_CLIENT_KEY, "Path", nullptr, installDir, sizeof installDir) == 0) {
+        m_bNewInstall = true;
+        m_strInstallDir = ReadSetupValue("Product", "Destination", kSetupInfoFile);
+        if (m_strInstallDir.empty()) return false;
+    } else {
+        m_bNewInstall = false;
+        m_strInstallDir = installDir;
+    }
+
+    m_strGroup = ReadSetupValue("Product", "Group", kSetupInfoFile);
+    if (m_strGroup.empty()) return false;
+    m_strLocationsInfo = ReadSetupValue("Product", "LocationsInfo", kSetupInfoFile);
+    if (m_strLocationsInfo.empty()) return false;
+    m_strBaseURL = ReadSetupValue("Product", "BaseURL", kSetupInfoFile);
+    if (m_strBaseURL.empty()) return false;
+    if (m_strBaseURL.back() != '/') m_strBaseURL += '/';
+    m_strSetupInfoLocation = ReadSetupValue("Product", "SetupInfoLocation", kSetupInfoFile);
+    if (m_strSetupInfoLocation.empty()) return false;
+
+    m_strTempDir = EnvironmentValue("TEMP");
+    if (m_strTempDir.empty()) m_strTempDir = EnvironmentValue("TMP");
+    if (m_strTempDir.empty()) m_strTempDir = "C:\\";
+
+    return LoadComponents(kSetupInfoFile);
+}
+
+bool CSetupApp::LoadComponents(const char* path) {
+    std::vector<char> keys(32767, '\0');
+    DWORD length = ::GetPrivateProfileSectionA("Components", keys.data(), DWORD(keys.size()), path);
+    if (length == 0) return false;
+
+    const char* key = keys.data();
+    const char* end = keys.data() + length;
+    if (*key == '\0') ++key;
+    for (; key < end && *key; key += std::strlen(key) + 1) {
+        CComponent** found = m_mapComponents.Lookup(key);
+        CComponent* pComp = found ? *found : m_mapComponents.SetAt(key, new CComponent);
+
+        std::string section = std::string("Comp") + key;
+        std::string value = ReadSetupValue(section.c_str(), "Name", path);
+        pComp->m_strName = value.empty() ? key : value;
+        value = ReadSetupValue(section.c_str(), "PkgInfoLocation", path);
+        if (!value.empty()) pComp->m_strPkgInfoLocation = value;
+        value = ReadSetupValue(section.c_str(), "PkgInfo", path);
+        if (value.empty()) continue;
+        pComp->m_strPkgInfo = value;
+        value = ReadSetupValue(section.c_str(), "DependOn1", path);
+        if (!value.empty()) pComp->m_strDependOn = value;
+        int version = int(::GetPrivateProfileIntA(section.c_str(), "Ver", -1, path));
+        if (version != -1) pComp->m_nVersion = version;
+    }
+
+    for (auto& entry : m_mapComponents) {
+        CComponent* pComp = entry.second;
+        if (pComp->m_strDependOn.empty()) continue;
+        if (CComponent** pTarget = m_mapComponents.Lookup(pComp->m_strDependOn))
+            (*pTarget)->m_mapDependents.insert(pComp);
+    }
+    return true;
+}

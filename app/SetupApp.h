@@ -1,0 +1,67 @@
+// The application object of one setup run and all state the pages share.
+#pragma once
+#include "app/Component.h"
+#include "download/DownloadSite.h"
+#include "download/DownloadWaitDlg.h"
+#include "framework/WinApp.h"
+#include "install/PackageInfo.h"
+
+#include <wininet.h>
+
+#include <list>
+#include <map>
+#include <memory>
+#include <string>
+
+// The version of the system's common-controls library, read at start.
+extern int g_nComCtlMajor;
+extern int g_nComCtlMinor;
+
+class CSetupApp : public CWinApp {
+public:
+    CSetupApp() = default;
+    ~CSetupApp() override;
+
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    bool LoadSetupInfo();
+    bool LoadComponents(const char* path);
+
+    volatile bool m_bStopDownload = false;
+    CDownloadWaitDlg m_dlgDownloadWait;
+    bool m_bWin9x = false;
+    bool m_bWinNT = false;
+    std::string m_strTempDir;
+    std::string m_strDownloadDir;
+    std::string m_strInstallDir;
+    std::string m_strBaseURL;
+    std::string m_strLocationsInfo;
+    std::string m_strProductName;
+    std::string m_strGroup;
+    std::string m_strSetupInfoLocation;
+    int m_nDownloadOnly = 0;
+    std::string m_strProgramsDir;
+    CComponentMap m_mapComponents;
+    CStringKeyMap<std::unique_ptr<CPackageInfo>> m_mapPackages;
+    CStringKeyMap<std::string> m_mapFolders;
+    std::map<int, std::string> m_mapRegions;
+    std::list<CDownloadSite*> m_listSites;
+    CDownloadSite* m_pSelectedSite = nullptr;
+    int m_nInstalledCount = 0;
+    int m_nToRemove = 0;
+    int m_nToInstall = 0;
+    int m_nPackagesToDownload = 0;
+    bool m_bComponentListUpdated = false;
+    BOOL m_bInstallSucceeded = FALSE;
+    BOOL m_bRebootRequired = FALSE;
+    HINTERNET m_hInternet = nullptr;
+    bool m_bNewInstall = false;
+
+private:
+    void ReadCommonControlsVersion();
+    void ReadPlatformFamily();
+    void ReadProgramsDir();
+};
+
+extern CSetupApp theApp;

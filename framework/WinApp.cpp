@@ -1,0 +1,45 @@
+#include "framework/WinApp.h"
+
+#include "framework/Wnd.h"
+
+static CWinApp* s_pApp = nullptr;
+
+CWinApp::CWinApp() { s_pApp = this; }
+
+CWinApp::~CWinApp() {
+    if (s_pApp == this) s_pApp = nullptr;
+}
+
+CWinApp* AfxGetApp() { return s_pApp; }
+
+int CWinApp::Run() {
+    m_hInstance = ::GetModuleHandleA(nullptr);
+    try {
+        if (InitInstance()) {
+            MSG msg;
+            while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            }
+        }
+        return ExitInstance();
+    } catch (...) {
+        return 255;
+    }
+}
+
+void CWinApp::Enable3dControls() {
+    // Only systems without 3-D dialog controls carry this library.
+    HMODULE ctl3d = ::LoadLibraryA("ctl3d32.dll");
+    if (!ctl3d) return;
+    using RegisterFn = BOOL(WINAPI*)(HINSTANCE);
+    auto reg = reinterpret_cast<RegisterFn>(::GetProcAddress(ctl3d, "Ctl3dRegister"));
+    auto autoSubclass = reinterpret_cast<RegisterFn>(::GetProcAddress(ctl3d, "Ctl3dAutoSubclass"));
+    if (reg && autoSubclass && reg(m_hInstance)) autoSubclass(m_hInstance);
+}
+
+int AfxMessageBox(const std::string& text, UINT type) {
+    HWND owner = s_pApp ? s_pApp->m_hMainWnd : nullptr;
+    if (owner && !::IsWindow(owner)) owner = nullptr;
+    return ::MessageBoxA(owner, text.c_str(), AppTitle().c_str(), type | MB_ICONEXCLAMATION);
+}

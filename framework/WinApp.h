@@ -1,0 +1,31 @@
+// The application object: one per process; the entry point runs it.
+#pragma once
+#include <windows.h>
+#include <string>
+
+class CWinApp {
+public:
+    CWinApp();
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    // Returns FALSE to end the process without a message loop of its own.
+    virtual BOOL InitInstance() { return FALSE; }
+    virtual int ExitInstance() { return m_nExitCode; }
+    int Run();
+
+    // Dialog controls get the three-dimensional look on systems whose
+    // controls lack it.
+    void Enable3dControls();
+
+    HINSTANCE m_hInstance = nullptr;
+    HWND m_hMainWnd = nullptr;
+    int m_nExitCode = 0;
+};
+
+CWinApp* AfxGetApp();
+
+// The application's message box: the program's name as the caption and the
+// exclamation-mark icon.
+int AfxMessageBox(const std::string& text, UINT type = MB_OK);

@@ -1,0 +1,30 @@
+#include "framework/Wnd.h"
+
+#include <vector>
+
+std::string CWnd::GetDlgItemText(int id) const {
+    HWND item = GetDlgItem(id);
+    int length = item ? ::GetWindowTextLengthA(item) : 0;
+    std::vector<char> text(length + 1, '\0');
+    if (item) ::GetWindowTextA(item, text.data(), length + 1);
+    return text.data();
+}
+
+void CWnd::SetDlgItemText(int id, const std::string& text) const {
+    ::SetDlgItemTextA(m_hWnd, id, text.c_str());
+}
+
+int CWnd::MessageBox(const std::string& text, UINT type) const {
+    return ::MessageBoxA(m_hWnd, text.c_str(), AppTitle().c_str(), type);
+}
+
+std::string AppTitle() {
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string name = path;
+    size_t slash = name.find_last_of("\\/");
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos) name.erase(dot);
+    return name;
+}

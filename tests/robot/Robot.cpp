@@ -1,0 +1,306 @@
+#include "tests/robot/Robot.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+namespace robot {
+
+Process::~Process() {
+    if (!m_info.hProcess) return;
+    if (IsRunning()) {
+        ::TerminateProcess(m_info.hProcess, 99);
+        ::WaitForSingleObject(m_info.hProcess, 5000);
+    }
+    ::CloseHandle(m_info.hThread);
+    ::CloseHandle(m_info.hProcess);
+}
+
+bool Process::Start(const std::string& exe, const std::string& workDir, const std::string& args) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    return ::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            workDir.empty() ? nullptr : workDir.c_str(), &startup, &m_info) != FALSE;
+}
+
+bool Process::WaitExit(int timeoutMs) {
+    return m_info.hProcess && ::WaitForSingleObject(m_info.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+bool Process::IsRunning() const {
+    return m_info.hProcess && ::WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+DWORD Process::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (m_info.hProcess) ::GetExitCodeProcess(m_info.hProcess, &code);
+    return code;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs) {
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (int(::GetTickCount() - start) >= timeoutMs) return false;
+        ::Sleep(pollMs);
+    }
+}
+
+std::string ClassName(HWND hWnd) {
+    char name[64] = "";
+    ::GetClassNameA(hWnd, name, sizeof name);
+    return name;
+}
+
+struct DialogSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+static BOOL CALLBACK CollectDialog(HWND hWnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<DialogSearch*>(lParam);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hWnd, &pid);
+    if (pid == search->pid && ::IsWindowVisible(hWnd) && ClassName(hWnd) == "#32770") search->found.push_back(hWnd);
+    return TRUE;
+}
+
+std::vector<HWND> TopDialogs(DWORD pid) {
+    DialogSearch search{pid, {}};
+    ::EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FindWizard(DWORD pid) {
+    for (HWND hWnd : TopDialogs(pid))
+        if (::GetDlgItem(hWnd, kNextButton)) return hWnd;
+    return nullptr;
+}
+
+HWND WaitWizard(DWORD pid, int timeoutMs) {
+    HWND wizard = nullptr;
+    WaitUntil([&] { return (wizard = FindWizard(pid)) != nullptr; }, timeoutMs);
+    return wizard;
+}
+
+// The message text of a box: Windows gives it id 0xFFFF; look for the first
+// static text that is not an icon as well.
+std::string MessageBoxText(HWND box) {
+    if (HWND text = ::GetDlgItem(box, 0xFFFF)) return GetText(text);
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassName(child) == "Static" && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+            return GetText(child);
+    }
+    return "";
+}
+
+HWND FindMessageBox(DWORD pid, const std::string& text) {
+    for (HWND hWnd : TopDialogs(pid)) {
+        if (::GetDlgItem(hWnd, kNextButton)) continue;
+        if (text.empty() || MessageBoxText(hWnd) == text) return hWnd;
+    }
+    return nullptr;
+}
+
+HWND WaitMessageBox(DWORD pid, int timeoutMs, const std::string& text) {
+    HWND box = nullptr;
+    WaitUntil([&] { return (box = FindMessageBox(pid, text)) != nullptr; }, timeoutMs);
+    return box;
+}
+
+static HICON MessageBoxIcon(HWND box) {
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassName(child) == "Static" && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+            ::IsWindowVisible(child)) {
+            DWORD_PTR icon = 0;
+            ::SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon);
+            if (icon) return reinterpret_cast<HICON>(icon);
+        }
+    }
+    return nullptr;
+}
+
+bool MessageBoxHasIcon(HWND box) { return MessageBoxIcon(box) != nullptr; }
+
+bool MessageBoxHasExclamation(HWND box) {
+    HICON icon = MessageBoxIcon(box);
+    // System icons are shared objects: the same handle in every process.
+    return icon && icon == ::LoadIconA(nullptr, IDI_EXCLAMATION);
+}
+
+bool AnswerMessageBox(HWND box, int buttonId) {
+    HWND button = ::GetDlgItem(box, buttonId);
+    if (!button) return false;
+    Click(button);
+    return true;
+}
+
+std::string GetText(HWND hWnd) {
+    if (!hWnd) return "";
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutA(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return "";
+    std::string text(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutA(hWnd, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG, 5000,
+                          &copied);
+    text.resize(copied);
+    return text;
+}
+
+std::string GetDlgText(HWND dlg, int id) { return GetText(::GetDlgItem(dlg, id)); }
+
+bool IsEnabled(HWND dlg, int id) {
+    HWND item = ::GetDlgItem(dlg, id);
+    return item && ::IsWindowEnabled(item);
+}
+
+bool IsVisible(HWND dlg, int id) {
+    HWND item = ::GetDlgItem(dlg, id);
+    return item && ::IsWindowVisible(item);
+}
+
+void Click(HWND button) { ::PostMessageA(button, BM_CLICK, 0, 0); }
+
+void ClickId(HWND dlg, int id) { Click(::GetDlgItem(dlg, id)); }
+
+void PressButton(HWND sheet, int psbtn) { ::PostMessageA(sheet, PSM_PRESSBUTTON, psbtn, 0); }
+
+HWND CurrentPage(HWND sheet) {
+    DWORD_PTR page = 0;
+    ::SendMessageTimeoutA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 5000, &page);
+    return reinterpret_cast<HWND>(page);
+}
+
+bool WaitPageWithControl(HWND sheet, int controlId, const std::string& text, int timeoutMs) {
+    return WaitUntil(
+        [&] {
+            HWND page = CurrentPage(sheet);
+            return page && ::GetDlgItem(page, controlId) && GetDlgText(page, controlId) == text;
+        },
+        timeoutMs);
+}
+
+void SetText(HWND hWnd, const std::string& text) {
+    DWORD_PTR ignored = 0;
+    // WM_SETTEXT marshals its string across processes.
+    ::SendMessageTimeoutA(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000,
+                          &ignored);
+    HWND parent = ::GetParent(hWnd);
+    ::SendMessageTimeoutA(parent, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(hWnd), EN_CHANGE),
+                          reinterpret_cast<LPARAM>(hWnd), SMTO_ABORTIFHUNG, 5000, &ignored);
+}
+
+// A block of memory inside the process that owns a window.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HWND owner, size_t size) : m_size(size) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(owner, &pid);
+        m_process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (m_process) m_address = ::VirtualAllocEx(m_process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    }
+    ~RemoteBuffer() {
+        if (m_address) ::VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE);
+        if (m_process) ::CloseHandle(m_process);
+    }
+    bool Ok() const { return m_address != nullptr; }
+    char* Address() const { return static_cast<char*>(m_address); }
+    bool Write(size_t offset, const void* data, size_t size) const {
+        return ::WriteProcessMemory(m_process, Address() + offset, data, size, nullptr) != FALSE;
+    }
+    bool Read(size_t offset, void* data, size_t size) const {
+        return ::ReadProcessMemory(m_process, Address() + offset, data, size, nullptr) != FALSE;
+    }
+
+private:
+    HANDLE m_process = nullptr;
+    void* m_address = nullptr;
+    size_t m_size;
+};
+
+std::vector<std::vector<std::string>> ReadListView(HWND listView, int columns) {
+    std::vector<std::vector<std::string>> rows;
+    constexpr size_t kTextSize = 1024;
+    RemoteBuffer remote(listView, sizeof(LVITEMA) + kTextSize);
+    if (!remote.Ok()) return rows;
+    int count = int(::SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        std::vector<std::string> texts;
+        for (int column = 0; column < columns; ++column) {
+            LVITEMA item{};
+            item.iSubItem = column;
+            item.cchTextMax = kTextSize;
+            item.pszText = remote.Address() + sizeof(LVITEMA);
+            remote.Write(0, &item, sizeof item);
+            ::SendMessageA(listView, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote.Address()));
+            char text[kTextSize] = "";
+            remote.Read(sizeof(LVITEMA), text, kTextSize);
+            text[kTextSize - 1] = '\0';
+            texts.push_back(text);
+        }
+        rows.push_back(texts);
+    }
+    return rows;
+}
+
+int ListViewItemState(HWND listView, int row, UINT mask) {
+    return int(::SendMessageA(listView, LVM_GETITEMSTATE, row, mask));
+}
+
+bool ClickListRow(HWND listView, int row, int xOffset) {
+    RemoteBuffer remote(listView, sizeof(RECT));
+    if (!remote.Ok()) return false;
+    RECT rect{};
+    rect.left = LVIR_BOUNDS;
+    remote.Write(0, &rect, sizeof rect);
+    if (!::SendMessageA(listView, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.Address()))) return false;
+    remote.Read(0, &rect, sizeof rect);
+    LPARAM point = MAKELPARAM(rect.left + xOffset, (rect.top + rect.bottom) / 2);
+    ::PostMessageA(listView, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    ::PostMessageA(listView, WM_LBUTTONUP, 0, point);
+    return true;
+}
+
+bool SaveScreenshot(HWND hWnd, const std::string& path) {
+    RECT rect;
+    if (!::GetWindowRect(hWnd, &rect)) return false;
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0) return false;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    ::GdiFlush();
+    DWORD stride = ((width * 3 + 3) & ~3);
+    DWORD imageSize = stride * height;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+    file.bfSize = file.bfOffBits + imageSize;
+    bool ok = false;
+    HANDLE out = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (out != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        ok = ::WriteFile(out, &file, sizeof file, &written, nullptr) &&
+             ::WriteFile(out, &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
+             ::WriteFile(out, bits, imageSize, &written, nullptr);
+        ::CloseHandle(out);
+    }
+    ::SelectObject(memory, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+}  // namespace robot

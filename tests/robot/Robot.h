@@ -1,0 +1,81 @@
+// The robot: drives zepsetup.exe from outside, the way a user would, through
+// window messages only. Windows are found by class, owning process and
+// control ids, never by caption.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace robot {
+
+constexpr int kNextButton = 0x3024;
+constexpr int kBackButton = 0x3023;
+constexpr int kFinishButton = 0x3025;
+constexpr int kCancelButton = IDCANCEL;
+
+// A program started for a test; ended (if still running) when destroyed.
+class Process {
+public:
+    Process() = default;
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    bool Start(const std::string& exe, const std::string& workDir, const std::string& args = "");
+    bool WaitExit(int timeoutMs);
+    bool IsRunning() const;
+    DWORD ExitCode() const;
+    DWORD Id() const { return m_info.dwProcessId; }
+    HANDLE Handle() const { return m_info.hProcess; }
+
+private:
+    PROCESS_INFORMATION m_info{};
+};
+
+// Polls until the predicate holds or the time runs out.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs = 50);
+
+// Visible top-level dialogs (#32770) of the process.
+std::vector<HWND> TopDialogs(DWORD pid);
+// The wizard sheet: a dialog with a Next button (0x3024).
+HWND FindWizard(DWORD pid);
+HWND WaitWizard(DWORD pid, int timeoutMs);
+// A message box: a dialog of the process without a Next button; when text is
+// given, its message must equal it.
+HWND FindMessageBox(DWORD pid, const std::string& text = "");
+HWND WaitMessageBox(DWORD pid, int timeoutMs, const std::string& text = "");
+std::string MessageBoxText(HWND box);
+// True when the message box shows the system's exclamation-mark icon.
+bool MessageBoxHasExclamation(HWND box);
+bool MessageBoxHasIcon(HWND box);
+// Presses one of the message box's buttons (IDOK, IDYES, IDNO...).
+bool AnswerMessageBox(HWND box, int buttonId);
+
+std::string GetText(HWND hWnd);
+std::string GetDlgText(HWND dlg, int id);
+bool IsEnabled(HWND dlg, int id);
+bool IsVisible(HWND dlg, int id);
+std::string ClassName(HWND hWnd);
+
+// Posts the click, so that a modal box it opens does not block the robot.
+void Click(HWND button);
+void ClickId(HWND dlg, int id);
+void PressButton(HWND sheet, int psbtn);
+HWND CurrentPage(HWND sheet);
+// Waits until the current page has the control and it shows the text.
+bool WaitPageWithControl(HWND sheet, int controlId, const std::string& text, int timeoutMs);
+// Types text into an edit control as if the user did.
+void SetText(HWND hWnd, const std::string& text);
+
+// Rows of a list view in another process: each row is its column texts.
+std::vector<std::vector<std::string>> ReadListView(HWND listView, int columns);
+int ListViewItemState(HWND listView, int row, UINT mask);
+// A real click on a row, at the given x offset into the row.
+bool ClickListRow(HWND listView, int row, int xOffset = 8);
+
+// Saves a 24-bit BMP of the window as it shows on the screen.
+bool SaveScreenshot(HWND hWnd, const std::string& path);
+
+}  // namespace robot

@@ -1,0 +1,70 @@
+#include "support/TestSupport.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace testsupport {
+
+static std::string EnvOr(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+
+std::string BinDir() { return EnvOr("ZEP_BIN", "."); }
+std::string SourceDir() { return EnvOr("ZEP_SOURCE", ".."); }
+std::string ArtefactsDir() {
+    std::string dir = EnvOr("ZEP_ARTEFACTS", ".\\artefacts");
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+void RemoveTree(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string child = path + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileA(child.c_str());
+            }
+        } while (::FindNextFileA(find, &data));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryA(path.c_str());
+}
+
+std::string MakeScratchDir(const std::string& name) {
+    char current[MAX_PATH] = "";
+    ::GetCurrentDirectoryA(MAX_PATH, current);
+    std::string dir = std::string(current) + "\\" + name;
+    RemoveTree(dir);
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+bool WriteFile(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    return bool(out);
+}
+
+bool ReadFile(const std::string& path, std::string& content) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream text;
+    text << in.rdbuf();
+    content = text.str();
+    return true;
+}
+
+bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace testsupport

@@ -1,0 +1,24 @@
+// Helpers shared by the unit and end-to-end tests: scratch folders, files,
+// and the locations that the test runner passes in the environment.
+#pragma once
+#include <string>
+
+namespace testsupport {
+
+// Folder of the built programs (zepsetup.exe, robot.exe), as a Windows path.
+std::string BinDir();
+// The source tree, as a Windows path.
+std::string SourceDir();
+// Where screenshots and other artefacts of a run are kept.
+std::string ArtefactsDir();
+
+// A new empty folder below the current folder; removed again by the caller
+// when it wants to (tests leave them for inspection).
+std::string MakeScratchDir(const std::string& name);
+void RemoveTree(const std::string& path);
+
+bool WriteFile(const std::string& path, const std::string& content);
+bool ReadFile(const std::string& path, std::string& content);
+bool FileExists(const std::string& path);
+
+}  // namespace testsupport

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native tools and format tests,
+# then the unit and end-to-end tests of the Windows program under Wine in a
+# fresh prefix. Screenshots of the run land in build/artefacts.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${BUILD:-$ROOT/build}
+export BUILD
+"$ROOT/tools/setup.sh"
+
+jobs=$(nproc)
+cmake -S "$ROOT" -B "$BUILD/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD/native" -j"$jobs"
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build "$BUILD" -j"$jobs"
+
+rm -rf "$BUILD/artefacts" "$BUILD/test-scratch"
+cmake "$BUILD" >/dev/null   # recreates the scratch folders
+mkdir -p "$BUILD/artefacts"
+
+. "$ROOT/tools/wine-env.sh"
+wine_env_start "$BUILD/wineprefix-test" fresh
+trap wine_env_stop EXIT
+
+passed=0; failed=0
+run_ctest() {  # build tree
+  local log; log=$(mktemp)
+  (cd "$1" && ctest --output-on-failure --timeout 900 "${@:2}") 2>&1 | tee "$log" || true
+  local total fail
+  total=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n1)
+  fail=$(sed -n 's/.* \([0-9]*\) tests failed out of.*/\1/p' "$log" | tail -n1)
+  if grep -q 'No tests were found' "$log"; then total=0; fail=0; fi
+  if [ -z "$total" ]; then total=1; fail=1; fi
+  passed=$((passed + total - fail)); failed=$((failed + fail))
+  rm -f "$log"
+}
+run_ctest "$BUILD/native" -j"$jobs"
+run_ctest "$BUILD"
+
+for bmp in "$BUILD"/artefacts/*.bmp; do
+  [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+done
+echo "screenshots: $BUILD/artefacts"
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
