@@ -1,7 +1,117 @@
-// The package info of one component taking part in a run.
+// The package info of one component taking part in a run: what its package
+// installs, where from and where to, and the per-file decisions.
 #pragma once
+#include "install/InstallLog.h"
+
+#include <array>
+#include <cstdint>
+#include <list>
+#include <string>
+#include <vector>
+
+class CComponent;
+
+enum {
+    PKG_KEEP_ON_REMOVE = 1,
+    PKG_SKIP_ON_WIN9X = 2,
+    PKG_SKIP_ON_NT = 4,
+};
+
+class CPackageFolder {
+public:
+    int m_nId = 0;
+    std::string m_strPath;
+    int m_nFlags = 0;
+};
+
+class CPackageFile {
+public:
+    std::string m_strName;
+    std::string m_strSource;
+    int64_t m_nVersion = 0;
+    int32_t m_tDate = 0;
+    int m_nSize = 0;
+    int m_nPackedSize = 0;
+    int m_nFlags = 0;
+    std::string* m_pSource = nullptr;
+    CPackageFolder* m_pFolder = nullptr;
+    int64_t m_nInstalledVersion = 0;
+    int32_t m_tInstalledTime = 0;
+    int64_t m_nPackageVersion = 0;
+    int32_t m_tPackageTime = 0;
+    bool m_bDownload = true;
+    bool m_bInstall = false;
+    bool m_bCompressed = false;
+    std::string m_strPackageDir;
+};
+
+class CPackageShortcut {
+public:
+    std::string m_strName;
+    std::string m_strTarget;
+    std::string m_strWorkDir;
+};
+
+class CPackageRegEntry {
+public:
+    int m_nRoot = 0;
+    std::string m_strKey;
+    std::string m_strValueName;
+    int m_nType = 0;
+    std::string m_strData;
+    int m_nFlags = 0;
+};
+
+// A map keyed by id with 17 buckets (bucket = unsigned id >> 4, mod 17),
+// each bucket newest first; iteration runs bucket by bucket. Owns its values.
+template <class T>
+class CIdMap {
+public:
+    CIdMap() = default;
+    ~CIdMap() { RemoveAll(); }
+    CIdMap(const CIdMap&) = delete;
+    CIdMap& operator=(const CIdMap&) = delete;
+
+    T* Lookup(int id) const;
+    // Replaces (and deletes) an earlier value under the same id, keeping its place.
+    void SetAt(int id, T* value);
+    void RemoveAll();
+    // Calls f(id, value) in iteration order.
+    template <class F>
+    void ForEach(F f) const {
+        for (const auto& bucket : m_buckets)
+            for (const auto& entry : bucket) f(entry.first, entry.second);
+    }
+
+private:
+    static size_t Bucket(int id) { return (uint32_t(id) >> 4) % 17; }
+    std::array<std::list<std::pair<int, T*>>, 17> m_buckets;
+};
 
 class CPackageInfo {
 public:
-    virtual ~CPackageInfo() = default;
+    CPackageInfo(const std::string& key, CComponent* pComponent);
+    virtual ~CPackageInfo();
+    CPackageInfo(const CPackageInfo&) = delete;
+    CPackageInfo& operator=(const CPackageInfo&) = delete;
+
+    bool Load(const std::string& path);
+    static int32_t ParseFileDate(const std::string& text);
+
+    CComponent* m_pComponent;
+    std::string m_strKey;
+    int m_nVersion = 0;
+    std::string m_strInfoPath;
+    std::string m_strTarget;
+    bool m_bNeedInfo = true;
+    int m_nFilesToInstall = 0;
+    int m_nFilesToDownload = 0;
+    int m_nFilesToUnpack = 0;
+    bool m_bQueueFailed = false;
+    CInstallLog m_log;
+    CIdMap<std::string> m_mapSources;
+    CIdMap<CPackageFolder> m_mapFolders;
+    std::list<CPackageFile*> m_listFiles;
+    std::list<CPackageShortcut*> m_listShortcuts;
+    std::list<CPackageRegEntry*> m_listRegEntries;
 };

@@ -1,0 +1,43 @@
+// The per-component install log: what removal needs to undo an install.
+// A new log is written beside the old one and replaces it only on Commit.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+// One record read back from a log; a shortcut record has no folder id.
+struct CInstallLogRecord {
+    uint16_t m_nFolderId = 0;
+    uint16_t m_nFlags = 0;
+    std::string m_strText;
+};
+
+class CInstallLog {
+public:
+    enum { MODE_NONE = 0, MODE_WRITE = 1, MODE_READ = 2 };
+
+    CInstallLog() = default;
+    virtual ~CInstallLog();
+    CInstallLog(const CInstallLog&) = delete;
+    CInstallLog& operator=(const CInstallLog&) = delete;
+
+    bool Open(const std::string& path, int mode);
+    bool AddFile(int folderId, const std::string& name, int flags);
+    bool AddFolder(int folderId, const std::string& path, int flags);
+    bool AddLink(const std::string& path, int flags);
+    bool Commit();
+    void Close();
+
+    // Each returns false when no further record of its kind is in the log.
+    bool ReadFirstFolder(CInstallLogRecord& record);
+    bool ReadNextFolder(CInstallLogRecord& record);
+    bool ReadFirstFile(CInstallLogRecord& record);
+    bool ReadNextFile(CInstallLogRecord& record);
+    bool ReadFirstLink(CInstallLogRecord& record);
+    bool ReadNextLink(CInstallLogRecord& record);
+
+    std::string m_strPath;
+    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    int m_nMode = MODE_NONE;
+};

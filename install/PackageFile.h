@@ -1,0 +1,12 @@
+// Compressed package files: a small header with the file's version and time
+// in front of a bzip2 block stream.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// True when the file is a compressed package file; version and time are
+// filled from its header.
+bool ProbePackageFile(const std::string& path, int64_t& version, int32_t& time);
+// Decodes sourceDir\name into destDir\name. False, with no output file left,
+// for anything but a complete and intact decode.
+bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, const std::string& destDir);
