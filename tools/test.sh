@@ -2,6 +2,7 @@
 # Builds everything and runs every test: the native tools and format tests,
 # then the unit and end-to-end tests of the Windows program under Wine in a
 # fresh prefix. Screenshots of the run land in build/artefacts.
+# Arguments go to ctest, e.g. tools/test.sh -R unit.Registry
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$ROOT/build}
@@ -34,8 +35,8 @@ run_ctest() {  # build tree
   passed=$((passed + total - fail)); failed=$((failed + fail))
   rm -f "$log"
 }
-run_ctest "$BUILD/native" -j"$jobs"
-run_ctest "$BUILD"
+run_ctest "$BUILD/native" -j"$jobs" "$@"
+run_ctest "$BUILD" "$@"
 
 for bmp in "$BUILD"/artefacts/*.bmp; do
   [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
