@@ -85,8 +85,40 @@ public:
 
 private:
     static size_t Bucket(int id) { return (uint32_t(id) >> 4) % 17; }
+    std::pair<int, T*>* Find(int id) const;
     std::array<std::list<std::pair<int, T*>>, 17> m_buckets;
 };
+
+template <class T>
+std::pair<int, T*>* CIdMap<T>::Find(int id) const {
+    for (const auto& entry : m_buckets[Bucket(id)])
+        if (entry.first == id) return const_cast<std::pair<int, T*>*>(&entry);
+    return nullptr;
+}
+
+template <class T>
+T* CIdMap<T>::Lookup(int id) const {
+    const auto* entry = Find(id);
+    return entry ? entry->second : nullptr;
+}
+
+template <class T>
+void CIdMap<T>::SetAt(int id, T* value) {
+    if (auto* entry = Find(id)) {
+        if (entry->second != value) delete entry->second;
+        entry->second = value;
+        return;
+    }
+    m_buckets[Bucket(id)].emplace_front(id, value);
+}
+
+template <class T>
+void CIdMap<T>::RemoveAll() {
+    for (auto& bucket : m_buckets) {
+        for (auto& entry : bucket) delete entry.second;
+        bucket.clear();
+    }
+}
 
 class CPackageInfo {
 public:

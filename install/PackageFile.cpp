@@ -1,0 +1,205 @@
+#include "install/PackageFile.h"
+
+#include <bzlib.h>
+#include <sys/stat.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+const char kMagic[] = "MSF";
+const char kDecoderName[] = "zepsetup";
+const size_t kChunkSize = 64 * 1024;
+
+// Diagnostics go to the debugger output; the user sees none of them.
+void Diagnose(const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+#ifdef _WIN32
+    ::OutputDebugStringA(text);
+#else
+    std::fputs(text, stderr);
+#endif
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+#ifdef _WIN32
+    const char separator = '\\';
+#else
+    const char separator = '/';
+#endif
+    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + name;
+    return folder + separator + name;
+}
+
+bool ReadWord(std::FILE* file, uint32_t& value) {
+    unsigned char bytes[4];
+    if (std::fread(bytes, 1, 4, file) != 4) return false;
+    value = uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
+    return true;
+}
+
+void PutWord(std::string& out, uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(char((value >> shift) & 0xFF));
+}
+
+// The header up to the block size letter and digit, which land in `tail`.
+// False when the magic is missing or the file ends before the version is
+// complete; `tailRead` tells whether both tail bytes were there.
+bool ReadHeader(std::FILE* file, int32_t& time, int64_t& version, unsigned char tail[2], bool& tailRead) {
+    char magic[3];
+    if (std::fread(magic, 1, 3, file) != 3 || magic[0] != kMagic[0] || magic[1] != kMagic[1] || magic[2] != kMagic[2])
+        return false;
+    int c;
+    while ((c = std::fgetc(file)) != 0)
+        if (c == EOF) return false;
+    uint32_t timeWord, high, low;
+    if (!ReadWord(file, timeWord) || !ReadWord(file, high) || !ReadWord(file, low)) return false;
+    time = int32_t(timeWord);
+    version = int64_t(uint64_t(high) << 32 | low);
+    tailRead = std::fread(tail, 1, 2, file) == 2;
+    return true;
+}
+
+bool IsBlockDigit(unsigned char c) { return c >= '1' && c <= '9'; }
+
+// Decodes the block stream that follows the header into output. `prefix` is
+// the standard stream head standing in for what the header replaced.
+bool DecodeStream(std::FILE* input, std::FILE* output, const char prefix[4], const std::string& inputPath) {
+    bz_stream stream = {};
+    if (BZ2_bzDecompressInit(&stream, 0, 0) != BZ_OK) {
+        Diagnose("%s: couldn't allocate enough memory for %s\n", kDecoderName, inputPath.c_str());
+        return false;
+    }
+    std::vector<char> in(kChunkSize), out(kChunkSize);
+    std::copy(prefix, prefix + 4, in.begin());
+    stream.next_in = in.data();
+    stream.avail_in = 4;
+    bool ok = false;
+    for (;;) {
+        if (stream.avail_in == 0) {
+            stream.avail_in = unsigned(std::fread(in.data(), 1, in.size(), input));
+            stream.next_in = in.data();
+            if (std::ferror(input)) {
+                Diagnose("%s: I/O or other error reading %s\n", kDecoderName, inputPath.c_str());
+                break;
+            }
+        }
+        const bool inputLeft = stream.avail_in != 0;
+        stream.next_out = out.data();
+        stream.avail_out = unsigned(out.size());
+        const int result = BZ2_bzDecompress(&stream);
+        const size_t produced = out.size() - stream.avail_out;
+        if ((result == BZ_OK || result == BZ_STREAM_END) && produced != 0 &&
+            std::fwrite(out.data(), 1, produced, output) != produced) {
+            Diagnose("%s: I/O or other error writing the output of %s\n", kDecoderName, inputPath.c_str());
+            break;
+        }
+        if (result == BZ_STREAM_END) {
+            ok = true;
+            break;
+        }
+        if (result == BZ_DATA_ERROR || result == BZ_DATA_ERROR_MAGIC) {
+            Diagnose("%s: Data integrity error when decompressing %s\n", kDecoderName, inputPath.c_str());
+            break;
+        }
+        if (result == BZ_MEM_ERROR) {
+            Diagnose("%s: couldn't allocate enough memory for %s\n", kDecoderName, inputPath.c_str());
+            break;
+        }
+        if (result != BZ_OK) {
+            Diagnose("%s: internal decoder error %d in %s\n", kDecoderName, result, inputPath.c_str());
+            break;
+        }
+        // All input taken and no room asked for: the stream stops short of its end mark.
+        if (!inputLeft && produced == 0 && std::feof(input)) {
+            Diagnose("%s: Compressed file %s ends unexpectedly\n", kDecoderName, inputPath.c_str());
+            break;
+        }
+    }
+    BZ2_bzDecompressEnd(&stream);
+    return ok;
+}
+
+}  // namespace
+
+std::string MakePackageFileHeader(const std::string& text, int32_t time, int64_t version) {
+    std::string header(kMagic);
+    header += text;
+    header.push_back('\0');
+    PutWord(header, uint32_t(time));
+    PutWord(header, uint32_t(uint64_t(version) >> 32));
+    PutWord(header, uint32_t(uint64_t(version) & 0xFFFFFFFFu));
+    return header;
+}
+
+bool ProbePackageFile(const std::string& path, int64_t& version, int32_t& time) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    int32_t headerTime = 0;
+    int64_t headerVersion = 0;
+    unsigned char tail[2];
+    bool tailRead = false;
+    const bool versionRead = ReadHeader(file, headerTime, headerVersion, tail, tailRead);
+    std::fclose(file);
+    if (!versionRead) return false;
+    time = headerTime;
+    version = headerVersion;
+    return tailRead && IsBlockDigit(tail[1]);
+}
+
+bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, const std::string& destDir) {
+    const std::string inputPath = JoinPath(sourceDir, name);
+    const std::string outputPath = JoinPath(destDir, name);
+    struct stat info;
+    if (stat(inputPath.c_str(), &info) != 0) {
+        Diagnose("%s: Input file %s doesn't exist, skipping.\n", kDecoderName, inputPath.c_str());
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        Diagnose("%s: Input file %s is not a normal file, skipping.\n", kDecoderName, inputPath.c_str());
+        return false;
+    }
+    std::FILE* input = std::fopen(inputPath.c_str(), "rb");
+    std::remove(outputPath.c_str());
+    std::FILE* output = std::fopen(outputPath.c_str(), "wb");
+    if (!output) {
+        if (input) std::fclose(input);
+        Diagnose("%s: Can't create output file %s, skipping.\n", kDecoderName, outputPath.c_str());
+        return false;
+    }
+    if (!input) {
+        std::fclose(output);
+        std::remove(outputPath.c_str());
+        Diagnose("%s: Can't open input file %s, skipping.\n", kDecoderName, inputPath.c_str());
+        return false;
+    }
+
+    int32_t time;
+    int64_t version;
+    unsigned char tail[2];
+    bool tailRead = false;
+    bool ok = ReadHeader(input, time, version, tail, tailRead) && tailRead && tail[0] == 'h' && IsBlockDigit(tail[1]);
+    if (!ok) {
+        Diagnose("%s: %s is not a bzip2 file, skipping.\n", kDecoderName, inputPath.c_str());
+    } else {
+        const char prefix[4] = {'B', 'Z', 'h', char(tail[1])};
+        ok = DecodeStream(input, output, prefix, inputPath);
+    }
+    std::fclose(input);
+    if (std::fclose(output) != 0 && ok) {
+        Diagnose("%s: I/O or other error writing %s\n", kDecoderName, outputPath.c_str());
+        ok = false;
+    }
+    if (!ok) std::remove(outputPath.c_str());
+    return ok;
+}
