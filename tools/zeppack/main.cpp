@@ -1,0 +1,216 @@
+// zeppack: the publisher's packing tool. Makes a compressed package file
+// from any file and prints the matching line for the Files section of a
+// package info file; with -x it checks a package by unpacking it.
+#include "app/NumberText.h"
+#include "install/PackageFile.h"
+#include "tools/zeppack/Packer.h"
+#include "tools/zeppack/PeVersion.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+namespace {
+
+const char kUsage[] =
+    "usage: zeppack [options] INPUT PACKAGE\n"
+    "       zeppack -x PACKAGE FOLDER\n"
+    "Makes the compressed package file PACKAGE from INPUT and prints its Files line.\n"
+    "  -n NAME     installed file name (default: the name of INPUT)\n"
+    "  -v VERSION  file version a.b.c.d (default: INPUT's version resource, else 0.0.0.0)\n"
+    "  -t SECONDS  file time, seconds since 1970-01-01 UTC (default: INPUT's modification time)\n"
+    "  -b DIGIT    block size 1..9, times 100000 bytes (default: 9)\n"
+    "  -T TEXT     header text (default: the name of INPUT)\n"
+    "  -s ID       source id (default: 0)\n"
+    "  -f ID       folder id (default: 0)\n"
+    "  -F FLAGS    flags: 1 keep on removal, 2 skip on Windows 9x, 4 skip on NT (default: 0)\n"
+    "-x unpacks PACKAGE into FOLDER and prints its version and time; exit code 1 when it is damaged.\n";
+
+struct COptions {
+    std::string strName, strText, strInput, strOutput;
+    bool bHasName = false, bHasText = false, bHasVersion = false, bHasTime = false, bExtract = false;
+    int64_t nVersion = 0;
+    long long nTime = 0;
+    int nBlockDigit = 9, nSourceId = 0, nFolderId = 0, nFlags = 0;
+};
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "zeppack: %s\n", message.c_str());
+    return 1;
+}
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool ParseInteger(const char* text, long long low, long long high, long long& value) {
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtoll(text, &end, 10);
+    return errno == 0 && end != text && *end == '\0' && value >= low && value <= high;
+}
+
+bool ParseOptions(int argc, char** argv, COptions& options, std::string& error) {
+    int i = 1;
+    for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
+        const std::string option = argv[i];
+        if (option == "-x") {
+            options.bExtract = true;
+            continue;
+        }
+        if (option.size() != 2 || std::strchr("nvtbTsfF", option[1]) == nullptr) {
+            error = "unknown option " + option;
+            return false;
+        }
+        if (i + 1 >= argc) {
+            error = "option " + option + " needs a value";
+            return false;
+        }
+        const char* value = argv[++i];
+        long long number = 0;
+        bool valid = true;
+        switch (option[1]) {
+        case 'n': options.strName = value; options.bHasName = true; break;
+        case 'T': options.strText = value; options.bHasText = true; break;
+        case 'v': options.nVersion = ParseVersion64(value); options.bHasVersion = true; break;
+        case 't': valid = ParseInteger(value, 0, INT32_MAX, options.nTime); options.bHasTime = true; break;
+        case 'b': valid = ParseInteger(value, 1, 9, number); options.nBlockDigit = int(number); break;
+        case 's': valid = ParseInteger(value, INT32_MIN, UINT32_MAX, number); options.nSourceId = int(number); break;
+        case 'f': valid = ParseInteger(value, INT32_MIN, UINT32_MAX, number); options.nFolderId = int(number); break;
+        case 'F': valid = ParseInteger(value, INT32_MIN, UINT32_MAX, number); options.nFlags = int(number); break;
+        }
+        if (!valid) {
+            error = "bad value for " + option + ": " + value;
+            return false;
+        }
+    }
+    if (argc - i != 2) {
+        error = "expected two file arguments";
+        return false;
+    }
+    options.strInput = argv[i];
+    options.strOutput = argv[i + 1];
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& data, long long& modified, std::string& error) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = "cannot read " + path + ": not a regular file";
+        return false;
+    }
+    if (info.st_size > INT32_MAX) {
+        error = "cannot pack " + path + ": larger than 2147483647 bytes";
+        return false;
+    }
+    modified = (long long)info.st_mtime;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    data.resize(size_t(info.st_size));
+    const size_t read = std::fread(&data[0], 1, data.size(), file);
+    const bool complete = read == data.size() && !std::ferror(file);
+    std::fclose(file);
+    if (!complete) error = "cannot read " + path + ": read error";
+    return complete;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& data, std::string& error) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(data.data(), 1, data.size(), file) == data.size();
+    if (std::fclose(file) != 0 || !written) {
+        std::remove(path.c_str());
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+std::string VersionText(int64_t version) {
+    const uint64_t v = uint64_t(version);
+    char text[32];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", unsigned(v >> 48), unsigned(v >> 32 & 0xFFFF),
+                  unsigned(v >> 16 & 0xFFFF), unsigned(v & 0xFFFF));
+    return text;
+}
+
+// Local time, month first, the form that the wizard's date reader takes
+// for US English.
+bool DateText(long long seconds, std::string& text) {
+    const std::time_t time = std::time_t(seconds);
+    const std::tm* local = std::localtime(&time);
+    if (!local) return false;
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%02d/%02d/%04d %02d:%02d:%02d", local->tm_mon + 1, local->tm_mday,
+                  local->tm_year + 1900, local->tm_hour, local->tm_min, local->tm_sec);
+    text = buffer;
+    return true;
+}
+
+int Pack(const COptions& options) {
+    std::string data, error;
+    long long modified = 0;
+    if (!ReadWholeFile(options.strInput, data, modified, error)) return Fail(error);
+    const long long time = options.bHasTime ? options.nTime : modified;
+    if (time < 0 || time > INT32_MAX) return Fail("the time of " + options.strInput + " is outside 1970..2038; use -t");
+    std::string date;
+    if (!DateText(time, date)) return Fail("cannot express the time " + std::to_string(time) + " as a local date");
+    int64_t version = options.nVersion;
+    if (!options.bHasVersion && !ReadPeFileVersion(data, version)) version = 0;
+
+    const std::string name = options.bHasName ? options.strName : BaseName(options.strInput);
+    const std::string text = options.bHasText ? options.strText : BaseName(options.strInput);
+    std::string package;
+    if (!PackBytes(data, text, int32_t(time), version, options.nBlockDigit, package))
+        return Fail("compression of " + options.strInput + " failed");
+    if (!WriteWholeFile(options.strOutput, package, error)) return Fail(error);
+
+    std::printf("%s=%s,%s,%d,%s,%d,%d,%d,%d\n", name.c_str(), VersionText(version).c_str(), date.c_str(),
+                int(data.size()), BaseName(options.strOutput).c_str(), int(package.size()), options.nSourceId,
+                options.nFolderId, options.nFlags);
+    return 0;
+}
+
+int Extract(const COptions& options) {
+    int64_t version = 0;
+    int32_t time = 0;
+    if (!ProbePackageFile(options.strInput, version, time))
+        return Fail(options.strInput + " is not a compressed package file");
+    const std::string name = BaseName(options.strInput);
+    const std::string folder = options.strInput.substr(0, options.strInput.size() - name.size());
+    if (!UnpackPackageFile(folder.empty() ? "." : folder, name, options.strOutput))
+        return Fail(options.strInput + " is damaged or cannot be unpacked");
+    std::string date;
+    if (!DateText(time, date)) date = std::to_string(time);
+    std::printf("%s: version %s, time %s\n", options.strInput.c_str(), VersionText(version).c_str(), date.c_str());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    COptions options;
+    std::string error;
+    if (!ParseOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "zeppack: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+    return options.bExtract ? Extract(options) : Pack(options);
+}
