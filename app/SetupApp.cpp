@@ -1,6 +1,8 @@
 #include "app/SetupApp.h"
 
 #include "app/Registry.h"
+#include "app/SetupWizard.h"
+#include "app/WizardPages.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -30,6 +32,16 @@ BOOL CSetupApp::InitInstance() {
     if (!LoadSetupInfo()) {
         AfxMessageBox("Failed to load setup information file");
         return FALSE;
+    }
+
+    // The sheet and its pages live only while the wizard runs; whatever
+    // ends it, the run shuts down the same way.
+    {
+        CSetupWizard wizard;
+        CWizardPages pages;
+        pages.AddTo(wizard);
+        wizard.SetWizardMode();
+        wizard.DoModal();
     }
     return FALSE;
 }

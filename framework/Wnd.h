@@ -19,6 +19,10 @@ public:
     void SetDlgItemText(int id, const std::string& text) const;
     void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
     BOOL EnableDlgItem(int id, BOOL enable) const { return ::EnableWindow(GetDlgItem(id), enable); }
+    void ShowDlgItem(int id, int nCmdShow) const { ::ShowWindow(GetDlgItem(id), nCmdShow); }
+    void SetDlgItemFont(int id, HFONT font) const {
+        ::SendMessageA(GetDlgItem(id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
     LRESULT SendMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return ::SendMessageA(m_hWnd, msg, wParam, lParam);
     }

@@ -1,0 +1,15 @@
+// The region and the download site to fetch the package files from.
+#pragma once
+#include "app/WizardPage.h"
+
+class CChooseSitePage : public CWizardPage {
+public:
+    CChooseSitePage();
+
+protected:
+    BOOL OnSetActive() override;
+    BOOL OnKillActive() override;
+
+private:
+    int SelectedSiteRow() const;
+};

@@ -1,0 +1,19 @@
+// Copies the files of the ready packages through the platform's setup file
+// queue, with progress, and moves on to the Finish page by itself.
+#pragma once
+#include "app/WizardPage.h"
+
+class CInstallingPage : public CWizardPage {
+public:
+    CInstallingPage();
+
+protected:
+    BOOL OnInitDialog() override;
+    BOOL OnSetActive() override;
+    BOOL OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    void Install();
+    void SetProgressRange(int id, int total) const;
+    static UINT CALLBACK QueueCallback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2);
+};

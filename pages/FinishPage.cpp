@@ -1,0 +1,55 @@
+#include "pages/FinishPage.h"
+
+#include "app/PageFlow.h"
+#include "app/SetupApp.h"
+#include "res/resource.h"
+
+CFinishPage::CFinishPage() : CWizardPage(IDD_FINISH, IDC_FINISH_TITLE) {}
+
+void CFinishPage::DoDataExchange(CDataExchange* pDX) { DDX_Radio(pDX, IDC_FINISH_REBOOT_NOW, m_nReboot); }
+
+BOOL CFinishPage::OnSetActive() {
+    PostWizardButtons(PSWIZB_FINISH);
+    if (!theApp.m_bInstallSucceeded)
+        SetDlgItemText(IDC_FINISH_OUTCOME, "Setup Wizard failed to copy files. Selected components were not installed.");
+    if (theApp.m_bRebootRequired) {
+        ShowDlgItem(IDC_FINISH_REBOOT_NOTICE, SW_SHOW);
+        ShowDlgItem(IDC_FINISH_REBOOT_NOW, SW_SHOW);
+        ShowDlgItem(IDC_FINISH_REBOOT_LATER, SW_SHOW);
+    }
+    return CWizardPage::OnSetActive();
+}
+
+BOOL CFinishPage::OnWizardFinish() {
+    UpdateData(TRUE);
+    if (RebootOnFinish(theApp.m_bRebootRequired, m_nReboot) && !RequestReboot())
+        MessageBox("Failed to initiate system reboot. You must reboot manually");
+    return TRUE;
+}
+
+// Tests set this variable to make the privilege step fail, so that no test
+// can ever restart the machine it runs on.
+static bool ShutdownPrivilegeRefusedForTest() {
+    return ::GetEnvironmentVariableA("ZEP_TEST_REFUSE_SHUTDOWN_PRIVILEGE", nullptr, 0) != 0;
+}
+
+static bool EnableShutdownPrivilege() {
+    HANDLE token = nullptr;
+    if (ShutdownPrivilegeRefusedForTest() ||
+        !::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return false;
+    TOKEN_PRIVILEGES privileges{};
+    ::LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid);
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    ::AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    // Also fails when the call succeeds without assigning the privilege.
+    bool enabled = ::GetLastError() == ERROR_SUCCESS;
+    ::CloseHandle(token);
+    return enabled;
+}
+
+bool CFinishPage::RequestReboot() const {
+    if (theApp.m_bWinNT && !EnableShutdownPrivilege()) return false;
+    return ::ExitWindowsEx(EWX_REBOOT, 0) != FALSE;
+}

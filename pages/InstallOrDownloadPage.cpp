@@ -1,0 +1,84 @@
+#include "pages/InstallOrDownloadPage.h"
+
+#include "app/PageFlow.h"
+#include "app/Registry.h"
+#include "app/SetupApp.h"
+#include "res/resource.h"
+
+#include <shlobj.h>
+
+CInstallOrDownloadPage::CInstallOrDownloadPage()
+    : CWizardPage(IDD_INSTALL_OR_DOWNLOAD, IDC_MODE_TITLE), m_strFolder(InitialFolder()) {}
+
+// The folder confirmed last time, else the setup file's Source, else the
+// folder the program runs in.
+std::string CInstallOrDownloadPage::InitialFolder() {
+    char folder[1024] = "";
+    ReadRegString(ZEP_CLIENT_KEY, "DownloadPath", "", folder, sizeof folder);
+    if (folder[0]) return folder;
+    ::GetPrivateProfileStringA("Product", "Source", "", folder, sizeof folder, ".\\zepsetup.sif");
+    if (folder[0]) return folder;
+    ::GetCurrentDirectoryA(sizeof folder, folder);
+    return folder;
+}
+
+void CInstallOrDownloadPage::DoDataExchange(CDataExchange* pDX) {
+    DDX_Radio(pDX, IDC_MODE_INSTALL, m_nMode);
+    DDX_Text(pDX, IDC_MODE_FOLDER, m_strFolder);
+}
+
+BOOL CInstallOrDownloadPage::OnSetActive() {
+    PostWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+    return CWizardPage::OnSetActive();
+}
+
+// Mode and folder are kept whichever way the page is left.
+BOOL CInstallOrDownloadPage::OnKillActive() {
+    StoreChoices();
+    return TRUE;
+}
+
+void CInstallOrDownloadPage::StoreChoices() {
+    UpdateData(TRUE);
+    theApp.m_nDownloadOnly = m_nMode;
+    m_strFolder = WithTrailingBackslash(m_strFolder);
+    theApp.m_strDownloadDir = m_strFolder;
+    WriteRegString(ZEP_CLIENT_KEY, "DownloadPath", m_strFolder.c_str());
+}
+
+LRESULT CInstallOrDownloadPage::OnWizardNext() {
+    UpdateData(TRUE);
+    return NextPageAfterInstallOrDownload(m_nMode);
+}
+
+BOOL CInstallOrDownloadPage::OnCommand(WORD id, WORD code, HWND hCtl) {
+    if (id == IDC_MODE_BROWSE && code == BN_CLICKED) {
+        BrowseForFolder();
+        return TRUE;
+    }
+    return CWizardPage::OnCommand(id, code, hCtl);
+}
+
+void CInstallOrDownloadPage::BrowseForFolder() {
+    BROWSEINFOA info{};
+    info.hwndOwner = m_hWnd;
+    info.lpszTitle = "Select folder for ZEP";
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    info.lpfn = BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(this);
+    LPITEMIDLIST pidl = ::SHBrowseForFolderA(&info);
+    if (!pidl) return;
+    char path[MAX_PATH] = "";
+    if (::SHGetPathFromIDListA(pidl, path)) SetDlgItemText(IDC_MODE_FOLDER, path);
+    ::CoTaskMemFree(pidl);
+}
+
+// The browser opens at the folder in the edit field, without its trailing backslash.
+int CALLBACK CInstallOrDownloadPage::BrowseCallback(HWND hBrowser, UINT msg, LPARAM, LPARAM data) {
+    if (msg != BFFM_INITIALIZED) return 0;
+    auto* pThis = reinterpret_cast<CInstallOrDownloadPage*>(data);
+    pThis->UpdateData(TRUE);
+    if (!pThis->m_strFolder.empty() && pThis->m_strFolder.back() == '\\') pThis->m_strFolder.pop_back();
+    ::PostMessageA(hBrowser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(pThis->m_strFolder.c_str()));
+    return 0;
+}

@@ -1,0 +1,112 @@
+// Resource numbers of zepsetup.exe. Control ids repeat across templates, so
+// each template has its own names for them.
+#pragma once
+
+#define IDS_WIZARD_CAPTION 102
+
+#define IDR_MAINFRAME 128           // program icon
+#define IDB_SIDE_PICTURE 130        // left strip of every page
+#define IDB_STATE_IMAGES 131        // 15 x 15: empty box, check, cross
+#define IDR_DOWNLOAD_CLIP 141       // AVI of the Downloading page
+
+// Page templates, in the wizard's order.
+#define IDD_WELCOME 129
+#define IDD_LICENSE 130
+#define IDD_INSTALL_OR_DOWNLOAD 131
+#define IDD_COMPONENTS 134
+#define IDD_REMOVING 147
+#define IDD_PREPARING 135
+#define IDD_CHOOSE_SITE 136
+#define IDD_DOWNLOADING 137
+#define IDD_INSTALLING 138
+#define IDD_FINISH 139
+
+// Dialogs.
+#define IDD_DEPENDENTS 140
+#define IDD_SKIPPED_COMPONENTS 146
+#define IDD_DESTINATION 148
+
+// Welcome page.
+#define IDC_WELCOME_TITLE 1014
+#define IDC_WELCOME_SUBTITLE 1023
+
+// License page.
+#define IDC_LICENSE_TITLE 1024
+#define IDC_LICENSE_TEXT 1010
+#define IDC_LICENSE_ACCEPT 1008
+#define IDC_LICENSE_DECLINE 1009
+
+// Install-or-download page.
+#define IDC_MODE_TITLE 1024
+#define IDC_MODE_INSTALL 1001
+#define IDC_MODE_DOWNLOAD_ONLY 1003
+#define IDC_MODE_FOLDER 1011
+#define IDC_MODE_BROWSE 1012
+
+// Components page.
+#define IDC_COMPONENTS_TITLE 1024
+#define IDC_COMPONENTS_LIST 1005
+
+// Removing page.
+#define IDC_REMOVING_TITLE 1028
+#define IDC_REMOVING_PROGRESS 1013
+#define IDC_REMOVING_HINT 1014
+#define IDC_REMOVING_COMPONENT_LABEL 1024
+#define IDC_REMOVING_COMPONENT 1018
+#define IDC_REMOVING_FILE_LABEL 1023
+#define IDC_REMOVING_FILE 1017
+
+// Preparing page.
+#define IDC_PREPARING_TITLE 1024
+#define IDC_PREPARING_INSTALL_TO 1027
+#define IDC_PREPARING_CHANGE 1004
+#define IDC_PREPARING_PACKAGES 1007
+#define IDC_PREPARING_DRIVES 1026
+#define IDC_PREPARING_TOTAL 1025
+
+// Choose site page.
+#define IDC_SITES_TITLE 1024
+#define IDC_SITES_REGIONS 1006
+#define IDC_SITES_LIST 1016
+
+// Downloading page.
+#define IDC_DOWNLOADING_TITLE 1028
+#define IDC_DOWNLOADING_ANIMATION 1021
+#define IDC_DOWNLOADING_COMPONENT 1018
+#define IDC_DOWNLOADING_FILE_LABEL 1024
+#define IDC_DOWNLOADING_FILE 1017
+#define IDC_DOWNLOADING_PROGRESS 1007
+#define IDC_DOWNLOADING_BYTES 1019
+#define IDC_DOWNLOADING_TIME_LABEL 1023
+#define IDC_DOWNLOADING_TIME 1020
+
+// Installing page.
+#define IDC_INSTALLING_TITLE 1023
+#define IDC_INSTALLING_STAGE 1028
+#define IDC_INSTALLING_PACKAGE 1018
+#define IDC_INSTALLING_FILE_LABEL 1024
+#define IDC_INSTALLING_FILE 1017
+#define IDC_INSTALLING_UNPACK_PROGRESS 1008
+#define IDC_INSTALLING_COPY_PROGRESS 1007
+
+// Finish page.
+#define IDC_FINISH_TITLE 1024
+#define IDC_FINISH_OUTCOME 1013
+#define IDC_FINISH_REBOOT_NOTICE 1014
+#define IDC_FINISH_REBOOT_NOW 1001
+#define IDC_FINISH_REBOOT_LATER 1002
+
+// Dependents dialog.
+#define IDC_DEPENDENTS_HEADING 1013
+#define IDC_DEPENDENTS_LIST 1015
+
+// Skipped components dialog.
+#define IDC_SKIPPED_HEADING 1013
+#define IDC_SKIPPED_LIST 1005
+#define IDC_SKIPPED_QUESTION 1014
+
+// Destination dialog.
+#define IDC_DESTINATION_RECOMMENDED 1001
+#define IDC_DESTINATION_OTHER 1002
+#define IDC_DESTINATION_FOLDER 1000
+#define IDC_DESTINATION_BROWSE 1012

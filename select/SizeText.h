@@ -1,0 +1,7 @@
+// Byte counts as the pages show them: plain below 1024, else whole kilobytes.
+#pragma once
+#include <cstdint>
+#include <string>
+
+std::string FormatSizeK(int32_t bytes);
+std::string FormatSizeK64(int64_t bytes);
