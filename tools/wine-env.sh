@@ -25,6 +25,10 @@ wine_env_start() {  # prefix folder, "fresh" to make it anew
     export DISPLAY=:$n
     for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
   fi
+  # The first program of a server starts Wine's background services; they
+  # would inherit a test runner's output pipe and keep it open, so start
+  # them here with output elsewhere.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 wine_env_stop() {

@@ -109,24 +109,48 @@ HWND WaitMessageBox(DWORD pid, int timeoutMs, const std::string& text) {
     return box;
 }
 
-static HICON MessageBoxIcon(HWND box) {
+static HWND MessageBoxIconControl(HWND box) {
     for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         if (ClassName(child) == "Static" && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-            ::IsWindowVisible(child)) {
-            DWORD_PTR icon = 0;
-            ::SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon);
-            if (icon) return reinterpret_cast<HICON>(icon);
-        }
+            ::IsWindowVisible(child))
+            return child;
     }
     return nullptr;
 }
 
-bool MessageBoxHasIcon(HWND box) { return MessageBoxIcon(box) != nullptr; }
+bool MessageBoxHasIcon(HWND box) { return MessageBoxIconControl(box) != nullptr; }
 
+// Icon handles are not comparable across processes, so the pixels on the
+// screen are compared with the system icon drawn here on the same background.
 bool MessageBoxHasExclamation(HWND box) {
-    HICON icon = MessageBoxIcon(box);
-    // System icons are shared objects: the same handle in every process.
-    return icon && icon == ::LoadIconA(nullptr, IDI_EXCLAMATION);
+    HWND control = MessageBoxIconControl(box);
+    if (!control) return false;
+    int size = ::GetSystemMetrics(SM_CXICON);
+    RECT rect;
+    ::GetWindowRect(control, &rect);
+    HDC screen = ::GetDC(nullptr);
+    HDC shown = ::CreateCompatibleDC(screen);
+    HDC drawn = ::CreateCompatibleDC(screen);
+    HBITMAP shownBitmap = ::CreateCompatibleBitmap(screen, size, size);
+    HBITMAP drawnBitmap = ::CreateCompatibleBitmap(screen, size, size);
+    HGDIOBJ oldShown = ::SelectObject(shown, shownBitmap);
+    HGDIOBJ oldDrawn = ::SelectObject(drawn, drawnBitmap);
+    ::BitBlt(shown, 0, 0, size, size, screen, rect.left, rect.top, SRCCOPY);
+    RECT all{0, 0, size, size};
+    ::FillRect(drawn, &all, ::GetSysColorBrush(COLOR_3DFACE));
+    ::DrawIcon(drawn, 0, 0, ::LoadIconA(nullptr, IDI_EXCLAMATION));
+    int differing = 0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            if (::GetPixel(shown, x, y) != ::GetPixel(drawn, x, y)) ++differing;
+    ::SelectObject(shown, oldShown);
+    ::SelectObject(drawn, oldDrawn);
+    ::DeleteObject(shownBitmap);
+    ::DeleteObject(drawnBitmap);
+    ::DeleteDC(shown);
+    ::DeleteDC(drawn);
+    ::ReleaseDC(nullptr, screen);
+    return differing == 0;
 }
 
 bool AnswerMessageBox(HWND box, int buttonId) {
