@@ -16,7 +16,7 @@ if [ -n "$missing" ]; then
   echo "setup: installing $(echo $missing | tr '\n' ' ')"
   SUDO=; [ "$(id -u)" = 0 ] || SUDO=sudo
   $SUDO apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends $missing
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q $missing
 fi
 
 mkdir -p "$DEPS"
