@@ -27,6 +27,15 @@ public:
 
     bool LoadSetupInfo();
     bool LoadComponents(const char* path);
+    // Reads m_bWin9x and m_bWinNT from the version the system reports.
+    void ReadPlatformFamily();
+
+    // Named folders, folder and shortcut creation (install/InstallEngine.cpp).
+    void ResolveFolders();
+    // True only when this call created the folder itself.
+    bool CreateFolderPath(const std::string& path, bool parents);
+    HRESULT CreateShortcut(const std::string& linkPath, const std::string& target, const std::string& description,
+                           const std::string& workDir);
 
     volatile bool m_bStopDownload = false;
     CDownloadWaitDlg m_dlgDownloadWait;
@@ -60,7 +69,6 @@ public:
 
 private:
     void ReadCommonControlsVersion();
-    void ReadPlatformFamily();
     void ReadProgramsDir();
 };
 

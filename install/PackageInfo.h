@@ -3,6 +3,8 @@
 #pragma once
 #include "install/InstallLog.h"
 
+#include <setupapi.h>
+
 #include <array>
 #include <cstdint>
 #include <list>
@@ -10,6 +12,7 @@
 #include <vector>
 
 class CComponent;
+class CDiskSpaceList;
 
 enum {
     PKG_KEEP_ON_REMOVE = 1,
@@ -129,6 +132,20 @@ public:
 
     bool Load(const std::string& path);
     static int32_t ParseFileDate(const std::string& text);
+
+    // Install engine (InstallEngine.cpp).
+    void ExpandFolderRefs(std::string& path) const;
+    // The file's folder with its references expanded, and the path within it.
+    std::string GetFileFolder(const CPackageFile& file) const;
+    std::string GetTargetPath(const CPackageFile& file) const;
+    bool QueueFiles(HSPFILEQ hQueue, HWND hUnpackBar, HWND hStatusText);
+    bool FinishInstall();
+
+    // Per-file decisions (FileSelection.cpp).
+    int SelectFilesToInstall();
+    int SelectFilesToDownload(bool reset);
+    int GetDownloadSize() const;
+    bool AddToDiskSpaceList(CDiskSpaceList& list) const;
 
     CComponent* m_pComponent;
     std::string m_strKey;

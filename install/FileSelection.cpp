@@ -1,0 +1,132 @@
+#include "install/FileSelection.h"
+
+#include "app/Component.h"
+#include "app/SetupApp.h"
+#include "install/DiskSpaceList.h"
+#include "install/InstallEngine.h"
+#include "install/PackageFile.h"
+
+#include <vector>
+
+// Seconds since 1970-01-01 00:00 UTC, in the 32 bits that file times use.
+static int32_t FileTimeToSeconds(const FILETIME& time) {
+    const uint64_t ticks = uint64_t(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+    const int64_t kTicksTo1970 = 116444736000000000LL;
+    return int32_t((int64_t(ticks) - kTicksTo1970) / 10000000);
+}
+
+static int64_t ReadFileVersion(const std::string& path) {
+    DWORD handle = 0;
+    const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &handle);
+    if (size == 0) return 0;
+    std::vector<char> data(size);
+    if (!::GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return 0;
+    VS_FIXEDFILEINFO* pInfo = nullptr;
+    UINT length = 0;
+    if (!::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&pInfo), &length) || !pInfo ||
+        length < sizeof(VS_FIXEDFILEINFO))
+        return 0;
+    return int64_t(uint64_t(pInfo->dwFileVersionMS) << 32 | pInfo->dwFileVersionLS);
+}
+
+// Size and modification time of a regular file; false for anything else.
+static bool ReadFileAttributes(const std::string& path, int64_t& size, int32_t& time) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    size = int64_t(uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
+    time = FileTimeToSeconds(data.ftLastWriteTime);
+    return true;
+}
+
+bool ProbeInstalledFile(const std::string& path, int64_t& version, int32_t& time) {
+    int64_t size = 0;
+    int32_t modified = 0;
+    if (!ReadFileAttributes(path, size, modified)) return false;
+    time = modified;
+    version = ReadFileVersion(path);
+    return true;
+}
+
+int ProbeDownloadedFile(const std::string& path, int64_t& version, int32_t& time) {
+    if (ProbePackageFile(path, version, time)) return DOWNLOADED_COMPRESSED;
+    if (ProbeInstalledFile(path, version, time)) return DOWNLOADED_PLAIN;
+    return DOWNLOADED_NONE;
+}
+
+// Whether the copy found on disk (version, or time when it has no version)
+// is at least as new as the file the package carries.
+static bool IsCurrent(const CPackageFile& file, int64_t version, int32_t time) {
+    return version != 0 ? version >= file.m_nVersion : time >= file.m_tDate;
+}
+
+int CPackageInfo::SelectFilesToInstall() {
+    m_nFilesToInstall = 0;
+    // Set before the walk, so a package with no file to install still logs
+    // into and records the install folder.
+    if (m_pComponent->m_nInstalledVersion == 0) m_strTarget = theApp.m_strInstallDir;
+    for (CPackageFile* pFile : m_listFiles) {
+        if (IsSkippedOnThisPlatform(pFile->m_nFlags)) {
+            pFile->m_bInstall = false;
+            pFile->m_bDownload = false;
+            continue;
+        }
+        if (!ProbeInstalledFile(GetTargetPath(*pFile), pFile->m_nInstalledVersion, pFile->m_tInstalledTime))
+            pFile->m_tInstalledTime = 0;
+        pFile->m_bInstall = pFile->m_tInstalledTime == 0 ||
+                            !IsCurrent(*pFile, pFile->m_nInstalledVersion, pFile->m_tInstalledTime);
+        if (pFile->m_bInstall)
+            ++m_nFilesToInstall;
+        else
+            pFile->m_bDownload = false;
+    }
+    return m_nFilesToInstall;
+}
+
+int CPackageInfo::SelectFilesToDownload(bool reset) {
+    int count = 0;
+    if (reset) m_nFilesToUnpack = 0;
+    for (CPackageFile* pFile : m_listFiles) {
+        if (!pFile->m_bInstall && theApp.m_nDownloadOnly == 0) continue;
+        pFile->m_bDownload = true;
+        const std::string packagePath = theApp.m_strDownloadDir + pFile->m_strSource;
+        int64_t size = 0;
+        int32_t modified = 0;
+        if (ReadFileAttributes(packagePath, size, modified) && size >= pFile->m_nPackedSize) {
+            switch (ProbeDownloadedFile(packagePath, pFile->m_nPackageVersion, pFile->m_tPackageTime)) {
+            case DOWNLOADED_NONE: pFile->m_tPackageTime = 0; break;
+            case DOWNLOADED_PLAIN: pFile->m_bCompressed = false; break;
+            case DOWNLOADED_COMPRESSED: pFile->m_bCompressed = true; break;
+            }
+            if (pFile->m_tPackageTime != 0) {
+                pFile->m_strPackageDir = theApp.m_strDownloadDir;
+                if (IsCurrent(*pFile, pFile->m_nPackageVersion, pFile->m_tPackageTime)) pFile->m_bDownload = false;
+            }
+        }
+        if (pFile->m_bDownload)
+            ++count;
+        else if (pFile->m_bCompressed && reset)
+            ++m_nFilesToUnpack;
+    }
+    return count;
+}
+
+int CPackageInfo::GetDownloadSize() const {
+    if (m_bNeedInfo || m_nFilesToDownload == 0) return 0;
+    int size = 0;
+    for (const CPackageFile* pFile : m_listFiles)
+        if (pFile->m_bDownload) size += pFile->m_nPackedSize;
+    return size;
+}
+
+bool CPackageInfo::AddToDiskSpaceList(CDiskSpaceList& list) const {
+    for (const CPackageFile* pFile : m_listFiles) {
+        if (pFile->m_bInstall) {
+            list.AddCopy(GetTargetPath(*pFile), pFile->m_nSize);
+            // Room for the decoded copy that installation writes first.
+            if (pFile->m_bCompressed) list.AddCopy(JoinFolderPath(theApp.m_strTempDir, pFile->m_strSource), pFile->m_nSize);
+        }
+        if (pFile->m_bDownload) list.AddCopy(theApp.m_strDownloadDir + pFile->m_strSource, pFile->m_nPackedSize);
+    }
+    return true;
+}

@@ -1,0 +1,88 @@
+#include "install/QueueCallback.h"
+
+#include "app/SetupApp.h"
+
+#include <commctrl.h>
+
+CInstallQueueCallback::CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, HWND hCopyBar,
+                                             HWND hStatusText)
+    : m_hOwner(hOwner), m_hPage(hPage), m_hCopyBar(hCopyBar), m_hStatusText(hStatusText),
+      m_pDefaultContext(::SetupInitDefaultQueueCallbackEx(hOwner, hPage, progressMessage, 0, nullptr)) {}
+
+CInstallQueueCallback::~CInstallQueueCallback() {
+    if (m_pDefaultContext) ::SetupTermDefaultQueueCallback(m_pDefaultContext);
+}
+
+BOOL CInstallQueueCallback::Commit(HSPFILEQ hQueue) {
+    return ::SetupCommitFileQueueA(m_hOwner, hQueue, Callback, this);
+}
+
+void CInstallQueueCallback::OnProgressMessage(WPARAM wParam) {
+    if (wParam != 1) return;
+    ++m_nProgressMessages;
+    UpdateCopyBar();
+}
+
+bool CInstallQueueCallback::IsRebootRequired(HSPFILEQ hQueue) const {
+    const INT result = ::SetupPromptReboot(hQueue, m_hOwner, TRUE);
+    return m_bReplacementScheduled || (result != -1 && (result & SPFILEQ_FILE_IN_USE));
+}
+
+UINT CALLBACK CInstallQueueCallback::Callback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2) {
+    return static_cast<CInstallQueueCallback*>(context)->OnNotification(notification, param1, param2);
+}
+
+UINT CInstallQueueCallback::OnNotification(UINT notification, UINT_PTR param1, UINT_PTR param2) {
+    const auto* pPaths = reinterpret_cast<const FILEPATHS_A*>(param1);
+    switch (notification) {
+    case SPFILENOTIFY_STARTQUEUE:
+        if (m_hPage) ::UpdateWindow(m_hPage);
+        break;
+    case SPFILENOTIFY_STARTCOPY:
+        if (m_hStatusText) ::SetWindowTextA(m_hStatusText, pPaths->Target);
+        break;
+    case SPFILENOTIFY_COPYERROR:
+        if (pPaths->Win32Error == ERROR_SHARING_VIOLATION && ScheduleReplacement(*pPaths)) return FILEOP_SKIP;
+        break;
+    case SPFILENOTIFY_ENDCOPY: {
+        const UINT result = ::SetupDefaultQueueCallbackA(m_pDefaultContext, notification, param1, param2);
+        ++m_nEndCopies;
+        UpdateCopyBar();
+        return result;
+    }
+    }
+    return ::SetupDefaultQueueCallbackA(m_pDefaultContext, notification, param1, param2);
+}
+
+static std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+static bool IsSameFolder(std::string a, std::string b) {
+    while (!a.empty() && a.back() == '\\') a.pop_back();
+    while (!b.empty() && b.back() == '\\') b.pop_back();
+    return ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+bool CInstallQueueCallback::ScheduleReplacement(const FILEPATHS_A& paths) {
+    // The copy waits beside its target: a delayed rename cannot cross drives.
+    const std::string targetFolder = FolderOf(paths.Target);
+    char pending[MAX_PATH] = "";
+    if (!::GetTempFileNameA(targetFolder.c_str(), "zep", 0, pending)) return false;
+    if (!::CopyFileA(paths.Source, pending, FALSE) ||
+        !::MoveFileExA(pending, paths.Target, MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
+        ::DeleteFileA(pending);
+        return false;
+    }
+    // A decoded copy would have been deleted by the queue after its copy.
+    const std::string sourceFolder = FolderOf(paths.Source);
+    if (IsSameFolder(sourceFolder, theApp.m_strTempDir) && !IsSameFolder(sourceFolder, theApp.m_strDownloadDir))
+        ::DeleteFileA(paths.Source);
+    m_bReplacementScheduled = true;
+    return true;
+}
+
+void CInstallQueueCallback::UpdateCopyBar() const {
+    if (m_hCopyBar) ::SendMessageA(m_hCopyBar, PBM_SETPOS, WPARAM(GetFilesDone()), 0);
+}

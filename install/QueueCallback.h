@@ -1,0 +1,50 @@
+// The file-queue callback of an installation: the platform's default
+// handling with the sheet as owner, plus what Wine's queue leaves out, so the
+// program behaves the same on both:
+// - a target held open by another process is replaced at the next restart
+//   (Windows' queue does this itself; Wine's reports a sharing violation);
+// - the copy bar advances by the queue's own end-of-copy notifications as
+//   well as by the default callback's progress messages (which Wine never
+//   sends), taking the larger count so no file is counted twice.
+#pragma once
+#include <windows.h>
+#include <setupapi.h>
+
+#include <string>
+
+class CInstallQueueCallback {
+public:
+    // hPage receives the default callback's progress messages (wParam 1 per
+    // file) and is repainted when the queue starts; hCopyBar and hStatusText
+    // may be null.
+    CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, HWND hCopyBar, HWND hStatusText);
+    virtual ~CInstallQueueCallback();
+    CInstallQueueCallback(const CInstallQueueCallback&) = delete;
+    CInstallQueueCallback& operator=(const CInstallQueueCallback&) = delete;
+
+    // SetupCommitFileQueueA through this callback.
+    BOOL Commit(HSPFILEQ hQueue);
+    // For the page's handler of the progress message.
+    void OnProgressMessage(WPARAM wParam);
+    // True when the platform reports replaced files in use or a replacement
+    // was scheduled here.
+    bool IsRebootRequired(HSPFILEQ hQueue) const;
+
+    int GetFilesDone() const { return m_nEndCopies > m_nProgressMessages ? m_nEndCopies : m_nProgressMessages; }
+    bool HasScheduledReplacement() const { return m_bReplacementScheduled; }
+
+private:
+    static UINT CALLBACK Callback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2);
+    UINT OnNotification(UINT notification, UINT_PTR param1, UINT_PTR param2);
+    bool ScheduleReplacement(const FILEPATHS_A& paths);
+    void UpdateCopyBar() const;
+
+    HWND m_hOwner;
+    HWND m_hPage;
+    HWND m_hCopyBar;
+    HWND m_hStatusText;
+    PVOID m_pDefaultContext;
+    int m_nEndCopies = 0;
+    int m_nProgressMessages = 0;
+    bool m_bReplacementScheduled = false;
+};

@@ -1,0 +1,16 @@
+// Files that package tests need: versioned programs, compressed package
+// files, chosen modification times.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace testsupport {
+
+// A copy of the running test program with only a version resource of the
+// given file version.
+bool WriteVersionedProgram(const std::string& path, int64_t version);
+// The bytes of a compressed package file holding content.
+std::string MakeCompressedPackage(const std::string& content, int32_t time, int64_t version);
+bool SetModifiedTime(const std::string& path, int32_t seconds);
+
+}  // namespace testsupport
