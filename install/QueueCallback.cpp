@@ -39,15 +39,19 @@ UINT CInstallQueueCallback::OnNotification(UINT notification, UINT_PTR param1, U
         if (m_hPage) ::UpdateWindow(m_hPage);
         break;
     case SPFILENOTIFY_STARTCOPY:
+        m_bCurrentCounted = false;
         if (m_hStatusText) ::SetWindowTextA(m_hStatusText, pPaths->Target);
         break;
     case SPFILENOTIFY_COPYERROR:
-        if (pPaths->Win32Error == ERROR_SHARING_VIOLATION && ScheduleReplacement(*pPaths)) return FILEOP_SKIP;
+        if (pPaths->Win32Error == ERROR_SHARING_VIOLATION && ScheduleReplacement(*pPaths)) {
+            // Wine's queue sends no end of copy for a skipped file.
+            CountCurrentCopy();
+            return FILEOP_SKIP;
+        }
         break;
     case SPFILENOTIFY_ENDCOPY: {
         const UINT result = ::SetupDefaultQueueCallbackA(m_pDefaultContext, notification, param1, param2);
-        ++m_nEndCopies;
-        UpdateCopyBar();
+        CountCurrentCopy();
         return result;
     }
     }
@@ -81,6 +85,13 @@ bool CInstallQueueCallback::ScheduleReplacement(const FILEPATHS_A& paths) {
         ::DeleteFileA(paths.Source);
     m_bReplacementScheduled = true;
     return true;
+}
+
+void CInstallQueueCallback::CountCurrentCopy() {
+    if (m_bCurrentCounted) return;
+    m_bCurrentCounted = true;
+    ++m_nEndCopies;
+    UpdateCopyBar();
 }
 
 void CInstallQueueCallback::UpdateCopyBar() const {

@@ -37,6 +37,8 @@ private:
     static UINT CALLBACK Callback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2);
     UINT OnNotification(UINT notification, UINT_PTR param1, UINT_PTR param2);
     bool ScheduleReplacement(const FILEPATHS_A& paths);
+    // Counts the file being copied once, however its copy ended.
+    void CountCurrentCopy();
     void UpdateCopyBar() const;
 
     HWND m_hOwner;
@@ -45,6 +47,7 @@ private:
     HWND m_hStatusText;
     PVOID m_pDefaultContext;
     int m_nEndCopies = 0;
+    bool m_bCurrentCounted = false;
     int m_nProgressMessages = 0;
     bool m_bReplacementScheduled = false;
 };
