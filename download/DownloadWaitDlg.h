@@ -1,8 +1,39 @@
-// The modal dialog shown while a worker thread fetches a file.
+// The modal dialog a page shows while a worker thread fetches a file; the
+// worker ends it with IDOK (fetched) or IDCANCEL (failed).
 #pragma once
 #include "framework/Dialog.h"
 
+#include <atomic>
+#include <string>
+
 class CDownloadWaitDlg : public CDialog {
 public:
-    CDownloadWaitDlg() : CDialog(142) {}
+    explicit CDownloadWaitDlg(HWND hParent = nullptr);
+
+    // One modal run. Escape and the close box end it with IDCANCEL while the
+    // worker may still be fetching; the caller treats that as a failed fetch.
+    INT_PTR DoModal();
+
+    // The page's side, before it starts the worker: the number of the run the
+    // next DoModal will be. The worker hands it to EndRun.
+    unsigned NextRun() const { return m_nRunsBegun + 1; }
+    // The worker's side: waits, yielding the processor, until that run is in
+    // its modal loop, then ends it with IDOK or IDCANCEL. A run the user has
+    // already closed is left alone, and so is every later run.
+    void EndRun(unsigned run, bool bFetched) const;
+
+    HWND m_hGlobeCtl = nullptr;
+    std::string m_strText;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnDestroy() override;
+
+private:
+    HICON m_hGlobe = nullptr;
+    // Written by the page's thread, read by workers.
+    std::atomic<unsigned> m_nRunsBegun{0};
+    std::atomic<unsigned> m_nRunsEnded{0};
+    std::atomic<HWND> m_hRunWnd{nullptr};
 };

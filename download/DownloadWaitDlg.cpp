@@ -1,0 +1,45 @@
+#include "download/DownloadWaitDlg.h"
+
+#include "res/DownloadWaitIds.h"
+
+CDownloadWaitDlg::CDownloadWaitDlg(HWND hParent) : CDialog(IDD_DOWNLOAD_WAIT, hParent), m_strText("Downloading ") {}
+
+INT_PTR CDownloadWaitDlg::DoModal() {
+    unsigned run = ++m_nRunsBegun;
+    INT_PTR result = CDialog::DoModal();
+    m_nRunsEnded = run;
+    return result;
+}
+
+// A run's window is published between its start and its end only, so a
+// window read while the run has not ended belongs to that run.
+void CDownloadWaitDlg::EndRun(unsigned run, bool bFetched) const {
+    for (;; ::Sleep(0)) {
+        if (m_nRunsEnded >= run) return;
+        if (m_nRunsBegun < run) continue;
+        HWND hRun = m_hRunWnd;
+        if (!hRun) continue;
+        if (m_nRunsEnded >= run) return;
+        ::PostMessageA(hRun, WM_COMMAND, bFetched ? IDOK : IDCANCEL, 0);
+        return;
+    }
+}
+
+void CDownloadWaitDlg::DoDataExchange(CDataExchange* pDX) { DDX_Text(pDX, IDC_DOWNLOAD_WAIT_TEXT, m_strText); }
+
+BOOL CDownloadWaitDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    m_hGlobeCtl = GetDlgItem(IDC_DOWNLOAD_WAIT_GLOBE);
+    // Without the picture beside the program the control stays empty.
+    m_hGlobe = static_cast<HICON>(::LoadImageA(nullptr, "globe.ani", IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
+    if (m_hGlobe) ::SendMessageA(m_hGlobeCtl, STM_SETICON, reinterpret_cast<WPARAM>(m_hGlobe), 0);
+    m_hRunWnd = m_hWnd;
+    return TRUE;
+}
+
+void CDownloadWaitDlg::OnDestroy() {
+    m_hRunWnd = nullptr;
+    m_hGlobeCtl = nullptr;
+    if (m_hGlobe) ::DestroyIcon(m_hGlobe);
+    m_hGlobe = nullptr;
+}

@@ -1,0 +1,192 @@
+#include "download/HttpTransfer.h"
+
+#include "app/SetupApp.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+// Always from the server, never stored in the cache.
+const DWORD kIniFileFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE;
+// A cached copy may serve, nothing is stored in the cache.
+const DWORD kPackageFileFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE;
+
+// A request handle, closed when the transfer ends however it ends.
+class CInternetRequest {
+public:
+    explicit CInternetRequest(HINTERNET hRequest) : m_hRequest(hRequest) {}
+    ~CInternetRequest() {
+        if (m_hRequest) ::InternetCloseHandle(m_hRequest);
+    }
+    CInternetRequest(const CInternetRequest&) = delete;
+    CInternetRequest& operator=(const CInternetRequest&) = delete;
+    HINTERNET Handle() const { return m_hRequest; }
+
+private:
+    HINTERNET m_hRequest;
+};
+
+// One chunk of a response: the bytes the session announced as available,
+// in a buffer of exactly that size.
+class CChunk {
+public:
+    // False when the buffer cannot be had or the read fails.
+    bool Read(HINTERNET hRequest, DWORD nAvailable) {
+        m_pData.reset(new (std::nothrow) char[nAvailable]);
+        m_nRead = 0;
+        return m_pData && ::InternetReadFile(hRequest, m_pData.get(), nAvailable, &m_nRead);
+    }
+    const char* Data() const { return m_pData.get(); }
+    DWORD Size() const { return m_nRead; }
+
+private:
+    std::unique_ptr<char[]> m_pData;
+    DWORD m_nRead = 0;
+};
+
+// The local file a transfer writes, opened for writing without sharing and
+// always created anew.
+class CLocalFile {
+public:
+    ~CLocalFile() { Close(); }
+    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+    bool Create(const std::string& path) {
+        m_hFile = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+        m_bCreated = m_bCreated || IsOpen();
+        return IsOpen();
+    }
+    bool WasCreated() const { return m_bCreated; }
+    bool Write(const CChunk& chunk) {
+        DWORD written = 0;
+        return ::WriteFile(m_hFile, chunk.Data(), chunk.Size(), &written, nullptr) && written == chunk.Size();
+    }
+    void Close() {
+        if (IsOpen()) ::CloseHandle(m_hFile);
+        m_hFile = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    bool m_bCreated = false;
+};
+
+void ReportCannotCreate(const std::string& localPath) {
+    AfxMessageBox("Local file " + localPath + " could not be created.");
+}
+
+// The length the server announced, or -1 when it announced none.
+long long AnnouncedLength(HINTERNET hRequest) {
+    char text[32] = "";
+    DWORD size = sizeof text;
+    if (!::HttpQueryInfoA(hRequest, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return -1;
+    char* end = nullptr;
+    long long length = std::strtoll(text, &end, 10);
+    return end != text && length >= 0 ? length : -1;
+}
+
+}  // namespace
+
+bool LooksLikeIniStart(const char* data, size_t size) {
+    const char* open = static_cast<const char*>(std::memchr(data, '[', size));
+    return open && std::memchr(open + 1, ']', size - (open + 1 - data)) != nullptr;
+}
+
+std::string PartialFilePath(const std::string& localPath) {
+    return localPath + "." + std::to_string(::GetCurrentProcessId()) + "-" +
+           std::to_string(::GetCurrentThreadId()) + ".part";
+}
+
+BOOL CSetupApp::IsHttpStatusOk(HINTERNET hRequest) {
+    DWORD status = DWORD(-1);
+    DWORD length = sizeof status;
+    if (!::HttpQueryInfoA(hRequest, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr))
+        return TRUE;
+    return status == 200;
+}
+
+// The response goes to a file of this thread's own beside localPath, which
+// replaces localPath only when the whole response arrived: a transfer that
+// breaks off never leaves a cut file where a good copy was. Only the brackets
+// of the first chunk are checked, not firstSection: a caller's ordinary file
+// may begin with another section than the one it names.
+BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection) {
+    CInternetRequest request(::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kIniFileFlags, 0));
+    if (!request.Handle()) return FALSE;
+
+    const std::string partialPath = PartialFilePath(localPath);
+    CLocalFile partial;
+    BOOL ok = FALSE;
+    unsigned long long received = 0;
+    for (bool first = true;; first = false) {
+        DWORD available = 0;
+        if (!::InternetQueryDataAvailable(request.Handle(), &available, 0, 0)) break;
+        if (available == 0) {
+            ok = TRUE;
+            break;
+        }
+        CChunk chunk;
+        if (!chunk.Read(request.Handle(), available)) break;
+        if (first && !LooksLikeIniStart(chunk.Data(), chunk.Size())) break;
+        if (!partial.IsOpen() && !partial.Create(partialPath)) {
+            ReportCannotCreate(localPath);
+            break;
+        }
+        if (!partial.Write(chunk)) break;
+        received += chunk.Size();
+    }
+    partial.Close();
+    if (!partial.WasCreated()) return ok;
+
+    // The session ends a connection that the server closed early like a
+    // complete response; the announced length tells the two apart.
+    long long announced = AnnouncedLength(request.Handle());
+    if (ok && announced >= 0 && received != static_cast<unsigned long long>(announced)) ok = FALSE;
+    if (ok && !::MoveFileExA(partialPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        ReportCannotCreate(localPath);
+        ok = FALSE;
+    }
+    if (!ok) ::DeleteFileA(partialPath.c_str());
+    return ok;
+}
+
+int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& localPath, void* pContext,
+                                   DownloadProgressCallback pfnProgress, uint32_t* pnReceived) {
+    CInternetRequest request(::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kPackageFileFlags,
+                                                reinterpret_cast<DWORD_PTR>(pContext)));
+    *pnReceived = 0;
+    if (!request.Handle()) return 0;
+    if (!IsHttpStatusOk(request.Handle())) return -1;
+
+    int result = 0;
+    CLocalFile file;
+    for (;;) {
+        DWORD available = 0;
+        if (!::InternetQueryDataAvailable(request.Handle(), &available, 0, 0)) {
+            result = -2;
+            break;
+        }
+        result = 1;
+        if (available == 0 || m_bStopDownload) break;
+        *pnReceived += available;
+        if (pfnProgress) pfnProgress(pContext, available);
+        CChunk chunk;
+        if (!chunk.Read(request.Handle(), available)) {
+            result = -3;
+            break;
+        }
+        if (!file.IsOpen() && !file.Create(localPath)) {
+            ReportCannotCreate(localPath);
+            result = -4;
+            break;
+        }
+        file.Write(chunk);
+        if (m_bStopDownload) break;
+    }
+    file.Close();
+    if (m_bStopDownload || result <= 0) ::DeleteFileA(localPath.c_str());
+    return result <= 0 ? result : static_cast<int>(*pnReceived);
+}

@@ -1,0 +1,14 @@
+// The test web site that ctest starts on loopback before the Wine tests
+// (tests/server/webserver.py): where it listens and which folder it serves.
+#pragma once
+#include <string>
+
+namespace testweb {
+
+// "http://127.0.0.1:PORT", or empty when the server is not running.
+std::string BaseUrl();
+// The folder the site serves, as a Windows path; tests put their files into
+// a subfolder of their own.
+std::string RootDir();
+
+}  // namespace testweb
