@@ -3,6 +3,7 @@
 #include "app/Component.h"
 #include "download/DownloadSite.h"
 #include "download/DownloadWaitDlg.h"
+#include "download/HttpTransfer.h"
 #include "framework/WinApp.h"
 #include "install/PackageInfo.h"
 
@@ -36,6 +37,12 @@ public:
     bool CreateFolderPath(const std::string& path, bool parents);
     HRESULT CreateShortcut(const std::string& linkPath, const std::string& target, const std::string& description,
                            const std::string& workDir);
+
+    // HTTP transfers through m_hInternet; they run on worker threads only.
+    BOOL FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection);
+    int DownloadPackageFile(const std::string& url, const std::string& localPath, void* pContext,
+                            DownloadProgressCallback pfnProgress, uint32_t* pnReceived);
+    static BOOL IsHttpStatusOk(HINTERNET hRequest);
 
     volatile bool m_bStopDownload = false;
     CDownloadWaitDlg m_dlgDownloadWait;
