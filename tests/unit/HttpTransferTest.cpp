@@ -2,6 +2,7 @@
 // WinINet against the test web site on loopback, into real files.
 #include "app/SetupApp.h"
 #include "robot/Robot.h"
+#include "support/FolderListing.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 using testsupport::FileExists;
+using testsupport::FilesIn;
 using testsupport::MakeScratchDir;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
@@ -34,18 +36,6 @@ std::string LongIniFile() {
     for (int i = 0; text.size() < 100000; ++i)
         text += "Site" + std::to_string(i) + "=http://127.0.0.1/mirror/" + std::to_string(i) + "\r\n";
     return text;
-}
-
-std::vector<std::string> FilesIn(const std::string& dir) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE find = ::FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
-    } while (::FindNextFileA(find, &data));
-    ::FindClose(find);
-    return names;
 }
 
 long long FileSize(const std::string& path) {
