@@ -5,11 +5,12 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace testsupport;
@@ -37,18 +38,18 @@ protected:
     CPackageInfo m_info{"comp", nullptr};
 };
 
-// Local calendar time to seconds through the C runtime, apart from the
-// reader's own conversion.
-static int32_t LocalSeconds(int year, int month, int day, int hour, int minute, int second) {
-    std::tm fields = {};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    fields.tm_isdst = -1;
-    return int32_t(std::mktime(&fields));
+// The local calendar time of a time, through the system's conversion in the
+// other direction.
+static std::string LocalText(int32_t seconds) {
+    const uint64_t ticks = uint64_t(seconds + 11644473600LL) * 10000000u;
+    const FILETIME fileTime = {DWORD(ticks), DWORD(ticks >> 32)};
+    SYSTEMTIME utc, local;
+    if (!::FileTimeToSystemTime(&fileTime, &utc) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+        return "unconvertible";
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.wYear, local.wMonth, local.wDay,
+                  local.wHour, local.wMinute, local.wSecond);
+    return text;
 }
 
 TEST_F(PackageInfoTest, WithoutVersionNothingIsRead) {
@@ -85,7 +86,7 @@ TEST_F(PackageInfoTest, FilesFieldsDefaultsAndDroppedLines) {
     const CPackageFile* a = File("a.dll");
     ASSERT_NE(nullptr, a);
     EXPECT_EQ((int64_t(1) << 48) | (int64_t(2) << 32) | (3 << 16) | 4, a->m_nVersion);
-    EXPECT_EQ(LocalSeconds(1999, 12, 24, 10, 30, 0), a->m_tDate);
+    EXPECT_EQ("1999-12-24 10:30:00", LocalText(a->m_tDate));
     EXPECT_EQ(100, a->m_nSize);
     EXPECT_EQ("a.dll", a->m_strSource);
     EXPECT_EQ(100, a->m_nPackedSize);
@@ -235,25 +236,21 @@ TEST_F(PackageInfoTest, FilesSectionIsCutAtItsBuffer) {
 }
 
 TEST_F(PackageInfoTest, DateTexts) {
-    struct Case {
-        const char* text;
-        int32_t expected;
+    const char* const readable[][2] = {
+        {"12/24/1999 10:30:00", "1999-12-24 10:30:00"},
+        {"12/24/1999", "1999-12-24 00:00:00"},
+        {"1/2/2003 1:02:03 PM", "2003-01-02 13:02:03"},
+        {"2/29/2024 23:59:59", "2024-02-29 23:59:59"},
+        {"7/4/2010 12:00:00", "2010-07-04 12:00:00"},
+        {"24 Dec 1999 10:30", "1999-12-24 10:30:00"},
     };
-    const Case cases[] = {
-        {"12/24/1999 10:30:00", LocalSeconds(1999, 12, 24, 10, 30, 0)},
-        {"12/24/1999", LocalSeconds(1999, 12, 24, 0, 0, 0)},
-        {"1/2/2003 1:02:03 PM", LocalSeconds(2003, 1, 2, 13, 2, 3)},
-        {"2/29/2024 23:59:59", LocalSeconds(2024, 2, 29, 23, 59, 59)},
-        {"24 Dec 1999 10:30", LocalSeconds(1999, 12, 24, 10, 30, 0)},
-        {"not a date", 0},
-        {"", 0},
-        {"13/45/2000", 0},
-        {"12/30/1899", -1},
-        {"1/1/1950 12:00:00", -1},
-        {"1/1/2100", -1},
-        {"12/31/9999 23:59:59", -1},
+    for (const auto& c : readable) EXPECT_EQ(c[1], LocalText(CPackageInfo::ParseFileDate(c[0]))) << c[0];
+    // Unreadable texts give 0; times before 1970 or past 2038 give -1.
+    const std::pair<const char*, int32_t> outside[] = {
+        {"not a date", 0},   {"", 0},           {"13/45/2000", 0},          {"12/30/1899", -1},
+        {"1/1/1950 12:00:00", -1}, {"1/1/2100", -1}, {"12/31/9999 23:59:59", -1},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.expected, CPackageInfo::ParseFileDate(c.text)) << c.text;
+    for (const auto& c : outside) EXPECT_EQ(c.second, CPackageInfo::ParseFileDate(c.first)) << c.first;
 }
 
 TEST_F(PackageInfoTest, InstalledComponentTakesItsFolderFromTheRegistry) {

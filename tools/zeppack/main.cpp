@@ -16,6 +16,10 @@
 #include <ctime>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 const char kUsage[] =
@@ -154,12 +158,26 @@ std::string VersionText(int64_t version) {
 // Local time, month first, the form that the wizard's date reader takes
 // for US English.
 bool DateText(long long seconds, std::string& text) {
+    int year, month, day, hour, minute, second;
+#ifdef _WIN32
+    // The wizard converts with the system's time zone rules; the C runtime
+    // would follow a TZ variable instead.
+    const uint64_t ticks = uint64_t(seconds + 11644473600LL) * 10000000u;
+    const FILETIME fileTime = {DWORD(ticks), DWORD(ticks >> 32)};
+    SYSTEMTIME utc, local;
+    if (!::FileTimeToSystemTime(&fileTime, &utc) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+        return false;
+    year = local.wYear, month = local.wMonth, day = local.wDay;
+    hour = local.wHour, minute = local.wMinute, second = local.wSecond;
+#else
     const std::time_t time = std::time_t(seconds);
     const std::tm* local = std::localtime(&time);
     if (!local) return false;
+    year = local->tm_year + 1900, month = local->tm_mon + 1, day = local->tm_mday;
+    hour = local->tm_hour, minute = local->tm_min, second = local->tm_sec;
+#endif
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%02d/%02d/%04d %02d:%02d:%02d", local->tm_mon + 1, local->tm_mday,
-                  local->tm_year + 1900, local->tm_hour, local->tm_min, local->tm_sec);
+    std::snprintf(buffer, sizeof buffer, "%02d/%02d/%04d %02d:%02d:%02d", month, day, year, hour, minute, second);
     text = buffer;
     return true;
 }
