@@ -3,6 +3,7 @@
 #include <bzlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
