@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -78,6 +79,14 @@ void ReportCannotCreate(const std::string& localPath) {
     AfxMessageBox("Local file " + localPath + " could not be created.");
 }
 
+// The file a transfer writes before it replaces localPath: unique to the
+// calling process and thread, so a transfer still running after its caller
+// gave up never meets a later transfer of the same file.
+std::string PartialFilePath(const std::string& localPath) {
+    return localPath + "." + std::to_string(::GetCurrentProcessId()) + "-" +
+           std::to_string(::GetCurrentThreadId()) + ".part";
+}
+
 // The length the server announced, or -1 when it announced none.
 long long AnnouncedLength(HINTERNET hRequest) {
     char text[32] = "";
@@ -93,11 +102,6 @@ long long AnnouncedLength(HINTERNET hRequest) {
 bool LooksLikeIniStart(const char* data, size_t size) {
     const char* open = static_cast<const char*>(std::memchr(data, '[', size));
     return open && std::memchr(open + 1, ']', size - (open + 1 - data)) != nullptr;
-}
-
-std::string PartialFilePath(const std::string& localPath) {
-    return localPath + "." + std::to_string(::GetCurrentProcessId()) + "-" +
-           std::to_string(::GetCurrentThreadId()) + ".part";
 }
 
 BOOL CSetupApp::IsHttpStatusOk(HINTERNET hRequest) {

@@ -69,7 +69,8 @@ class FaultTable:
             return {}
         with self.lock:
             try:
-                stamp = os.stat(self.path).st_mtime_ns
+                info = os.stat(self.path)
+                stamp = (info.st_ino, info.st_size, info.st_mtime_ns)
             except OSError:
                 stamp = None
             if stamp != self.stamp:
