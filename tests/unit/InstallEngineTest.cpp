@@ -196,6 +196,12 @@ TEST_F(InstallEngineTest, CreateFolderPath) {
     EXPECT_FALSE(FileExists("nosuchparent"));
 }
 
+TEST_F(InstallEngineTest, CreateShortcutAnswersWithTheSaveResult) {
+    EXPECT_HRESULT_SUCCEEDED(theApp.CreateShortcut(m_strRoot + "\\ok.lnk", "C:\\x.exe", "d", "C:\\"));
+    EXPECT_TRUE(FileExists(m_strRoot + "\\ok.lnk"));
+    EXPECT_HRESULT_FAILED(theApp.CreateShortcut(m_strRoot + "\\missing\\no.lnk", "C:\\x.exe", "d", "C:\\"));
+}
+
 TEST_F(InstallEngineTest, QueueAndCommitInstallsAPackage) {
     auto pkg = MakePackage("EngComp");
     AddFolder(*pkg, 2, "${Target}\\data\\deep");
