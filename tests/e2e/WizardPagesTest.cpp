@@ -74,7 +74,7 @@ void ExpectCancelAsks(HWND sheet) {
     HWND box = robot::WaitMessageBox(Self(), kTimeoutMs);
     ASSERT_NE(nullptr, box);
     EXPECT_EQ(kAskCancel, robot::MessageBoxText(box));
-    EXPECT_FALSE(robot::MessageBoxHasExclamation(box)) << "a page asks with its own box";
+    EXPECT_FALSE(robot::MessageBoxHasIcon(box)) << "a page asks with its own box, without an icon";
     robot::AnswerMessageBox(box, IDNO);
     ASSERT_TRUE(robot::WaitUntil([] { return robot::FindMessageBox(Self()) == nullptr; }, kTimeoutMs));
     EXPECT_TRUE(::IsWindow(sheet));

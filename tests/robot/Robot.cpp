@@ -111,9 +111,13 @@ HWND WaitMessageBox(DWORD pid, int timeoutMs, const std::string& text) {
 
 static HWND MessageBoxIconControl(HWND box) {
     for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        if (ClassName(child) == "Static" && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-            ::IsWindowVisible(child))
-            return child;
+        if (ClassName(child) != "Static" || (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON ||
+            !::IsWindowVisible(child))
+            continue;
+        // Wine keeps the icon control of a box without icon, holding none.
+        DWORD_PTR icon = 0;
+        ::SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon);
+        if (icon) return child;
     }
     return nullptr;
 }
