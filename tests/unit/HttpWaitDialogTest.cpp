@@ -93,7 +93,11 @@ TEST_F(HttpWaitDialogTest, ShowsTheGlobeBesideTheProgramAndWorksWithoutIt) {
 
     const std::string globe = testsupport::SourceDir() + "\\res\\globe.ani";
     ASSERT_TRUE(::CopyFileA(globe.c_str(), "globe.ani", FALSE)) << globe;
-    EXPECT_EQ(IDOK, RunWithWorker(dlg, true, look));
+    dlg.m_strText = "Downloading package info files...";
+    EXPECT_EQ(IDOK, RunWithWorker(dlg, true, [&](HWND hDlg) {
+        look(hDlg);
+        robot::SaveScreenshot(hDlg, testsupport::ArtefactsDir() + "\\wait-dialog.bmp");
+    }));
     EXPECT_NE(nullptr, shown);
 }
 
