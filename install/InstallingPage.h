@@ -3,6 +3,8 @@
 #pragma once
 #include "app/WizardPage.h"
 
+class CInstallQueueCallback;
+
 class CInstallingPage : public CWizardPage {
 public:
     CInstallingPage();
@@ -15,5 +17,6 @@ protected:
 private:
     void Install();
     void SetProgressRange(int id, int total) const;
-    static UINT CALLBACK QueueCallback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2);
+    // Set while the queue is committed, for its progress messages.
+    CInstallQueueCallback* m_pQueueCallback = nullptr;
 };
