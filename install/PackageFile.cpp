@@ -9,6 +9,7 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #endif
 
@@ -69,6 +70,27 @@ bool ReadHeader(std::FILE* file, int32_t& time, int64_t& version, unsigned char 
     version = int64_t(uint64_t(high) << 32 | low);
     tailRead = std::fread(tail, 1, 2, file) == 2;
     return true;
+}
+
+// True when outputPath names the file open as input: deleting and creating
+// the output would destroy the package being decoded.
+bool IsSameFile(std::FILE* input, const std::string& outputPath) {
+#ifdef _WIN32
+    const HANDLE hOutput = ::CreateFileA(outputPath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, 0, nullptr);
+    if (hOutput == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION in, out;
+    const bool same = ::GetFileInformationByHandle(HANDLE(_get_osfhandle(_fileno(input))), &in) &&
+                      ::GetFileInformationByHandle(hOutput, &out) &&
+                      in.dwVolumeSerialNumber == out.dwVolumeSerialNumber && in.nFileIndexHigh == out.nFileIndexHigh &&
+                      in.nFileIndexLow == out.nFileIndexLow;
+    ::CloseHandle(hOutput);
+    return same;
+#else
+    struct stat in, out;
+    return fstat(fileno(input), &in) == 0 && stat(outputPath.c_str(), &out) == 0 && in.st_dev == out.st_dev &&
+           in.st_ino == out.st_ino;
+#endif
 }
 
 bool IsBlockDigit(unsigned char c) { return c >= '1' && c <= '9'; }
@@ -171,6 +193,11 @@ bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, co
         return false;
     }
     std::FILE* input = std::fopen(inputPath.c_str(), "rb");
+    if (input && IsSameFile(input, outputPath)) {
+        std::fclose(input);
+        Diagnose("%s: Can't create output file %s, skipping.\n", kDecoderName, outputPath.c_str());
+        return false;
+    }
     std::remove(outputPath.c_str());
     std::FILE* output = std::fopen(outputPath.c_str(), "wb");
     if (!output) {

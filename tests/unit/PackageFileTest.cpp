@@ -214,6 +214,11 @@ TEST_F(PackageFileTest, InputFolderAndOutputRules) {
     EXPECT_FALSE(FileExists(m_dst + "\\folder.pk_"));
     // An output that cannot be created.
     EXPECT_FALSE(UnpackPackageFile(m_src, "a.pk_", m_dst + "\\no such folder"));
+    // The package's own folder, however spelt: the package stays intact.
+    EXPECT_FALSE(UnpackPackageFile(m_src, "a.pk_", m_dir + "\\dst\\..\\src"));
+    std::string kept;
+    ASSERT_TRUE(ReadFile(m_src + "\\a.pk_", kept));
+    EXPECT_TRUE(kept == package);
 }
 
 TEST_F(PackageFileTest, DamagedStreamsFailWithoutOutput) {

@@ -131,6 +131,12 @@ class ZeppackTest(unittest.TestCase):
                                  result.stdout)
                 self.assertEqual(data, read(os.path.join(out, "input.pkg")), (digit, label))
 
+    def test_check_in_the_package_folder_keeps_the_package(self):
+        _, package = self.pack(b"some bytes")
+        result = run("-x", self.path("input.pkg"), self.dir)
+        self.assertEqual(1, result.returncode, result.stderr)
+        self.assertEqual(package, read(self.path("input.pkg")))
+
     def test_damaged_packages_fail_without_output(self):
         rng = random.Random(11)
         _, package = self.pack(bytes(rng.getrandbits(8) for _ in range(100000)), "-b", "1", "-T", "")
