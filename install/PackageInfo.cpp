@@ -140,7 +140,10 @@ bool CPackageInfo::Load(const std::string& path) {
     }
 
     for (const std::string& line : ReadSectionLines(path, "RegEntries", 32767)) {
-        const size_t equals = line.find('=');
+        // The value name ends at the first "=" after the key's comma: a key may hold "=".
+        const size_t keyComma = line.find(',');
+        const size_t nameComma = keyComma == std::string::npos ? keyComma : line.find(',', keyComma + 1);
+        const size_t equals = nameComma == std::string::npos ? nameComma : line.find('=', nameComma + 1);
         if (equals == std::string::npos) continue;
         const std::vector<std::string> place = SplitFields(line.substr(0, equals), 3);
         if (place.size() < 3) continue;

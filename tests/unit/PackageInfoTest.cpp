@@ -183,7 +183,8 @@ TEST_F(PackageInfoTest, ShortcutsAndRegEntries) {
                      "-2147483646,Key,V=4,42\n"
                      "only,one=1,x\n"
                      "2147483649,K,a,b=3,d,\n"
-                     "1,K,V=7\n"));
+                     "1,K,V=7\n"
+                     "2147483650,Software\\a=b,Name=1,x\n"));
     std::vector<const CPackageShortcut*> shortcuts(m_info.m_listShortcuts.begin(), m_info.m_listShortcuts.end());
     ASSERT_EQ(3u, shortcuts.size());
     EXPECT_EQ("App", shortcuts[0]->m_strName);
@@ -195,7 +196,7 @@ TEST_F(PackageInfoTest, ShortcutsAndRegEntries) {
     EXPECT_EQ("", shortcuts[2]->m_strWorkDir);
 
     std::vector<const CPackageRegEntry*> entries(m_info.m_listRegEntries.begin(), m_info.m_listRegEntries.end());
-    ASSERT_EQ(4u, entries.size());
+    ASSERT_EQ(5u, entries.size());
     EXPECT_EQ(int(0x80000002u), entries[0]->m_nRoot);
     EXPECT_EQ("SOFTWARE\\ZEP", entries[0]->m_strKey);
     EXPECT_EQ("Name", entries[0]->m_strValueName);
@@ -212,6 +213,11 @@ TEST_F(PackageInfoTest, ShortcutsAndRegEntries) {
     EXPECT_EQ(0, entries[2]->m_nFlags);
     EXPECT_EQ(7, entries[3]->m_nType);
     EXPECT_EQ("", entries[3]->m_strData);
+    // A key may hold "=": the value name starts after the key's comma.
+    EXPECT_EQ("Software\\a=b", entries[4]->m_strKey);
+    EXPECT_EQ("Name", entries[4]->m_strValueName);
+    EXPECT_EQ(1, entries[4]->m_nType);
+    EXPECT_EQ("x", entries[4]->m_strData);
 }
 
 TEST_F(PackageInfoTest, FilesSectionIsCutAtItsBuffer) {
