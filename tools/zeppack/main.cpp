@@ -182,7 +182,21 @@ bool DateText(long long seconds, std::string& text) {
     return true;
 }
 
+// Whether the wizard reads the name back from a Files line: a plain file name
+// (it drops others), without the line's separators, not starting a comment.
+bool FitsFilesLine(const std::string& name, const char* separators) {
+    return !name.empty() && name != "." && name != ".." && name[0] != '#' &&
+           name.find_first_of(std::string("\\/:") + separators) == std::string::npos;
+}
+
 int Pack(const COptions& options) {
+    const std::string name = options.bHasName ? options.strName : BaseName(options.strInput);
+    const std::string source = BaseName(options.strOutput);
+    if (!FitsFilesLine(name, "=") || !FitsFilesLine(source, ",")) {
+        std::fprintf(stderr, "zeppack: \"%s\" or \"%s\" cannot stand in a Files line; choose other names\n",
+                     name.c_str(), source.c_str());
+        return 2;
+    }
     std::string data, error;
     long long modified = 0;
     if (!ReadWholeFile(options.strInput, data, modified, error)) return Fail(error);
@@ -193,7 +207,6 @@ int Pack(const COptions& options) {
     int64_t version = options.nVersion;
     if (!options.bHasVersion && !ReadPeFileVersion(data, version)) version = 0;
 
-    const std::string name = options.bHasName ? options.strName : BaseName(options.strInput);
     const std::string text = options.bHasText ? options.strText : BaseName(options.strInput);
     std::string package;
     if (!PackBytes(data, text, int32_t(time), version, options.nBlockDigit, package))
@@ -201,7 +214,7 @@ int Pack(const COptions& options) {
     if (!WriteWholeFile(options.strOutput, package, error)) return Fail(error);
 
     std::printf("%s=%s,%s,%d,%s,%d,%d,%d,%d\n", name.c_str(), VersionText(version).c_str(), date.c_str(),
-                int(data.size()), BaseName(options.strOutput).c_str(), int(package.size()), options.nSourceId,
+                int(data.size()), source.c_str(), int(package.size()), options.nSourceId,
                 options.nFolderId, options.nFlags);
     return 0;
 }

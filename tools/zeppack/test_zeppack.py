@@ -116,6 +116,16 @@ class ZeppackTest(unittest.TestCase):
             self.assertIn("usage:", result.stderr, options)
             self.assertFalse(os.path.exists(self.path("out.pkg")), options)
 
+    def test_refuses_names_a_files_line_cannot_carry(self):
+        source = write(self.path("a.dll"), b"a")
+        cases = [(["-n", "sub/x.dll"], "out.pkg"), (["-n", "..\\evil.dll"], "out.pkg"), (["-n", "a=b.dll"], "out.pkg"),
+                 (["-n", "#a.dll"], "out.pkg"), (["-n", ".."], "out.pkg"), ([], "a,b.pkg"), ([], "c:d.pkg")]
+        for options, package in cases:
+            result = run(*options, source, self.path(package))
+            self.assertEqual(2, result.returncode, (options, package))
+            self.assertIn("cannot stand in a Files line", result.stderr, (options, package))
+            self.assertFalse(os.path.exists(self.path(package)), (options, package))
+
     def test_unpack_round_trip(self):
         rng = random.Random(7)
         inputs = {"empty": b"", "one": b"\x00", "random": bytes(rng.getrandbits(8) for _ in range(300000))}
