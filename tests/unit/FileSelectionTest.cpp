@@ -277,6 +277,18 @@ TEST_F(FileSelectionTest, PackageAddsTargetsDecodedCopiesAndDownloads) {
     pFetch->m_bDownload = true;
     CPackageFile* pCurrent = AddFile("current.txt", "", kDate, 77, 77);
     pCurrent->m_bDownload = false;
+    // The same name from another package file into another folder: a second
+    // target, but its decoded copy is listed under the name, as the first one.
+    auto* pOther = new CPackageFolder;
+    pOther->m_nId = 2;
+    pOther->m_strPath = "${Target}\\lib";
+    m_pkg.m_mapFolders.SetAt(2, pOther);
+    CPackageFile* pTwin = AddFile("packed.exe", "1.0.0.0", kDate, 4000, 900);
+    pTwin->m_strSource = "twin.pkg";
+    pTwin->m_pFolder = pOther;
+    pTwin->m_bInstall = true;
+    pTwin->m_bCompressed = true;
+    pTwin->m_bDownload = false;
 
     CDiskSpaceList list;
     EXPECT_TRUE(m_pkg.AddToDiskSpaceList(list));
@@ -285,7 +297,7 @@ TEST_F(FileSelectionTest, PackageAddsTargetsDecodedCopiesAndDownloads) {
     ASSERT_EQ(2u, drives.size());
     EXPECT_EQ(scratchDrive, drives[0]);
     EXPECT_EQ("C:", drives[1]);
-    EXPECT_EQ(4000 + 200 + 200, list.QuerySpaceRequired(scratchDrive));
+    EXPECT_EQ(4000 + 4000 + 200 + 200, list.QuerySpaceRequired(scratchDrive));
     EXPECT_EQ(4000, list.QuerySpaceRequired("C:"));
 }
 
