@@ -29,7 +29,14 @@ bool CInstallQueueCallback::IsRebootRequired(HSPFILEQ hQueue) const {
 }
 
 UINT CALLBACK CInstallQueueCallback::Callback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2) {
-    return static_cast<CInstallQueueCallback*>(context)->OnNotification(notification, param1, param2);
+    auto* pThis = static_cast<CInstallQueueCallback*>(context);
+    try {
+        return pThis->OnNotification(notification, param1, param2);
+    } catch (...) {
+        // No exception may unwind through the platform's queue; what our own
+        // handling could not do is left to the platform's.
+        return ::SetupDefaultQueueCallbackA(pThis->m_pDefaultContext, notification, param1, param2);
+    }
 }
 
 UINT CInstallQueueCallback::OnNotification(UINT notification, UINT_PTR param1, UINT_PTR param2) {
@@ -72,6 +79,10 @@ static bool IsSameFolder(std::string a, std::string b) {
 bool CInstallQueueCallback::ScheduleReplacement(const FILEPATHS_A& paths) {
     // The copy waits beside its target: a delayed rename cannot cross drives.
     const std::string targetFolder = FolderOf(paths.Target);
+    // A decoded copy would have been deleted by the queue after its copy.
+    const std::string sourceFolder = FolderOf(paths.Source);
+    const bool decodedCopy =
+        IsSameFolder(sourceFolder, theApp.m_strTempDir) && !IsSameFolder(sourceFolder, theApp.m_strDownloadDir);
     char pending[MAX_PATH] = "";
     if (!::GetTempFileNameA(targetFolder.c_str(), "zep", 0, pending)) return false;
     if (!::CopyFileA(paths.Source, pending, FALSE) ||
@@ -79,10 +90,7 @@ bool CInstallQueueCallback::ScheduleReplacement(const FILEPATHS_A& paths) {
         ::DeleteFileA(pending);
         return false;
     }
-    // A decoded copy would have been deleted by the queue after its copy.
-    const std::string sourceFolder = FolderOf(paths.Source);
-    if (IsSameFolder(sourceFolder, theApp.m_strTempDir) && !IsSameFolder(sourceFolder, theApp.m_strDownloadDir))
-        ::DeleteFileA(paths.Source);
+    if (decodedCopy) ::DeleteFileA(paths.Source);
     m_bReplacementScheduled = true;
     return true;
 }
