@@ -13,13 +13,14 @@ INT_PTR CDownloadWaitDlg::DoModal() {
 
 // A run's window is published between its start and its end only, so a
 // window read while the run has not ended belongs to that run.
-void CDownloadWaitDlg::EndRun(unsigned run, bool bFetched) const {
+void CDownloadWaitDlg::EndRun(unsigned run, bool bFetched) {
     for (;; ::Sleep(0)) {
         if (m_nRunsEnded >= run) return;
         if (m_nRunsBegun < run) continue;
         HWND hRun = m_hRunWnd;
         if (!hRun) continue;
         if (m_nRunsEnded >= run) return;
+        if (bFetched) m_nRunFetched = run;
         ::PostMessageA(hRun, WM_COMMAND, bFetched ? IDOK : IDCANCEL, 0);
         return;
     }
@@ -35,6 +36,12 @@ BOOL CDownloadWaitDlg::OnInitDialog() {
     if (m_hGlobe) ::SendMessageA(m_hGlobeCtl, STM_SETICON, reinterpret_cast<WPARAM>(m_hGlobe), 0);
     m_hRunWnd = m_hWnd;
     return TRUE;
+}
+
+// Enter reaches the dialog as IDOK too; only the worker's report ends a run
+// as fetched.
+void CDownloadWaitDlg::OnOK() {
+    if (m_nRunFetched == m_nRunsBegun) CDialog::OnOK();
 }
 
 void CDownloadWaitDlg::OnDestroy() {

@@ -12,6 +12,7 @@ public:
 
     // One modal run. Escape and the close box end it with IDCANCEL while the
     // worker may still be fetching; the caller treats that as a failed fetch.
+    // Enter does not end it.
     INT_PTR DoModal();
 
     // The page's side, before it starts the worker: the number of the run the
@@ -20,7 +21,7 @@ public:
     // The worker's side: waits, yielding the processor, until that run is in
     // its modal loop, then ends it with IDOK or IDCANCEL. A run the user has
     // already closed is left alone, and so is every later run.
-    void EndRun(unsigned run, bool bFetched) const;
+    void EndRun(unsigned run, bool bFetched);
 
     HWND m_hGlobeCtl = nullptr;
     std::string m_strText;
@@ -28,6 +29,7 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    void OnOK() override;
     void OnDestroy() override;
 
 private:
@@ -36,4 +38,6 @@ private:
     std::atomic<unsigned> m_nRunsBegun{0};
     std::atomic<unsigned> m_nRunsEnded{0};
     std::atomic<HWND> m_hRunWnd{nullptr};
+    // The last run its worker reported as fetched.
+    std::atomic<unsigned> m_nRunFetched{0};
 };

@@ -101,6 +101,13 @@ TEST_F(HttpWaitDialogTest, ShowsTheGlobeBesideTheProgramAndWorksWithoutIt) {
     EXPECT_NE(nullptr, shown);
 }
 
+// Enter reaches a dialog as IDOK: it must not pass for the worker's report.
+TEST_F(HttpWaitDialogTest, EnterNeverEndsARunAsFetched) {
+    CDownloadWaitDlg dlg;
+    EXPECT_EQ(IDCANCEL, RunWithWorker(dlg, false, [](HWND hDlg) { ::PostMessageA(hDlg, WM_KEYDOWN, VK_RETURN, 0); }));
+    EXPECT_EQ(IDOK, RunWithWorker(dlg, true, [](HWND hDlg) { ::PostMessageA(hDlg, WM_KEYDOWN, VK_RETURN, 0); }));
+}
+
 // The user gives up on a run; its worker reports later, while the page runs
 // the dialog again for the next fetch: that run ends only by its own worker.
 TEST_F(HttpWaitDialogTest, EscapeAndTheCloseBoxEndARunAndItsLateWorkerLeavesTheNextRunAlone) {
