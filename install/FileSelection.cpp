@@ -123,8 +123,10 @@ bool CPackageInfo::AddToDiskSpaceList(CDiskSpaceList& list) const {
     for (const CPackageFile* pFile : m_listFiles) {
         if (pFile->m_bInstall) {
             list.AddCopy(GetTargetPath(*pFile), pFile->m_nSize);
-            // Room for the decoded copy that installation writes first.
-            if (pFile->m_bCompressed) list.AddCopy(JoinFolderPath(theApp.m_strTempDir, pFile->m_strName), pFile->m_nSize);
+            // Room for the decoded copy that installation writes first, under
+            // the package file's name: two files of one name from different
+            // package files are decoded side by side.
+            if (pFile->m_bCompressed) list.AddCopy(JoinFolderPath(theApp.m_strTempDir, pFile->m_strSource), pFile->m_nSize);
         }
         if (pFile->m_bDownload) list.AddCopy(theApp.m_strDownloadDir + pFile->m_strSource, pFile->m_nPackedSize);
     }

@@ -278,7 +278,7 @@ TEST_F(FileSelectionTest, PackageAddsTargetsDecodedCopiesAndDownloads) {
     CPackageFile* pCurrent = AddFile("current.txt", "", kDate, 77, 77);
     pCurrent->m_bDownload = false;
     // The same name from another package file into another folder: a second
-    // target, but its decoded copy is listed under the name, as the first one.
+    // target, and a second decoded copy beside the first.
     auto* pOther = new CPackageFolder;
     pOther->m_nId = 2;
     pOther->m_strPath = "${Target}\\lib";
@@ -298,7 +298,7 @@ TEST_F(FileSelectionTest, PackageAddsTargetsDecodedCopiesAndDownloads) {
     EXPECT_EQ(scratchDrive, drives[0]);
     EXPECT_EQ("C:", drives[1]);
     EXPECT_EQ(4000 + 4000 + 200 + 200, list.QuerySpaceRequired(scratchDrive));
-    EXPECT_EQ(4000, list.QuerySpaceRequired("C:"));
+    EXPECT_EQ(4000 + 4000, list.QuerySpaceRequired("C:"));
 }
 
 }  // namespace
