@@ -77,8 +77,12 @@ void CInstallOrDownloadPage::BrowseForFolder() {
 int CALLBACK CInstallOrDownloadPage::BrowseCallback(HWND hBrowser, UINT msg, LPARAM, LPARAM data) {
     if (msg != BFFM_INITIALIZED) return 0;
     auto* pThis = reinterpret_cast<CInstallOrDownloadPage*>(data);
-    pThis->UpdateData(TRUE);
-    if (!pThis->m_strFolder.empty() && pThis->m_strFolder.back() == '\\') pThis->m_strFolder.pop_back();
-    ::PostMessageA(hBrowser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(pThis->m_strFolder.c_str()));
+    try {
+        pThis->UpdateData(TRUE);
+        if (!pThis->m_strFolder.empty() && pThis->m_strFolder.back() == '\\') pThis->m_strFolder.pop_back();
+        ::PostMessageA(hBrowser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(pThis->m_strFolder.c_str()));
+    } catch (...) {
+        // The browser then simply opens at its own default folder.
+    }
     return 0;
 }
