@@ -82,23 +82,31 @@ TEST_F(SetupInfoTest, RegistryPathReplacesDestinationAndSlashIsKept) {
     EXPECT_EQ("http://h/a/", app.m_strBaseURL);
 }
 
+// The Product section with one key left out (value null) or given a value.
+static std::string ProductWith(const char* key, const char* value) {
+    const char* keys[] = {"Name", "Destination", "Group", "LocationsInfo", "BaseURL", "SetupInfoLocation"};
+    std::string text = "[Product]\r\n";
+    for (const char* name : keys) {
+        if (std::strcmp(name, key) != 0)
+            text += std::string(name) + "=x\r\n";
+        else if (value)
+            text += std::string(name) + "=" + value + "\r\n";
+    }
+    return text + "[Components]\r\nA\r\n";
+}
+
 TEST_F(SetupInfoTest, EveryRequiredValueIsRequired) {
-    const char* required[] = {"Name", "Destination", "Group", "LocationsInfo", "BaseURL", "SetupInfoLocation"};
-    for (const char* key : required) {
-        std::string text = kProduct;
-        size_t at = text.find(std::string("\r\n") + key + "=");
-        ASSERT_NE(std::string::npos, at) << key;
-        text.insert(at + 2, ";");
-        ASSERT_TRUE(WriteFile("zepsetup.sif", text + "[Components]\r\nA\r\n"));
-        CSetupApp app;
-        EXPECT_FALSE(app.LoadSetupInfo()) << key;
+    for (const char* key : {"Name", "Destination", "Group", "LocationsInfo", "BaseURL", "SetupInfoLocation"}) {
+        ASSERT_TRUE(WriteFile("zepsetup.sif", ProductWith(key, "y")));
+        CSetupApp complete;
+        EXPECT_TRUE(complete.LoadSetupInfo()) << key;
+        ASSERT_TRUE(WriteFile("zepsetup.sif", ProductWith(key, nullptr)));
+        CSetupApp missing;
+        EXPECT_FALSE(missing.LoadSetupInfo()) << key << " missing";
         // An empty value is the same as a missing one.
-        text = kProduct;
-        size_t end = text.find("\r\n", text.find(std::string(key) + "="));
-        text.erase(text.find(std::string(key) + "=") + std::strlen(key) + 1, end - text.find(std::string(key) + "=") - std::strlen(key) - 1);
-        ASSERT_TRUE(WriteFile("zepsetup.sif", text + "[Components]\r\nA\r\n"));
-        CSetupApp app2;
-        EXPECT_FALSE(app2.LoadSetupInfo()) << key << " empty";
+        ASSERT_TRUE(WriteFile("zepsetup.sif", ProductWith(key, "")));
+        CSetupApp empty;
+        EXPECT_FALSE(empty.LoadSetupInfo()) << key << " empty";
     }
     ASSERT_TRUE(WriteFile("zepsetup.sif", kProduct));
     CSetupApp noComponents;
