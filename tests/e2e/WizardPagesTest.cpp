@@ -85,6 +85,12 @@ void ExpectCancelAsks(HWND sheet) {
     EXPECT_TRUE(SheetCloses(sheet));
 }
 
+// The Finish page offers the reboot choice once a reboot is required.
+bool WaitForRebootChoice(HWND sheet) {
+    return robot::WaitUntil([&] { return robot::IsVisible(robot::CurrentPage(sheet), IDC_FINISH_REBOOT_NOW); },
+                            kTimeoutMs);
+}
+
 // Pressing the sheet button closes the wizard without any message box.
 void ExpectClosesWithoutABox(HWND sheet, int psbtn) {
     robot::PressButton(sheet, psbtn);
@@ -195,8 +201,7 @@ TEST(WizardPages, RebootLaterEndsTheRunWithoutARebootAttempt) {
     theApp.m_bRebootRequired = TRUE;
     CFinishPage finish;
     RunWizard({&finish}, [](HWND sheet) {
-        ASSERT_TRUE(robot::WaitUntil([&] { return robot::IsVisible(robot::CurrentPage(sheet), IDC_FINISH_REBOOT_NOW); },
-                                     kTimeoutMs));
+        ASSERT_TRUE(WaitForRebootChoice(sheet));
         HWND page = robot::CurrentPage(sheet);
         EXPECT_TRUE(robot::IsVisible(page, IDC_FINISH_REBOOT_NOTICE));
         EXPECT_EQ(BST_CHECKED, ::SendMessageA(::GetDlgItem(page, IDC_FINISH_REBOOT_NOW), BM_GETCHECK, 0, 0));
@@ -214,8 +219,7 @@ TEST(WizardPages, RebootNowWithoutTheShutdownPrivilegeTellsTheUserAndEnds) {
     theApp.m_bRebootRequired = TRUE;
     CFinishPage finish;
     RunWizard({&finish}, [](HWND sheet) {
-        ASSERT_TRUE(robot::WaitUntil([&] { return robot::IsVisible(robot::CurrentPage(sheet), IDC_FINISH_REBOOT_NOW); },
-                                     kTimeoutMs));
+        ASSERT_TRUE(WaitForRebootChoice(sheet));
         robot::PressButton(sheet, PSBTN_FINISH);
         HWND box = robot::WaitMessageBox(Self(), kTimeoutMs);
         ASSERT_NE(nullptr, box);
