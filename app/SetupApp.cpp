@@ -16,8 +16,6 @@ CSetupApp theApp;
 int g_nComCtlMajor = 0;
 int g_nComCtlMinor = 0;
 
-static const char kSetupInfoFile[] = ".\\zepsetup.sif";
-
 CSetupApp::~CSetupApp() = default;
 
 BOOL CSetupApp::InitInstance() {
@@ -41,7 +39,7 @@ BOOL CSetupApp::InitInstance() {
         CWizardPages pages;
         pages.AddTo(wizard);
         wizard.SetWizardMode();
-        wizard.DoModal();
+        if (wizard.DoModal() < 0) AfxMessageBox("Failed to create setup wizard window");
     }
     return FALSE;
 }

@@ -9,10 +9,14 @@
 
 #include <wininet.h>
 
+#include <atomic>
 #include <list>
 #include <map>
 #include <memory>
 #include <string>
+
+// The local setup information file, in the folder the program runs in.
+constexpr char kSetupInfoFile[] = ".\\zepsetup.sif";
 
 // The version of the system's common-controls library, read at start.
 extern int g_nComCtlMajor;
@@ -44,7 +48,7 @@ public:
                             DownloadProgressCallback pfnProgress, uint32_t* pnReceived);
     static BOOL IsHttpStatusOk(HINTERNET hRequest);
 
-    volatile bool m_bStopDownload = false;
+    std::atomic<bool> m_bStopDownload{false};
     CDownloadWaitDlg m_dlgDownloadWait;
     bool m_bWin9x = false;
     bool m_bWinNT = false;

@@ -1,13 +1,12 @@
 #include "app/WelcomePage.h"
 
 #include "app/SetupApp.h"
+#include "app/WizardPage.h"
 #include "res/resource.h"
 
 CWelcomePage::CWelcomePage() : CPropertyPage(IDD_WELCOME) {
-    m_fontTitle.CreateFont(-32, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_STROKE_PRECIS,
-                           CLIP_STROKE_PRECIS, DRAFT_QUALITY, VARIABLE_PITCH | FF_SWISS, "Arial");
-    m_fontSubtitle.CreateFont(-24, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_STROKE_PRECIS,
-                              CLIP_STROKE_PRECIS, DRAFT_QUALITY, VARIABLE_PITCH | FF_SWISS, "Arial");
+    CreateHeadingFont(m_fontTitle, -32, FW_BOLD);
+    CreateHeadingFont(m_fontSubtitle, -24, FW_NORMAL);
 }
 
 BOOL CWelcomePage::OnInitDialog() {

@@ -3,14 +3,33 @@
 #include "app/PageFlow.h"
 #include "app/SetupApp.h"
 
-CWizardPage::CWizardPage(UINT nIDTemplate, int nTitleId) : CPropertyPage(nIDTemplate), m_nTitleId(nTitleId) {
-    m_fontTitle.CreateFont(-27, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_STROKE_PRECIS,
+BOOL CreateHeadingFont(CFont& font, int height, int weight) {
+    return font.CreateFont(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_STROKE_PRECIS,
                            CLIP_STROKE_PRECIS, DRAFT_QUALITY, VARIABLE_PITCH | FF_SWISS, "Arial");
+}
+
+CWizardPage::CWizardPage(UINT nIDTemplate, int nTitleId, UINT nStartMessage)
+    : CPropertyPage(nIDTemplate), m_nTitleId(nTitleId), m_nStartMessage(nStartMessage) {
+    CreateHeadingFont(m_fontTitle, -27, FW_BOLD);
 }
 
 BOOL CWizardPage::OnInitDialog() {
     CPropertyPage::OnInitDialog();
     SetDlgItemFont(m_nTitleId, m_fontTitle);
+    return TRUE;
+}
+
+// The start message is posted before the framework's activation, so the work
+// runs once the page is visible.
+BOOL CWizardPage::OnSetActive() {
+    if (m_nStartMessage) PostMessage(m_nStartMessage);
+    return CPropertyPage::OnSetActive();
+}
+
+BOOL CWizardPage::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+    if (msg != m_nStartMessage || msg == 0) return FALSE;
+    OnPageStart();
+    result = 0;
     return TRUE;
 }
 

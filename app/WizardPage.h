@@ -1,5 +1,6 @@
 // What every page after the Welcome page shares: the bold heading font on
-// its title control and the wizard's answer to Cancel.
+// its title control, the work a page starts when it is shown, and the
+// wizard's answer to Cancel.
 #pragma once
 #include "framework/Font.h"
 #include "framework/PropertySheet.h"
@@ -9,16 +10,26 @@ constexpr UINT WM_QUEUE_PROGRESS = WM_USER + 256;  // default queue callback: on
 constexpr UINT WM_PAGE_START = WM_USER + 257;      // page to itself: start the page's work
 constexpr UINT WM_PAGE_REFRESH = WM_USER + 259;    // Components page to itself: refresh the list
 
+// The "Arial" headings of the pages, bold (FW_BOLD) or not (FW_NORMAL).
+BOOL CreateHeadingFont(CFont& font, int height, int weight);
+
 class CWizardPage : public CPropertyPage {
 public:
-    CWizardPage(UINT nIDTemplate, int nTitleId);
+    // nStartMessage: the message (WM_PAGE_START or WM_PAGE_REFRESH) the page
+    // posts itself on every activation, so that its work runs in OnPageStart
+    // once the page shows; 0 for a page without such work.
+    CWizardPage(UINT nIDTemplate, int nTitleId, UINT nStartMessage = 0);
 
 protected:
     BOOL OnInitDialog() override;
+    BOOL OnSetActive() override;
     BOOL OnQueryCancel() override;
+    BOOL OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    virtual void OnPageStart() {}
 
     CFont m_fontTitle;
 
 private:
     int m_nTitleId;
+    UINT m_nStartMessage;
 };

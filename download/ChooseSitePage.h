@@ -1,6 +1,7 @@
 // The region and the download site to fetch the package files from.
 #pragma once
 #include "app/WizardPage.h"
+#include "framework/Controls.h"
 
 class CChooseSitePage : public CWizardPage {
 public:
@@ -11,5 +12,5 @@ protected:
     BOOL OnKillActive() override;
 
 private:
-    int SelectedSiteRow() const;
+    CListViewCtrl SiteList() const;
 };

@@ -11,6 +11,13 @@ INT_PTR CDownloadWaitDlg::DoModal() {
     return result;
 }
 
+INT_PTR CDownloadWaitDlg::RunFetch(CWorkerThread& worker, const std::string& subject, std::function<int()> fetch) {
+    m_strText = "Downloading " + subject;
+    const unsigned run = NextRun();
+    if (!worker.Start(std::move(fetch), [this, run](int missing) { EndRun(run, missing == 0); })) return IDCANCEL;
+    return DoModal();
+}
+
 // A run's window is published between its start and its end only, so a
 // window read while the run has not ended belongs to that run.
 void CDownloadWaitDlg::EndRun(unsigned run, bool bFetched) {

@@ -2,8 +2,10 @@
 // worker ends it with IDOK (fetched) or IDCANCEL (failed).
 #pragma once
 #include "framework/Dialog.h"
+#include "framework/WorkerThread.h"
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 class CDownloadWaitDlg : public CDialog {
@@ -14,6 +16,13 @@ public:
     // worker may still be fetching; the caller treats that as a failed fetch.
     // Enter does not end it.
     INT_PTR DoModal();
+
+    // One fetch as the pages run it: shows "Downloading " + subject while
+    // fetch runs on worker, and returns the modal result. fetch returns the
+    // number of files it could not fetch; the run ends as fetched (IDOK) when
+    // that is 0, else as failed (IDCANCEL). The page may wait for worker and
+    // read that number once the run has ended.
+    INT_PTR RunFetch(CWorkerThread& worker, const std::string& subject, std::function<int()> fetch);
 
     // The page's side, before it starts the worker: the number of the run the
     // next DoModal will be. The worker hands it to EndRun.

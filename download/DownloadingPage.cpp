@@ -5,13 +5,13 @@
 #include "res/resource.h"
 #include "select/SizeText.h"
 
-#include <commctrl.h>
-
-CDownloadingPage::CDownloadingPage() : CWizardPage(IDD_DOWNLOADING, IDC_DOWNLOADING_TITLE) {}
+CDownloadingPage::CDownloadingPage() : CWizardPage(IDD_DOWNLOADING, IDC_DOWNLOADING_TITLE, WM_PAGE_START) {}
 
 BOOL CDownloadingPage::OnInitDialog() {
     CWizardPage::OnInitDialog();
-    ::SendMessageA(GetDlgItem(IDC_DOWNLOADING_ANIMATION), ACM_OPENA, 0, IDR_DOWNLOAD_CLIP);
+    m_progress = CProgressCtrl(GetDlgItem(IDC_DOWNLOADING_PROGRESS));
+    m_animate = CAnimateCtrl(GetDlgItem(IDC_DOWNLOADING_ANIMATION));
+    m_animate.Open(IDR_DOWNLOAD_CLIP);
     SetDlgItemText(IDC_DOWNLOADING_COMPONENT, "");
     SetDlgItemText(IDC_DOWNLOADING_FILE, "");
     return TRUE;
@@ -19,28 +19,20 @@ BOOL CDownloadingPage::OnInitDialog() {
 
 BOOL CDownloadingPage::OnSetActive() {
     PostWizardButtons(DownloadingButtons(theApp.m_nDownloadOnly));
-    PostMessage(WM_PAGE_START);
     return CWizardPage::OnSetActive();
-}
-
-BOOL CDownloadingPage::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
-    if (msg != WM_PAGE_START) return FALSE;
-    StartPass();
-    result = 0;
-    return TRUE;
 }
 
 // The transfer worker comes with the HTTP transfer; until then a pass has
 // nothing to fetch and ends at once.
-void CDownloadingPage::StartPass() {
-    ::SendMessageA(GetDlgItem(IDC_DOWNLOADING_PROGRESS), PBM_SETRANGE32, 0, 0);
+void CDownloadingPage::OnPageStart() {
+    m_progress.SetRange64(0);
     SetDlgItemText(IDC_DOWNLOADING_BYTES, FormatSizeK(0) + "  of  " + FormatSizeK(0));
     SetDlgItemText(IDC_DOWNLOADING_TIME, "");
     EndPass();
 }
 
 void CDownloadingPage::EndPass() {
-    ::SendMessageA(GetDlgItem(IDC_DOWNLOADING_ANIMATION), ACM_STOP, 0, 0);
+    m_animate.Stop();
     SetDlgItemText(IDC_DOWNLOADING_COMPONENT, "Download complete.");
     for (int id : {IDC_DOWNLOADING_FILE_LABEL, IDC_DOWNLOADING_FILE, IDC_DOWNLOADING_ANIMATION,
                    IDC_DOWNLOADING_TIME_LABEL, IDC_DOWNLOADING_TIME})

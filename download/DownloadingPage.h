@@ -1,6 +1,7 @@
 // Fetches the marked package files from the chosen site, with progress.
 #pragma once
 #include "app/WizardPage.h"
+#include "framework/Controls.h"
 
 class CDownloadingPage : public CWizardPage {
 public:
@@ -9,9 +10,11 @@ public:
 protected:
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
-    BOOL OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnPageStart() override;
+
+    CProgressCtrl m_progress;
+    CAnimateCtrl m_animate;
 
 private:
-    void StartPass();
     void EndPass();
 };

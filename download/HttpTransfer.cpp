@@ -79,6 +79,10 @@ void ReportCannotCreate(const std::string& localPath) {
     AfxMessageBox("Local file " + localPath + " could not be created.");
 }
 
+void ReportCannotWrite(const std::string& localPath) {
+    AfxMessageBox("Local file " + localPath + " could not be written.");
+}
+
 // The file a transfer writes before it replaces localPath: unique to the
 // calling process and thread, so a transfer still running after its caller
 // gave up never meets a later transfer of the same file.
@@ -187,7 +191,14 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
             result = -4;
             break;
         }
-        file.Write(chunk);
+        // A full disk would otherwise leave a cut file counted as complete,
+        // and a plain package file would be installed cut short. Trying
+        // again cannot help: the file is given up like one never created.
+        if (!file.Write(chunk)) {
+            ReportCannotWrite(localPath);
+            result = -4;
+            break;
+        }
         if (m_bStopDownload) break;
     }
     file.Close();

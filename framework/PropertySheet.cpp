@@ -70,7 +70,12 @@ INT_PTR CPropertySheet::DoModal() {
         psp.pfnDlgProc = CPropertyPage::PageProc;
         psp.lParam = reinterpret_cast<LPARAM>(pPage);
         pPage->m_bFirstSetActive = true;
-        handles.push_back(::CreatePropertySheetPageA(&psp));
+        HPROPSHEETPAGE handle = ::CreatePropertySheetPageA(&psp);
+        if (!handle) {
+            for (HPROPSHEETPAGE made : handles) ::DestroyPropertySheetPage(made);
+            return -1;
+        }
+        handles.push_back(handle);
     }
     m_psh.pszCaption = m_strCaption.c_str();
     m_psh.nPages = (UINT)handles.size();

@@ -42,6 +42,7 @@ public:
     void AddPage(CPropertyPage* pPage) { m_pages.push_back(pPage); }
     int GetPageCount() const { return (int)m_pages.size(); }
     void SetWizardMode() { m_psh.dwFlags |= PSH_WIZARD; }
+    // The sheet's result; -1 when the sheet or a page could not be created.
     INT_PTR DoModal();
 
     PROPSHEETHEADERA m_psh{};

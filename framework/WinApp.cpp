@@ -12,19 +12,27 @@ CWinApp::~CWinApp() {
 
 CWinApp* AfxGetApp() { return s_pApp; }
 
+// Whatever InitInstance does, even throw, ExitInstance runs: it closes what
+// the run opened (the internet session, COM).
 int CWinApp::Run() {
     m_hInstance = ::GetModuleHandleA(nullptr);
+    BOOL bMessageLoop = FALSE;
     try {
-        if (InitInstance()) {
-            MSG msg;
-            while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
-            }
+        bMessageLoop = InitInstance();
+    } catch (...) {
+        m_nExitCode = kExitCodeFault;
+    }
+    if (bMessageLoop) {
+        MSG msg;
+        while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
         }
+    }
+    try {
         return ExitInstance();
     } catch (...) {
-        return 255;
+        return kExitCodeFault;
     }
 }
 

@@ -10,6 +10,9 @@ public:
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
 
+    // The exit code of a run that ended by an exception.
+    static constexpr int kExitCodeFault = 255;
+
     // Returns FALSE to end the process without a message loop of its own.
     virtual BOOL InitInstance() { return FALSE; }
     virtual int ExitInstance() { return m_nExitCode; }

@@ -1,6 +1,7 @@
 #include "install/FileSelection.h"
 
 #include "app/Component.h"
+#include "app/PathText.h"
 #include "app/SetupApp.h"
 #include "install/DiskSpaceList.h"
 #include "install/InstallEngine.h"
@@ -89,7 +90,7 @@ int CPackageInfo::SelectFilesToDownload(bool reset) {
     for (CPackageFile* pFile : m_listFiles) {
         if (!pFile->m_bInstall && theApp.m_nDownloadOnly == 0) continue;
         pFile->m_bDownload = true;
-        const std::string packagePath = theApp.m_strDownloadDir + pFile->m_strSource;
+        const std::string packagePath = JoinPath(theApp.m_strDownloadDir, pFile->m_strSource);
         int64_t size = 0;
         int32_t modified = 0;
         if (ReadFileAttributes(packagePath, size, modified) && size >= pFile->m_nPackedSize) {
@@ -126,9 +127,10 @@ bool CPackageInfo::AddToDiskSpaceList(CDiskSpaceList& list) const {
             // Room for the decoded copy that installation writes first, under
             // the package file's name: two files of one name from different
             // package files are decoded side by side.
-            if (pFile->m_bCompressed) list.AddCopy(JoinFolderPath(theApp.m_strTempDir, pFile->m_strSource), pFile->m_nSize);
+            if (pFile->m_bCompressed)
+                list.AddCopy(JoinPath(theApp.m_strTempDir, pFile->m_strSource), pFile->m_nSize);
         }
-        if (pFile->m_bDownload) list.AddCopy(theApp.m_strDownloadDir + pFile->m_strSource, pFile->m_nPackedSize);
+        if (pFile->m_bDownload) list.AddCopy(JoinPath(theApp.m_strDownloadDir, pFile->m_strSource), pFile->m_nPackedSize);
     }
     return true;
 }

@@ -1,17 +1,13 @@
 #include "install/InstallEngine.h"
 
+#include "app/PathText.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
+#include "framework/Controls.h"
 #include "install/PackageFile.h"
 
-#include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
-
-std::string JoinFolderPath(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == '\\') return folder + name;
-    return folder + "\\" + name;
-}
 
 static std::string SystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
     char path[260] = "";
@@ -88,7 +84,7 @@ std::string CPackageInfo::GetFileFolder(const CPackageFile& file) const {
 }
 
 std::string CPackageInfo::GetTargetPath(const CPackageFile& file) const {
-    return JoinFolderPath(GetFileFolder(file), file.m_strName);
+    return JoinPath(GetFileFolder(file), file.m_strName);
 }
 
 bool IsSkippedOnThisPlatform(int flags) {
@@ -100,7 +96,7 @@ bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, HWND hUnpackBar, HWND hStatusText
     // pointing at nothing: its folder is made first, and failing that the
     // package fails while its previous log and record stay in force.
     theApp.CreateFolderPath(m_strTarget, true);
-    if (!m_log.Open(JoinFolderPath(m_strTarget, m_strKey + ".DeIsLog"), CInstallLog::MODE_WRITE)) return false;
+    if (!m_log.Open(JoinPath(m_strTarget, m_strKey + ".DeIsLog"), CInstallLog::MODE_WRITE)) return false;
 
     for (CPackageFile* pFile : m_listFiles) {
         if (pFile->m_bInstall) {
@@ -116,7 +112,7 @@ bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, HWND hUnpackBar, HWND hStatusText
                     m_log.Close();
                     return false;
                 }
-                if (hUnpackBar) ::SendMessageA(hUnpackBar, PBM_STEPIT, 0, 0);
+                if (hUnpackBar) CProgressCtrl(hUnpackBar).StepIt();
                 sourceRoot = theApp.m_strTempDir;
                 copyStyle |= SP_COPY_DELETESOURCE;
             }
@@ -137,11 +133,10 @@ bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, HWND hUnpackBar, HWND hStatusText
 }
 
 bool CPackageInfo::FinishInstall() {
-    std::string group = theApp.m_strProgramsDir + "\\" + theApp.m_strGroup;
+    const std::string group = JoinPath(theApp.m_strProgramsDir, theApp.m_strGroup);
     theApp.CreateFolderPath(group, true);
-    group += "\\";
     for (CPackageShortcut* pShortcut : m_listShortcuts) {
-        const std::string linkPath = group + pShortcut->m_strName + ".lnk";
+        const std::string linkPath = JoinPath(group, pShortcut->m_strName + ".lnk");
         ExpandFolderRefs(pShortcut->m_strTarget);
         ExpandFolderRefs(pShortcut->m_strWorkDir);
         theApp.CreateShortcut(linkPath, pShortcut->m_strTarget, "test", pShortcut->m_strWorkDir);

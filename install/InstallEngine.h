@@ -4,8 +4,5 @@
 #pragma once
 #include <string>
 
-// folder + "\" + name, without doubling a "\" that ends the folder.
-std::string JoinFolderPath(const std::string& folder, const std::string& name);
-
 // Whether PKG_SKIP_ON_WIN9X / PKG_SKIP_ON_NT in flags applies to this system.
 bool IsSkippedOnThisPlatform(int flags);

@@ -4,13 +4,14 @@
 #include "install/QueueCallback.h"
 #include "res/resource.h"
 
-#include <commctrl.h>
 #include <setupapi.h>
 
-CInstallingPage::CInstallingPage() : CWizardPage(IDD_INSTALLING, IDC_INSTALLING_TITLE) {}
+CInstallingPage::CInstallingPage() : CWizardPage(IDD_INSTALLING, IDC_INSTALLING_TITLE, WM_PAGE_START) {}
 
 BOOL CInstallingPage::OnInitDialog() {
     CWizardPage::OnInitDialog();
+    m_progressCopy = CProgressCtrl(GetDlgItem(IDC_INSTALLING_COPY_PROGRESS));
+    m_progressUnpack = CProgressCtrl(GetDlgItem(IDC_INSTALLING_UNPACK_PROGRESS));
     SetDlgItemText(IDC_INSTALLING_PACKAGE, "");
     SetDlgItemText(IDC_INSTALLING_FILE, "");
     return TRUE;
@@ -18,33 +19,20 @@ BOOL CInstallingPage::OnInitDialog() {
 
 BOOL CInstallingPage::OnSetActive() {
     PostWizardButtons(0);
-    PostMessage(WM_PAGE_START);
     return CWizardPage::OnSetActive();
 }
 
-BOOL CInstallingPage::OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
-    if (msg == WM_PAGE_START) {
-        Install();
-        result = 0;
-        return TRUE;
-    }
-    if (msg == WM_QUEUE_PROGRESS) {
-        if (m_pQueueCallback) m_pQueueCallback->OnProgressMessage(wParam);
-        result = 1;
-        return TRUE;
-    }
-    return FALSE;
-}
-
-void CInstallingPage::SetProgressRange(int id, int total) const {
-    HWND bar = GetDlgItem(id);
-    ::SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, total));
-    ::SendMessageA(bar, PBM_SETPOS, 0, 0);
+BOOL CInstallingPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (msg != WM_QUEUE_PROGRESS) return CWizardPage::OnMessage(msg, wParam, lParam, result);
+    if (m_pQueueCallback) m_pQueueCallback->OnProgressMessage(wParam);
+    result = 1;
+    return TRUE;
 }
 
 // Packages are queued here once the Preparing page prepares them; the
-// commit, the reboot question and the way on are the page's own.
-void CInstallingPage::Install() {
+// commit, the reboot question and the way on are the page's own. The bars
+// take 32-bit ranges: a queue may hold more than 65,535 files.
+void CInstallingPage::OnPageStart() {
     int totalFiles = 0;
     int totalUnpacks = 0;
     for (const auto& entry : theApp.m_mapPackages) {
@@ -53,25 +41,28 @@ void CInstallingPage::Install() {
         totalFiles += package.m_nFilesToInstall;
         totalUnpacks += package.m_nFilesToUnpack;
     }
-    SetProgressRange(IDC_INSTALLING_COPY_PROGRESS, totalFiles);
-    SetProgressRange(IDC_INSTALLING_UNPACK_PROGRESS, totalUnpacks);
+    m_progressCopy.SetRange32(0, totalFiles);
+    m_progressUnpack.SetRange32(0, totalUnpacks);
+    for (const CProgressCtrl* bar : {&m_progressCopy, &m_progressUnpack}) {
+        bar->SetPos(0);
+        bar->SetStep(1);
+    }
     ::UpdateWindow(m_hWnd);
 
     HSPFILEQ queue = ::SetupOpenFileQueue();
     ShowDlgItem(IDC_INSTALLING_PACKAGE, SW_HIDE);
     SetDlgItemText(IDC_INSTALLING_STAGE, "Processing queue...");
 
-    HWND sheet = GetParent();
     {
-        CInstallQueueCallback callback(sheet, m_hWnd, WM_QUEUE_PROGRESS, GetDlgItem(IDC_INSTALLING_COPY_PROGRESS),
+        CInstallQueueCallback callback(GetParent(), m_hWnd, WM_QUEUE_PROGRESS, m_progressCopy.m_hWnd,
                                        GetDlgItem(IDC_INSTALLING_FILE));
         m_pQueueCallback = &callback;
         theApp.m_bInstallSucceeded = callback.Commit(queue);
         m_pQueueCallback = nullptr;
-        ::SendMessageA(GetDlgItem(IDC_INSTALLING_COPY_PROGRESS), PBM_SETPOS, totalFiles, 0);
+        m_progressCopy.SetPos(totalFiles);
         theApp.m_bRebootRequired = callback.IsRebootRequired(queue);
     }
     ::SetupCloseFileQueue(queue);
 
-    ::SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    ::SendMessageA(GetParent(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
 }

@@ -2,6 +2,7 @@
 // queue, with progress, and moves on to the Finish page by itself.
 #pragma once
 #include "app/WizardPage.h"
+#include "framework/Controls.h"
 
 class CInstallQueueCallback;
 
@@ -13,10 +14,12 @@ protected:
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     BOOL OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnPageStart() override;
+
+    CProgressCtrl m_progressCopy;
+    CProgressCtrl m_progressUnpack;
 
 private:
-    void Install();
-    void SetProgressRange(int id, int total) const;
     // Set while the queue is committed, for its progress messages.
     CInstallQueueCallback* m_pQueueCallback = nullptr;
 };

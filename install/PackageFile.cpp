@@ -1,5 +1,7 @@
 #include "install/PackageFile.h"
 
+#include "app/PathText.h"
+
 #include <bzlib.h>
 #include <sys/stat.h>
 
@@ -31,16 +33,6 @@ void Diagnose(const char* format, ...) {
 #else
     std::fputs(text, stderr);
 #endif
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-#ifdef _WIN32
-    const char separator = '\\';
-#else
-    const char separator = '/';
-#endif
-    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + name;
-    return folder + separator + name;
 }
 
 bool ReadWord(std::FILE* file, uint32_t& value) {

@@ -1,8 +1,7 @@
 #include "install/QueueCallback.h"
 
 #include "app/SetupApp.h"
-
-#include <commctrl.h>
+#include "framework/Controls.h"
 
 CInstallQueueCallback::CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, HWND hCopyBar,
                                              HWND hStatusText)
@@ -103,5 +102,5 @@ void CInstallQueueCallback::CountCurrentCopy() {
 }
 
 void CInstallQueueCallback::UpdateCopyBar() const {
-    if (m_hCopyBar) ::SendMessageA(m_hCopyBar, PBM_SETPOS, WPARAM(GetFilesDone()), 0);
+    if (m_hCopyBar) CProgressCtrl(m_hCopyBar).SetPos(GetFilesDone());
 }

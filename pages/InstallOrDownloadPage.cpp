@@ -16,7 +16,7 @@ std::string CInstallOrDownloadPage::InitialFolder() {
     char folder[1024] = "";
     ReadRegString(ZEP_CLIENT_KEY, "DownloadPath", "", folder, sizeof folder);
     if (folder[0]) return folder;
-    ::GetPrivateProfileStringA("Product", "Source", "", folder, sizeof folder, ".\\zepsetup.sif");
+    ::GetPrivateProfileStringA("Product", "Source", "", folder, sizeof folder, kSetupInfoFile);
     if (folder[0]) return folder;
     ::GetCurrentDirectoryA(sizeof folder, folder);
     return folder;

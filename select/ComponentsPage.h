@@ -1,8 +1,7 @@
 // The components of the catalogue, to install, upgrade, remove or leave.
 #pragma once
 #include "app/WizardPage.h"
-
-#include <commctrl.h>
+#include "framework/Controls.h"
 
 class CComponentsPage : public CWizardPage {
 public:
@@ -12,8 +11,7 @@ protected:
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     LRESULT OnWizardNext() override;
-    void OnDestroy() override;
 
-    HWND m_list = nullptr;
-    HIMAGELIST m_imageList = nullptr;
+    CListViewCtrl m_list;
+    CImageList m_imageList;
 };

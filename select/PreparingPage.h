@@ -1,8 +1,7 @@
 // The packages of the selection with their sizes, and the disk space.
 #pragma once
 #include "app/WizardPage.h"
-
-#include <commctrl.h>
+#include "framework/Controls.h"
 
 class CPreparingPage : public CWizardPage {
 public:
@@ -14,9 +13,8 @@ protected:
     BOOL OnKillActive() override;
     LRESULT OnWizardBack() override;
     LRESULT OnWizardNext() override;
-    void OnDestroy() override;
 
-    HWND m_listDrives = nullptr;
-    HWND m_listPackages = nullptr;
-    HIMAGELIST m_imageList = nullptr;
+    CListViewCtrl m_listDrives;
+    CListViewCtrl m_listPackages;
+    CImageList m_imageList;
 };

@@ -4,7 +4,7 @@
 #include "app/SetupApp.h"
 #include "res/resource.h"
 
-CRemovingPage::CRemovingPage() : CWizardPage(IDD_REMOVING, IDC_REMOVING_TITLE) {}
+CRemovingPage::CRemovingPage() : CWizardPage(IDD_REMOVING, IDC_REMOVING_TITLE, WM_PAGE_START) {}
 
 BOOL CRemovingPage::OnInitDialog() {
     CWizardPage::OnInitDialog();
@@ -16,18 +16,12 @@ BOOL CRemovingPage::OnInitDialog() {
 
 BOOL CRemovingPage::OnSetActive() {
     PostWizardButtons(0);
-    PostMessage(WM_PAGE_START);
     return CWizardPage::OnSetActive();
 }
 
 LRESULT CRemovingPage::OnWizardNext() { return IDD_PREPARING; }
 
-BOOL CRemovingPage::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
-    if (msg != WM_PAGE_START) return FALSE;
-    RemoveSelectedComponents();
-    result = 0;
-    return TRUE;
-}
+void CRemovingPage::OnPageStart() { RemoveSelectedComponents(); }
 
 void CRemovingPage::ShowProgressLines(int nCmdShow) const {
     for (int id : {IDC_REMOVING_COMPONENT_LABEL, IDC_REMOVING_FILE_LABEL, IDC_REMOVING_FILE, IDC_REMOVING_COMPONENT})

@@ -10,7 +10,7 @@ protected:
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     LRESULT OnWizardNext() override;
-    BOOL OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnPageStart() override;
 
 private:
     void RemoveSelectedComponents();

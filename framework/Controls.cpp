@@ -1,0 +1,74 @@
+#include "framework/Controls.h"
+
+#include <climits>
+#include <vector>
+
+BOOL CImageList::LoadBitmapImages(UINT nIDBitmap, int cx, COLORREF mask) {
+    DeleteImageList();
+    m_hImageList = ::ImageList_LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nIDBitmap), cx, 1, mask,
+                                          IMAGE_BITMAP, LR_CREATEDIBSECTION);
+    return m_hImageList != nullptr;
+}
+
+void CImageList::DeleteImageList() {
+    if (m_hImageList) ::ImageList_Destroy(m_hImageList);
+    m_hImageList = nullptr;
+}
+
+int CListViewCtrl::GetClientWidth() const {
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    return client.right - client.left;
+}
+
+void CListViewCtrl::InsertColumns(std::initializer_list<CListColumn> columns) const {
+    int index = 0;
+    for (const CListColumn& column : columns) {
+        LVCOLUMNA info{};
+        info.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH;
+        info.fmt = column.nFormat;
+        info.cx = column.nWidth;
+        info.pszText = const_cast<char*>(column.pszHeading);
+        ::SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, index++, reinterpret_cast<LPARAM>(&info));
+    }
+}
+
+int CListViewCtrl::InsertItem(int index, const std::string& text, LPARAM data) const {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = index;
+    item.pszText = const_cast<char*>(text.c_str());
+    item.lParam = data;
+    return int(::SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void CListViewCtrl::SetItemText(int item, int subItem, const std::string& text) const {
+    LVITEMA info{};
+    info.iSubItem = subItem;
+    info.pszText = const_cast<char*>(text.c_str());
+    ::SendMessageA(m_hWnd, LVM_SETITEMTEXTA, item, reinterpret_cast<LPARAM>(&info));
+}
+
+LPARAM CListViewCtrl::GetItemData(int item) const {
+    LVITEMA info{};
+    info.mask = LVIF_PARAM;
+    info.iItem = item;
+    return ::SendMessageA(m_hWnd, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info)) ? info.lParam : 0;
+}
+
+std::string CListViewCtrl::GetItemText(int item, int subItem) const {
+    std::vector<char> text(1024, '\0');
+    LVITEMA info{};
+    info.iSubItem = subItem;
+    info.pszText = text.data();
+    info.cchTextMax = int(text.size());
+    ::SendMessageA(m_hWnd, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&info));
+    return text.data();
+}
+
+int ScaleProgress(int64_t value, int64_t total) {
+    int shift = 0;
+    while ((total >> shift) > INT_MAX) ++shift;
+    const int64_t scaled = value >> shift;
+    return scaled < 0 ? 0 : scaled > INT_MAX ? INT_MAX : int(scaled);
+}
