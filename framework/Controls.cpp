@@ -1,7 +1,6 @@
 #include "framework/Controls.h"
 
 #include <climits>
-#include <vector>
 
 BOOL CImageList::LoadBitmapImages(UINT nIDBitmap, int cx, COLORREF mask) {
     DeleteImageList();
@@ -54,16 +53,6 @@ LPARAM CListViewCtrl::GetItemData(int item) const {
     info.mask = LVIF_PARAM;
     info.iItem = item;
     return ::SendMessageA(m_hWnd, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info)) ? info.lParam : 0;
-}
-
-std::string CListViewCtrl::GetItemText(int item, int subItem) const {
-    std::vector<char> text(1024, '\0');
-    LVITEMA info{};
-    info.iSubItem = subItem;
-    info.pszText = text.data();
-    info.cchTextMax = int(text.size());
-    ::SendMessageA(m_hWnd, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&info));
-    return text.data();
 }
 
 int ScaleProgress(int64_t value, int64_t total) {

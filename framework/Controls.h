@@ -1,6 +1,8 @@
 // Thin wrappers of the common controls the pages use. Each holds nothing but
 // the control's window handle, and each operation is one message to it.
 #pragma once
+#include "framework/WorkerThread.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -53,7 +55,6 @@ public:
     }
     int GetStateImage(int item) const { return int(ListView_GetItemState(m_hWnd, item, LVIS_STATEIMAGEMASK) >> 12); }
     LPARAM GetItemData(int item) const;
-    std::string GetItemText(int item, int subItem) const;
     int GetItemCount() const { return ListView_GetItemCount(m_hWnd); }
     // The first selected row, -1 when none is.
     int GetSelectedItem() const { return ListView_GetNextItem(m_hWnd, -1, LVNI_SELECTED); }
@@ -80,6 +81,12 @@ public:
     // Range 0 to total, and a position against it, for 64-bit counts.
     void SetRange64(int64_t total) const { SetRange32(0, ScaleProgress(total, total)); }
     void SetPos64(int64_t done, int64_t total) const { SetPos(ScaleProgress(done, total)); }
+    // What a worker has done so far, against its total.
+    void ShowProgress(const CWorkerProgress& progress) const {
+        const int64_t total = progress.m_nTotal;
+        SetRange64(total);
+        SetPos64(progress.m_nDone, total);
+    }
 
     HWND m_hWnd;
 };

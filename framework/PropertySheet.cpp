@@ -80,16 +80,19 @@ INT_PTR CPropertySheet::DoModal() {
     m_psh.pszCaption = m_strCaption.c_str();
     m_psh.nPages = (UINT)handles.size();
     m_psh.phpage = handles.data();
+    m_bWindowMade = false;
     s_pSheetInCreation = this;
     INT_PTR result = ::PropertySheetA(&m_psh);
     s_pSheetInCreation = nullptr;
     m_hWnd = nullptr;
-    return result;
+    // Wine answers 0, not -1, when the sheet's window cannot be made.
+    return m_bWindowMade ? result : -1;
 }
 
 int CALLBACK CPropertySheet::SheetCallback(HWND hWnd, UINT msg, LPARAM lParam) {
     CPropertySheet* pThis = s_pSheetInCreation;
     if (msg != PSCB_INITIALIZED || !pThis) return 0;
+    pThis->m_bWindowMade = true;
     try {
         pThis->m_hWnd = hWnd;
         ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pThis));

@@ -62,4 +62,5 @@ private:
     std::vector<CPropertyPage*> m_pages;
     std::string m_strCaption;
     WNDPROC m_prevProc = nullptr;
+    bool m_bWindowMade = false;
 };

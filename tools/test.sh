@@ -15,6 +15,8 @@ cmake --build "$BUILD/native" -j"$jobs"
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build "$BUILD" -j"$jobs"
 
+# A run that was killed may have left the tests' tiny volume mounted.
+"$ROOT/tools/small-volume.sh" unmount "$BUILD/test-scratch/small-volume"
 rm -rf "$BUILD/artefacts" "$BUILD/test-scratch"
 cmake "$BUILD" >/dev/null   # recreates the scratch folders
 mkdir -p "$BUILD/artefacts"

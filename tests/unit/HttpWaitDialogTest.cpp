@@ -1,4 +1,4 @@
-// The download wait dialog run modally on this thread while a worker ends it,
+// The download wait dialog run modally on this thread while a worker fetches,
 // the way the pages run it; the robot reads and closes it like a user.
 #include "app/SetupApp.h"
 #include "download/DownloadWaitDlg.h"
@@ -10,11 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <thread>
 
-using testsupport::FilesIn;
-using testsupport::MakeScratchDir;
+using namespace testsupport;
 
 namespace {
 
@@ -44,68 +42,53 @@ protected:
         ::SetCurrentDirectoryA(m_dir.c_str());
     }
     void TearDown() override { ::SetCurrentDirectoryA(m_oldDir); }
-    // One run as a page does it: the worker ends it with its result after
-    // looking at the dialog. Returns the modal result.
-    INT_PTR RunWithWorker(CDownloadWaitDlg& dlg, bool bFetched, const std::function<void(HWND)>& look) {
-        unsigned run = dlg.NextRun();
-        std::thread worker([&] {
-            HWND hDlg = WaitForDialog();
-            if (hDlg) look(hDlg);
-            dlg.EndRun(run, bFetched);
-        });
-        INT_PTR result = dlg.DoModal();
-        worker.join();
-        return result;
-    }
 
     char m_oldDir[MAX_PATH] = "";
     std::string m_dir;
 };
 
-TEST_F(HttpWaitDialogTest, WorkerEndsEachRunWithItsResultAndOnlyThatRunsSubjectShows) {
-    CDownloadWaitDlg dlg;
-    EXPECT_EQ("Downloading ", dlg.m_strText);
-    std::string text, caption;
-    auto look = [&](HWND hDlg) {
-        text = robot::GetDlgText(hDlg, IDC_DOWNLOAD_WAIT_TEXT);
-        caption = robot::GetText(hDlg);
+// Only the worker's report ends a run as fetched: Enter reaches a dialog as
+// IDOK too and must not pass for it. The globe beside the program shows; the
+// dialog works without it.
+TEST_F(HttpWaitDialogTest, EachRunShowsItsSubjectAndEndsWithItsWorkersResult) {
+    struct Case {
+        const char* subject;
+        int missing;
+        bool pressEnter;
+        bool globe;
+        INT_PTR result;
     };
-
-    dlg.m_strText = "Downloading components list...";
-    EXPECT_EQ(IDOK, RunWithWorker(dlg, true, look));
-    EXPECT_EQ("Downloading components list...", text);
-    EXPECT_EQ("Dialog", caption);
-
-    dlg.m_strText = "Downloading locations...";
-    EXPECT_EQ(IDCANCEL, RunWithWorker(dlg, false, look));
-    EXPECT_EQ("Downloading locations...", text);
-}
-
-TEST_F(HttpWaitDialogTest, ShowsTheGlobeBesideTheProgramAndWorksWithoutIt) {
-    CDownloadWaitDlg dlg;
-    HICON shown = nullptr;
-    auto look = [&](HWND hDlg) {
-        shown = reinterpret_cast<HICON>(
-            ::SendMessageA(::GetDlgItem(hDlg, IDC_DOWNLOAD_WAIT_GLOBE), STM_GETICON, 0, 0));
+    const Case cases[] = {
+        {"components list...", 0, false, false, IDOK},
+        {"locations...", 1, false, false, IDCANCEL},
+        {"package info files...", 0, true, true, IDOK},
+        {"locations...", 2, true, true, IDCANCEL},
     };
-    EXPECT_EQ(IDOK, RunWithWorker(dlg, true, look));
-    EXPECT_EQ(nullptr, shown);
-
-    const std::string globe = testsupport::SourceDir() + "\\res\\globe.ani";
-    ASSERT_TRUE(::CopyFileA(globe.c_str(), "globe.ani", FALSE)) << globe;
-    dlg.m_strText = "Downloading package info files...";
-    EXPECT_EQ(IDOK, RunWithWorker(dlg, true, [&](HWND hDlg) {
-        look(hDlg);
-        robot::SaveScreenshot(hDlg, testsupport::ArtefactsDir() + "\\wait-dialog.bmp");
-    }));
-    EXPECT_NE(nullptr, shown);
-}
-
-// Enter reaches a dialog as IDOK: it must not pass for the worker's report.
-TEST_F(HttpWaitDialogTest, EnterNeverEndsARunAsFetched) {
     CDownloadWaitDlg dlg;
-    EXPECT_EQ(IDCANCEL, RunWithWorker(dlg, false, [](HWND hDlg) { ::PostMessageA(hDlg, WM_KEYDOWN, VK_RETURN, 0); }));
-    EXPECT_EQ(IDOK, RunWithWorker(dlg, true, [](HWND hDlg) { ::PostMessageA(hDlg, WM_KEYDOWN, VK_RETURN, 0); }));
+    CWorkerThread worker;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.subject);
+        ASSERT_TRUE(!c.globe || ::CopyFileA((SourceDir() + "\\res\\globe.ani").c_str(), "globe.ani", FALSE));
+        std::string text, caption;
+        HICON globe = nullptr;
+        const INT_PTR result = dlg.RunFetch(worker, c.subject, [&] {
+            if (HWND hDlg = WaitForDialog()) {
+                text = robot::GetDlgText(hDlg, IDC_DOWNLOAD_WAIT_TEXT);
+                caption = robot::GetText(hDlg);
+                globe = reinterpret_cast<HICON>(
+                    ::SendMessageA(::GetDlgItem(hDlg, IDC_DOWNLOAD_WAIT_GLOBE), STM_GETICON, 0, 0));
+                if (c.globe) robot::SaveScreenshot(hDlg, ArtefactsDir() + "\\wait-dialog.bmp");
+                if (c.pressEnter) ::PostMessageA(hDlg, WM_KEYDOWN, VK_RETURN, 0);
+            }
+            return c.missing;
+        });
+        EXPECT_EQ(c.result, result);
+        EXPECT_EQ(std::string("Downloading ") + c.subject, text);
+        EXPECT_EQ("Dialog", caption);
+        EXPECT_EQ(c.globe, globe != nullptr);
+        ASSERT_TRUE(worker.Wait(20000));
+        EXPECT_EQ(c.missing, worker.GetResult());
+    }
 }
 
 // The user gives up on a run; its worker reports later, while the page runs
@@ -113,21 +96,21 @@ TEST_F(HttpWaitDialogTest, EnterNeverEndsARunAsFetched) {
 TEST_F(HttpWaitDialogTest, EscapeAndTheCloseBoxEndARunAndItsLateWorkerLeavesTheNextRunAlone) {
     CDownloadWaitDlg dlg;
     for (auto close : {PressEscape, ClickCloseBox}) {
-        unsigned abandonedRun = dlg.NextRun();
-        std::thread user([&] {
+        CWorkerThread late, next;
+        HANDLE nextRunShows = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        EXPECT_EQ(IDCANCEL, dlg.RunFetch(late, "components list...", [&] {
             if (HWND hDlg = WaitForDialog()) close(hDlg);
-        });
-        EXPECT_EQ(IDCANCEL, dlg.DoModal());
-        user.join();
-
-        unsigned run = dlg.NextRun();
-        std::thread worker([&] {
+            ::WaitForSingleObject(nextRunShows, 20000);
+            return 0;
+        }));
+        EXPECT_EQ(IDCANCEL, dlg.RunFetch(next, "components list...", [&] {
             WaitForDialog();
-            dlg.EndRun(abandonedRun, true);
-            dlg.EndRun(run, false);
-        });
-        EXPECT_EQ(IDCANCEL, dlg.DoModal());
-        worker.join();
+            ::SetEvent(nextRunShows);
+            late.Wait(20000);
+            return 1;
+        }));
+        EXPECT_TRUE(late.Wait(20000));
+        ::CloseHandle(nextRunShows);
     }
 }
 
@@ -141,39 +124,31 @@ TEST_F(HttpWaitDialogTest, AFetchTheUserGaveUpNeverDisturbsTheNextFetchOfTheSame
     ::CreateDirectoryA(siteDir.c_str(), nullptr);
     std::string served = "[Product]\r\nName=ZEP\r\n[Components]\r\n";
     for (int i = 0; served.size() < 60000; ++i) served += "Component" + std::to_string(i) + "\r\n";
-    ASSERT_TRUE(testsupport::WriteFile(siteDir + "\\zep.sif", served));
+    ASSERT_TRUE(WriteFile(siteDir + "\\zep.sif", served));
     const std::string url = base + "/wait/zep.sif";
     const std::string localPath = m_dir + "\\zep.sif";
 
     CSetupApp app;
     app.m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     ASSERT_NE(nullptr, app.m_hInternet);
-    CDownloadWaitDlg& dlg = app.m_dlgDownloadWait;
-
-    unsigned abandonedRun = dlg.NextRun();
-    BOOL lateResult = FALSE;
-    std::thread late([&] {
-        lateResult = app.FetchIniFile(url + "?stall=3&stall_at=20000", localPath, "Product");
-        dlg.EndRun(abandonedRun, lateResult);
-    });
-    std::thread user([&] {
+    CWorkerThread late, next;
+    std::thread user([] {
         if (HWND hDlg = WaitForDialog()) PressEscape(hDlg);
     });
-    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+    EXPECT_EQ(IDCANCEL, app.m_dlgDownloadWait.RunFetch(late, "components list...", [&] {
+        return app.FetchIniFile(url + "?stall=3&stall_at=20000", localPath, "Product") ? 0 : 1;
+    }));
     user.join();
 
-    unsigned run = dlg.NextRun();
-    std::thread worker([&] { dlg.EndRun(run, app.FetchIniFile(url, localPath, "Product")); });
-    EXPECT_EQ(IDOK, dlg.DoModal());
-    worker.join();
+    EXPECT_EQ(IDOK, app.m_dlgDownloadWait.RunFetch(next, "components list...", [&] {
+        return app.FetchIniFile(url, localPath, "Product") ? 0 : 1;
+    }));
     std::string content;
-    EXPECT_TRUE(testsupport::ReadFile(localPath, content));
-    EXPECT_TRUE(served == content);
+    EXPECT_TRUE(ReadFile(localPath, content) && served == content);
 
-    late.join();
-    EXPECT_TRUE(lateResult);
-    EXPECT_TRUE(testsupport::ReadFile(localPath, content));
-    EXPECT_TRUE(served == content);
+    ASSERT_TRUE(late.Wait(60000));
+    EXPECT_EQ(0, late.GetResult());
+    EXPECT_TRUE(ReadFile(localPath, content) && served == content);
     EXPECT_EQ(std::vector<std::string>{"zep.sif"}, FilesIn(m_dir));
     ::InternetCloseHandle(app.m_hInternet);
     app.m_hInternet = nullptr;

@@ -1,51 +1,45 @@
+// Number and version texts of the setup files, and the order of the
+// string-keyed maps that the catalogue and the package map rely on.
 #include "app/NumberText.h"
+#include "app/PathText.h"
 #include "app/StringKeyMap.h"
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <vector>
-
-TEST(NumberText, IntegersKeepTheirSign) {
-    EXPECT_EQ("0", IntToString(0));
-    EXPECT_EQ("-17", IntToString(-17));
-    EXPECT_EQ("-2147483648", IntToString(INT_MIN));
-    EXPECT_EQ("9223372036854775807", Int64ToString(INT64_MAX));
-    EXPECT_EQ("-5000000000", Int64ToString(-5000000000LL));
-}
 
 TEST(NumberText, VersionTextUsesTheTwoLowBytes) {
     EXPECT_EQ("2.1", VersionToString(513));
-    EXPECT_EQ("1.2", VersionToString(0x0102));
     EXPECT_EQ("255.255", VersionToString(-1));
     EXPECT_EQ("3.4", VersionToString(0x7F0304));
 }
 
 TEST(NumberText, ParseVersion64PlacesPartsHighestFirst) {
-    EXPECT_EQ(0x0004004706B00005LL, ParseVersion64("4.71.1712.5"));
-    EXPECT_EQ(0, ParseVersion64(""));
-    EXPECT_EQ(0x0001000200000000LL, ParseVersion64("1.2"));
-    EXPECT_EQ(0x0001000200000000LL, ParseVersion64("1.2."));
-    EXPECT_EQ(0x0001000000030000LL, ParseVersion64("1..3"));
-    EXPECT_EQ(0x0001000200030004LL, ParseVersion64("1.2.3.4.5"));
-    EXPECT_EQ(0x0007000000000000LL, ParseVersion64(" 7x.y"));
-    // A part too large for 16 bits does not spill into its neighbour.
-    EXPECT_EQ(0x0001FFFF00000000LL, ParseVersion64("1.131071"));
+    const std::pair<const char*, int64_t> cases[] = {
+        {"4.71.1712.5", 0x0004004706B00005LL}, {"", 0}, {"1.2", 0x0001000200000000LL}, {"1.2.", 0x0001000200000000LL},
+        {"1..3", 0x0001000000030000LL}, {"1.2.3.4.5", 0x0001000200030004LL}, {" 7x.y", 0x0007000000000000LL},
+        // A part too large for 16 bits does not spill into its neighbour.
+        {"1.131071", 0x0001FFFF00000000LL},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.second, ParseVersion64(c.first)) << c.first;
 }
 
-TEST(NumberText, DecimalConversionStopsAtTheFirstOtherCharacter) {
-    EXPECT_EQ(12, ParseDecimal("12abc"));
-    EXPECT_EQ(-5, ParseDecimal("  -5"));
-    EXPECT_EQ(0, ParseDecimal("abc"));
-    EXPECT_EQ(int(0x80000002u), ParseDecimal("2147483650"));
-    EXPECT_EQ(int(0x80000002u), ParseDecimal("-2147483646"));
+TEST(NumberText, DecimalConversionStopsAtTheFirstOtherCharacterAndWraps) {
+    const std::pair<const char*, int> cases[] = {
+        {"12abc", 12}, {"  -5", -5}, {"abc", 0}, {"2147483650", int(0x80000002u)}, {"-2147483646", int(0x80000002u)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.second, ParseDecimal(c.first)) << c.first;
+}
+
+TEST(PathText, OneSeparatorBetweenFolderAndName) {
+    EXPECT_EQ("C:\\a\\b.dll", JoinPath("C:\\a", "b.dll"));
+    EXPECT_EQ("C:\\a\\b.dll", JoinPath("C:\\a\\", "b.dll"));
+    EXPECT_EQ("C:/a/b.dll", JoinPath("C:/a/", "b.dll"));
 }
 
 TEST(StringKeyMap, NewestKeyFirstAndReinsertKeepsPlace) {
     CStringKeyMap<int> map;
-    map.SetAt("a", 1);
-    map.SetAt("b", 2);
-    map.SetAt("c", 3);
+    for (const char* key : {"a", "b", "c"}) map.SetAt(key, 1);
     map.SetAt("a", 10);
     map.SetAt("A", 5);
     std::vector<std::string> order;

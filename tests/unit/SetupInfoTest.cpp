@@ -6,59 +6,84 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <memory>
 #include <vector>
 
 using testsupport::MakeScratchDir;
 using testsupport::WriteFile;
 
-static const char kProduct[] =
+namespace {
+
+const char* const kRequired[] = {"Name", "Destination", "Group", "LocationsInfo", "BaseURL", "SetupInfoLocation"};
+const char kProduct[] =
     "[Product]\r\nName=ZEP Client\r\nDestination=C:\\ZEP\r\nGroup=ZEP\r\nLocationsInfo=sites.ini\r\n"
     "BaseURL=http://127.0.0.1/setup\r\nSetupInfoLocation=info\r\n";
+
+// The Product section with one required key left out (value null) or given a value.
+std::string ProductWith(const std::string& key, const char* value) {
+    std::string text = "[Product]\r\n";
+    for (const char* name : kRequired) {
+        if (key != name)
+            text += std::string(name) + "=x\r\n";
+        else if (value)
+            text += key + "=" + value + "\r\n";
+    }
+    return text + "[Components]\r\nA\r\n";
+}
+
+std::vector<std::string> Keys(CSetupApp& app) {
+    std::vector<std::string> keys;
+    for (auto& entry : app.m_mapComponents) keys.push_back(entry.first);
+    return keys;
+}
+
+CComponent* Component(CSetupApp& app, const char* key) {
+    CComponent** found = app.m_mapComponents.Lookup(key);
+    return found ? *found : nullptr;
+}
+
+}  // namespace
 
 class SetupInfoTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ::GetCurrentDirectoryA(MAX_PATH, m_oldDir);
-        m_dir = MakeScratchDir("setupinfo");
-        ::SetCurrentDirectoryA(m_dir.c_str());
+        ::SetCurrentDirectoryA(MakeScratchDir("setupinfo").c_str());
         DeleteRegValue(ZEP_CLIENT_KEY, "Path");
     }
     void TearDown() override {
         ::SetCurrentDirectoryA(m_oldDir);
         DeleteRegValue(ZEP_CLIENT_KEY, "Path");
     }
-    static std::vector<std::string> Keys(CSetupApp& app) {
-        std::vector<std::string> keys;
-        for (auto& entry : app.m_mapComponents) keys.push_back(entry.first);
-        return keys;
+    // A run's application object after loading text as the setup information file.
+    std::unique_ptr<CSetupApp> Load(const std::string& text, bool expectLoaded = true) {
+        EXPECT_TRUE(WriteFile("zepsetup.sif", text));
+        auto app = std::make_unique<CSetupApp>();
+        EXPECT_EQ(expectLoaded, app->LoadSetupInfo()) << text.substr(0, 200);
+        return app;
     }
     char m_oldDir[MAX_PATH] = "";
-    std::string m_dir;
 };
 
 TEST_F(SetupInfoTest, LoadsProductSettingsAndTheLocalCatalogue) {
-    ASSERT_TRUE(WriteFile("zepsetup.sif", std::string(kProduct) +
-                                              "[Components]\r\nCore\r\nMaps\r\nTools\r\n"
-                                              "[CompCore]\r\nName=Core files\r\nPkgInfo=core.ini\r\nVer=513\r\n"
-                                              "[CompMaps]\r\nPkgInfoLocation=maps\r\nPkgInfo=maps.ini\r\n"
-                                              "DependOn1=Core\r\nVer=-1\r\n"
-                                              "[CompTools]\r\nDependOn1=Core\r\nVer=3\r\n"));
-    CSetupApp app;
     ::SetEnvironmentVariableA("TEMP", "C:\\TempDir");
-    ASSERT_TRUE(app.LoadSetupInfo());
-    EXPECT_EQ("ZEP Client", app.m_strProductName);
-    EXPECT_EQ("C:\\ZEP", app.m_strInstallDir);
-    EXPECT_TRUE(app.m_bNewInstall);
-    EXPECT_EQ("http://127.0.0.1/setup/", app.m_strBaseURL);
-    EXPECT_EQ("C:\\TempDir", app.m_strTempDir);
-    EXPECT_FALSE(app.m_strProgramsDir.empty());
+    auto app = Load(std::string(kProduct) +
+                    "[Components]\r\nCore\r\nMaps\r\nTools\r\n"
+                    "[CompCore]\r\nName=Core files\r\nPkgInfo=core.ini\r\nVer=513\r\n"
+                    "[CompMaps]\r\nPkgInfoLocation=maps\r\nPkgInfo=maps.ini\r\nDependOn1=Core\r\nVer=-1\r\n"
+                    "[CompTools]\r\nDependOn1=Core\r\nVer=3\r\n");
+    EXPECT_EQ("ZEP Client", app->m_strProductName);
+    EXPECT_EQ("C:\\ZEP", app->m_strInstallDir);
+    EXPECT_TRUE(app->m_bNewInstall);
+    EXPECT_EQ("http://127.0.0.1/setup/", app->m_strBaseURL);
+    EXPECT_EQ("C:\\TempDir", app->m_strTempDir);
+    EXPECT_FALSE(app->m_strProgramsDir.empty());
 
     // Reverse order of the lines.
-    EXPECT_EQ((std::vector<std::string>{"Tools", "Maps", "Core"}), Keys(app));
-    CComponent* core = *app.m_mapComponents.Lookup("Core");
-    CComponent* maps = *app.m_mapComponents.Lookup("Maps");
-    CComponent* tools = *app.m_mapComponents.Lookup("Tools");
+    EXPECT_EQ((std::vector<std::string>{"Tools", "Maps", "Core"}), Keys(*app));
+    CComponent* core = Component(*app, "Core");
+    CComponent* maps = Component(*app, "Maps");
+    CComponent* tools = Component(*app, "Tools");
     EXPECT_EQ("Core files", core->m_strName);
     EXPECT_EQ(513, core->m_nVersion);
     EXPECT_EQ("maps", maps->m_strPkgInfoLocation);
@@ -71,113 +96,73 @@ TEST_F(SetupInfoTest, LoadsProductSettingsAndTheLocalCatalogue) {
 }
 
 TEST_F(SetupInfoTest, RegistryPathReplacesDestinationAndSlashIsKept) {
-    ASSERT_TRUE(WriteFile("zepsetup.sif",
-                          "[Product]\r\nName=P\r\nGroup=G\r\nLocationsInfo=l\r\nBaseURL=http://h/a/\r\n"
-                          "SetupInfoLocation=s\r\n[Components]\r\nA\r\n"));
     ASSERT_TRUE(WriteRegString(ZEP_CLIENT_KEY, "Path", "D:\\Installed"));
-    CSetupApp app;
-    ASSERT_TRUE(app.LoadSetupInfo());
-    EXPECT_FALSE(app.m_bNewInstall);
-    EXPECT_EQ("D:\\Installed", app.m_strInstallDir);
-    EXPECT_EQ("http://h/a/", app.m_strBaseURL);
+    auto app = Load(ProductWith("BaseURL", "http://h/a/"));
+    EXPECT_FALSE(app->m_bNewInstall);
+    EXPECT_EQ("D:\\Installed", app->m_strInstallDir);
+    EXPECT_EQ("http://h/a/", app->m_strBaseURL);
 }
 
-// The Product section with one key left out (value null) or given a value.
-static std::string ProductWith(const char* key, const char* value) {
-    const char* keys[] = {"Name", "Destination", "Group", "LocationsInfo", "BaseURL", "SetupInfoLocation"};
-    std::string text = "[Product]\r\n";
-    for (const char* name : keys) {
-        if (std::strcmp(name, key) != 0)
-            text += std::string(name) + "=x\r\n";
-        else if (value)
-            text += std::string(name) + "=" + value + "\r\n";
-    }
-    return text + "[Components]\r\nA\r\n";
-}
-
+// Every required value, missing or empty, fails the load; so do a missing,
+// empty or binary file and one without components.
 TEST_F(SetupInfoTest, EveryRequiredValueIsRequired) {
-    for (const char* key : {"Name", "Destination", "Group", "LocationsInfo", "BaseURL", "SetupInfoLocation"}) {
-        ASSERT_TRUE(WriteFile("zepsetup.sif", ProductWith(key, "y")));
-        CSetupApp complete;
-        EXPECT_TRUE(complete.LoadSetupInfo()) << key;
-        ASSERT_TRUE(WriteFile("zepsetup.sif", ProductWith(key, nullptr)));
-        CSetupApp missing;
-        EXPECT_FALSE(missing.LoadSetupInfo()) << key << " missing";
-        // An empty value is the same as a missing one.
-        ASSERT_TRUE(WriteFile("zepsetup.sif", ProductWith(key, "")));
-        CSetupApp empty;
-        EXPECT_FALSE(empty.LoadSetupInfo()) << key << " empty";
+    for (const char* key : kRequired) {
+        SCOPED_TRACE(key);
+        Load(ProductWith(key, "y"));
+        Load(ProductWith(key, nullptr), false);
+        Load(ProductWith(key, ""), false);
     }
-    ASSERT_TRUE(WriteFile("zepsetup.sif", kProduct));
-    CSetupApp noComponents;
-    EXPECT_FALSE(noComponents.LoadSetupInfo());
-}
-
-TEST_F(SetupInfoTest, BadFilesFailOrLoadButNeverCrash) {
-    CSetupApp missing;
-    EXPECT_FALSE(missing.LoadSetupInfo());
-
-    ASSERT_TRUE(WriteFile("zepsetup.sif", ""));
-    CSetupApp empty;
-    EXPECT_FALSE(empty.LoadSetupInfo());
-
+    Load(kProduct, false);
+    Load("", false);
     std::string binary;
     for (int i = 0; i < 70000; ++i) binary += char((i * 7919) & 0xFF);
-    ASSERT_TRUE(WriteFile("zepsetup.sif", binary));
-    CSetupApp garbage;
-    EXPECT_FALSE(garbage.LoadSetupInfo());
-
-    // A value over 1,023 characters is cut to them.
-    std::string longName(3000, 'n');
-    ASSERT_TRUE(WriteFile("zepsetup.sif", std::string(kProduct) + "[Components]\r\nA\r\n[CompA]\r\nName=" +
-                                              longName + "\r\nPkgInfo=a.ini\r\n"));
-    CSetupApp longValues;
-    ASSERT_TRUE(longValues.LoadSetupInfo());
-    EXPECT_EQ(1023u, (*longValues.m_mapComponents.Lookup("A"))->m_strName.size());
+    Load(binary, false);
+    ::DeleteFileA("zepsetup.sif");
+    CSetupApp missing;
+    EXPECT_FALSE(missing.LoadSetupInfo());
 }
 
-TEST_F(SetupInfoTest, OversizedComponentsSectionUsesWhatFits) {
+TEST_F(SetupInfoTest, OversizedValuesAndSectionsUseWhatFits) {
+    // A value over 1,023 characters is cut to them.
+    auto app = Load(std::string(kProduct) + "[Components]\r\nA\r\n[CompA]\r\nName=" + std::string(3000, 'n') +
+                    "\r\nPkgInfo=a.ini\r\n");
+    EXPECT_EQ(1023u, Component(*app, "A")->m_strName.size());
+
     std::string text = std::string(kProduct) + "[Components]\r\n";
     for (int i = 0; i < 5000; ++i) text += "Component" + std::to_string(i) + "\r\n";
-    ASSERT_TRUE(WriteFile("zepsetup.sif", text));
-    CSetupApp app;
-    ASSERT_TRUE(app.LoadSetupInfo());
-    EXPECT_GT(app.m_mapComponents.GetCount(), 1000);
-    EXPECT_LT(app.m_mapComponents.GetCount(), 5000);
-    EXPECT_NE(nullptr, app.m_mapComponents.Lookup("Component0"));
+    app = Load(text);
+    EXPECT_GT(app->m_mapComponents.GetCount(), 1000);
+    EXPECT_LT(app->m_mapComponents.GetCount(), 5000);
+    EXPECT_NE(nullptr, Component(*app, "Component0"));
     // No key is a fragment of a longer line.
-    for (auto& entry : app.m_mapComponents) EXPECT_EQ(0u, entry.first.find("Component"));
+    for (auto& entry : app->m_mapComponents) EXPECT_EQ(0u, entry.first.find("Component")) << entry.first;
 }
 
 TEST_F(SetupInfoTest, CyclesAndCaseTwinsAreAccepted) {
-    ASSERT_TRUE(WriteFile("zepsetup.sif", std::string(kProduct) +
-                                              "[Components]\r\nSelf\r\nA\r\nB\r\ncore\r\nCore\r\n"
-                                              "[CompSelf]\r\nPkgInfo=s\r\nDependOn1=Self\r\n"
-                                              "[CompA]\r\nPkgInfo=a\r\nDependOn1=B\r\n"
-                                              "[CompB]\r\nPkgInfo=b\r\nDependOn1=A\r\n"
-                                              "[CompCore]\r\nName=Shared section\r\n"));
-    CSetupApp app;
-    ASSERT_TRUE(app.LoadSetupInfo());
-    CComponent* self = *app.m_mapComponents.Lookup("Self");
+    auto app = Load(std::string(kProduct) +
+                    "[Components]\r\nSelf\r\nA\r\nB\r\ncore\r\nCore\r\n"
+                    "[CompSelf]\r\nPkgInfo=s\r\nDependOn1=Self\r\n"
+                    "[CompA]\r\nPkgInfo=a\r\nDependOn1=B\r\n"
+                    "[CompB]\r\nPkgInfo=b\r\nDependOn1=A\r\n"
+                    "[CompCore]\r\nName=Shared section\r\n");
+    CComponent* self = Component(*app, "Self");
+    CComponent* a = Component(*app, "A");
+    CComponent* b = Component(*app, "B");
     EXPECT_EQ(1u, self->m_mapDependents.count(self));
-    CComponent* a = *app.m_mapComponents.Lookup("A");
-    CComponent* b = *app.m_mapComponents.Lookup("B");
     EXPECT_EQ(1u, a->m_mapDependents.count(b));
     EXPECT_EQ(1u, b->m_mapDependents.count(a));
     // Keys are case-sensitive; section names are not.
-    ASSERT_NE(nullptr, app.m_mapComponents.Lookup("core"));
-    ASSERT_NE(nullptr, app.m_mapComponents.Lookup("Core"));
-    EXPECT_EQ("Shared section", (*app.m_mapComponents.Lookup("core"))->m_strName);
+    ASSERT_NE(nullptr, Component(*app, "Core"));
+    ASSERT_NE(nullptr, Component(*app, "core"));
+    EXPECT_EQ("Shared section", Component(*app, "core")->m_strName);
 }
 
 TEST_F(SetupInfoTest, MergeUpdatesInPlaceAndPutsNewKeysFirst) {
-    ASSERT_TRUE(WriteFile("zepsetup.sif", std::string(kProduct) +
-                                              "[Components]\r\nCore\r\nMaps\r\n"
-                                              "[CompCore]\r\nPkgInfo=core.ini\r\nVer=256\r\n"
-                                              "[CompMaps]\r\nPkgInfo=maps.ini\r\nDependOn1=Core\r\n"));
-    CSetupApp app;
-    ASSERT_TRUE(app.LoadSetupInfo());
-    CComponent* core = *app.m_mapComponents.Lookup("Core");
+    auto app = Load(std::string(kProduct) +
+                    "[Components]\r\nCore\r\nMaps\r\n"
+                    "[CompCore]\r\nPkgInfo=core.ini\r\nVer=256\r\n"
+                    "[CompMaps]\r\nPkgInfo=maps.ini\r\nDependOn1=Core\r\n");
+    CComponent* core = Component(*app, "Core");
     core->m_nInstalledVersion = 256;
     core->m_nState = 1;
     core->m_nAction = 2;
@@ -186,24 +171,20 @@ TEST_F(SetupInfoTest, MergeUpdatesInPlaceAndPutsNewKeysFirst) {
                                      "[CompCore]\r\nName=Core 2\r\nPkgInfoLocation=c\r\nPkgInfo=core2.ini\r\nVer=512\r\n"
                                      "[CompNew1]\r\nPkgInfo=n1\r\nDependOn1=Core\r\n"
                                      "[CompNew2]\r\nPkgInfo=n2\r\nDependOn1=Nowhere\r\n"));
-    ASSERT_TRUE(app.LoadComponents(".\\zep.sif"));
-    EXPECT_EQ((std::vector<std::string>{"New2", "New1", "Maps", "Core"}), Keys(app));
-    EXPECT_EQ(core, *app.m_mapComponents.Lookup("Core"));
-    EXPECT_EQ("Core 2", core->m_strName);
-    EXPECT_EQ("core2.ini", core->m_strPkgInfo);
-    EXPECT_EQ(512, core->m_nVersion);
-    EXPECT_EQ(256, core->m_nInstalledVersion);
-    EXPECT_EQ(1, core->m_nState);
-    EXPECT_EQ(2, core->m_nAction);
-    EXPECT_EQ(2u, core->m_mapDependents.size());
-    EXPECT_TRUE((*app.m_mapComponents.Lookup("New2"))->m_mapDependents.empty());
-
-    // The same file again changes nothing.
-    ASSERT_TRUE(app.LoadComponents(".\\zep.sif"));
-    EXPECT_EQ(4, app.m_mapComponents.GetCount());
-    EXPECT_EQ(2u, core->m_mapDependents.size());
-
+    // The same file twice: the second merge changes nothing.
+    for (int merge = 0; merge < 2; ++merge) {
+        ASSERT_TRUE(app->LoadComponents(".\\zep.sif"));
+        EXPECT_EQ((std::vector<std::string>{"New2", "New1", "Maps", "Core"}), Keys(*app));
+        EXPECT_EQ(core, Component(*app, "Core"));
+        EXPECT_EQ("Core 2", core->m_strName);
+        EXPECT_EQ("core2.ini", core->m_strPkgInfo);
+        EXPECT_EQ(512, core->m_nVersion);
+        EXPECT_TRUE(core->m_nInstalledVersion == 256 && core->m_nState == 1 && core->m_nAction == 2)
+            << "the merge lost what the run had found and chosen";
+        EXPECT_EQ(2u, core->m_mapDependents.size());
+        EXPECT_TRUE(Component(*app, "New2")->m_mapDependents.empty());
+    }
     ASSERT_TRUE(WriteFile("empty.sif", "[Components]\r\n"));
-    EXPECT_FALSE(app.LoadComponents(".\\empty.sif"));
-    EXPECT_EQ(4, app.m_mapComponents.GetCount());
+    EXPECT_FALSE(app->LoadComponents(".\\empty.sif"));
+    EXPECT_EQ(4, app->m_mapComponents.GetCount());
 }

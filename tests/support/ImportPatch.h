@@ -1,0 +1,24 @@
+// Failures of the platform that no test server can provoke on loopback: one
+// function this program imports is replaced for the life of the object.
+#pragma once
+#include <windows.h>
+
+namespace testsupport {
+
+class ImportPatch {
+public:
+    ImportPatch(const char* dll, const char* function, void* replacement);
+    ~ImportPatch();
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+
+    bool Applied() const { return m_pSlot != nullptr; }
+    void* Original() const { return m_pOriginal; }
+
+private:
+    void* Swap(void* value);
+    void** m_pSlot = nullptr;
+    void* m_pOriginal = nullptr;
+};
+
+}  // namespace testsupport
