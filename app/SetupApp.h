@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+static_assert(std::atomic<bool>::is_always_lock_free, "the stop request is one byte, without a lock");
+
 // The local setup information file, in the folder the program runs in.
 constexpr char kSetupInfoFile[] = ".\\zepsetup.sif";
 
@@ -48,6 +50,7 @@ public:
                             DownloadProgressCallback pfnProgress, uint32_t* pnReceived);
     static BOOL IsHttpStatusOk(HINTERNET hRequest);
 
+    // Set by the page's thread, read by the download worker between chunks.
     std::atomic<bool> m_bStopDownload{false};
     CDownloadWaitDlg m_dlgDownloadWait;
     bool m_bWin9x = false;

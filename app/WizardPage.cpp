@@ -27,7 +27,7 @@ BOOL CWizardPage::OnSetActive() {
 }
 
 BOOL CWizardPage::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
-    if (msg != m_nStartMessage || msg == 0) return FALSE;
+    if (m_nStartMessage == 0 || msg != m_nStartMessage) return FALSE;
     OnPageStart();
     result = 0;
     return TRUE;
