@@ -1,231 +1,139 @@
-// Runs pages of the wizard inside this test program, with the shared state
-// each case needs, and works them from a second thread as a user would.
-// Screenshots: pages-*.bmp in the artefacts folder.
+// Runs pages of the wizard inside this test program, with shared state the
+// real program cannot reach yet, and works them from a second thread as a
+// user would. Screenshots: pages-*.bmp in the artefacts folder.
 #include "app/SetupApp.h"
-#include "app/SetupWizard.h"
 #include "app/WizardPages.h"
 #include "res/resource.h"
-#include "support/TestSupport.h"
-#include "tests/robot/Robot.h"
+#include "support/WizardDriver.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <thread>
+#include <memory>
 
-using namespace testsupport;
+using namespace wizard;
 
 namespace {
 
-constexpr int kTimeoutMs = 20000;
-const char kAskCancel[] = "Setup process is incomplete.\nAre you sure you want to cancel ?";
+struct State {
+    int downloadOnly, toRemove, toInstall, packagesToDownload;
+    BOOL installSucceeded, rebootRequired;
+};
 
-// No test may restart the machine: the reboot's privilege step always fails here.
-const bool kShutdownRefused = ::SetEnvironmentVariableA("ZEP_TEST_REFUSE_SHUTDOWN_PRIVILEGE", "1") != FALSE;
-
-DWORD Self() { return ::GetCurrentProcessId(); }
-
-void ResetSharedState() {
-    theApp.m_nDownloadOnly = 0;
-    theApp.m_nToInstall = 0;
-    theApp.m_nToRemove = 0;
-    theApp.m_nPackagesToDownload = 0;
-    theApp.m_bInstallSucceeded = TRUE;
-    theApp.m_bRebootRequired = FALSE;
-    theApp.m_bWinNT = true;
+void Set(const State& state) {
+    theApp.m_nDownloadOnly = state.downloadOnly;
+    theApp.m_nToRemove = state.toRemove;
+    theApp.m_nToInstall = state.toInstall;
+    theApp.m_nPackagesToDownload = state.packagesToDownload;
+    theApp.m_bInstallSucceeded = state.installSucceeded;
+    theApp.m_bRebootRequired = state.rebootRequired;
+    theApp.m_bWinNT = true;  // a reboot then goes through the privilege step, which fails in tests
 }
 
-// Runs a wizard of the given pages on this thread while drive() works it;
-// whatever the case leaves open is closed afterwards, so no case can hang.
-void RunWizard(std::initializer_list<CPropertyPage*> pages, const std::function<void(HWND)>& drive) {
-    ASSERT_TRUE(kShutdownRefused);
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
-    ::InitCommonControlsEx(&icc);
-    CSetupWizard wizard;
-    for (CPropertyPage* page : pages) wizard.AddPage(page);
-    wizard.SetWizardMode();
-    std::thread driver([&] {
-        HWND sheet = robot::WaitWizard(Self(), kTimeoutMs);
-        if (!sheet) return;
-        drive(sheet);
-        while (HWND box = robot::FindMessageBox(Self())) {
-            robot::AnswerMessageBox(box, IDOK);
-            robot::AnswerMessageBox(box, IDNO);
-            ::Sleep(200);
-        }
-        if (::IsWindow(sheet)) robot::PressButton(sheet, PSBTN_FINISH);
-    });
-    wizard.DoModal();
-    driver.join();
+std::unique_ptr<CPropertyPage> MakePage(int nIDTemplate) {
+    switch (nIDTemplate) {
+    case IDD_REMOVING: return std::make_unique<CRemovingPage>();
+    case IDD_PREPARING: return std::make_unique<CPreparingPage>();
+    case IDD_DOWNLOADING: return std::make_unique<CDownloadingPage>();
+    case IDD_INSTALLING: return std::make_unique<CInstallingPage>();
+    default: return std::make_unique<CFinishPage>();
+    }
 }
 
-bool SheetCloses(HWND sheet) {
-    return robot::WaitUntil([&] { return !::IsWindow(sheet); }, kTimeoutMs);
-}
+const char kNextHint[] = "Press Next to continue, or Back to proceed with other setup options.";
+const char kFinishHint[] = "Press Finish to exit Setup Wizard, or Back to proceed with other setup options.";
+const char kInstalled[] = "Setup Wizard finished installing/upgrading components.";
+const char kCopyFailed[] = "Setup Wizard failed to copy files. Selected components were not installed.";
+const Shows kRebootChoice{{IDC_FINISH_REBOOT_NOTICE, "System must be rebooted in order to complete setup."},
+                          {IDC_FINISH_REBOOT_NOW, "Reboot now [x]"},
+                          {IDC_FINISH_REBOOT_LATER, "Reboot later"}};
 
-void Shot(HWND sheet, const std::string& name) {
-    ::Sleep(300);
-    robot::SaveScreenshot(sheet, ArtefactsDir() + "\\pages-" + name + ".bmp");
-}
+enum class End { CancelCloses, CancelAsks, CancelRefused, FinishCloses, RebootLater, RebootNowFails };
 
-// Cancel asks; No keeps the wizard, Yes closes it.
-void ExpectCancelAsks(HWND sheet) {
-    robot::PressButton(sheet, PSBTN_CANCEL);
-    HWND box = robot::WaitMessageBox(Self(), kTimeoutMs);
-    ASSERT_NE(nullptr, box);
-    EXPECT_EQ(kAskCancel, robot::MessageBoxText(box));
-    EXPECT_FALSE(robot::MessageBoxHasIcon(box)) << "a page asks with its own box, without an icon";
-    robot::AnswerMessageBox(box, IDNO);
-    ASSERT_TRUE(robot::WaitUntil([] { return robot::FindMessageBox(Self()) == nullptr; }, kTimeoutMs));
-    EXPECT_TRUE(::IsWindow(sheet));
-    robot::PressButton(sheet, PSBTN_CANCEL);
-    box = robot::WaitMessageBox(Self(), kTimeoutMs);
-    ASSERT_NE(nullptr, box);
-    robot::AnswerMessageBox(box, IDYES);
-    EXPECT_TRUE(SheetCloses(sheet));
-}
+// One page alone in a wizard: the state it is shown in, what it shows once
+// its work is done, and how the case ends.
+const struct PageCase {
+    int nIDTemplate;
+    State state;
+    Page page;
+    unsigned buttons;
+    Shows shows;
+    End end;
+} kPageCases[] = {
+    {IDD_REMOVING, {0, 1, 0, 0, TRUE, FALSE}, {IDC_REMOVING_HINT, kFinishHint, "removing-done"}, Back | Finish,
+     {{IDC_REMOVING_PROGRESS, "Components removing complete."}, {IDC_REMOVING_COMPONENT, "hidden"}}, End::CancelCloses},
+    {IDD_REMOVING, {0, 1, 2, 0, TRUE, FALSE}, {IDC_REMOVING_HINT, kNextHint, "removing-then-install"}, Back | Next,
+     {}, End::CancelAsks},
+    {IDD_PREPARING, {1, 0, 0, 2, TRUE, FALSE}, {IDC_PREPARING_TITLE, "Preparing to setup", "preparing-to-download"},
+     Back | Next, {{IDC_PREPARING_CHANGE, "hidden"}}, End::CancelAsks},
+    {IDD_DOWNLOADING, {0, 0, 1, 0, TRUE, FALSE}, {IDC_DOWNLOADING_COMPONENT, "Download complete.", "downloading"},
+     None, {}, End::CancelAsks},
+    {IDD_DOWNLOADING, {1, 0, 0, 0, TRUE, FALSE},
+     {IDC_DOWNLOADING_COMPONENT, "Download complete.", "downloading-only"}, Finish,
+     {{IDC_DOWNLOADING_BYTES, "0  of  0"}, {IDC_DOWNLOADING_FILE, "hidden"}}, End::FinishCloses},
+    {IDD_INSTALLING, {0, 0, 0, 0, FALSE, FALSE}, {IDC_INSTALLING_STAGE, "Processing queue...", "installing"}, None,
+     {{IDC_INSTALLING_PACKAGE, "hidden"}, {IDC_INSTALLING_FILE, ""}}, End::CancelRefused},
+    {IDD_FINISH, {0, 0, 0, 0, FALSE, FALSE}, {IDC_FINISH_OUTCOME, kCopyFailed, "finish-failed"}, Finish,
+     {{IDC_FINISH_REBOOT_NOTICE, "hidden"}, {IDC_FINISH_REBOOT_NOW, "hidden"}, {IDC_FINISH_REBOOT_LATER, "hidden"}},
+     End::FinishCloses},
+    {IDD_FINISH, {0, 0, 0, 0, TRUE, TRUE}, {IDC_FINISH_OUTCOME, kInstalled, "finish-reboot"}, Finish, kRebootChoice,
+     End::RebootLater},
+    {IDD_FINISH, {0, 0, 0, 0, TRUE, TRUE}, {IDC_FINISH_OUTCOME, kInstalled, "finish-reboot"}, Finish, kRebootChoice,
+     End::RebootNowFails},
+};
 
-// The Finish page offers the reboot choice once a reboot is required.
-bool WaitForRebootChoice(HWND sheet) {
-    return robot::WaitUntil([&] { return robot::IsVisible(robot::CurrentPage(sheet), IDC_FINISH_REBOOT_NOW); },
-                            kTimeoutMs);
-}
-
-// Pressing the sheet button closes the wizard without any message box.
-void ExpectClosesWithoutABox(HWND sheet, int psbtn) {
-    robot::PressButton(sheet, psbtn);
-    bool asked = false;
-    EXPECT_TRUE(robot::WaitUntil(
-        [&] {
-            asked = asked || robot::FindMessageBox(Self()) != nullptr;
-            return !::IsWindow(sheet);
-        },
-        kTimeoutMs));
-    EXPECT_FALSE(asked);
+void EndCase(Wizard& wizard, const PageCase& c) {
+    switch (c.end) {
+    case End::CancelCloses: return wizard.ExpectCancel(Cancel::Closes, "");
+    case End::CancelAsks: return wizard.ExpectCancel(Cancel::Asks, std::string(c.page.shot) + "-cancel");
+    case End::CancelRefused: return wizard.ExpectCancel(Cancel::Refused, "");
+    case End::FinishCloses: EXPECT_TRUE(wizard.Walk({{Act::Finish, nullptr}})); return;
+    case End::RebootLater:
+        EXPECT_TRUE(wizard.Walk({{Act::Click, &c.page, Finish, {{IDC_FINISH_REBOOT_LATER, "Reboot later [x]"}},
+                                  IDC_FINISH_REBOOT_LATER},
+                                 {Act::Finish, nullptr}}));
+        return;
+    case End::RebootNowFails:
+        robot::PressButton(wizard.Sheet(), PSBTN_FINISH);
+        HWND box = robot::WaitMessageBox(wizard.Pid(), kTimeoutMs);
+        ASSERT_NE(nullptr, box) << "Finish showed nothing";
+        EXPECT_EQ("Failed to initiate system reboot. You must reboot manually", robot::MessageBoxText(box));
+        wizard.Shot("reboot-refused", box);
+        robot::AnswerMessageBox(box, IDOK);
+        EXPECT_TRUE(robot::WaitUntil([&] { return wizard.Gone(); }, kTimeoutMs));
+    }
 }
 
 }  // namespace
 
-TEST(WizardPages, CancelAsksOnThePagesThatWouldLoseWork) {
-    ResetSharedState();
-    CComponentsPage components;
-    CPreparingPage preparing;
-    CChooseSitePage chooseSite;
-    CDownloadingPage downloading;
-    for (CPropertyPage* page : std::initializer_list<CPropertyPage*>{&components, &preparing, &chooseSite, &downloading}) {
-        SCOPED_TRACE(page->m_nIDTemplate);
-        RunWizard({page}, [](HWND sheet) {
-            ASSERT_NE(nullptr, robot::CurrentPage(sheet));
-            ExpectCancelAsks(sheet);
+TEST(WizardPages, EachPageShowsItsStateAndAnswersCancelOrFinish) {
+    for (const PageCase& c : kPageCases) {
+        SCOPED_TRACE(c.page.shot);
+        Set(c.state);
+        std::unique_ptr<CPropertyPage> page = MakePage(c.nIDTemplate);
+        Wizard::RunPages({page.get()}, [&](Wizard& wizard) {
+            if (wizard.Walk({{Act::Look, &c.page, c.buttons, c.shows}})) EndCase(wizard, c);
         });
     }
 }
 
-TEST(WizardPages, RemovingAsksOnCancelOnlyWhileSomethingIsToBeInstalled) {
-    ResetSharedState();
+// Removing is visited only going forward and only with something to
+// remove; the site is chosen only when something is to be downloaded.
+TEST(WizardPages, RemovingAndChooseSiteJoinTheFlowWhenThereIsWorkForThem) {
+    Set({0, 1, 1, 2, TRUE, FALSE});
+    CComponentsPage components;
     CRemovingPage removing;
-    RunWizard({&removing}, [](HWND sheet) {
-        ASSERT_TRUE(robot::WaitPageWithControl(sheet, IDC_REMOVING_PROGRESS, "Components removing complete.", kTimeoutMs));
-        HWND page = robot::CurrentPage(sheet);
-        EXPECT_EQ("Press Finish to exit Setup Wizard, or Back to proceed with other setup options.",
-                  robot::GetDlgText(page, IDC_REMOVING_HINT));
-        EXPECT_FALSE(robot::IsVisible(page, IDC_REMOVING_COMPONENT)) << "placeholder hidden";
-        EXPECT_TRUE(robot::WaitUntil([&] { return robot::IsEnabled(sheet, robot::kFinishButton); }, kTimeoutMs));
-        Shot(sheet, "removing");
-        ExpectClosesWithoutABox(sheet, PSBTN_CANCEL);
-    });
-
-    theApp.m_nToInstall = 2;
-    CRemovingPage removingBeforeInstall;
-    RunWizard({&removingBeforeInstall}, [](HWND sheet) {
-        ASSERT_TRUE(robot::WaitPageWithControl(sheet, IDC_REMOVING_HINT,
-                                               "Press Next to continue, or Back to proceed with other setup options.",
-                                               kTimeoutMs));
-        ExpectCancelAsks(sheet);
-    });
-}
-
-TEST(WizardPages, CancelOnTheInstallingPageDoesNothing) {
-    ResetSharedState();
-    theApp.m_bInstallSucceeded = FALSE;
-    CInstallingPage installing;
-    RunWizard({&installing}, [](HWND sheet) {
-        ASSERT_TRUE(robot::WaitPageWithControl(sheet, IDC_INSTALLING_STAGE, "Processing queue...", kTimeoutMs));
-        HWND page = robot::CurrentPage(sheet);
-        EXPECT_FALSE(robot::IsVisible(page, IDC_INSTALLING_PACKAGE));
-        EXPECT_EQ("", robot::GetDlgText(page, IDC_INSTALLING_FILE));
-        Shot(sheet, "installing");
-        robot::PressButton(sheet, PSBTN_CANCEL);
-        ::Sleep(1000);
-        EXPECT_TRUE(::IsWindow(sheet));
-        EXPECT_EQ(nullptr, robot::FindMessageBox(Self()));
-    });
-    EXPECT_TRUE(theApp.m_bInstallSucceeded) << "an empty queue commits";
-}
-
-TEST(WizardPages, DownloadingWithNothingToFetchCompletesAndOffersFinishWhenOnlyDownloading) {
-    ResetSharedState();
-    theApp.m_nDownloadOnly = 1;
-    CDownloadingPage downloading;
-    RunWizard({&downloading}, [](HWND sheet) {
-        ASSERT_TRUE(robot::WaitPageWithControl(sheet, IDC_DOWNLOADING_COMPONENT, "Download complete.", kTimeoutMs));
-        HWND page = robot::CurrentPage(sheet);
-        EXPECT_EQ("0  of  0", robot::GetDlgText(page, IDC_DOWNLOADING_BYTES));
-        EXPECT_FALSE(robot::IsVisible(page, IDC_DOWNLOADING_FILE));
-        EXPECT_TRUE(robot::WaitUntil([&] { return robot::IsEnabled(sheet, robot::kFinishButton); }, kTimeoutMs));
-        Shot(sheet, "downloading");
-    });
-}
-
-TEST(WizardPages, FinishAfterAFailedInstallShowsItAndNoRebootChoice) {
-    ResetSharedState();
-    theApp.m_bInstallSucceeded = FALSE;
-    CFinishPage finish;
-    RunWizard({&finish}, [](HWND sheet) {
-        ASSERT_TRUE(robot::WaitPageWithControl(
-            sheet, IDC_FINISH_OUTCOME,
-            "Setup Wizard failed to copy files. Selected components were not installed.", kTimeoutMs));
-        HWND page = robot::CurrentPage(sheet);
-        EXPECT_FALSE(robot::IsVisible(page, IDC_FINISH_REBOOT_NOTICE));
-        EXPECT_FALSE(robot::IsVisible(page, IDC_FINISH_REBOOT_NOW));
-        EXPECT_FALSE(robot::IsVisible(page, IDC_FINISH_REBOOT_LATER));
-        Shot(sheet, "finish-failed");
-        robot::PressButton(sheet, PSBTN_FINISH);
-        EXPECT_TRUE(SheetCloses(sheet));
-        EXPECT_EQ(nullptr, robot::FindMessageBox(Self()));
-    });
-}
-
-TEST(WizardPages, RebootLaterEndsTheRunWithoutARebootAttempt) {
-    ResetSharedState();
-    theApp.m_bRebootRequired = TRUE;
-    CFinishPage finish;
-    RunWizard({&finish}, [](HWND sheet) {
-        ASSERT_TRUE(WaitForRebootChoice(sheet));
-        HWND page = robot::CurrentPage(sheet);
-        EXPECT_TRUE(robot::IsVisible(page, IDC_FINISH_REBOOT_NOTICE));
-        EXPECT_EQ(BST_CHECKED, ::SendMessageA(::GetDlgItem(page, IDC_FINISH_REBOOT_NOW), BM_GETCHECK, 0, 0));
-        Shot(sheet, "finish-reboot");
-        robot::ClickId(page, IDC_FINISH_REBOOT_LATER);
-        ASSERT_TRUE(robot::WaitUntil(
-            [&] { return ::SendMessageA(::GetDlgItem(page, IDC_FINISH_REBOOT_LATER), BM_GETCHECK, 0, 0) == BST_CHECKED; },
-            kTimeoutMs));
-        ExpectClosesWithoutABox(sheet, PSBTN_FINISH);
-    });
-}
-
-TEST(WizardPages, RebootNowWithoutTheShutdownPrivilegeTellsTheUserAndEnds) {
-    ResetSharedState();
-    theApp.m_bRebootRequired = TRUE;
-    CFinishPage finish;
-    RunWizard({&finish}, [](HWND sheet) {
-        ASSERT_TRUE(WaitForRebootChoice(sheet));
-        robot::PressButton(sheet, PSBTN_FINISH);
-        HWND box = robot::WaitMessageBox(Self(), kTimeoutMs);
-        ASSERT_NE(nullptr, box);
-        EXPECT_EQ("Failed to initiate system reboot. You must reboot manually", robot::MessageBoxText(box));
-        robot::SaveScreenshot(box, ArtefactsDir() + "\\pages-reboot-refused.bmp");
-        robot::AnswerMessageBox(box, IDOK);
-        EXPECT_TRUE(SheetCloses(sheet));
+    CPreparingPage preparing;
+    CChooseSitePage chooseSite;
+    Wizard::RunPages({&components, &removing, &preparing, &chooseSite}, [](Wizard& wizard) {
+        ASSERT_TRUE(wizard.Walk({
+            {Act::Look, &kComponents, Back | Next},
+            {Act::Next, &kRemoving, Back | Next, {{IDC_REMOVING_HINT, kNextHint}}},
+            {Act::Next, &kPreparing, Back | Next, {{IDC_PREPARING_CHANGE, "Change..."}}},
+            {Act::Back, &kComponents, Back | Next},
+            {Act::Next, &kRemoving, Back | Next},
+            {Act::Next, &kPreparing, Back | Next},
+            {Act::Next, &kChooseSite, Back},
+        }));
+        wizard.ExpectCancel(Cancel::Asks, "choose-site-cancel");
     });
 }

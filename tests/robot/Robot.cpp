@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <utility>
 
 namespace robot {
 
@@ -194,6 +195,11 @@ void ClickId(HWND dlg, int id) { Click(::GetDlgItem(dlg, id)); }
 
 void PressButton(HWND sheet, int psbtn) { ::PostMessageA(sheet, PSM_PRESSBUTTON, psbtn, 0); }
 
+bool PressButtonNow(HWND sheet, int psbtn, int timeoutMs) {
+    DWORD_PTR ignored = 0;
+    return ::SendMessageTimeoutA(sheet, PSM_PRESSBUTTON, psbtn, 0, SMTO_NORMAL, timeoutMs, &ignored) != 0;
+}
+
 HWND CurrentPage(HWND sheet) {
     DWORD_PTR page = 0;
     ::SendMessageTimeoutA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 5000, &page);
@@ -290,45 +296,84 @@ bool ClickListRow(HWND listView, int row, int xOffset) {
     return true;
 }
 
-bool SaveScreenshot(HWND hWnd, const std::string& path) {
+// RDW_UPDATENOW sends WM_PAINT to each window, so its thread has painted it
+// when this returns.
+void Repaint(HWND hWnd) {
+    ::RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+GUITHREADINFO ThreadInput(HWND hWnd) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &info);
+    return info;
+}
+
+// The window's pixels as the screen shows them, bottom-up 24-bit rows.
+struct Picture {
+    BITMAPINFOHEADER header{};
+    std::vector<char> bits;
+};
+
+static Picture Capture(HWND hWnd) {
+    Picture picture;
     RECT rect;
-    if (!::GetWindowRect(hWnd, &rect)) return false;
-    int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0) return false;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
+    if (!::GetWindowRect(hWnd, &rect) || rect.right <= rect.left || rect.bottom <= rect.top) return picture;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biWidth = rect.right - rect.left;
+    info.bmiHeader.biHeight = rect.bottom - rect.top;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
     void* bits = nullptr;
     HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    ::BitBlt(memory, 0, 0, info.bmiHeader.biWidth, info.bmiHeader.biHeight, screen, rect.left, rect.top, SRCCOPY);
     ::GdiFlush();
-    DWORD stride = ((width * 3 + 3) & ~3);
-    DWORD imageSize = stride * height;
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-    file.bfSize = file.bfOffBits + imageSize;
-    bool ok = false;
-    HANDLE out = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (out != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        ok = ::WriteFile(out, &file, sizeof file, &written, nullptr) &&
-             ::WriteFile(out, &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
-             ::WriteFile(out, bits, imageSize, &written, nullptr);
-        ::CloseHandle(out);
-    }
+    DWORD stride = ((info.bmiHeader.biWidth * 3 + 3) & ~3);
+    picture.header = info.bmiHeader;
+    picture.header.biSizeImage = stride * info.bmiHeader.biHeight;
+    picture.bits.assign(static_cast<char*>(bits), static_cast<char*>(bits) + picture.header.biSizeImage);
     ::SelectObject(memory, old);
     ::DeleteObject(bitmap);
     ::DeleteDC(memory);
     ::ReleaseDC(nullptr, screen);
+    return picture;
+}
+
+static bool WriteBmp(const Picture& picture, const std::string& path) {
+    if (picture.bits.empty()) return false;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof picture.header;
+    file.bfSize = file.bfOffBits + DWORD(picture.bits.size());
+    HANDLE out = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = ::WriteFile(out, &file, sizeof file, &written, nullptr) &&
+              ::WriteFile(out, &picture.header, sizeof picture.header, &written, nullptr) &&
+              ::WriteFile(out, picture.bits.data(), DWORD(picture.bits.size()), &written, nullptr);
+    ::CloseHandle(out);
     return ok;
+}
+
+bool SaveScreenshot(HWND hWnd, const std::string& path) { return WriteBmp(Capture(hWnd), path); }
+
+bool SavePaintedScreenshot(HWND hWnd, const std::string& path, int timeoutMs) {
+    Repaint(hWnd);
+    Picture last;
+    WaitUntil(
+        [&] {
+            Picture now = Capture(hWnd);
+            bool steady = !last.bits.empty() && now.bits == last.bits;
+            last = std::move(now);
+            return steady;
+        },
+        timeoutMs, 20);
+    return WriteBmp(last, path);
 }
 
 }  // namespace robot

@@ -63,6 +63,9 @@ std::string ClassName(HWND hWnd);
 void Click(HWND button);
 void ClickId(HWND dlg, int id);
 void PressButton(HWND sheet, int psbtn);
+// Sends the press instead: true once the sheet has answered it, so whatever
+// the press does without opening a window is done by then.
+bool PressButtonNow(HWND sheet, int psbtn, int timeoutMs);
 HWND CurrentPage(HWND sheet);
 // Waits until the current page has the control and it shows the text.
 bool WaitPageWithControl(HWND sheet, int controlId, const std::string& text, int timeoutMs);
@@ -77,5 +80,13 @@ bool ClickListRow(HWND listView, int row, int xOffset = 8);
 
 // Saves a 24-bit BMP of the window as it shows on the screen.
 bool SaveScreenshot(HWND hWnd, const std::string& path);
+// Makes the window's thread paint it and its children now; returns once it has.
+void Repaint(HWND hWnd);
+// Repaints the window, then saves it once two looks at the screen in a row
+// agree: Wine hands what a thread painted to the display only when that
+// thread next waits for messages, which no message from here can wait for.
+bool SavePaintedScreenshot(HWND hWnd, const std::string& path, int timeoutMs);
+// Focus and mouse capture of the thread that owns the window.
+GUITHREADINFO ThreadInput(HWND hWnd);
 
 }  // namespace robot

@@ -56,8 +56,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "robot: no window of %s appeared\n", argv[2]);
         return 1;
     }
-    ::Sleep(1000);
-    if (!robot::SaveScreenshot(search.found, argv[3])) {
+    if (!robot::SavePaintedScreenshot(search.found, argv[3], timeoutMs)) {
         std::fprintf(stderr, "robot: could not save %s\n", argv[3]);
         return 1;
     }
