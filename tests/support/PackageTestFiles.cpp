@@ -2,6 +2,7 @@
 
 #include "install/PackageFile.h"
 #include "support/ChildProcess.h"
+#include "support/TestSupport.h"
 
 #include <windows.h>
 #include <bzlib.h>
@@ -62,6 +63,11 @@ bool SetModifiedTime(const std::string& path, int32_t seconds) {
     const bool set = ::SetFileTime(file, nullptr, nullptr, &time) != FALSE;
     ::CloseHandle(file);
     return set;
+}
+
+std::string FileText(const std::string& path) {
+    std::string bytes;
+    return ReadFile(path, bytes) ? bytes : "<missing>";
 }
 
 }  // namespace testsupport

@@ -1,5 +1,5 @@
-// Files that package tests need: versioned programs, compressed package
-// files, chosen modification times.
+// Files that package tests make and read back: versioned programs, compressed
+// package files, chosen modification times, file contents.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -12,5 +12,7 @@ bool WriteVersionedProgram(const std::string& path, int64_t version);
 // The bytes of a compressed package file holding content.
 std::string MakeCompressedPackage(const std::string& content, int32_t time, int64_t version);
 bool SetModifiedTime(const std::string& path, int32_t seconds);
+// The bytes of a file, or "<missing>".
+std::string FileText(const std::string& path);
 
 }  // namespace testsupport

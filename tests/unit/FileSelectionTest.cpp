@@ -3,15 +3,16 @@
 #include "install/FileSelection.h"
 
 #include "app/NumberText.h"
+#include "app/Registry.h"
 #include "app/SetupApp.h"
 #include "install/DiskSpaceList.h"
 #include "support/ChildProcess.h"
+#include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 
 using namespace testsupport;
@@ -24,222 +25,153 @@ class FileSelectionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_strRoot = MakeScratchDir("selection");
-        m_strDownloadDir = m_strRoot + "\\download\\";
-        ::CreateDirectoryA(m_strDownloadDir.c_str(), nullptr);
-        ::CreateDirectoryA((m_strRoot + "\\temp").c_str(), nullptr);
-        theApp.m_strInstallDir = m_strRoot + "\\target";
-        theApp.m_strDownloadDir = m_strDownloadDir;
-        theApp.m_strTempDir = m_strRoot + "\\temp";
-        theApp.m_nDownloadOnly = 0;
-        theApp.m_bWin9x = false;
-        theApp.m_bWinNT = true;
-        theApp.ResolveFolders();
-        m_component.m_nInstalledVersion = 0;
-        m_pkg.m_mapSources.SetAt(0, new std::string("files"));
-        auto* pFolder = new CPackageFolder;
-        pFolder->m_nId = 1;
-        pFolder->m_strPath = "${Target}\\bin";
-        m_pkg.m_mapFolders.SetAt(1, pFolder);
-        ::CreateDirectoryA(theApp.m_strInstallDir.c_str(), nullptr);
-        ::CreateDirectoryA(TargetDir().c_str(), nullptr);
+        PrepareInstallFolders(m_strRoot);
+        AddPackageFolder(m_pkg, 1, "${Target}\\bin");
+        theApp.CreateFolderPath(TargetDir(), true);
     }
 
     static std::string TargetDir() { return theApp.m_strInstallDir + "\\bin"; }
+    static std::string Drive(const std::string& path) { return std::string(1, char(toupper(path[0]))) + ":"; }
 
-    CPackageFile* AddFile(const std::string& name, const char* version, int32_t date, int size = 10,
-                          int packedSize = 10, int flags = 0) {
-        auto* pFile = new CPackageFile;
-        pFile->m_strName = name;
-        pFile->m_strSource = name + ".pkg";
+    CPackageFile* AddFile(const std::string& name, const char* version, int32_t date, int size = 10, int flags = 0) {
+        CPackageFile* pFile = AddPackageFile(m_pkg, name, 1, flags);
         pFile->m_nVersion = ParseVersion64(version);
         pFile->m_tDate = date;
-        pFile->m_nSize = size;
-        pFile->m_nPackedSize = packedSize;
-        pFile->m_nFlags = flags;
-        pFile->m_pSource = m_pkg.m_mapSources.Lookup(0);
-        pFile->m_pFolder = m_pkg.m_mapFolders.Lookup(1);
-        m_pkg.m_listFiles.push_back(pFile);
+        pFile->m_nSize = pFile->m_nPackedSize = size;
         return pFile;
+    }
+    // Each file's name and the decisions set for it.
+    Lines Decisions() const {
+        Lines lines;
+        for (const CPackageFile* f : m_pkg.m_listFiles)
+            lines.push_back(f->m_strName + (f->m_bInstall ? " install" : "") + (f->m_bDownload ? " download" : "") +
+                            (f->m_bCompressed ? " compressed" : ""));
+        return lines;
     }
 
     std::string m_strRoot;
-    std::string m_strDownloadDir;
     CComponent m_component;
     CPackageInfo m_pkg{"SelComp", &m_component};
 };
 
-TEST_F(FileSelectionTest, VersionResourceDecidesAgainstLineVersion) {
-    ASSERT_TRUE(WriteVersionedProgram(TargetDir() + "\\same.exe", ParseVersion64("1.0.0.5")));
-    ASSERT_TRUE(WriteVersionedProgram(TargetDir() + "\\older.exe", ParseVersion64("1.0.0.5")));
-    // The time would call for an install; the version says the copy is current.
-    ASSERT_TRUE(SetModifiedTime(TargetDir() + "\\same.exe", kDate - 100));
-    CPackageFile* pSame = AddFile("same.exe", "1.0.0.5", kDate);
-    CPackageFile* pNewer = AddFile("older.exe", "1.0.0.6", kDate);
-
-    EXPECT_EQ(1, m_pkg.SelectFilesToInstall());
-    EXPECT_EQ(1, m_pkg.m_nFilesToInstall);
-    EXPECT_EQ(ParseVersion64("1.0.0.5"), pSame->m_nInstalledVersion);
-    EXPECT_FALSE(pSame->m_bInstall);
-    EXPECT_FALSE(pSame->m_bDownload);
-    EXPECT_TRUE(pNewer->m_bInstall);
-    EXPECT_TRUE(pNewer->m_bDownload);
-    EXPECT_EQ(theApp.m_strInstallDir, m_pkg.m_strTarget);
+TEST_F(FileSelectionTest, InstalledCopyDecides) {
+    // At the target: a file with that version resource ("": none) and time, or (null) nothing.
+    const struct { const char *name, *installedVersion; int32_t installedTime; const char* version; int32_t date; }
+        files[] = {
+        {"same.exe", "1.0.0.5", kDate - 100, "1.0.0.5", kDate}, {"older.exe", "1.0.0.5", kDate, "1.0.0.6", kDate},
+        {"same.txt", "", kDate, "", kDate}, {"older.txt", "", kDate - 1, "", kDate}, {"missing.txt", nullptr, 0, "", 0},
+    };
+    for (const auto& file : files) {
+        const std::string path = TargetDir() + "\\" + file.name;
+        if (file.installedVersion) {
+            ASSERT_TRUE(*file.installedVersion ? WriteVersionedProgram(path, ParseVersion64(file.installedVersion))
+                                               : WriteFile(path, "x"));
+            ASSERT_TRUE(SetModifiedTime(path, file.installedTime));
+        }
+        AddFile(file.name, file.version, file.date);
+    }
+    EXPECT_EQ(3, m_pkg.SelectFilesToInstall());
+    // The version resource decides, whatever the times say; a missing file is
+    // installed also when the line's date was unreadable.
+    EXPECT_EQ((Lines{"same.exe", "older.exe install download", "same.txt", "older.txt install download",
+                     "missing.txt install download"}),
+              Decisions());
 }
 
-TEST_F(FileSelectionTest, TimeDecidesWithoutVersionResource) {
-    ASSERT_TRUE(WriteFile(TargetDir() + "\\same.txt", "x"));
-    ASSERT_TRUE(WriteFile(TargetDir() + "\\older.txt", "x"));
-    ASSERT_TRUE(SetModifiedTime(TargetDir() + "\\same.txt", kDate));
-    ASSERT_TRUE(SetModifiedTime(TargetDir() + "\\older.txt", kDate - 1));
-    CPackageFile* pSame = AddFile("same.txt", "", kDate);
-    CPackageFile* pOlder = AddFile("older.txt", "", kDate);
-    // No file at the target: installed, also when the line's date was unparsable.
-    CPackageFile* pMissing = AddFile("missing.txt", "", 0);
-
-    EXPECT_EQ(2, m_pkg.SelectFilesToInstall());
-    EXPECT_FALSE(pSame->m_bInstall);
-    EXPECT_EQ(kDate, pSame->m_tInstalledTime);
-    EXPECT_EQ(0, pSame->m_nInstalledVersion);
-    EXPECT_TRUE(pOlder->m_bInstall);
-    EXPECT_TRUE(pMissing->m_bInstall);
-    EXPECT_EQ(0, pMissing->m_tInstalledTime);
-}
-
-TEST_F(FileSelectionTest, InstalledComponentKeepsItsOwnFolder) {
-    m_component.m_nInstalledVersion = 0x0100;
-    m_pkg.m_strTarget = m_strRoot + "\\elsewhere";
-    AddFile("a.txt", "", kDate);
-    m_pkg.SelectFilesToInstall();
-    EXPECT_EQ(m_strRoot + "\\elsewhere", m_pkg.m_strTarget);
-    // An empty package of a new component still gets its install folder.
-    CComponent fresh;
-    CPackageInfo empty("Empty", &fresh);
-    EXPECT_EQ(0, empty.SelectFilesToInstall());
-    EXPECT_EQ(theApp.m_strInstallDir, empty.m_strTarget);
+TEST_F(FileSelectionTest, OnlyANewComponentTakesTheInstallFolder) {
+    // Also with no file to install: its log and record still need a folder.
+    for (int installedVersion : {0, 0x0100}) {
+        CComponent component;
+        component.m_nInstalledVersion = installedVersion;
+        CPackageInfo empty("Empty", &component);
+        empty.m_strTarget = "D:\\elsewhere";
+        EXPECT_EQ(0, empty.SelectFilesToInstall());
+        EXPECT_EQ(installedVersion ? "D:\\elsewhere" : theApp.m_strInstallDir, empty.m_strTarget) << installedVersion;
+    }
 }
 
 // Runs in this process (NT family) and again in a child that Wine tells it
 // is Windows 98 (see SkipFlagsUnderWin98).
 TEST_F(FileSelectionTest, SkipFlagsOfThisPlatform) {
     theApp.ReadPlatformFamily();
-    const bool expectWin9x = std::getenv("ZEP_EXPECT_WIN9X") != nullptr;
-    ASSERT_EQ(expectWin9x, theApp.m_bWin9x);
-    ASSERT_EQ(!expectWin9x, theApp.m_bWinNT);
-    CPackageFile* pNot9x = AddFile("not9x.txt", "", kDate, 10, 10, PKG_SKIP_ON_WIN9X);
-    CPackageFile* pNotNT = AddFile("notnt.txt", "", kDate, 10, 10, PKG_SKIP_ON_NT);
-
+    const bool win9x = std::getenv("ZEP_EXPECT_WIN9X") != nullptr;
+    ASSERT_EQ(win9x, theApp.m_bWin9x);
+    ASSERT_EQ(!win9x, theApp.m_bWinNT);
+    AddFile("not9x.txt", "", kDate, 10, PKG_SKIP_ON_WIN9X);
+    AddFile("notnt.txt", "", kDate, 10, PKG_SKIP_ON_NT);
     EXPECT_EQ(1, m_pkg.SelectFilesToInstall());
-    CPackageFile* pSkipped = expectWin9x ? pNot9x : pNotNT;
-    CPackageFile* pKept = expectWin9x ? pNotNT : pNot9x;
-    EXPECT_FALSE(pSkipped->m_bInstall);
-    EXPECT_FALSE(pSkipped->m_bDownload);
-    EXPECT_TRUE(pKept->m_bInstall);
     EXPECT_EQ(1, m_pkg.SelectFilesToDownload(true));
-
+    EXPECT_EQ(win9x ? (Lines{"not9x.txt", "notnt.txt install download"})
+                    : (Lines{"not9x.txt install download", "notnt.txt"}),
+              Decisions());
     // Download-only mode considers every file, whatever its platform flags.
     theApp.m_nDownloadOnly = 1;
     EXPECT_EQ(2, m_pkg.SelectFilesToDownload(true));
-    EXPECT_TRUE(pSkipped->m_bDownload);
 }
 
 TEST_F(FileSelectionTest, SkipFlagsUnderWin98) {
     // Wine reports the version per program name: a copy of this program
-    // under its own name is told it runs on Windows 98.
-    // Its own folder, as its run makes its own scratch folders there.
+    // under its own name is told it runs on Windows 98. It runs in a folder
+    // of its own, as its run makes its own scratch folders there.
     const std::string childDir = MakeScratchDir("win98");
     const std::string child = childDir + "\\zepwin98.exe";
     ASSERT_TRUE(::CopyFileA(SelfPath().c_str(), child.c_str(), FALSE));
     const char kAppKey[] = "Software\\Wine\\AppDefaults\\zepwin98.exe";
-    HKEY hKey = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyA(HKEY_CURRENT_USER, kAppKey, &hKey));
-    ::RegSetValueExA(hKey, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
-    ::RegCloseKey(hKey);
+    ASSERT_TRUE(WriteRegValue(HKEY_CURRENT_USER, kAppKey, "Version", REG_SZ, "win98"));
 
     ::SetEnvironmentVariableA("ZEP_EXPECT_WIN9X", "1");
     DWORD exitCode = 99;
+    std::string output;
     const bool ended = RunChild("\"" + child + "\" --gtest_filter=FileSelectionTest.SkipFlagsOfThisPlatform", childDir,
-                                120000, exitCode);
+                                120000, exitCode, &output);
     ::SetEnvironmentVariableA("ZEP_EXPECT_WIN9X", nullptr);
     ::RegDeleteKeyA(HKEY_CURRENT_USER, kAppKey);
-    EXPECT_TRUE(ended);
-    EXPECT_EQ(0u, exitCode);
+    EXPECT_TRUE(ended && exitCode == 0 && output.find("[  PASSED  ] 1 test") != std::string::npos)
+        << "exit code " << exitCode << ":\n" << output;
 }
 
 TEST_F(FileSelectionTest, DownloadDecisions) {
-    // Shorter than the packed size: fetched again.
-    CPackageFile* pShort = AddFile("short.exe", "1.0.0.1", kDate, 100, 50);
-    ASSERT_TRUE(WriteFile(m_strDownloadDir + "short.exe.pkg", std::string(49, 'x')));
-    // Compressed package of the line's version: kept, to be decoded.
     const std::string packed = MakeCompressedPackage("payload", kDate - 50, ParseVersion64("2.0.0.0"));
-    CPackageFile* pPacked = AddFile("packed.exe", "2.0.0.0", kDate, 7, int(packed.size()));
-    ASSERT_TRUE(WriteFile(m_strDownloadDir + "packed.exe.pkg", packed));
-    // Plain file without version resource, fetched with the line's date.
-    CPackageFile* pPlain = AddFile("plain.txt", "", kDate, 4, 4);
-    ASSERT_TRUE(WriteFile(m_strDownloadDir + "plain.txt.pkg", "abcd"));
-    ASSERT_TRUE(SetModifiedTime(m_strDownloadDir + "plain.txt.pkg", kDate));
-    // A compressed package of an older version: fetched, though compressed.
     const std::string stale = MakeCompressedPackage("old", kDate, ParseVersion64("0.9.0.0"));
-    CPackageFile* pStale = AddFile("stale.exe", "1.0.0.0", kDate, 3, int(stale.size()));
-    ASSERT_TRUE(WriteFile(m_strDownloadDir + "stale.exe.pkg", stale));
-    CPackageFile* pAbsent = AddFile("absent.txt", "", kDate);
-
-    ASSERT_EQ(5, m_pkg.SelectFilesToInstall());
+    // What lies in the download folder, dated kDate; empty: nothing, or a program of that version.
+    const struct { const char *name, *version; int packedSize; std::string package; } files[] = {
+        {"short.exe", "1.0.0.1", 50, std::string(49, 'x')}, {"packed.exe", "2.0.0.0", int(packed.size()), packed},
+        {"stale.exe", "1.0.0.0", int(stale.size()), stale}, {"plain.txt", "", 4, "abcd"}, {"absent.txt", "", 10, ""},
+        {"tool.exe", "3.1.4.1", 10, ""},
+    };
+    ASSERT_TRUE(WriteVersionedProgram(theApp.m_strDownloadDir + "tool.exe.pkg", ParseVersion64("3.1.4.1")));
+    ASSERT_TRUE(SetModifiedTime(theApp.m_strDownloadDir + "tool.exe.pkg", kDate - 100));
+    for (const auto& file : files) {
+        AddFile(file.name, file.version, kDate, file.packedSize);
+        if (file.package.empty()) continue;
+        ASSERT_TRUE(WriteFile(theApp.m_strDownloadDir + file.name + ".pkg", file.package));
+        ASSERT_TRUE(SetModifiedTime(theApp.m_strDownloadDir + file.name + ".pkg", kDate));
+    }
+    ASSERT_EQ(6, m_pkg.SelectFilesToInstall());
     EXPECT_EQ(3, m_pkg.SelectFilesToDownload(true));
-    EXPECT_TRUE(pShort->m_bDownload);
-    EXPECT_FALSE(pPacked->m_bDownload);
-    EXPECT_TRUE(pPacked->m_bCompressed);
-    EXPECT_EQ(kDate - 50, pPacked->m_tPackageTime);
-    EXPECT_EQ(m_strDownloadDir, pPacked->m_strPackageDir);
-    EXPECT_FALSE(pPlain->m_bDownload);
-    EXPECT_FALSE(pPlain->m_bCompressed);
-    EXPECT_TRUE(pStale->m_bDownload);
-    EXPECT_TRUE(pStale->m_bCompressed);
-    EXPECT_TRUE(pAbsent->m_bDownload);
-    EXPECT_EQ(0, pAbsent->m_tPackageTime);
+    // A short file is fetched again; a compressed package of the line's
+    // version is kept, to be decoded, one of an older version fetched; a
+    // plain file's version resource or else its time decides.
+    EXPECT_EQ((Lines{"short.exe install download", "packed.exe install compressed",
+                     "stale.exe install download compressed", "plain.txt install", "absent.txt install download",
+                     "tool.exe install"}),
+              Decisions());
+    for (const CPackageFile* f : m_pkg.m_listFiles) {
+        if (f->m_bDownload) continue;
+        EXPECT_EQ(theApp.m_strDownloadDir, f->m_strPackageDir) << f->m_strName;  // where the copy comes from
+    }
     EXPECT_EQ(1, m_pkg.m_nFilesToUnpack);
-
     // Without reset the unpack count is left as it was.
     m_pkg.m_nFilesToUnpack = 7;
     EXPECT_EQ(3, m_pkg.SelectFilesToDownload(false));
     EXPECT_EQ(7, m_pkg.m_nFilesToUnpack);
-
+    // No size while the package info is still to be fetched or nothing is to be downloaded.
     m_pkg.m_nFilesToDownload = 3;
+    EXPECT_EQ(0, m_pkg.GetDownloadSize());
     m_pkg.m_bNeedInfo = false;
     EXPECT_EQ(50 + int(stale.size()) + 10, m_pkg.GetDownloadSize());
-}
-
-TEST_F(FileSelectionTest, DownloadSizeIsZeroWithoutInfoOrDownloads) {
-    AddFile("a.txt", "", kDate, 10, 123);
-    m_pkg.SelectFilesToInstall();
-    m_pkg.m_nFilesToDownload = m_pkg.SelectFilesToDownload(true);
-    ASSERT_EQ(1, m_pkg.m_nFilesToDownload);
-    EXPECT_EQ(0, m_pkg.GetDownloadSize());  // m_bNeedInfo still set
-    m_pkg.m_bNeedInfo = false;
-    EXPECT_EQ(123, m_pkg.GetDownloadSize());
     m_pkg.m_nFilesToDownload = 0;
     EXPECT_EQ(0, m_pkg.GetDownloadSize());
-}
-
-TEST_F(FileSelectionTest, ProbesTellWhatAFileIs) {
-    int64_t version = 42;
-    int32_t time = 43;
-    EXPECT_FALSE(ProbeInstalledFile(m_strRoot + "\\nothing", version, time));
-    EXPECT_EQ(DOWNLOADED_NONE, ProbeDownloadedFile(m_strRoot + "\\nothing", version, time));
-    EXPECT_EQ(42, version);
-    EXPECT_EQ(43, time);
-    // A folder is no file.
-    EXPECT_FALSE(ProbeInstalledFile(TargetDir(), version, time));
-
-    ASSERT_TRUE(WriteVersionedProgram(m_strRoot + "\\v.exe", ParseVersion64("3.1.4.1")));
-    ASSERT_TRUE(SetModifiedTime(m_strRoot + "\\v.exe", kDate));
-    EXPECT_EQ(DOWNLOADED_PLAIN, ProbeDownloadedFile(m_strRoot + "\\v.exe", version, time));
-    EXPECT_EQ(ParseVersion64("3.1.4.1"), version);
-    EXPECT_EQ(kDate, time);
-
-    ASSERT_TRUE(WriteFile(m_strRoot + "\\p.pkg", MakeCompressedPackage("z", kDate + 7, ParseVersion64("1.2.3.4"))));
-    EXPECT_EQ(DOWNLOADED_COMPRESSED, ProbeDownloadedFile(m_strRoot + "\\p.pkg", version, time));
-    EXPECT_EQ(ParseVersion64("1.2.3.4"), version);
-    EXPECT_EQ(kDate + 7, time);
 }
 
 TEST_F(FileSelectionTest, DiskSpaceSumsPerDrive) {
@@ -248,57 +180,32 @@ TEST_F(FileSelectionTest, DiskSpaceSumsPerDrive) {
     list.AddCopy(m_strRoot + "\\b.bin", 300);
     list.AddCopy("c:\\zep\\other\\c.bin", 20);
     list.AddCopy("C:\\ZEP\\A.BIN", 1500);  // the same file again: replaces
-    const std::string scratchDrive = std::string(1, char(toupper(m_strRoot[0]))) + ":";
-
-    std::vector<std::string> drives = list.QueryDrives();
-    ASSERT_EQ(2u, drives.size());
-    EXPECT_EQ("C:", drives[0]);
-    EXPECT_EQ(scratchDrive, drives[1]);
+    EXPECT_EQ((Lines{"C:", Drive(m_strRoot)}), list.QueryDrives());
     EXPECT_EQ(1520, list.QuerySpaceRequired("C:"));
-    EXPECT_EQ(300, list.QuerySpaceRequired(scratchDrive));
+    EXPECT_EQ(300, list.QuerySpaceRequired(Drive(m_strRoot)));
     EXPECT_EQ(0, list.QuerySpaceRequired("Q:"));
 
-    // Where the platform's list answers, its answers are passed on; Wine's
-    // cannot add to it, and then our sums answer.
-    HDSKSPC hProbe = ::SetupCreateDiskSpaceListA(nullptr, 0, 0);
-    const bool platformAdds = ::SetupAddToDiskSpaceListA(hProbe, "C:\\zep\\a.bin", 1000, FILEOP_COPY, nullptr, 0);
-    ::SetupDestroyDiskSpaceList(hProbe);
-    EXPECT_EQ(!platformAdds, list.UsesOwnSums());
-}
-
-TEST_F(FileSelectionTest, PackageAddsTargetsDecodedCopiesAndDownloads) {
+    // A package adds its targets, its downloads, and room for the decoded
+    // copies of its compressed files under the package files' names: the same
+    // name from another package file into another folder needs it twice.
     theApp.m_strTempDir = "C:\\ziptemp";
-    CPackageFile* pPacked = AddFile("packed.exe", "1.0.0.0", kDate, 4000, 1500);
-    pPacked->m_bInstall = true;
-    pPacked->m_bCompressed = true;
-    pPacked->m_bDownload = false;
-    CPackageFile* pFetch = AddFile("fetch.txt", "", kDate, 200, 200);
-    pFetch->m_bInstall = true;
-    pFetch->m_bDownload = true;
-    CPackageFile* pCurrent = AddFile("current.txt", "", kDate, 77, 77);
-    pCurrent->m_bDownload = false;
-    // The same name from another package file into another folder: a second
-    // target, and a second decoded copy beside the first.
-    auto* pOther = new CPackageFolder;
-    pOther->m_nId = 2;
-    pOther->m_strPath = "${Target}\\lib";
-    m_pkg.m_mapFolders.SetAt(2, pOther);
-    CPackageFile* pTwin = AddFile("packed.exe", "1.0.0.0", kDate, 4000, 900);
-    pTwin->m_strSource = "twin.pkg";
-    pTwin->m_pFolder = pOther;
-    pTwin->m_bInstall = true;
-    pTwin->m_bCompressed = true;
-    pTwin->m_bDownload = false;
-
-    CDiskSpaceList list;
-    EXPECT_TRUE(m_pkg.AddToDiskSpaceList(list));
-    const std::string scratchDrive = std::string(1, char(toupper(m_strRoot[0]))) + ":";
-    std::vector<std::string> drives = list.QueryDrives();
-    ASSERT_EQ(2u, drives.size());
-    EXPECT_EQ(scratchDrive, drives[0]);
-    EXPECT_EQ("C:", drives[1]);
-    EXPECT_EQ(4000 + 4000 + 200 + 200, list.QuerySpaceRequired(scratchDrive));
-    EXPECT_EQ(4000 + 4000, list.QuerySpaceRequired("C:"));
+    AddPackageFolder(m_pkg, 2, "${Target}\\lib");
+    const struct { const char *name, *source; int folder, size; bool install, compressed, download; } files[] = {
+        {"a.exe", "a.pkg", 1, 4000, true, true, false}, {"a.exe", "twin.pkg", 2, 4000, true, true, false},
+        {"fetch.txt", "fetch.pkg", 1, 200, true, false, true}, {"b.txt", "b.pkg", 1, 77, false, false, false}};
+    for (const auto& file : files) {
+        CPackageFile* pFile = AddFile(file.name, "", kDate, file.size);
+        pFile->m_strSource = file.source;
+        pFile->m_pFolder = m_pkg.m_mapFolders.Lookup(file.folder);
+        pFile->m_bInstall = file.install;
+        pFile->m_bCompressed = file.compressed;
+        pFile->m_bDownload = file.download;
+    }
+    CDiskSpaceList packageList;
+    EXPECT_TRUE(m_pkg.AddToDiskSpaceList(packageList));
+    EXPECT_EQ((Lines{Drive(m_strRoot), "C:"}), packageList.QueryDrives());
+    EXPECT_EQ(4000 + 4000 + 200 + 200, packageList.QuerySpaceRequired(Drive(m_strRoot)));
+    EXPECT_EQ(4000 + 4000, packageList.QuerySpaceRequired("C:"));
 }
 
 }  // namespace

@@ -1,0 +1,151 @@
+#include "support/InstallTestPackage.h"
+
+#include "app/SetupApp.h"
+#include "app/WizardPage.h"
+#include "install/InstallLog.h"
+#include "install/QueueCallback.h"
+#include "support/FolderListing.h"
+#include "support/TestSupport.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+namespace testsupport {
+
+void PrepareInstallFolders(const std::string& root) {
+    theApp.m_strInstallDir = root + "\\Program\\ZEP";
+    theApp.m_strDownloadDir = root + "\\download\\";
+    theApp.m_strTempDir = root + "\\temp";
+    theApp.m_strProgramsDir = root + "\\Programs";
+    ::CreateDirectoryA(theApp.m_strDownloadDir.c_str(), nullptr);
+    ::CreateDirectoryA(theApp.m_strTempDir.c_str(), nullptr);
+    theApp.m_strGroup = "ZEP Test";
+    theApp.m_bWin9x = false;
+    theApp.m_bWinNT = true;
+    theApp.m_nDownloadOnly = 0;
+    theApp.ResolveFolders();
+}
+
+CPackageFolder* AddPackageFolder(CPackageInfo& pkg, int id, const std::string& path, int flags) {
+    if (!pkg.m_mapSources.Lookup(0)) pkg.m_mapSources.SetAt(0, new std::string("files"));
+    auto* pFolder = new CPackageFolder{id, path, flags};
+    pkg.m_mapFolders.SetAt(id, pFolder);
+    return pFolder;
+}
+
+CPackageFile* AddPackageFile(CPackageInfo& pkg, const std::string& name, int folderId, int flags) {
+    auto* pFile = new CPackageFile;
+    pFile->m_strName = name;
+    pFile->m_strSource = name + ".pkg";
+    pFile->m_nFlags = flags;
+    pFile->m_pSource = pkg.m_mapSources.Lookup(0);
+    pFile->m_pFolder = pkg.m_mapFolders.Lookup(folderId);
+    pkg.m_listFiles.push_back(pFile);
+    return pFile;
+}
+
+CPackageFile* AddDownloadedFile(CPackageInfo& pkg, const std::string& name, int folderId,
+                                const std::string& packageBytes, bool compressed, bool install, int flags) {
+    CPackageFile* pFile = AddPackageFile(pkg, name, folderId, flags);
+    pFile->m_bInstall = install;
+    pFile->m_bDownload = false;
+    pFile->m_bCompressed = compressed;
+    pFile->m_strPackageDir = theApp.m_strDownloadDir;
+    WriteFile(theApp.m_strDownloadDir + pFile->m_strSource, packageBytes);
+    return pFile;
+}
+
+CInstallWindows CInstallWindows::Create() {
+    ::InitCommonControls();
+    auto window = [](const char* kind) {
+        return ::CreateWindowExA(0, kind, "", WS_POPUP, 0, 0, 100, 10, nullptr, nullptr, nullptr, nullptr);
+    };
+    CInstallWindows windows{window(PROGRESS_CLASSA), window(PROGRESS_CLASSA), window("STATIC")};
+    ::SendMessageA(windows.hUnpackBar, PBM_SETSTEP, 1, 0);
+    return windows;
+}
+
+void CInstallWindows::Destroy() const {
+    for (HWND hWnd : {hUnpackBar, hCopyBar, hStatusText})
+        if (hWnd) ::DestroyWindow(hWnd);
+}
+
+std::string InstallPackages(const std::vector<CPackageInfo*>& packages, const CInstallWindows& windows,
+                            int progressMessages) {
+    HSPFILEQ hQueue = ::SetupOpenFileQueue();
+    if (hQueue == INVALID_HANDLE_VALUE) return "no file queue";
+    for (CPackageInfo* pkg : packages)
+        pkg->m_bQueueFailed = !pkg->QueueFiles(hQueue, windows.hUnpackBar, windows.hStatusText);
+    std::string outcome;
+    {
+        CInstallQueueCallback callback(nullptr, nullptr, WM_QUEUE_PROGRESS, windows.hCopyBar, windows.hStatusText);
+        outcome = callback.Commit(hQueue) ? "committed" : "not committed";
+        for (int i = 0; i < progressMessages; ++i) callback.OnProgressMessage(1);
+        outcome += ", " + std::to_string(callback.GetFilesDone()) + " files done";
+        for (CPackageInfo* pkg : packages)
+            if (pkg->m_bQueueFailed) outcome += ", failed " + pkg->m_strKey;
+        if (callback.HasScheduledReplacement()) outcome += ", replacement scheduled";
+        if (callback.IsRebootRequired(hQueue)) outcome += ", reboot required";
+    }
+    ::SetupCloseFileQueue(hQueue);
+    for (CPackageInfo* pkg : packages)
+        if (!pkg->m_bQueueFailed) pkg->FinishInstall();
+    return outcome;
+}
+
+Lines ReadInstallLog(const std::string& path) {
+    Lines lines;
+    const std::string copy = path + ".read~";
+    if (!::CopyFileA(path.c_str(), copy.c_str(), FALSE)) return {"no log at " + path};
+    CInstallLog log;
+    if (!log.Open(copy, CInstallLog::MODE_READ)) return {"cannot open " + copy};
+    using Read = bool (CInstallLog::*)(CInstallLogRecord&);
+    const struct {
+        const char* kind;
+        Read first, next;
+    } kinds[] = {{"F", &CInstallLog::ReadFirstFile, &CInstallLog::ReadNextFile},
+                 {"D", &CInstallLog::ReadFirstFolder, &CInstallLog::ReadNextFolder},
+                 {"L", &CInstallLog::ReadFirstLink, &CInstallLog::ReadNextLink}};
+    for (const auto& kind : kinds) {
+        CInstallLogRecord record;
+        for (bool more = (log.*kind.first)(record); more; more = (log.*kind.next)(record))
+            lines.push_back(std::string(kind.kind) + " " + std::to_string(record.m_nFolderId) + " " +
+                            std::to_string(record.m_nFlags) + " " + record.m_strText);
+        if ((log.*kind.next)(record)) lines.push_back("read past the end: " + record.m_strText);
+    }
+    return lines;
+}
+
+Lines ReadShortcut(const std::string& path) {
+    IShellLinkA* pLink = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                  reinterpret_cast<void**>(&pLink))))
+        return {};
+    Lines fields;
+    IPersistFile* pFile = nullptr;
+    WCHAR widePath[MAX_PATH] = L"";
+    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
+    if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pFile)))) {
+        if (SUCCEEDED(pFile->Load(widePath, STGM_READ))) {
+            char text[3][MAX_PATH] = {};
+            pLink->GetPath(text[0], MAX_PATH, nullptr, SLGP_RAWPATH);
+            pLink->GetWorkingDirectory(text[1], MAX_PATH);
+            pLink->GetDescription(text[2], MAX_PATH);
+            fields.assign(std::begin(text), std::end(text));
+        }
+        pFile->Release();
+    }
+    pLink->Release();
+    return fields;
+}
+
+Lines SortedFilesIn(const std::string& dir) {
+    Lines files = FilesIn(dir);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,65 @@
+// Packages put together in code for install tests, installed through the
+// platform's file queue the way the Installing page installs them, and what
+// an install leaves behind: files, the records of its log, shortcuts.
+#pragma once
+#include "install/PackageInfo.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+using Lines = std::vector<std::string>;
+
+// Points theApp below root: install folder root\Program\ZEP (left for the
+// install to make), download folder root\download\, temp folder root\temp,
+// programs folder root\Programs with the group "ZEP Test"; an NT system, no
+// download-only mode, and the named folders resolved for all that.
+void PrepareInstallFolders(const std::string& root);
+
+// Adds a folder, and source 0 ("files") when the package has none yet.
+CPackageFolder* AddPackageFolder(CPackageInfo& pkg, int id, const std::string& path, int flags = 0);
+// Adds a file of folder folderId from source 0; its package file is name + ".pkg".
+CPackageFile* AddPackageFile(CPackageInfo& pkg, const std::string& name, int folderId, int flags = 0);
+// Adds a file as selection leaves one that needs no download: its package
+// file, holding packageBytes, lies in theApp's download folder.
+CPackageFile* AddDownloadedFile(CPackageInfo& pkg, const std::string& name, int folderId,
+                                const std::string& packageBytes, bool compressed, bool install = true, int flags = 0);
+
+// Hidden stand-ins for the Installing page's unpack bar (step 1), copy bar
+// and status text; or none at all.
+struct CInstallWindows {
+    HWND hUnpackBar = nullptr;
+    HWND hCopyBar = nullptr;
+    HWND hStatusText = nullptr;
+    static CInstallWindows Create();
+    void Destroy() const;
+};
+
+// Queues every package into one file queue (each one's m_bQueueFailed tells
+// how that went), commits it through CInstallQueueCallback and finishes the
+// packages whose queueing did not fail. progressMessages are the page's
+// one-per-file messages that Windows' default callback sends during the
+// commit and Wine's never does; they are handed to the callback afterwards.
+// Tells what happened: "committed" or "not committed", ", N files done",
+// then ", failed KEY" for each package whose queueing failed, and
+// ", replacement scheduled", ", reboot required" where that is so.
+std::string InstallPackages(const std::vector<CPackageInfo*>& packages, const CInstallWindows& windows = {},
+                            int progressMessages = 0);
+
+// The records of an install log as lines "F folder flags name", "D folder
+// flags path" and "L 0 flags path", files first, then folders, then links.
+// Read from a copy, as reading a log deletes it. A kind that reads on after
+// it has ended adds a line "read past the end: ...".
+Lines ReadInstallLog(const std::string& path);
+
+// Target, working folder and description of a shortcut; empty when the
+// shortcut cannot be loaded.
+Lines ReadShortcut(const std::string& path);
+
+// The names of the files (not folders) directly in dir, sorted.
+Lines SortedFilesIn(const std::string& dir);
+
+}  // namespace testsupport
