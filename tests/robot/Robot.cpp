@@ -73,6 +73,18 @@ std::vector<HWND> TopDialogs(DWORD pid) {
     return search.found;
 }
 
+HWND WaitTopDialog(DWORD pid, int timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            std::vector<HWND> dialogs = TopDialogs(pid);
+            found = dialogs.empty() ? nullptr : dialogs.front();
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
 HWND FindWizard(DWORD pid) {
     for (HWND hWnd : TopDialogs(pid))
         if (::GetDlgItem(hWnd, kNextButton)) return hWnd;

@@ -39,6 +39,8 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs
 
 // Visible top-level dialogs (#32770) of the process.
 std::vector<HWND> TopDialogs(DWORD pid);
+// The first such dialog once one shows; null when none did in time.
+HWND WaitTopDialog(DWORD pid, int timeoutMs);
 // The wizard sheet: a dialog with a Next button (0x3024).
 HWND FindWizard(DWORD pid);
 HWND WaitWizard(DWORD pid, int timeoutMs);

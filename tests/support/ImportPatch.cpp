@@ -1,5 +1,7 @@
 #include "support/ImportPatch.h"
 
+#include <wininet.h>
+
 #include <cstring>
 
 namespace testsupport {
@@ -35,6 +37,33 @@ void* ImportPatch::Swap(void* value) {
     *m_pSlot = value;
     ::VirtualProtect(m_pSlot, sizeof(void*), protect, &protect);
     return old;
+}
+
+namespace {
+
+typedef BOOL(WINAPI* QueryDataAvailableFn)(HINTERNET, LPDWORD, DWORD, DWORD_PTR);
+QueryDataAvailableFn g_realQuery = nullptr;
+int g_queriesBeforeFailure = 0;
+
+BOOL WINAPI QueryFailingLater(HINTERNET hRequest, LPDWORD pnAvailable, DWORD flags, DWORD_PTR context) {
+    if (g_queriesBeforeFailure-- > 0) return g_realQuery(hRequest, pnAvailable, flags, context);
+    ::SetLastError(ERROR_INTERNET_CONNECTION_RESET);
+    return FALSE;
+}
+
+BOOL WINAPI FailingRead(HINTERNET, LPVOID, DWORD, LPDWORD) {
+    ::SetLastError(ERROR_INTERNET_CONNECTION_RESET);
+    return FALSE;
+}
+
+}  // namespace
+
+InternetFault::InternetFault(Kind kind, int queriesBeforeFailure)
+    : m_patch("wininet.dll", kind == QueryFailsLater ? "InternetQueryDataAvailable" : "InternetReadFile",
+              kind == QueryFailsLater ? reinterpret_cast<void*>(&QueryFailingLater)
+                                      : reinterpret_cast<void*>(&FailingRead)) {
+    if (kind == QueryFailsLater) g_realQuery = reinterpret_cast<QueryDataAvailableFn>(m_patch.Original());
+    g_queriesBeforeFailure = queriesBeforeFailure;
 }
 
 }  // namespace testsupport

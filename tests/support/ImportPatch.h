@@ -21,4 +21,17 @@ private:
     void* m_pOriginal = nullptr;
 };
 
+// Transfer failures of the platform's internet functions, for the life of
+// the object: the available-data query fails after the given number of
+// successful calls (a broken connection), or every read fails.
+class InternetFault {
+public:
+    enum Kind { QueryFailsLater, ReadFails };
+    InternetFault(Kind kind, int queriesBeforeFailure = 0);
+    bool Applied() const { return m_patch.Applied(); }
+
+private:
+    ImportPatch m_patch;
+};
+
 }  // namespace testsupport

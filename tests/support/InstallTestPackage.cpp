@@ -12,6 +12,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace testsupport {
 
@@ -146,6 +147,44 @@ Lines SortedFilesIn(const std::string& dir) {
     Lines files = FilesIn(dir);
     std::sort(files.begin(), files.end());
     return files;
+}
+
+std::string LocalText(int32_t seconds) {
+    if (seconds <= 0) return std::to_string(seconds);
+    const uint64_t ticks = uint64_t(seconds + 11644473600LL) * 10000000u;
+    const FILETIME fileTime = {DWORD(ticks), DWORD(ticks >> 32)};
+    SYSTEMTIME utc, local;
+    if (!::FileTimeToSystemTime(&fileTime, &utc) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+        return "unconvertible";
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.wYear, local.wMonth, local.wDay,
+                  local.wHour, local.wMinute, local.wSecond);
+    return text;
+}
+
+std::string Join(const Lines& fields) {
+    std::string text;
+    for (const std::string& field : fields) text += (text.empty() ? "" : " | ") + field;
+    return text;
+}
+
+Lines PackageEntries(const CPackageInfo& info) {
+    Lines entries;
+    for (const CPackageFile* f : info.m_listFiles) {
+        char version[32];
+        const uint64_t v = uint64_t(f->m_nVersion);
+        std::snprintf(version, sizeof version, "%u.%u.%u.%u", unsigned(v >> 48), unsigned(v >> 32) & 0xFFFF,
+                      unsigned(v >> 16) & 0xFFFF, unsigned(v) & 0xFFFF);
+        entries.push_back(Join({f->m_strName, version, LocalText(f->m_tDate), std::to_string(f->m_nSize),
+                                f->m_strSource, std::to_string(f->m_nPackedSize), *f->m_pSource,
+                                f->m_pFolder->m_strPath, std::to_string(f->m_nFlags)}));
+    }
+    for (const CPackageShortcut* s : info.m_listShortcuts)
+        entries.push_back(Join({s->m_strName, s->m_strTarget, s->m_strWorkDir}));
+    for (const CPackageRegEntry* r : info.m_listRegEntries)
+        entries.push_back(Join({std::to_string(r->m_nRoot), r->m_strKey, r->m_strValueName,
+                                std::to_string(r->m_nType), r->m_strData, std::to_string(r->m_nFlags)}));
+    return entries;
 }
 
 }  // namespace testsupport

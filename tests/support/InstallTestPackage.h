@@ -62,4 +62,15 @@ Lines ReadShortcut(const std::string& path);
 // The names of the files (not folders) directly in dir, sorted.
 Lines SortedFilesIn(const std::string& dir);
 
+// A file time as the local calendar time "YYYY-MM-DD HH:MM:SS", through the
+// system's own conversion; 0 (unreadable) and -1 (out of range) stay numbers.
+std::string LocalText(int32_t seconds);
+// The fields joined by " | ".
+std::string Join(const Lines& fields);
+// What a package info file gave: a line per file ("name | a.b.c.d | local
+// date | size | source | packed size | source path | folder path | flags"),
+// per shortcut ("name | target | work folder") and per registry value
+// ("root | key | name | type | data | flags").
+Lines PackageEntries(const CPackageInfo& info);
+
 }  // namespace testsupport

@@ -19,4 +19,17 @@ std::string BaseUrl() {
 
 std::string RootDir() { return Env("ZEP_WEB_ROOT"); }
 
+std::string Pattern(size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = char(i % 251);
+    return bytes;
+}
+
+std::string IniFile(size_t size) {
+    std::string text = "; sites of the test\r\n[Locations]\r\n";
+    for (int i = 0; text.size() < size; ++i)
+        text += "Site" + std::to_string(i) + "=http://127.0.0.1/mirror/" + std::to_string(i) + "\r\n";
+    return text;
+}
+
 }  // namespace testweb

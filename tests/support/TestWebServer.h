@@ -11,4 +11,9 @@ std::string BaseUrl();
 // a subfolder of their own.
 std::string RootDir();
 
+// The bytes the site generates for "?size=N": byte i is i % 251.
+std::string Pattern(size_t size);
+// An INI file of at least size bytes, many network chunks long.
+std::string IniFile(size_t size);
+
 }  // namespace testweb

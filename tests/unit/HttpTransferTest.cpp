@@ -29,21 +29,6 @@ const int kCounted = INT_MIN + 1;  // the result is the bytes counted before the
 const int kAnyResult = INT_MIN + 2;
 const size_t kWhole = SIZE_MAX;
 
-// Bytes the server generates for "?size=N": byte i is i % 251.
-std::string Pattern(size_t size) {
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i) bytes[i] = char(i % 251);
-    return bytes;
-}
-
-// An INI file of at least size bytes, many network chunks long.
-std::string IniFile(size_t size) {
-    std::string text = "; sites of the test\r\n[Locations]\r\n";
-    for (int i = 0; text.size() < size; ++i)
-        text += "Site" + std::to_string(i) + "=http://127.0.0.1/mirror/" + std::to_string(i) + "\r\n";
-    return text;
-}
-
 enum class Fault { None, NoSession, QueryFailsAfter3, ReadFails, StopBeforeFirst, StopAfter3 };
 // Where the local file lies and what is there before: an old copy in a
 // folder of the test, nothing, a folder that does not exist, or an old copy
@@ -52,23 +37,6 @@ enum class Place { OldCopy, Empty, MissingFolder, FullVolume };
 // What the local file holds afterwards: the old copy, nothing (no file), or
 // the first servedBytes of what the server sent.
 enum class Local { Old, None, Served };
-
-// Asking for the available data works three times, then fails as it does
-// when the connection breaks.
-typedef BOOL(WINAPI* QueryDataAvailableFn)(HINTERNET, LPDWORD, DWORD, DWORD_PTR);
-QueryDataAvailableFn g_realQuery = nullptr;
-int g_queriesBeforeFailure = 0;
-
-BOOL WINAPI QueryFailingLater(HINTERNET hRequest, LPDWORD pnAvailable, DWORD flags, DWORD_PTR context) {
-    if (g_queriesBeforeFailure-- > 0) return g_realQuery(hRequest, pnAvailable, flags, context);
-    ::SetLastError(ERROR_INTERNET_CONNECTION_RESET);
-    return FALSE;
-}
-
-BOOL WINAPI FailingRead(HINTERNET, LPVOID, DWORD, LPDWORD) {
-    ::SetLastError(ERROR_INTERNET_CONNECTION_RESET);
-    return FALSE;
-}
 
 // What the progress callback saw.
 struct ProgressLog {
@@ -101,8 +69,8 @@ protected:
         m_url = base + "/http/";
         const std::string site = testweb::RootDir() + "\\http";
         ::CreateDirectoryA(site.c_str(), nullptr);
-        ASSERT_TRUE(WriteFile(site + "\\long.ini", m_served = IniFile(100000)));
-        ASSERT_TRUE(WriteFile(site + "\\big.ini", IniFile(400000)));
+        ASSERT_TRUE(WriteFile(site + "\\long.ini", m_served = testweb::IniFile(100000)));
+        ASSERT_TRUE(WriteFile(site + "\\big.ini", testweb::IniFile(400000)));
         ASSERT_TRUE(WriteFile(site + "\\empty.ini", ""));
         m_app.m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
         ASSERT_NE(nullptr, m_app.m_hInternet);
@@ -129,15 +97,9 @@ protected:
     // Runs a transfer on a worker, as the pages do, with the fault in place,
     // and answers the message box it may show; box gets that box's text.
     int Run(Fault fault, const std::function<int()>& transfer, std::string& box) {
-        std::unique_ptr<ImportPatch> patch;
-        if (fault == Fault::QueryFailsAfter3) {
-            patch.reset(new ImportPatch("wininet.dll", "InternetQueryDataAvailable",
-                                        reinterpret_cast<void*>(&QueryFailingLater)));
-            g_realQuery = reinterpret_cast<QueryDataAvailableFn>(patch->Original());
-            g_queriesBeforeFailure = 3;
-        } else if (fault == Fault::ReadFails) {
-            patch.reset(new ImportPatch("wininet.dll", "InternetReadFile", reinterpret_cast<void*>(&FailingRead)));
-        }
+        std::unique_ptr<InternetFault> patch;
+        if (fault == Fault::QueryFailsAfter3) patch.reset(new InternetFault(InternetFault::QueryFailsLater, 3));
+        if (fault == Fault::ReadFails) patch.reset(new InternetFault(InternetFault::ReadFails));
         EXPECT_TRUE(!patch || patch->Applied());
         HINTERNET session = m_app.m_hInternet;
         if (fault == Fault::NoSession) m_app.m_hInternet = nullptr;
@@ -215,7 +177,7 @@ protected:
                                   : c.place == Place::FullVolume && download ? " could not be written."
                                                                              : nullptr;
             EXPECT_EQ(message ? "Local file " + path + message : "", box);
-            ExpectLocal(path, c.local, download ? Pattern(c.servedBytes) : m_served.substr(0, c.servedBytes));
+            ExpectLocal(path, c.local, download ? testweb::Pattern(c.servedBytes) : m_served.substr(0, c.servedBytes));
         }
     }
 

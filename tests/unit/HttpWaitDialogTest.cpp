@@ -17,17 +17,7 @@ using namespace testsupport;
 namespace {
 
 // The wait dialog once it shows: the only top-level dialog of this process.
-HWND WaitForDialog() {
-    HWND found = nullptr;
-    robot::WaitUntil(
-        [&] {
-            auto dialogs = robot::TopDialogs(::GetCurrentProcessId());
-            found = dialogs.empty() ? nullptr : dialogs.front();
-            return found != nullptr;
-        },
-        20000);
-    return found;
-}
+HWND WaitForDialog() { return robot::WaitTopDialog(::GetCurrentProcessId(), 20000); }
 
 void PressEscape(HWND hDlg) { ::PostMessageA(hDlg, WM_KEYDOWN, VK_ESCAPE, 0); }
 void ClickCloseBox(HWND hDlg) { ::PostMessageA(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0); }
@@ -122,8 +112,7 @@ TEST_F(HttpWaitDialogTest, AFetchTheUserGaveUpNeverDisturbsTheNextFetchOfTheSame
     ASSERT_FALSE(base.empty()) << "the test web server is not running";
     const std::string siteDir = testweb::RootDir() + "\\wait";
     ::CreateDirectoryA(siteDir.c_str(), nullptr);
-    std::string served = "[Product]\r\nName=ZEP\r\n[Components]\r\n";
-    for (int i = 0; served.size() < 60000; ++i) served += "Component" + std::to_string(i) + "\r\n";
+    const std::string served = testweb::IniFile(60000);
     ASSERT_TRUE(WriteFile(siteDir + "\\zep.sif", served));
     const std::string url = base + "/wait/zep.sif";
     const std::string localPath = m_dir + "\\zep.sif";

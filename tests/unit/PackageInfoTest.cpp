@@ -18,27 +18,6 @@ namespace {
 const std::string kSections = "[Folders]\n0=C:\\zero\n1=C:\\one\n[Sources]\n0=pub/base\n2=pub/a,b,c\n";
 const std::string kVersioned = "[Package]\nVer=258\n" + kSections;
 
-// The local calendar time of a time, through the system's conversion in the
-// other direction; 0 (unreadable) and -1 (out of range) stay numbers.
-std::string LocalText(int32_t seconds) {
-    if (seconds <= 0) return std::to_string(seconds);
-    const uint64_t ticks = uint64_t(seconds + 11644473600LL) * 10000000u;
-    const FILETIME fileTime = {DWORD(ticks), DWORD(ticks >> 32)};
-    SYSTEMTIME utc, local;
-    if (!::FileTimeToSystemTime(&fileTime, &utc) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
-        return "unconvertible";
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.wYear, local.wMonth, local.wDay,
-                  local.wHour, local.wMinute, local.wSecond);
-    return text;
-}
-
-std::string Join(const Lines& fields) {
-    std::string text;
-    for (const std::string& field : fields) text += (text.empty() ? "" : " | ") + field;
-    return text;
-}
-
 class PackageInfoTest : public ::testing::Test {
 protected:
     void SetUp() override { m_dir = MakeScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name()); }
@@ -48,25 +27,6 @@ protected:
         EXPECT_TRUE(WriteFile(m_path, text));
         m_info = std::make_unique<CPackageInfo>("comp", nullptr);
         return m_info->Load(m_path);
-    }
-    // Every file, shortcut and registry value read, one line each.
-    Lines Entries() const {
-        Lines entries;
-        for (const CPackageFile* f : m_info->m_listFiles) {
-            char version[32];
-            const uint64_t v = uint64_t(f->m_nVersion);
-            std::snprintf(version, sizeof version, "%u.%u.%u.%u", unsigned(v >> 48), unsigned(v >> 32) & 0xFFFF,
-                          unsigned(v >> 16) & 0xFFFF, unsigned(v) & 0xFFFF);
-            entries.push_back(Join({f->m_strName, version, LocalText(f->m_tDate), std::to_string(f->m_nSize),
-                                    f->m_strSource, std::to_string(f->m_nPackedSize), *f->m_pSource,
-                                    f->m_pFolder->m_strPath, std::to_string(f->m_nFlags)}));
-        }
-        for (const CPackageShortcut* s : m_info->m_listShortcuts)
-            entries.push_back(Join({s->m_strName, s->m_strTarget, s->m_strWorkDir}));
-        for (const CPackageRegEntry* r : m_info->m_listRegEntries)
-            entries.push_back(Join({std::to_string(r->m_nRoot), r->m_strKey, r->m_strValueName,
-                                    std::to_string(r->m_nType), r->m_strData, std::to_string(r->m_nFlags)}));
-        return entries;
     }
     std::string m_dir, m_path;
     std::unique_ptr<CPackageInfo> m_info;
@@ -94,7 +54,7 @@ TEST_F(PackageInfoTest, LinesRead) {
     };
     for (const auto& line : lines) {
         ASSERT_TRUE(Load(kVersioned + line[0] + "\n")) << line[0];
-        EXPECT_EQ(Lines{line[1]}, Entries()) << line[0];
+        EXPECT_EQ(Lines{line[1]}, PackageEntries(*m_info)) << line[0];
     }
     EXPECT_EQ(258, m_info->m_nVersion);
     EXPECT_EQ(m_path, m_info->m_strInfoPath);
@@ -104,7 +64,7 @@ TEST_F(PackageInfoTest, LinesDropped) {
     // Nothing without a version.
     for (const std::string& text : {kSections, "[Package]\nVer=0\n" + kSections}) {
         EXPECT_FALSE(Load(text + "[Files]\na.dll=1.0,,1,,,0,1\n")) << text;
-        EXPECT_EQ(Lines{}, Entries()) << text;
+        EXPECT_EQ(Lines{}, PackageEntries(*m_info)) << text;
         EXPECT_EQ(nullptr, m_info->m_mapFolders.Lookup(1)) << text;
     }
     EXPECT_FALSE(m_info->Load(m_dir + "\\missing.ini"));
@@ -117,7 +77,7 @@ TEST_F(PackageInfoTest, LinesDropped) {
                      "ok.dll=1.0,,1,..\\..\\evil.dll,,0,1\nok.dll=1.0,,1,sub/x.dll,,0,1\n"
                      "[Shortcuts]\nno equals sign\n..\\..\\evil=C:\\a.exe\nsub/x=C:\\a.exe\n"
                      "[RegEntries]\nonly,one=1,x\n"));
-    EXPECT_EQ(Lines{}, Entries());
+    EXPECT_EQ(Lines{}, PackageEntries(*m_info));
 }
 
 TEST_F(PackageInfoTest, FoldersAreWalkedBucketByBucket) {
