@@ -21,8 +21,11 @@ public:
     // fetch runs on worker, and returns the modal result. fetch returns the
     // number of files it could not fetch; the run ends as fetched (IDOK) when
     // that is 0, else as failed (IDCANCEL). The page may wait for worker and
-    // read that number once the run has ended.
-    INT_PTR RunFetch(CWorkerThread& worker, const std::string& subject, std::function<int()> fetch);
+    // read that number once the run has ended. A run the user ends early
+    // gives the worker up (see CWorkerThread::Claim); cleanup then removes
+    // what it wrote.
+    INT_PTR RunFetch(CWorkerThread& worker, const std::string& subject, std::function<int()> fetch,
+                     std::function<void()> cleanup = {});
 
     // The page's side, before it starts the worker: the number of the run the
     // next DoModal will be. The worker hands it to EndRun.

@@ -75,11 +75,15 @@ private:
     bool m_bCreated = false;
 };
 
+// A worker its page has given up tells the user nothing more: they have
+// moved on, and a late box would be about a run that no longer counts.
 void ReportCannotCreate(const std::string& localPath) {
+    if (CWorkerThread::IsGivenUp()) return;
     AfxMessageBox("Local file " + localPath + " could not be created.");
 }
 
 void ReportCannotWrite(const std::string& localPath) {
+    if (CWorkerThread::IsGivenUp()) return;
     AfxMessageBox("Local file " + localPath + " could not be written.");
 }
 
@@ -103,9 +107,40 @@ long long AnnouncedLength(HINTERNET hRequest) {
 
 }  // namespace
 
-bool LooksLikeIniStart(const char* data, size_t size) {
-    const char* open = static_cast<const char*>(std::memchr(data, '[', size));
-    return open && std::memchr(open + 1, ']', size - (open + 1 - data)) != nullptr;
+namespace {
+constexpr size_t kMaxTrailingBlanks = 256;
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+}  // namespace
+
+CSectionLineScan::CSectionLineScan(const std::string& section) {
+    m_strHeading = "[";
+    for (char c : section) m_strHeading += Lower(c);
+    m_strHeading += ']';
+}
+
+void CSectionLineScan::Feed(const char* data, size_t size) {
+    for (size_t i = 0; i < size && !m_bFound; ++i) {
+        const char c = data[i];
+        if (c == '\n' || c == '\r') {
+            m_bFound = LineMatches();
+            m_strLine.clear();
+            m_bLineTooLong = false;
+        } else if (m_bLineTooLong || (m_strLine.empty() && IsBlank(c))) {
+            continue;
+        } else if (m_strLine.size() < m_strHeading.size() + kMaxTrailingBlanks) {
+            m_strLine += Lower(c);
+        } else {
+            m_bLineTooLong = true;
+        }
+    }
+}
+
+bool CSectionLineScan::LineMatches() const {
+    if (m_bLineTooLong || m_strLine.compare(0, m_strHeading.size(), m_strHeading) != 0) return false;
+    for (size_t i = m_strHeading.size(); i < m_strLine.size(); ++i)
+        if (!IsBlank(m_strLine[i])) return false;
+    return true;
 }
 
 BOOL CSetupApp::IsHttpStatusOk(HINTERNET hRequest) {
@@ -117,19 +152,26 @@ BOOL CSetupApp::IsHttpStatusOk(HINTERNET hRequest) {
 }
 
 // The response goes to a file of this thread's own beside localPath, which
-// replaces localPath only when the whole response arrived: a transfer that
-// breaks off never leaves a cut file where a good copy was. Only the brackets
-// of the first chunk are checked, not firstSection: a caller's ordinary file
-// may begin with another section than the one it names.
+// replaces localPath only when the whole response arrived and holds the
+// heading of firstSection (anywhere: a caller's ordinary file may begin with
+// another section): a transfer that breaks off, or a page that is no INI file
+// of the caller's kind, never replaces a good copy.
 BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection) {
     CInternetRequest request(::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kIniFileFlags, 0));
     if (!request.Handle()) return FALSE;
+    DWORD status = 0;
+    DWORD statusSize = sizeof status;
+    if (!::HttpQueryInfoA(request.Handle(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize,
+                          nullptr) ||
+        status != 200)
+        return FALSE;
 
     const std::string partialPath = PartialFilePath(localPath);
     CLocalFile partial;
+    CSectionLineScan scan(firstSection);
     BOOL ok = FALSE;
     unsigned long long received = 0;
-    for (bool first = true;; first = false) {
+    for (;;) {
         DWORD available = 0;
         if (!::InternetQueryDataAvailable(request.Handle(), &available, 0, 0)) break;
         if (available == 0) {
@@ -138,7 +180,7 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
         }
         CChunk chunk;
         if (!chunk.Read(request.Handle(), available)) break;
-        if (first && !LooksLikeIniStart(chunk.Data(), chunk.Size())) break;
+        scan.Feed(chunk.Data(), chunk.Size());
         if (!partial.IsOpen() && !partial.Create(partialPath)) {
             ReportCannotCreate(localPath);
             break;
@@ -147,12 +189,12 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
         received += chunk.Size();
     }
     partial.Close();
-    if (!partial.WasCreated()) return ok;
-
     // The session ends a connection that the server closed early like a
     // complete response; the announced length tells the two apart.
     long long announced = AnnouncedLength(request.Handle());
-    if (ok && announced >= 0 && received != static_cast<unsigned long long>(announced)) ok = FALSE;
+    if (announced >= 0 && received != static_cast<unsigned long long>(announced)) ok = FALSE;
+    if (!scan.Found()) ok = FALSE;
+    if (!partial.WasCreated()) return FALSE;
     if (ok && !::MoveFileExA(partialPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         ReportCannotCreate(localPath);
         ok = FALSE;

@@ -2,10 +2,28 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Told the size of every chunk of a package download before the chunk is read.
 typedef void (*DownloadProgressCallback)(void* pContext, uint32_t nBytes);
 
-// True when the first chunk of a response can begin an INI file: a "[" and,
-// after it in the same chunk, a "]". Error pages of web servers fail it.
-bool LooksLikeIniStart(const char* data, size_t size);
+// Looks through a response, chunk by chunk, for the line that heads the
+// section a caller needs: "[" + section + "]", with blanks around it and
+// letters in any case, as the profile reader finds sections. Error pages,
+// portal pages and scripts with brackets have no such line.
+class CSectionLineScan {
+public:
+    explicit CSectionLineScan(const std::string& section);
+    void Feed(const char* data, size_t size);
+    // After the last chunk: a last line without a line end counts too.
+    bool Found() const { return m_bFound || LineMatches(); }
+
+private:
+    bool LineMatches() const;
+    std::string m_strHeading;
+    // The current line without its leading blanks; given up once it is
+    // longer than the heading with any blanks worth keeping.
+    std::string m_strLine;
+    bool m_bLineTooLong = false;
+    bool m_bFound = false;
+};

@@ -33,13 +33,23 @@ public:
     // Starts work on a new thread; report (may be empty) then runs on it with
     // work's result, or with kFailed when work threw. A worker started
     // earlier and still running goes on by itself. False when no thread could
-    // be started; report is not called then.
-    bool Start(std::function<int()> work, std::function<void(int)> report = {});
+    // be started; report is not called then. A worker given up before its
+    // work ends runs cleanup (may be empty) instead of report.
+    bool Start(std::function<int()> work, std::function<void(int)> report = {},
+               std::function<void()> cleanup = {});
     bool IsRunning() const { return !Wait(0); }
     // True once the last worker started has ended (also when none was started).
     bool Wait(DWORD timeoutMs) const;
     // The last worker's result once it has ended; kFailed before.
     int GetResult() const;
+    // The page stops waiting for the last worker. True when that worker had
+    // already ended: its result and what it wrote are the page's. Otherwise
+    // it is given up: it finishes alone and then runs its cleanup, and this
+    // stays false. Either way the answer is final.
+    bool Claim();
+    // On a worker's thread: true once its page has given it up, so that it
+    // shows the user nothing more.
+    static bool IsGivenUp();
 
 private:
     struct CState;

@@ -72,6 +72,7 @@ protected:
         ASSERT_TRUE(WriteFile(site + "\\long.ini", m_served = testweb::IniFile(100000)));
         ASSERT_TRUE(WriteFile(site + "\\big.ini", testweb::IniFile(400000)));
         ASSERT_TRUE(WriteFile(site + "\\empty.ini", ""));
+        ASSERT_TRUE(WriteFile(site + "\\portal.ini", "<html><script>var a = x[0];\n[Locations]; b[1]</script></html>"));
         m_app.m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
         ASSERT_NE(nullptr, m_app.m_hInternet);
     }
@@ -139,6 +140,7 @@ protected:
         Place place = Place::OldCopy;
         Fault fault = Fault::None;
         int calls = -1;  // of the progress callback; -1: any number
+        const char* section = "Locations";
     };
 
     // Each case in a fresh folder: the call's result, the progress it
@@ -157,7 +159,7 @@ protected:
             std::string box;
             const int result = Run(c.fault, [&] {
                 return download ? m_app.DownloadPackageFile(url, path, &log, RecordProgress, &received)
-                                : m_app.FetchIniFile(url, path, "Product");
+                                : m_app.FetchIniFile(url, path, c.section);
             }, box);
 
             const uint32_t counted = std::accumulate(log.counts.begin(), log.counts.end(), 0u);
@@ -185,17 +187,38 @@ protected:
     std::string m_url, m_served;
 };
 
-TEST(HttpIniCheckTest, NeedsAnOpeningAndThenAClosingBracketInTheChunk) {
-    for (const char* text : {"[Product]", "; note\r\n[Package]\r\nVer=1", "x[]", "[[a]"})
-        EXPECT_TRUE(LooksLikeIniStart(text, std::strlen(text))) << text;
-    for (const char* text : {"", "<html><body>Not found</body></html>", "]Product[", "[Product", "Product]"})
-        EXPECT_FALSE(LooksLikeIniStart(text, std::strlen(text))) << text;
-    // Only the bytes of the chunk count, not what lies beyond it.
-    EXPECT_FALSE(LooksLikeIniStart("[Product]", 5));
+// Each text fed whole and cut into one-byte chunks: a heading split across
+// chunks is still found.
+TEST(HttpIniCheckTest, FindsTheSectionHeadingOnALineOfItsOwn) {
+    const struct {
+        const char* text;
+        bool found;
+    } cases[] = {
+        {"[Product]", true},
+        {"; note\r\n  [product] \t\r\nName=x", true},
+        {"Name=x\n[Other]\n[PRODUCT]", true},
+        {"", false},
+        {"<html><script>a[Product]</script></html>", false},
+        {"[Product] x\n", false},
+        {"[Products]\n[Produc]\n", false},
+        {"[Product", false},
+    };
+    for (const auto& c : cases) {
+        CSectionLineScan whole("Product"), bytes("Product");
+        whole.Feed(c.text, std::strlen(c.text));
+        for (const char* p = c.text; *p; ++p) bytes.Feed(p, 1);
+        EXPECT_EQ(c.found, whole.Found()) << c.text;
+        EXPECT_EQ(c.found, bytes.Found()) << c.text;
+    }
+    CSectionLineScan padded("Product");
+    const std::string line = "[Product]" + std::string(100000, ' ') + "x\n[Product]";
+    padded.Feed(line.data(), line.size());
+    EXPECT_TRUE(padded.Found()) << "a long line must not hide the next";
 }
 
-// A good local copy is replaced only by a whole INI response; error pages,
-// broken and cut transfers and a full disk leave it byte for byte.
+// A good local copy is replaced only by a whole INI response of the caller's
+// kind; error pages, pages of another kind, broken and cut transfers and a
+// full disk leave it byte for byte.
 TEST_F(HttpTransferTest, FetchIniFileCases) {
     RunCases(false, {
         {"long.ini", TRUE, Local::Served, kWhole},
@@ -207,8 +230,11 @@ TEST_F(HttpTransferTest, FetchIniFileCases) {
         {"missing.ini", FALSE, Local::Old},
         // Wine takes a connection closed without an answer for an empty response.
         {"long.ini?drop=1", kAnyResult, Local::Old},
-        {"empty.ini", TRUE, Local::Old},
-        {"empty.ini", TRUE, Local::None, 0, Place::Empty},
+        {"empty.ini", FALSE, Local::Old},
+        {"empty.ini", FALSE, Local::None, 0, Place::Empty},
+        {"portal.ini", FALSE, Local::Old},
+        {"long.ini", FALSE, Local::Old, 0, Place::OldCopy, Fault::None, -1, "Product"},
+        {"long.ini?cut=0", FALSE, Local::Old},
         {"long.ini", FALSE, Local::Old, 0, Place::OldCopy, Fault::QueryFailsAfter3},
         // The session ends a response the server cut like a whole one; the
         // announced length tells otherwise, unless it matches or is missing.

@@ -125,12 +125,12 @@ TEST_F(HttpWaitDialogTest, AFetchTheUserGaveUpNeverDisturbsTheNextFetchOfTheSame
         if (HWND hDlg = WaitForDialog()) PressEscape(hDlg);
     });
     EXPECT_EQ(IDCANCEL, app.m_dlgDownloadWait.RunFetch(late, "components list...", [&] {
-        return app.FetchIniFile(url + "?stall=3&stall_at=20000", localPath, "Product") ? 0 : 1;
+        return app.FetchIniFile(url + "?stall=3&stall_at=20000", localPath, "Locations") ? 0 : 1;
     }));
     user.join();
 
     EXPECT_EQ(IDOK, app.m_dlgDownloadWait.RunFetch(next, "components list...", [&] {
-        return app.FetchIniFile(url, localPath, "Product") ? 0 : 1;
+        return app.FetchIniFile(url, localPath, "Locations") ? 0 : 1;
     }));
     std::string content;
     EXPECT_TRUE(ReadFile(localPath, content) && served == content);
