@@ -6,3 +6,10 @@
 // folder, the separator and name; a folder that already ends in a separator
 // gets no second one. The separator is "\" on Windows and "/" elsewhere.
 std::string JoinPath(const std::string& folder, const std::string& name);
+
+// An address on a web site: base, a "/" unless base ends in one, and name.
+std::string JoinUrl(const std::string& base, const std::string& name);
+
+// A name that stays inside its folder: no path separators, no drive, not a
+// reference to the folder itself or its parent.
+bool IsPlainFileName(const std::string& name);

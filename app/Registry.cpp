@@ -18,9 +18,10 @@ static HKEY OpenForWriting(HKEY root, const char* key) {
     return nullptr;
 }
 
-int ReadRegString(const char* key, const char* name, const char* defaultText, char* buffer, int bufferSize) {
+int ReadRegString(const char* key, const char* name, const char* defaultText, char* buffer, int bufferSize,
+                  REGSAM view) {
     HKEY hKey = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS) return 0;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | view, &hKey) != ERROR_SUCCESS) return 0;
     DWORD size = 0;
     if (::RegQueryValueExA(hKey, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size != 0) {
         std::vector<char> data(size + 1, '\0');

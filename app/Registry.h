@@ -7,7 +7,10 @@
 
 // Bytes the stored text occupies (terminator included), at most bufferSize;
 // 0 when the value could not be read. The text is cut to bufferSize - 1.
-int ReadRegString(const char* key, const char* name, const char* defaultText, char* buffer, int bufferSize);
+// view: 0 for the program's own registry view, or KEY_WOW64_32KEY /
+// KEY_WOW64_64KEY for the other programs' one.
+int ReadRegString(const char* key, const char* name, const char* defaultText, char* buffer, int bufferSize,
+                  REGSAM view = 0);
 DWORD ReadRegDword(const char* key, const char* name, DWORD defaultValue);
 DWORD WriteRegDword(const char* key, const char* name, DWORD value);
 bool WriteRegString(const char* key, const char* name, const char* text);

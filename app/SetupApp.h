@@ -23,6 +23,9 @@ constexpr char kSetupInfoFile[] = ".\\zepsetup.sif";
 // The version of the system's common-controls library, read at start.
 extern int g_nComCtlMajor;
 extern int g_nComCtlMinor;
+// Before 4.71 a list reports no click position, so a row's box is toggled
+// from the selection change the click makes instead.
+inline bool IsOldCommonControls() { return g_nComCtlMajor < 4 || (g_nComCtlMajor == 4 && g_nComCtlMinor < 71); }
 
 class CSetupApp : public CWinApp {
 public:
@@ -34,6 +37,13 @@ public:
 
     bool LoadSetupInfo();
     bool LoadComponents(const char* path);
+    // Installed versions from the registry and the default selections.
+    void ComputeComponentStates();
+    // Package records of the selection and their package info files; the
+    // number still without their info.
+    int LoadPackageInfos();
+    // Per package what to install and to fetch; counts m_nPackagesToDownload.
+    void ComputePackageDownloads();
     // Reads m_bWin9x and m_bWinNT from the version the system reports.
     void ReadPlatformFamily();
 

@@ -33,7 +33,15 @@ BOOL CWizardPage::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
     return TRUE;
 }
 
+bool CWizardPage::s_bEndingWizard = false;
+
+void CWizardPage::EndWizard() const {
+    s_bEndingWizard = true;
+    ::PostMessageA(GetParent(), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+}
+
 BOOL CWizardPage::OnQueryCancel() {
+    if (s_bEndingWizard) return TRUE;
     switch (CancelRuleFor(int(m_nIDTemplate), theApp.m_nToInstall)) {
     case CancelRule::Ask:
         return MessageBox("Setup process is incomplete.\nAre you sure you want to cancel ?", MB_YESNO) == IDYES;

@@ -20,6 +20,9 @@ public:
     // once the page shows; 0 for a page without such work.
     CWizardPage(UINT nIDTemplate, int nTitleId, UINT nStartMessage = 0);
 
+    // Ends the whole wizard as cancelled, without the question Cancel asks.
+    void EndWizard() const;
+
 protected:
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
@@ -30,6 +33,8 @@ protected:
     CFont m_fontTitle;
 
 private:
+    // Set by EndWizard for the Cancel it presses; one wizard runs at a time.
+    static bool s_bEndingWizard;
     int m_nTitleId;
     UINT m_nStartMessage;
 };

@@ -2,6 +2,7 @@
 
 #include "app/SetupApp.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -141,6 +142,11 @@ bool CSectionLineScan::LineMatches() const {
     for (size_t i = m_strHeading.size(); i < m_strLine.size(); ++i)
         if (!IsBlank(m_strLine[i])) return false;
     return true;
+}
+
+std::string OwnFetchPath(const std::string& localPath) {
+    static std::atomic<unsigned> s_nFetches{0};
+    return localPath + "." + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++s_nFetches) + ".new";
 }
 
 BOOL CSetupApp::IsHttpStatusOk(HINTERNET hRequest) {

@@ -27,3 +27,7 @@ private:
     bool m_bLineTooLong = false;
     bool m_bFound = false;
 };
+
+// A file of one fetch's own beside localPath, unique in the process: a fetch
+// the user gave up on may still run when the next fetch of the file starts.
+std::string OwnFetchPath(const std::string& localPath);

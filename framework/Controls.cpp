@@ -55,6 +55,26 @@ LPARAM CListViewCtrl::GetItemData(int item) const {
     return ::SendMessageA(m_hWnd, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info)) ? info.lParam : 0;
 }
 
+int CListViewCtrl::FindItemByData(LPARAM data) const {
+    LVFINDINFOA find{};
+    find.flags = LVFI_PARAM;
+    find.lParam = data;
+    return int(::SendMessageA(m_hWnd, LVM_FINDITEMA, WPARAM(-1), reinterpret_cast<LPARAM>(&find)));
+}
+
+int StateImageClickRow(const NMHDR* pHdr) {
+    if (pHdr->code != NM_CLICK && pHdr->code != NM_DBLCLK) return -1;
+    const auto* pClick = reinterpret_cast<const NMITEMACTIVATE*>(pHdr);
+    return pClick->iItem >= 0 && pClick->ptAction.x <= 16 ? pClick->iItem : -1;
+}
+
+bool SelectsWholeRow(const NMHDR* pHdr) {
+    if (pHdr->code != LVN_ITEMCHANGING) return false;
+    const auto* pChange = reinterpret_cast<const NMLISTVIEW*>(pHdr);
+    return pChange->iSubItem == 0 && (pChange->uChanged & LVIF_STATE) && (pChange->uNewState & LVIS_SELECTED) &&
+           !(pChange->uOldState & LVIS_SELECTED);
+}
+
 int ScaleProgress(int64_t value, int64_t total) {
     int shift = 0;
     while ((total >> shift) > INT_MAX) ++shift;

@@ -55,6 +55,8 @@ public:
     }
     int GetStateImage(int item) const { return int(ListView_GetItemState(m_hWnd, item, LVIS_STATEIMAGEMASK) >> 12); }
     LPARAM GetItemData(int item) const;
+    // The row whose item data is data, -1 when none has it.
+    int FindItemByData(LPARAM data) const;
     int GetItemCount() const { return ListView_GetItemCount(m_hWnd); }
     // The first selected row, -1 when none is.
     int GetSelectedItem() const { return ListView_GetNextItem(m_hWnd, -1, LVNI_SELECTED); }
@@ -62,6 +64,14 @@ public:
 
     HWND m_hWnd;
 };
+
+// Lists whose rows are chosen by their state-image boxes: the row of a
+// click or double click (NM_CLICK, NM_DBLCLK) within the box's 16 pixels at
+// the list's left edge, else -1.
+int StateImageClickRow(const NMHDR* pHdr);
+// True when a change (LVN_ITEMCHANGING) would newly select a whole row; such
+// lists refuse it, so that no row ever shows selected.
+bool SelectsWholeRow(const NMHDR* pHdr);
 
 // A count shown on a progress bar, whose range is a 32-bit int: counts up to
 // INT_MAX are shown as they are; larger totals (bytes of more than 2 GB) are

@@ -112,9 +112,9 @@ int CPackageInfo::SelectFilesToDownload(bool reset) {
     return count;
 }
 
-int CPackageInfo::GetDownloadSize() const {
+int64_t CPackageInfo::GetDownloadSize() const {
     if (m_bNeedInfo || m_nFilesToDownload == 0) return 0;
-    int size = 0;
+    int64_t size = 0;
     for (const CPackageFile* pFile : m_listFiles)
         if (pFile->m_bDownload) size += pFile->m_nPackedSize;
     return size;

@@ -2,6 +2,7 @@
 
 #include "app/Component.h"
 #include "app/NumberText.h"
+#include "app/PathText.h"
 #include "app/Registry.h"
 
 #include <windows.h>
@@ -53,11 +54,6 @@ std::vector<std::string> SplitFields(const std::string& text, size_t maxFields) 
     return fields;
 }
 
-// A name that stays inside its folder: no path separators, no drive, not a
-// reference to the folder itself or its parent.
-bool IsPlainFileName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:") == std::string::npos;
-}
 
 int FieldToInt(const std::string& field) { return ParseDecimal(field.c_str()); }
 

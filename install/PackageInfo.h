@@ -144,7 +144,8 @@ public:
     // Per-file decisions (FileSelection.cpp).
     int SelectFilesToInstall();
     int SelectFilesToDownload(bool reset);
-    int GetDownloadSize() const;
+    // Summed in 64 bits: the packed sizes come from untrusted files.
+    int64_t GetDownloadSize() const;
     bool AddToDiskSpaceList(CDiskSpaceList& list) const;
 
     CComponent* m_pComponent;

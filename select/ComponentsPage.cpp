@@ -1,10 +1,59 @@
 #include "select/ComponentsPage.h"
 
+#include "app/NumberText.h"
+#include "app/OldProducts.h"
 #include "app/PageFlow.h"
+#include "app/PathText.h"
 #include "app/SetupApp.h"
 #include "res/resource.h"
+#include "select/ComponentStates.h"
+#include "select/DependentsDlg.h"
 
-CComponentsPage::CComponentsPage() : CWizardPage(IDD_COMPONENTS, IDC_COMPONENTS_TITLE) {}
+namespace {
+
+const char kComponentList[] = "zep.sif";
+
+bool IsInstalled(const CComponent& comp) { return comp.m_nInstalledVersion != 0; }
+
+}  // namespace
+
+bool FetchUpdatedComponentList(CWizardPage& page) {
+    if (theApp.m_bComponentListUpdated) return false;
+    bool fetched = false;
+    if (theApp.m_hInternet) {
+        const std::string localPath = theApp.m_strDownloadDir + kComponentList;
+        const std::string ownPath = OwnFetchPath(localPath);
+        const std::string folder = theApp.m_strDownloadDir;
+        const std::string url =
+            JoinUrl(JoinUrl(theApp.m_strBaseURL, theApp.m_strSetupInfoLocation), kComponentList);
+        CWorkerThread worker;
+        const INT_PTR result = theApp.m_dlgDownloadWait.RunFetch(
+            worker, "components list...",
+            [folder, url, ownPath] { return CComponentsPage::FetchComponentList(folder, url, ownPath); },
+            [ownPath] { ::DeleteFileA(ownPath.c_str()); });
+        // Only a fetch that ended by itself hands its file over.
+        fetched = worker.Claim() && result == IDOK &&
+                  ::MoveFileExA(ownPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+        if (worker.Claim()) ::DeleteFileA(ownPath.c_str());
+    }
+    if (fetched) {
+        theApp.m_bComponentListUpdated = true;
+        return true;
+    }
+    if (page.MessageBox("Setup was unable to get updated components list from ZEP Setup internet site.\n"
+                        " Do you want to preceed with local components list ?",
+                        MB_YESNO) != IDYES)
+        page.EndWizard();
+    return false;
+}
+
+int CComponentsPage::FetchComponentList(const std::string& folder, const std::string& url,
+                                        const std::string& localPath) {
+    theApp.CreateFolderPath(folder, true);
+    return theApp.FetchIniFile(url, localPath, "Product") ? 0 : 1;
+}
+
+CComponentsPage::CComponentsPage() : CWizardPage(IDD_COMPONENTS, IDC_COMPONENTS_TITLE, WM_PAGE_REFRESH) {}
 
 BOOL CComponentsPage::OnInitDialog() {
     CWizardPage::OnInitDialog();
@@ -17,6 +66,7 @@ BOOL CComponentsPage::OnInitDialog() {
                           {"Current state", LVCFMT_LEFT, (width - 60) / 12 * 4},
                           {"Ver.avail", LVCFMT_LEFT, 53},
                           {"Action", LVCFMT_LEFT, (width - 26) / 12 * 2}});
+    DetectOldProducts();
     return TRUE;
 }
 
@@ -26,3 +76,131 @@ BOOL CComponentsPage::OnSetActive() {
 }
 
 LRESULT CComponentsPage::OnWizardNext() { return NextPageAfterComponents(theApp.m_nToRemove); }
+
+BOOL CComponentsPage::OnNotify(NMHDR* pHdr, LRESULT& result) {
+    if (pHdr->idFrom != IDC_COMPONENTS_LIST) return CWizardPage::OnNotify(pHdr, result);
+    result = 0;
+    if (pHdr->code == NM_CLICK || pHdr->code == NM_DBLCLK) {
+        const int row = StateImageClickRow(pHdr);
+        if (row >= 0)
+            ToggleComponent(row);
+        else
+            UpdateSelectionCounts();
+        return TRUE;
+    }
+    if (SelectsWholeRow(pHdr)) {
+        if (IsOldCommonControls()) ToggleComponent(reinterpret_cast<NMLISTVIEW*>(pHdr)->iItem);
+        result = 1;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void CComponentsPage::RefreshComponentList() {
+    FetchUpdatedComponentList(*this);
+    // Also a list fetched by an earlier run.
+    theApp.LoadComponents((theApp.m_strDownloadDir + kComponentList).c_str());
+    theApp.ComputeComponentStates();
+    const bool anySelected = UpdateSelectionCounts();
+    m_list.DeleteAllItems();
+    // The catalogue yields its newest key first; each row goes in front of
+    // the one before, so the list shows the oldest first.
+    for (const auto& entry : theApp.m_mapComponents) {
+        const CComponent* pComp = entry.second;
+        m_list.InsertItem(0, pComp->m_strName, reinterpret_cast<LPARAM>(pComp));
+        m_list.SetStateImage(0, pComp->m_nState + 1);
+        m_list.SetItemText(0, 1, StateText(*pComp));
+        m_list.SetItemText(0, 2, VersionToString(pComp->m_nVersion));
+        m_list.SetItemText(0, 3, ActionWord(pComp->m_nAction));
+    }
+    PostWizardButtons(anySelected ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+}
+
+void CComponentsPage::ShowSelection(const CComponent* pComp) const {
+    const int row = m_list.FindItemByData(reinterpret_cast<LPARAM>(pComp));
+    if (row < 0) return;
+    m_list.SetStateImage(row, pComp->m_nState + 1);
+    m_list.SetItemText(row, 3, ActionWord(pComp->m_nAction));
+}
+
+void CComponentsPage::ToggleComponent(int row) {
+    auto* pComp = reinterpret_cast<CComponent*>(m_list.GetItemData(row));
+    if (!pComp) return;
+    const int s0 = pComp->m_nState, a0 = pComp->m_nAction;
+    ApplyClick(*pComp);
+    const bool leaves = pComp->m_nAction == ACTION_REMOVE || (pComp->m_nAction == ACTION_NONE && s0 == STATE_INSTALL);
+    if (leaves && !pComp->m_mapDependents.empty()) {
+        m_list.SetStateImage(row, pComp->m_nState + 1);
+        bool ask = false;
+        for (const CComponent* pDependent : pComp->m_mapDependents)
+            ask = ask || pDependent->m_nAction == ACTION_INSTALL ||
+                  (IsInstalled(*pDependent) && pDependent->m_nAction != ACTION_REMOVE);
+        if (ask) {
+            CDependentsDlg dlg(m_hWnd);
+            dlg.m_pComponent = pComp;
+            if (dlg.DoModal() == IDYES) {
+                MarkDependentsRemoved(pComp);
+            } else {
+                pComp->m_nState = s0;
+                pComp->m_nAction = a0;
+            }
+        }
+    } else if ((pComp->m_nAction == ACTION_INSTALL || (IsInstalled(*pComp) && pComp->m_nAction != ACTION_REMOVE)) &&
+               !pComp->m_strDependOn.empty()) {
+        SelectPrerequisites(pComp);
+    }
+    ShowSelection(pComp);
+    UpdateSelectionCounts();
+}
+
+// A chain that leads back into itself ends where it was before.
+void CComponentsPage::SelectPrerequisites(CComponent* pComp) {
+    std::set<const CComponent*> visited{pComp};
+    while (!pComp->m_strDependOn.empty()) {
+        CComponent** ppPrerequisite = theApp.m_mapComponents.Lookup(pComp->m_strDependOn);
+        if (!ppPrerequisite || !visited.insert(*ppPrerequisite).second) return;
+        pComp = *ppPrerequisite;
+        if (!IsInstalled(*pComp)) {
+            pComp->m_nAction = ACTION_INSTALL;
+            pComp->m_nState = STATE_INSTALL;
+        } else if (pComp->m_nAction == ACTION_REMOVE) {
+            pComp->m_nAction = ACTION_NONE;
+            pComp->m_nState = STATE_LEAVE;
+        }
+        ShowSelection(pComp);
+    }
+}
+
+void CComponentsPage::MarkDependentsRemoved(CComponent* pComp) {
+    std::set<const CComponent*> visited{pComp};
+    MarkDependentsRemoved(pComp, visited);
+}
+
+void CComponentsPage::MarkDependentsRemoved(CComponent* pComp, std::set<const CComponent*>& visited) {
+    for (CComponent* pDependent : pComp->m_mapDependents) {
+        if (!visited.insert(pDependent).second) continue;
+        if (IsInstalled(*pDependent)) {
+            pDependent->m_nState = STATE_REMOVE;
+            pDependent->m_nAction = ACTION_REMOVE;
+        } else if (pDependent->m_nAction == ACTION_INSTALL) {
+            pDependent->m_nState = STATE_LEAVE;
+            pDependent->m_nAction = ACTION_NONE;
+        }
+        ShowSelection(pDependent);
+        MarkDependentsRemoved(pDependent, visited);
+    }
+}
+
+bool CComponentsPage::UpdateSelectionCounts() {
+    theApp.m_nToRemove = 0;
+    theApp.m_nToInstall = 0;
+    bool anySelected = false;
+    for (const auto& entry : theApp.m_mapComponents) {
+        const CComponent* pComp = entry.second;
+        anySelected = anySelected || pComp->m_nAction != ACTION_NONE;
+        if (pComp->m_nState == STATE_INSTALL) ++theApp.m_nToInstall;
+        if (pComp->m_nState == STATE_REMOVE) ++theApp.m_nToRemove;
+    }
+    PostWizardButtons(anySelected ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+    return anySelected;
+}

@@ -1,12 +1,19 @@
 #include "select/PreparingPage.h"
 
+#include "app/NumberText.h"
 #include "app/PageFlow.h"
+#include "app/PathText.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
+#include "install/DiskSpaceList.h"
 #include "res/resource.h"
+#include "select/ComponentsPage.h"
 #include "select/SizeText.h"
+#include "select/SkippedComponentsDlg.h"
 
-CPreparingPage::CPreparingPage() : CWizardPage(IDD_PREPARING, IDC_PREPARING_TITLE) {}
+#include <memory>
+
+CPreparingPage::CPreparingPage() : CWizardPage(IDD_PREPARING, IDC_PREPARING_TITLE, WM_PAGE_START) {}
 
 BOOL CPreparingPage::OnInitDialog() {
     CWizardPage::OnInitDialog();
@@ -24,17 +31,16 @@ BOOL CPreparingPage::OnInitDialog() {
     m_listDrives.InsertColumns({{"Drive", LVCFMT_LEFT, third},
                                 {"Space required", LVCFMT_RIGHT, third},
                                 {"Space avail.", LVCFMT_RIGHT, third}});
-    SetDlgItemText(IDC_PREPARING_INSTALL_TO, "Install to  " + theApp.m_strInstallDir);
-    SetDlgItemText(IDC_PREPARING_TOTAL, FormatSizeK(0));
+    ShowInstallFolder();
     return TRUE;
 }
 
 BOOL CPreparingPage::OnSetActive() {
-    bool downloadOnly = theApp.m_nDownloadOnly == 1;
-    PostWizardButtons(PreparingButtons(theApp.m_nDownloadOnly, theApp.m_nPackagesToDownload));
+    const bool downloadOnly = theApp.m_nDownloadOnly == 1;
+    PostWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
     // Packages are chosen by their boxes only when downloading.
     m_listPackages.SetStateImageList(downloadOnly ? m_imageList.m_hImageList : nullptr);
-    int show = !downloadOnly && theApp.m_nToInstall != 0 ? SW_SHOW : SW_HIDE;
+    const int show = !downloadOnly && theApp.m_nToInstall != 0 ? SW_SHOW : SW_HIDE;
     ShowDlgItem(IDC_PREPARING_INSTALL_TO, show);
     ShowDlgItem(IDC_PREPARING_CHANGE, show);
     return CWizardPage::OnSetActive();
@@ -48,4 +54,188 @@ BOOL CPreparingPage::OnKillActive() {
 
 LRESULT CPreparingPage::OnWizardBack() { return BackPageFromPreparing(theApp.m_nDownloadOnly); }
 
-LRESULT CPreparingPage::OnWizardNext() { return NextPageAfterPreparing(theApp.m_nPackagesToDownload); }
+LRESULT CPreparingPage::OnWizardNext() {
+    if (m_bNotEnoughSpace) {
+        MessageBox("You have not enough hard disk space.\nPlease, examine disk space requirements information,\n"
+                   "free up space where needed and press Next button again.");
+        return IDD_PREPARING;
+    }
+    return NextPageAfterPreparing(theApp.m_nPackagesToDownload);
+}
+
+BOOL CPreparingPage::OnCommand(WORD id, WORD code, HWND hCtl) {
+    if (id != IDC_PREPARING_CHANGE || code != BN_CLICKED) return CWizardPage::OnCommand(id, code, hCtl);
+    m_dlgDestination.m_hParent = m_hWnd;
+    if (m_dlgDestination.DoModal() == IDOK) {
+        ShowInstallFolder();
+        FillPackageList();
+    }
+    return TRUE;
+}
+
+BOOL CPreparingPage::OnNotify(NMHDR* pHdr, LRESULT& result) {
+    if (pHdr->idFrom != IDC_PREPARING_PACKAGES) return CWizardPage::OnNotify(pHdr, result);
+    result = 0;
+    if (pHdr->code == NM_CLICK || pHdr->code == NM_DBLCLK) {
+        const int row = StateImageClickRow(pHdr);
+        if (row >= 0 && theApp.m_nDownloadOnly == 1) TogglePackage(row);
+        return TRUE;
+    }
+    if (SelectsWholeRow(pHdr)) {
+        if (IsOldCommonControls()) TogglePackage(reinterpret_cast<NMLISTVIEW*>(pHdr)->iItem);
+        result = 1;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void CPreparingPage::ShowInstallFolder() const {
+    SetDlgItemText(IDC_PREPARING_INSTALL_TO, "Install to  " + theApp.m_strInstallDir);
+}
+
+// Without the updated list, package info files that are not here are
+// neither fetched nor reported: those packages take no part in the run.
+void CPreparingPage::PreparePackages() {
+    if (FetchUpdatedComponentList(*this)) theApp.LoadComponents((theApp.m_strDownloadDir + "zep.sif").c_str());
+    m_listPackages.DeleteAllItems();
+    int missing = theApp.LoadPackageInfos();
+    if (missing != 0 && theApp.m_bComponentListUpdated) missing = FetchPackageInfos(missing);
+    if (missing != 0 && theApp.m_bComponentListUpdated) {
+        CSkippedComponentsDlg dlg(GetParent());
+        if (dlg.DoModal() != IDOK) EndWizard();
+    }
+    FillPackageList();
+    if (theApp.m_nDownloadOnly == 1 && theApp.m_nPackagesToDownload == 0)
+        PostWizardButtons(PSWIZB_BACK | PSWIZB_FINISH);
+}
+
+// The worker works on its own list of files, never on the package records:
+// a worker the user gave up on may outlive them. What it fetched counts only
+// when it ended by itself.
+int CPreparingPage::FetchPackageInfos(int missing) {
+    if (!theApp.m_hInternet) return missing;
+    auto fetches = std::make_shared<std::vector<CInfoFetch>>();
+    for (const auto& entry : theApp.m_mapPackages) {
+        const CPackageInfo& package = *entry.second;
+        const CComponent& comp = *package.m_pComponent;
+        if (!package.m_bNeedInfo || !IsPlainFileName(comp.m_strPkgInfo)) continue;
+        CInfoFetch fetch;
+        fetch.m_strKey = entry.first;
+        fetch.m_strUrl = JoinUrl(JoinUrl(theApp.m_strBaseURL, comp.m_strPkgInfoLocation), comp.m_strPkgInfo);
+        fetch.m_strLocalPath = theApp.m_strDownloadDir + comp.m_strPkgInfo;
+        fetch.m_strOwnPath = OwnFetchPath(fetch.m_strLocalPath);
+        fetch.m_nVersion = comp.m_nVersion;
+        fetches->push_back(fetch);
+    }
+    auto removeOwnFiles = [fetches] {
+        for (const CInfoFetch& fetch : *fetches) ::DeleteFileA(fetch.m_strOwnPath.c_str());
+    };
+    const std::string folder = theApp.m_strDownloadDir;
+    CWorkerThread worker;
+    theApp.m_dlgDownloadWait.RunFetch(
+        worker, "package info files...", [folder, fetches] { return PackageInfoWorker(folder, *fetches); },
+        removeOwnFiles);
+    if (!worker.Claim()) return missing;
+    for (const CInfoFetch& fetch : *fetches) {
+        std::unique_ptr<CPackageInfo>* ppPackage = theApp.m_mapPackages.Lookup(fetch.m_strKey);
+        if (!fetch.m_bFetched || !ppPackage ||
+            !::MoveFileExA(fetch.m_strOwnPath.c_str(), fetch.m_strLocalPath.c_str(), MOVEFILE_REPLACE_EXISTING))
+            continue;
+        if ((*ppPackage)->Load(fetch.m_strLocalPath)) {
+            (*ppPackage)->m_bNeedInfo = false;
+            --missing;
+        }
+    }
+    removeOwnFiles();
+    return missing;
+}
+
+int CPreparingPage::PackageInfoWorker(const std::string& folder, std::vector<CInfoFetch>& fetches) {
+    theApp.CreateFolderPath(folder, true);
+    int count = 0;
+    for (CInfoFetch& fetch : fetches) {
+        fetch.m_bFetched = theApp.FetchIniFile(fetch.m_strUrl, fetch.m_strOwnPath, "Package") &&
+                           int(::GetPrivateProfileIntA("Package", "Ver", 0, fetch.m_strOwnPath.c_str())) >=
+                               fetch.m_nVersion;
+        if (!fetch.m_bFetched) ++count;
+    }
+    return count;
+}
+
+void CPreparingPage::FillPackageList() {
+    m_listPackages.DeleteAllItems();
+    theApp.ComputePackageDownloads();
+    for (const auto& entry : theApp.m_mapPackages) {
+        const CPackageInfo& package = *entry.second;
+        if (package.m_bNeedInfo) continue;
+        const int row = m_listPackages.InsertItem(m_listPackages.GetItemCount(), package.m_pComponent->m_strName,
+                                                  reinterpret_cast<LPARAM>(&package));
+        if (package.m_nFilesToDownload != 0) m_listPackages.SetStateImage(row, 2);
+        const int files = int(package.m_listFiles.size());
+        m_listPackages.SetItemText(row, 1,
+                                   package.m_nFilesToDownload == 0     ? "available locally"
+                                   : package.m_nFilesToDownload < files ? "upgrade available"
+                                                                        : "not downloaded");
+        m_listPackages.SetItemText(row, 2, VersionToString(package.m_pComponent->m_nVersion));
+        m_listPackages.SetItemText(row, 3, FormatSizeK64(package.GetDownloadSize()));
+    }
+    UpdateDownloadTotal();
+    UpdateDiskSpace();
+}
+
+void CPreparingPage::UpdateDownloadTotal() const {
+    int64_t total = 0;
+    for (const auto& entry : theApp.m_mapPackages) total += entry.second->GetDownloadSize();
+    SetDlgItemText(IDC_PREPARING_TOTAL, FormatSizeK64(total));
+}
+
+// A drive that cannot be asked shows "?" and blocks nothing: the copy
+// itself will tell whether the space is there.
+void CPreparingPage::UpdateDiskSpace() {
+    CStringKeyMap<CDriveSpace> drives;
+    {
+        CDiskSpaceList list;
+        for (const auto& entry : theApp.m_mapPackages) {
+            const CPackageInfo& package = *entry.second;
+            if (!package.m_bNeedInfo && (package.m_nFilesToInstall != 0 || package.m_nFilesToDownload != 0))
+                package.AddToDiskSpaceList(list);
+        }
+        for (const std::string& drive : list.QueryDrives()) {
+            CDriveSpace space{drive, list.QuerySpaceRequired(drive), -1};
+            DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+            if (::GetDiskFreeSpaceA((drive + "\\").c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                                    &clusters))
+                space.m_nAvailable = int64_t(sectorsPerCluster) * bytesPerSector * freeClusters;
+            drives.SetAt(drive, space);
+        }
+    }
+    m_listDrives.DeleteAllItems();
+    m_bNotEnoughSpace = false;
+    for (const auto& entry : drives) {
+        const CDriveSpace& space = entry.second;
+        m_listDrives.InsertItem(0, space.m_strDrive, 0);
+        m_listDrives.SetItemText(0, 1, FormatSizeK64(space.m_nRequired));
+        m_listDrives.SetItemText(0, 2, space.m_nAvailable < 0 ? "?" : FormatSizeK64(space.m_nAvailable));
+        if (space.m_nAvailable >= 0 && space.m_nRequired > space.m_nAvailable) m_bNotEnoughSpace = true;
+    }
+}
+
+void CPreparingPage::TogglePackage(int row) {
+    if (theApp.m_nDownloadOnly != 1) return;
+    auto* pPackage = reinterpret_cast<CPackageInfo*>(m_listPackages.GetItemData(row));
+    if (!pPackage || pPackage->m_bNeedInfo) return;
+    const int files = pPackage->SelectFilesToDownload(false);
+    if (files == 0) return;
+    if (pPackage->m_nFilesToDownload != 0) {
+        pPackage->m_nFilesToDownload = 0;
+        --theApp.m_nPackagesToDownload;
+    } else {
+        pPackage->m_nFilesToDownload = files;
+        ++theApp.m_nPackagesToDownload;
+    }
+    m_listPackages.SetStateImage(row, pPackage->m_nFilesToDownload != 0 ? 2 : 1);
+    m_listPackages.SetItemText(row, 3, FormatSizeK64(pPackage->GetDownloadSize()));
+    UpdateDiskSpace();
+    UpdateDownloadTotal();
+    PostWizardButtons(theApp.m_nPackagesToDownload == 0 ? PSWIZB_BACK | PSWIZB_FINISH : PSWIZB_BACK | PSWIZB_NEXT);
+}

@@ -129,6 +129,12 @@ bool Wizard::Walk(const std::vector<Step>& steps) {
         if (step.act <= Act::Finish) robot::PressButton(m_sheet, int(step.act));
         if (step.act == Act::Click) robot::ClickId(Page(), step.control);
         if (step.act == Act::Type) robot::SetText(::GetDlgItem(Page(), step.control), step.text);
+        if (step.act == Act::Answer) {
+            HWND box = robot::WaitMessageBox(Pid(), kTimeoutMs, step.text);
+            if (!box) return ADD_FAILURE() << "step " << i + 1 << ": no box saying " << step.text, false;
+            Shot(std::string(step.page ? step.page->shot : "closed") + "-question", box);
+            robot::AnswerMessageBox(box, step.control);
+        }
         std::string want = step.page ? Expected(step) : "closed without a message box", seen;
         bool shows = step.page ? robot::WaitUntil([&] { return (seen = Seen(step)) == want; }, kTimeoutMs)
                                : ClosesWithoutBox(seen);

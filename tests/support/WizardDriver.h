@@ -43,11 +43,12 @@ struct Probe {
 };
 using Shows = std::vector<std::pair<Probe, std::string>>;
 
-enum class Act { Back = PSBTN_BACK, Next = PSBTN_NEXT, Finish = PSBTN_FINISH, Look, Click, Type };
+enum class Act { Back = PSBTN_BACK, Next = PSBTN_NEXT, Finish = PSBTN_FINISH, Look, Click, Type, Answer };
 // One row of a walk: the action, then what must show: the page (nullptr:
 // the wizard has closed without any message box), its enabled wizard buttons
 // and the readings of shows. Click and Type act on control; Type replaces its
-// text with text.
+// text with text. Answer waits for the message box saying text and presses
+// its button control (IDYES, IDNO, IDOK).
 struct Step {
     Act act;
     const Page* page;
