@@ -1,11 +1,10 @@
 #include "pages/InstallOrDownloadPage.h"
 
+#include "app/FolderBrowser.h"
 #include "app/PageFlow.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
 #include "res/resource.h"
-
-#include <shlobj.h>
 
 CInstallOrDownloadPage::CInstallOrDownloadPage()
     : CWizardPage(IDD_INSTALL_OR_DOWNLOAD, IDC_MODE_TITLE), m_strFolder(InitialFolder()) {}
@@ -53,36 +52,16 @@ LRESULT CInstallOrDownloadPage::OnWizardNext() {
 
 BOOL CInstallOrDownloadPage::OnCommand(WORD id, WORD code, HWND hCtl) {
     if (id == IDC_MODE_BROWSE && code == BN_CLICKED) {
-        BrowseForFolder();
+        std::string folder;
+        // The browser opens at the folder in the edit field, without its trailing backslash.
+        const auto editFolder = [this] {
+            UpdateData(TRUE);
+            if (!m_strFolder.empty() && m_strFolder.back() == '\\') m_strFolder.pop_back();
+            return m_strFolder;
+        };
+        if (BrowseForFolder(m_hWnd, "Select folder for ZEP", editFolder, folder))
+            SetDlgItemText(IDC_MODE_FOLDER, folder);
         return TRUE;
     }
     return CWizardPage::OnCommand(id, code, hCtl);
-}
-
-void CInstallOrDownloadPage::BrowseForFolder() {
-    BROWSEINFOA info{};
-    info.hwndOwner = m_hWnd;
-    info.lpszTitle = "Select folder for ZEP";
-    info.ulFlags = BIF_RETURNONLYFSDIRS;
-    info.lpfn = BrowseCallback;
-    info.lParam = reinterpret_cast<LPARAM>(this);
-    LPITEMIDLIST pidl = ::SHBrowseForFolderA(&info);
-    if (!pidl) return;
-    char path[MAX_PATH] = "";
-    if (::SHGetPathFromIDListA(pidl, path)) SetDlgItemText(IDC_MODE_FOLDER, path);
-    ::CoTaskMemFree(pidl);
-}
-
-// The browser opens at the folder in the edit field, without its trailing backslash.
-int CALLBACK CInstallOrDownloadPage::BrowseCallback(HWND hBrowser, UINT msg, LPARAM, LPARAM data) {
-    if (msg != BFFM_INITIALIZED) return 0;
-    auto* pThis = reinterpret_cast<CInstallOrDownloadPage*>(data);
-    try {
-        pThis->UpdateData(TRUE);
-        if (!pThis->m_strFolder.empty() && pThis->m_strFolder.back() == '\\') pThis->m_strFolder.pop_back();
-        ::PostMessageA(hBrowser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(pThis->m_strFolder.c_str()));
-    } catch (...) {
-        // The browser then simply opens at its own default folder.
-    }
-    return 0;
 }

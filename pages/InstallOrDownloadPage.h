@@ -21,6 +21,4 @@ protected:
 private:
     static std::string InitialFolder();
     void StoreChoices();
-    void BrowseForFolder();
-    static int CALLBACK BrowseCallback(HWND hBrowser, UINT msg, LPARAM lParam, LPARAM data);
 };

@@ -1,0 +1,25 @@
+// Asks before a component is removed together with everything that depends on it.
+#pragma once
+#include "app/Component.h"
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+
+#include <set>
+
+// Ends with IDYES, IDNO, or IDCANCEL on Escape, which callers take as No.
+class CDependentsDlg : public CDialog {
+public:
+    explicit CDependentsDlg(HWND hParent = nullptr);
+
+    // The component to remove; set before DoModal.
+    CComponent* m_pComponent = nullptr;
+
+protected:
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WORD id, WORD code, HWND hCtl) override;
+
+private:
+    void ListDependents(const CComponent& component, std::set<const CComponent*>& visited);
+
+    CListViewCtrl m_list;
+};
