@@ -8,6 +8,8 @@
 #include "download/DownloadWaitDlg.h"
 #include "res/DownloadWaitIds.h"
 #include "res/resource.h"
+#include "support/InstallTestPackage.h"
+#include "support/PackageTestFiles.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 #include "support/WizardDriver.h"
@@ -123,6 +125,9 @@ HWND WaitDialogWith(int controlId) {
     return found;
 }
 
+// The Welcome page, as a page to come from.
+const Page kBefore{IDC_WELCOME_SUBTITLE, "Intelligent Setup Wizard", "welcome"};
+
 std::string ListRows(HWND dlg, int listId) { return Column(dlg, listId, 0); }
 
 }  // namespace
@@ -193,4 +198,95 @@ TEST(Selection, ClicksFollowTheDependencyRules) {
         EXPECT_EQ(3, theApp.m_nToInstall);
         EXPECT_EQ(1, theApp.m_nToRemove);
     });
+}
+
+// The updated list is fetched once per run; a failure asks, and what fails
+// leaves the list from an earlier run in the download folder in use.
+TEST(Selection, TheUpdatedListIsFetchedOnceAndOnlyAWholeListReplacesTheOldOne) {
+    const std::string earlier = Catalogue("Kept\r\n", Comp("Kept", 256));
+    const struct {
+        const char* location;
+        bool updated;  // already fetched in this run
+        int answer;    // to the question; 0: none asked
+        const char* names;
+    } cases[] = {
+        {"missing", false, IDYES, "ZEP Solo,ZEP Kept"}, {"html", false, IDYES, "ZEP Solo,ZEP Kept"},
+        {"cut", false, IDYES, "ZEP Solo,ZEP Kept"},     {"good", false, 0, "ZEP Solo,ZEP Base,ZEP New"},
+        {"missing", true, 0, "ZEP Solo,ZEP Base,ZEP New"}, {"missing", false, IDNO, nullptr},
+    };
+    CWelcomePage welcome;
+    CComponentsPage components;
+    Wizard::RunPages({&welcome, &components}, [&](Wizard& wizard) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.location);
+            theApp.m_strSetupInfoLocation = c.location;
+            if (!c.updated) {
+                PrepareRun(std::string("list-") + c.location, Catalogue("Solo\r\n", Comp("Solo", 256)), {}, c.location);
+                WriteFile(theApp.m_strDownloadDir + "zep.sif", earlier);
+            }
+            std::vector<Step> steps{{Act::Next, &kComponents, Back | Next}};
+            if (c.answer) steps.push_back({Act::Answer, c.names ? &kComponents : nullptr, Back | Next, {}, c.answer, kAskLocal});
+            if (c.names) steps.push_back({Act::Look, &kComponents, Back | Next, {{Names, c.names}}});
+            ASSERT_TRUE(wizard.Walk(steps));
+            EXPECT_EQ(c.answer != 0, testsupport::FileText(theApp.m_strDownloadDir + "zep.sif") == earlier);
+            EXPECT_EQ(testsupport::Lines{"zep.sif"}, testsupport::SortedFilesIn(theApp.m_strDownloadDir));
+            if (c.names) ASSERT_TRUE(wizard.Walk({{Act::Back, &kBefore, Next}}));
+        }
+    });
+}
+
+// Old products are found in either registry view and offered once, when the
+// page is first made; Yes starts each uninstaller found, quoted or not.
+TEST(Selection, OldProductsFoundAreOfferedForUninstall) {
+    const std::string dir = PrepareRun("old-products", Catalogue("Solo\r\n", Comp("Solo", 256)), {});
+    theApp.m_bComponentListUpdated = true;
+    // Uninstallers that leave a file named after the case and product: the
+    // command processor under two names, one with blanks in its path.
+    const std::string quoted = "C:\\Program Files\\Old ZEP", plain = "C:\\OldZEP";
+    for (const std::string& folder : {quoted, plain}) {
+        ::CreateDirectoryA(folder.c_str(), nullptr);
+        ASSERT_TRUE(::CopyFileA("C:\\windows\\system32\\cmd.exe", (folder + "\\uninstall.exe").c_str(), FALSE));
+    }
+    const std::vector<std::string> all{"ZEP Classic", "ZEP Strategy", "ZEP Puzzle 2", "ZEP Arcade"};
+    const struct {
+        std::vector<std::string> products;
+        int answer;  // 0: nothing is asked
+    } cases[] = {{{}, 0}, {{"ZEP Arcade"}, IDYES}, {all, IDNO}, {all, IDYES}};
+    auto marker = [&](size_t row, const std::string& product) { return dir + "\\" + std::to_string(row) + product + ".txt"; };
+    for (size_t row = 0; row < std::size(cases); ++row) {
+        for (const std::string& product : all)
+            for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY)})
+                ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (kUninstallKey + product).c_str(), view, 0);
+        for (size_t i = 0; i < cases[row].products.size(); ++i) {
+            const std::string& product = cases[row].products[i];
+            const std::string program = product == "ZEP Classic" ? plain + "\\uninstall.exe" : "\"" + quoted + "\\uninstall.exe\"";
+            const std::string command = program + " /c echo " + product + "> \"" + marker(row, product) + "\"";
+            HKEY key = nullptr;
+            ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kUninstallKey + product).c_str(), 0, nullptr, 0,
+                                                       KEY_WRITE | (i % 2 ? KEY_WOW64_32KEY : 0), nullptr, &key, nullptr));
+            ::RegSetValueExA(key, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()), DWORD(command.size() + 1));
+            ::RegCloseKey(key);
+        }
+        std::vector<std::string> found;
+        for (const auto& product : FindOldProducts()) found.push_back(product.first);
+        EXPECT_EQ(std::vector<std::string>(cases[row].products.rbegin(), cases[row].products.rend()), found);
+        CWelcomePage welcome;
+        CComponentsPage components;
+        Wizard::RunPages({&welcome, &components}, [&](Wizard& wizard) {
+            robot::PressButton(wizard.Sheet(), PSBTN_NEXT);
+            if (cases[row].answer)
+                ASSERT_TRUE(wizard.Walk({{Act::Answer, &kComponents, Back | Next, {}, cases[row].answer,
+                                          "Setup Wizard detected old versions of ZEP products installed on your computer.\n"
+                                          "It is STRONGLY recommended to UNINSTALL them right now.\n"
+                                          " Do you want Setup Wizard to start uninstall for these products?"}}));
+            ASSERT_TRUE(wizard.Walk({{Act::Look, &kComponents, Back | Next, {{Names, "ZEP Solo"}}}}));
+            EXPECT_EQ(nullptr, robot::FindMessageBox(wizard.Pid()));
+        });
+        for (const std::string& product : cases[row].products)
+            EXPECT_TRUE(cases[row].answer == IDNO || robot::WaitUntil([&] { return FileExists(marker(row, product)); }, kTimeoutMs))
+                << product << " was not started";
+    }
+    for (const std::string& product : all) EXPECT_FALSE(FileExists(marker(2, product))) << product << " started after No";
+    for (const std::string& product : all) ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (kUninstallKey + product).c_str(), KEY_WOW64_32KEY, 0);
+    for (const std::string& product : all) ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (kUninstallKey + product).c_str(), 0, 0);
 }
