@@ -43,21 +43,23 @@ std::string Catalogue(const std::string& keys, const std::string& sections) {
 std::string PackageInfo(int version, const std::map<std::string, long long>& files) {
     std::string text = "[Package]\r\nVer=" + std::to_string(version) + "\r\n[Folders]\r\n1=${Target}\r\n"
                        "[Sources]\r\n0=files\r\n[Files]\r\n";
-    for (const auto& file : files) text += file.first + "=,,0," + file.first + "," + std::to_string(file.second) + ",0,1\r\n";
+    for (const auto& file : files) text += file.first + "=,," + std::to_string(file.second) + ",,,0,1\r\n";
     return text;
 }
 
 // The setup web site below the test server: "good" has an updated list,
-// "html" a page with brackets, "cut" a list that breaks off, "missing" none.
+// "html" a page with brackets, "cut" a list that breaks off, "plain" one
+// without components, "missing" none; "pki" the package info files.
 void PrepareSite() {
     static bool prepared = false;
     if (prepared) return;
     prepared = true;
     const std::string site = testweb::RootDir() + "\\selection";
-    for (const char* folder : {"", "\\good", "\\html", "\\cut", "\\pki"}) ::CreateDirectoryA((site + folder).c_str(), nullptr);
+    for (const char* folder : {"", "\\good", "\\html", "\\cut", "\\plain", "\\pki"}) ::CreateDirectoryA((site + folder).c_str(), nullptr);
     const std::string updated = Catalogue("Base\r\nNew\r\n", "[CompBase]\r\nName=ZEP Base\r\nPkgInfo=Base.pki\r\nVer=770\r\n" + Comp("New", 256));
     WriteFile(site + "\\good\\zep.sif", updated);
     WriteFile(site + "\\cut\\zep.sif", updated);
+    WriteFile(site + "\\plain\\zep.sif", "[Product]\r\nName=ZEP\r\n");
     WriteFile(site + "\\html\\zep.sif", "<html><script>var list = a[1];\n[Product]</script></html>");
     WriteFile(site + "\\pki\\Web.pki", PackageInfo(256, {{"w.dat", 3000}}));
     WriteFile(site + "\\pki\\Stall.pki", PackageInfo(256, {{"s.dat", 1}}));
@@ -289,4 +291,148 @@ TEST(Selection, OldProductsFoundAreOfferedForUninstall) {
     for (const std::string& product : all) EXPECT_FALSE(FileExists(marker(2, product))) << product << " started after No";
     for (const std::string& product : all) ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (kUninstallKey + product).c_str(), KEY_WOW64_32KEY, 0);
     for (const std::string& product : all) ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (kUninstallKey + product).c_str(), 0, 0);
+}
+
+namespace {
+
+// A run whose packages are Local (all here), Half (some here), Web (its
+// package info on the site) and Huge (over 4 GB), plus those of extra.
+void PreparePackages(const std::string& name, const std::string& extraKeys, const std::string& extraSections) {
+    PrepareRun(name, Catalogue("Local\r\nHalf\r\nWeb\r\nHuge\r\n" + extraKeys,
+                               Comp("Local", 256) + Comp("Half", 256) + Comp("Web", 256) + Comp("Huge", 256) + extraSections),
+               {}, "plain");
+    theApp.ComputeComponentStates();
+    WriteFile(theApp.m_strDownloadDir + "Local.pki", PackageInfo(256, {{"local.dat", 10}}));
+    WriteFile(".\\Half.pki", PackageInfo(256, {{"h1.dat", 10}, {"h2.dat", 2000}}));
+    WriteFile(theApp.m_strDownloadDir + "Huge.pki", PackageInfo(256, {{"a.dat", 2000000000}, {"b.dat", 2000000000}}));
+    for (const char* file : {"local.dat", "h1.dat"}) WriteFile(theApp.m_strDownloadDir + file, "0123456789");
+}
+
+const char kPackages[] = "ZEP Local|available locally|1.0|0\nZEP Half|upgrade available|1.0|1 K\n"
+                         "ZEP Web|not downloaded|1.0|2 K\nZEP Huge|not downloaded|1.0|3906250 K\n";
+
+std::string InstallTo(HWND page) { return robot::GetDlgText(page, IDC_PREPARING_INSTALL_TO); }
+
+// The skipped-components dialog, once it shows: its rows, then the answer.
+void ExpectSkipped(Wizard& wizard, const char* rows, int answer) {
+    HWND dlg = WaitDialogWith(IDC_SKIPPED_LIST);
+    ASSERT_NE(nullptr, dlg) << "no components were skipped";
+    EXPECT_EQ(rows, ListRows(dlg, IDC_SKIPPED_LIST));
+    wizard.Shot("skipped-info", dlg);
+    robot::AnswerMessageBox(dlg, answer);
+}
+
+}  // namespace
+
+// Package info from the download folder, beside the program and from the
+// site; what is still missing is skipped; sizes add up beyond 4 GB; a new
+// install folder on a small drive is too small, and Next then stays.
+TEST(Selection, PreparingListsPackagesSizesAndDrives) {
+    PreparePackages("preparing", "Gone\r\n", Comp("Gone", 256));
+    CWelcomePage welcome;
+    CPreparingPage preparing;
+    Wizard::RunPages({&welcome, &preparing}, [](Wizard& wizard) {
+        robot::PressButton(wizard.Sheet(), PSBTN_NEXT);
+        ExpectSkipped(wizard, "ZEP Gone", IDOK);
+        const std::string folder = theApp.m_strInstallDir;
+        ASSERT_TRUE(wizard.Walk({{Act::Look, &kPreparing, Back | Next,
+                                  {{Packages, kPackages}, {IDC_PREPARING_TOTAL, "3906254 K"}, {Drives, "Z:"},
+                                   {InstallTo, "Install to  " + folder}}}}));
+        EXPECT_EQ(0, theApp.m_mapComponents.Lookup("Gone")[0]->m_nState) << "a skipped component stayed selected";
+        robot::ClickId(wizard.Page(), IDC_PREPARING_CHANGE);
+        HWND dlg = WaitDialogWith(IDC_DESTINATION_FOLDER);
+        ASSERT_NE(nullptr, dlg);
+        robot::ClickId(dlg, IDC_DESTINATION_OTHER);
+        ASSERT_TRUE(robot::WaitUntil([&] { return robot::IsEnabled(dlg, IDC_DESTINATION_FOLDER); }, kTimeoutMs));
+        robot::SetText(::GetDlgItem(dlg, IDC_DESTINATION_FOLDER), "Y:\\zep");
+        robot::ClickId(dlg, IDOK);
+        ASSERT_TRUE(wizard.Walk({{Act::Look, &kPreparing, Back | Next, {{InstallTo, "Install to  Y:\\zep"}, {Drives, "Y:,Z:"}}},
+                                 {Act::Next, &kPreparing, Back | Next},
+                                 {Act::Answer, &kPreparing, Back | Next, {{Packages, kPackages}}, IDOK, kNoSpace}}));
+    });
+}
+
+// The small drive's row of the drive list: space required | available.
+std::string SmallDrive(HWND page) {
+    const auto rows = robot::ReadListView(::GetDlgItem(page, IDC_PREPARING_DRIVES), 3);
+    return rows.empty() ? "" : rows[0][0] + " " + rows[0][1] + "|" + rows[0][2];
+}
+
+// The space a drive has is enough when it is exactly what is required.
+TEST(Selection, NextNeedsNoMoreSpaceThanTheDriveHas) {
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+    ASSERT_TRUE(::GetDiskFreeSpaceA("Y:\\", &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+        << "the tests' small drive is missing";
+    const long long available = 1LL * sectorsPerCluster * bytesPerSector * freeClusters;
+    for (long long required : {available + 1, available}) {
+        PrepareRun("space", Catalogue("Fit\r\n", Comp("Fit", 256)), {}, "plain");
+        theApp.ComputeComponentStates();
+        theApp.m_strInstallDir = "Y:\\fit";
+        WriteFile(theApp.m_strDownloadDir + "Fit.pki", PackageInfo(256, {{"fit.dat", required}}));
+        const std::string space = "Y: " + std::to_string(required / 1024) + " K|" + std::to_string(available / 1024) + " K";
+        CWelcomePage welcome;
+        CPreparingPage preparing;
+        CChooseSitePage chooseSite;
+        Wizard::RunPages({&welcome, &preparing, &chooseSite}, [&](Wizard& wizard) {
+            ASSERT_TRUE(wizard.Walk({{Act::Next, &kPreparing, Back | Next, {{SmallDrive, space}}}}));
+            if (required > available)
+                EXPECT_TRUE(wizard.Walk({{Act::Next, &kPreparing, Back | Next},
+                                         {Act::Answer, &kPreparing, Back | Next, {}, IDOK, kNoSpace}}));
+            else
+                EXPECT_TRUE(wizard.Walk({{Act::Next, &kChooseSite, Back}}));
+        });
+    }
+}
+
+std::string Boxes(HWND page) {
+    HWND list = ::GetDlgItem(page, IDC_PREPARING_PACKAGES);
+    std::string boxes;
+    for (int row = 0; row < ListView_GetItemCount(list); ++row)
+        boxes += std::to_string(robot::ListViewItemState(list, row, LVIS_STATEIMAGEMASK) >> 12);
+    return boxes;
+}
+
+// Downloading only, each package's box chooses it; one with nothing to fetch
+// has none, and with none chosen Finish ends the run.
+TEST(Selection, DownloadOnlyPackagesAreChosenByTheirBoxes) {
+    PreparePackages("download-only", "", "");
+    theApp.m_nDownloadOnly = 1;
+    CWelcomePage welcome;
+    CPreparingPage preparing;
+    Wizard::RunPages({&welcome, &preparing}, [](Wizard& wizard) {
+        const Page page{IDC_PREPARING_TITLE, "Preparing to setup", "preparing-download-only"};
+        ASSERT_TRUE(wizard.Walk({{Act::Next, &page, Back | Next, {{Boxes, "0222"}, {IDC_PREPARING_CHANGE, "hidden"}}}}));
+        HWND list = ::GetDlgItem(wizard.Page(), IDC_PREPARING_PACKAGES);
+        const struct {
+            int row;
+            unsigned buttons;
+            const char* boxes;
+            const char* total;
+        } clicks[] = {{0, Back | Next, "0122", "3906252 K"}, {2, Back | Next, "0112", "3906250 K"},
+                      {3, Back | Finish, "0111", "0"},       {2, Back | Next, "0121", "2 K"}};
+        for (const auto& c : clicks) {
+            robot::ClickListRow(list, c.row);
+            // A click on the first row changes nothing: the next one shows when it has been handled.
+            if (c.row == 0) robot::ClickListRow(list, 1);
+            EXPECT_TRUE(wizard.Walk({{Act::Look, &page, c.buttons, {{Boxes, c.boxes}, {IDC_PREPARING_TOTAL, c.total}}}}));
+        }
+    });
+}
+
+// A package info fetch that stalls is given up with Escape: the page goes on
+// at once without it, and the skipped dialog's Cancel ends the run.
+TEST(Selection, AStalledFetchGivenUpLeavesThePackageMissing) {
+    PrepareRun("stall", Catalogue("Stall\r\n", Comp("Stall", 256)), {}, "plain");
+    theApp.ComputeComponentStates();
+    CWelcomePage welcome;
+    CPreparingPage preparing;
+    Wizard::RunPages({&welcome, &preparing}, [](Wizard& wizard) {
+        robot::PressButton(wizard.Sheet(), PSBTN_NEXT);
+        HWND wait = WaitDialogWith(IDC_DOWNLOAD_WAIT_TEXT);
+        ASSERT_NE(nullptr, wait);
+        ASSERT_TRUE(robot::WaitUntil([&] { return robot::GetDlgText(wait, IDC_DOWNLOAD_WAIT_TEXT) == "Downloading package info files..."; }, kTimeoutMs));
+        ::PostMessageA(wait, WM_KEYDOWN, VK_ESCAPE, 0);
+        ExpectSkipped(wizard, "ZEP Stall", IDCANCEL);
+        EXPECT_TRUE(wizard.Walk({{Act::Look, nullptr}}));
+    });
 }
