@@ -41,7 +41,10 @@ void CWizardPage::EndWizard() const {
 }
 
 BOOL CWizardPage::OnQueryCancel() {
-    if (s_bEndingWizard) return TRUE;
+    if (s_bEndingWizard) {
+        s_bEndingWizard = false;
+        return TRUE;
+    }
     switch (CancelRuleFor(int(m_nIDTemplate), theApp.m_nToInstall)) {
     case CancelRule::Ask:
         return MessageBox("Setup process is incomplete.\nAre you sure you want to cancel ?", MB_YESNO) == IDYES;

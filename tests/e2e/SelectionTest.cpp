@@ -15,6 +15,7 @@
 #include "support/WizardDriver.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <map>
 
@@ -78,11 +79,9 @@ std::string PrepareRun(const std::string& name, const std::string& sif, const st
     theApp.m_mapComponents.RemoveAll();
     theApp.m_mapPackages.RemoveAll();
     theApp.LoadComponents((dir + "\\zepsetup.sif").c_str());
-    for (const auto& entry : theApp.m_mapComponents) {
-        const std::string key = std::string(ZEP_CLIENT_KEY "\\") + entry.first;
-        DeleteRegKey(key.c_str());
-        if (installed.count(entry.first)) WriteRegDword(key.c_str(), "Version", installed.at(entry.first));
-    }
+    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
+    for (const auto& entry : installed)
+        WriteRegDword((std::string(ZEP_CLIENT_KEY "\\") + entry.first).c_str(), "Version", entry.second);
     theApp.m_bNewInstall = installed.empty();
     theApp.m_strDownloadDir = dir + "\\dl\\";
     theApp.m_strInstallDir = theApp.m_strTempDir = dir + "\\ZEP";
@@ -230,9 +229,15 @@ TEST(Selection, TheUpdatedListIsFetchedOnceAndOnlyAWholeListReplacesTheOldOne) {
             if (c.answer) steps.push_back({Act::Answer, c.names ? &kComponents : nullptr, Back | Next, {}, c.answer, kAskLocal});
             if (c.names) steps.push_back({Act::Look, &kComponents, Back | Next, {{Names, c.names}}});
             ASSERT_TRUE(wizard.Walk(steps));
+            if (std::string(c.location) == "good") {
+                for (int row : {0, 1, 2}) robot::ClickListRow(::GetDlgItem(wizard.Page(), IDC_COMPONENTS_LIST), row);
+                ASSERT_TRUE(wizard.Walk({{Act::Look, &kComponents, Back, {{Actions, ",,"}}}})) << "Next without a choice";
+            }
             EXPECT_EQ(c.answer != 0, testsupport::FileText(theApp.m_strDownloadDir + "zep.sif") == earlier);
             EXPECT_EQ(testsupport::Lines{"zep.sif"}, testsupport::SortedFilesIn(theApp.m_strDownloadDir));
-            if (c.names) ASSERT_TRUE(wizard.Walk({{Act::Back, &kBefore, Next}}));
+            if (c.names) {
+                ASSERT_TRUE(wizard.Walk({{Act::Back, &kBefore, Next}}));
+            }
         }
     });
 }
@@ -276,11 +281,12 @@ TEST(Selection, OldProductsFoundAreOfferedForUninstall) {
         CComponentsPage components;
         Wizard::RunPages({&welcome, &components}, [&](Wizard& wizard) {
             robot::PressButton(wizard.Sheet(), PSBTN_NEXT);
-            if (cases[row].answer)
+            if (cases[row].answer) {
                 ASSERT_TRUE(wizard.Walk({{Act::Answer, &kComponents, Back | Next, {}, cases[row].answer,
                                           "Setup Wizard detected old versions of ZEP products installed on your computer.\n"
                                           "It is STRONGLY recommended to UNINSTALL them right now.\n"
                                           " Do you want Setup Wizard to start uninstall for these products?"}}));
+            }
             ASSERT_TRUE(wizard.Walk({{Act::Look, &kComponents, Back | Next, {{Names, "ZEP Solo"}}}}));
             EXPECT_EQ(nullptr, robot::FindMessageBox(wizard.Pid()));
         });
@@ -296,11 +302,12 @@ TEST(Selection, OldProductsFoundAreOfferedForUninstall) {
 namespace {
 
 // A run whose packages are Local (all here), Half (some here), Web (its
-// package info on the site) and Huge (over 4 GB), plus those of extra.
-void PreparePackages(const std::string& name, const std::string& extraKeys, const std::string& extraSections) {
-    PrepareRun(name, Catalogue("Local\r\nHalf\r\nWeb\r\nHuge\r\n" + extraKeys,
-                               Comp("Local", 256) + Comp("Half", 256) + Comp("Web", 256) + Comp("Huge", 256) + extraSections),
-               {}, "plain");
+// package info on the site), plus those of extra: Huge (over 4 GB) among them.
+void PreparePackages(const std::string& name, const std::string& extraKeys, const std::string& extraSections,
+                     const std::map<std::string, int>& installed = {}) {
+    PrepareRun(name, Catalogue("Local\r\nHalf\r\nWeb\r\n" + extraKeys,
+                               Comp("Local", 256) + Comp("Half", 256) + Comp("Web", 256) + extraSections),
+               installed, "plain");
     theApp.ComputeComponentStates();
     WriteFile(theApp.m_strDownloadDir + "Local.pki", PackageInfo(256, {{"local.dat", 10}}));
     WriteFile(".\\Half.pki", PackageInfo(256, {{"h1.dat", 10}, {"h2.dat", 2000}}));
@@ -328,7 +335,7 @@ void ExpectSkipped(Wizard& wizard, const char* rows, int answer) {
 // site; what is still missing is skipped; sizes add up beyond 4 GB; a new
 // install folder on a small drive is too small, and Next then stays.
 TEST(Selection, PreparingListsPackagesSizesAndDrives) {
-    PreparePackages("preparing", "Gone\r\n", Comp("Gone", 256));
+    PreparePackages("preparing", "Huge\r\nGone\r\n", Comp("Huge", 256) + Comp("Gone", 256));
     CWelcomePage welcome;
     CPreparingPage preparing;
     Wizard::RunPages({&welcome, &preparing}, [](Wizard& wizard) {
@@ -395,7 +402,7 @@ std::string Boxes(HWND page) {
 // Downloading only, each package's box chooses it; one with nothing to fetch
 // has none, and with none chosen Finish ends the run.
 TEST(Selection, DownloadOnlyPackagesAreChosenByTheirBoxes) {
-    PreparePackages("download-only", "", "");
+    PreparePackages("download-only", "Huge\r\n", Comp("Huge", 256));
     theApp.m_nDownloadOnly = 1;
     CWelcomePage welcome;
     CPreparingPage preparing;
@@ -434,5 +441,30 @@ TEST(Selection, AStalledFetchGivenUpLeavesThePackageMissing) {
         ::PostMessageA(wait, WM_KEYDOWN, VK_ESCAPE, 0);
         ExpectSkipped(wizard, "ZEP Stall", IDCANCEL);
         EXPECT_TRUE(wizard.Walk({{Act::Look, nullptr}}));
+    });
+}
+
+// Removing is visited only going forward and only with something to
+// remove; the site is chosen only when something is to be downloaded.
+TEST(Selection, RemovingAndChooseSiteJoinTheFlowWhenThereIsWorkForThem) {
+    PreparePackages("flow", "Old\r\n", Comp("Old", 256), {{"Old", 256}});
+    CComponent& old = *theApp.m_mapComponents.Lookup("Old")[0];
+    old.m_nState = 2;
+    old.m_nAction = 3;
+    CComponentsPage components;
+    CRemovingPage removing;
+    CPreparingPage preparing;
+    CChooseSitePage chooseSite;
+    Wizard::RunPages({&components, &removing, &preparing, &chooseSite}, [](Wizard& wizard) {
+        ASSERT_TRUE(wizard.Walk({
+            {Act::Look, &kComponents, Back | Next, {{Actions, "install,install,install,remove"}}},
+            {Act::Next, &kRemoving, Back | Next},
+            {Act::Next, &kPreparing, Back | Next, {{IDC_PREPARING_CHANGE, "Change..."}}},
+            {Act::Back, &kComponents, Back | Next},
+            {Act::Next, &kRemoving, Back | Next},
+            {Act::Next, &kPreparing, Back | Next},
+            {Act::Next, &kChooseSite, Back},
+        }));
+        wizard.ExpectCancel(Cancel::Asks, "choose-site-cancel");
     });
 }

@@ -32,7 +32,6 @@ void Set(const State& state) {
 std::unique_ptr<CPropertyPage> MakePage(int nIDTemplate) {
     switch (nIDTemplate) {
     case IDD_REMOVING: return std::make_unique<CRemovingPage>();
-    case IDD_PREPARING: return std::make_unique<CPreparingPage>();
     case IDD_DOWNLOADING: return std::make_unique<CDownloadingPage>();
     case IDD_INSTALLING: return std::make_unique<CInstallingPage>();
     default: return std::make_unique<CFinishPage>();
@@ -63,8 +62,6 @@ const struct PageCase {
      {{IDC_REMOVING_PROGRESS, "Components removing complete."}, {IDC_REMOVING_COMPONENT, "hidden"}}, End::CancelCloses},
     {IDD_REMOVING, {0, 1, 2, 0, TRUE, FALSE}, {IDC_REMOVING_HINT, kNextHint, "removing-then-install"}, Back | Next,
      {}, End::CancelAsks},
-    {IDD_PREPARING, {1, 0, 0, 2, TRUE, FALSE}, {IDC_PREPARING_TITLE, "Preparing to setup", "preparing-to-download"},
-     Back | Next, {{IDC_PREPARING_CHANGE, "hidden"}}, End::CancelAsks},
     {IDD_DOWNLOADING, {0, 0, 1, 0, TRUE, FALSE}, {IDC_DOWNLOADING_COMPONENT, "Download complete.", "downloading"},
      None, {}, End::CancelAsks},
     {IDD_DOWNLOADING, {1, 0, 0, 0, TRUE, FALSE},
@@ -114,26 +111,4 @@ TEST(WizardPages, EachPageShowsItsStateAndAnswersCancelOrFinish) {
             if (wizard.Walk({{Act::Look, &c.page, c.buttons, c.shows}})) EndCase(wizard, c);
         });
     }
-}
-
-// Removing is visited only going forward and only with something to
-// remove; the site is chosen only when something is to be downloaded.
-TEST(WizardPages, RemovingAndChooseSiteJoinTheFlowWhenThereIsWorkForThem) {
-    Set({0, 1, 1, 2, TRUE, FALSE});
-    CComponentsPage components;
-    CRemovingPage removing;
-    CPreparingPage preparing;
-    CChooseSitePage chooseSite;
-    Wizard::RunPages({&components, &removing, &preparing, &chooseSite}, [](Wizard& wizard) {
-        ASSERT_TRUE(wizard.Walk({
-            {Act::Look, &kComponents, Back | Next},
-            {Act::Next, &kRemoving, Back | Next, {{IDC_REMOVING_HINT, kNextHint}}},
-            {Act::Next, &kPreparing, Back | Next, {{IDC_PREPARING_CHANGE, "Change..."}}},
-            {Act::Back, &kComponents, Back | Next},
-            {Act::Next, &kRemoving, Back | Next},
-            {Act::Next, &kPreparing, Back | Next},
-            {Act::Next, &kChooseSite, Back},
-        }));
-        wizard.ExpectCancel(Cancel::Asks, "choose-site-cancel");
-    });
 }

@@ -22,6 +22,19 @@ std::string ComponentColumns(HWND page) {
 }
 
 const Page kPreparingToDownload{IDC_PREPARING_TITLE, "Preparing to setup", "preparing-download-only"};
+// The pages while they ask whether to go on without the site's updated list,
+// which this wizard's site (nothing on the port) never gives.
+const Page kComponentsAsking{IDC_COMPONENTS_TITLE, "Select components", "components-asking"};
+const Page kPreparingAsking{IDC_PREPARING_TITLE, "Preparing to setup", "preparing-asking"};
+const char kAskLocal[] = "Setup was unable to get updated components list from ZEP Setup internet site.\n"
+                         " Do you want to preceed with local components list ?";
+
+std::string ComponentRows(HWND page) {
+    std::string rows;
+    for (const auto& row : robot::ReadListView(::GetDlgItem(page, IDC_COMPONENTS_LIST), 4))
+        rows += row[0] + "|" + row[1] + "|" + row[2] + "|" + row[3] + "\n";
+    return rows;
+}
 
 // Without license.txt. The download folder is stored whichever way the page
 // is left, with one backslash at its end. Nothing is to be downloaded, so
@@ -38,16 +51,21 @@ std::vector<Step> InstallRoad(const std::string& setupFolder) {
         {Act::Next, &kInstallOrDownload, Back | Next,
          {{IDC_MODE_INSTALL, "Install / Upgrade / Remove [x]"}, {IDC_MODE_FOLDER, setupFolder}}},
         {Act::Type, &kInstallOrDownload, Back | Next, {}, IDC_MODE_FOLDER, "C:\\zep-downloads"},
-        {Act::Next, &kComponents, Back | Next, {{StoredFolder, "C:\\zep-downloads\\"}, {ComponentColumns, "4"}}},
+        {Act::Next, &kComponentsAsking, Back | Next, {{StoredFolder, "C:\\zep-downloads\\"}, {ComponentColumns, "4"}}},
+        {Act::Answer, &kComponents, Back | Next, {{ComponentRows, "ZEP Core|not installed|2.1|install\n"}}, IDYES, kAskLocal},
         {Act::Back, &kInstallOrDownload, Back | Next, {{IDC_MODE_FOLDER, "C:\\zep-downloads\\"}}},
         {Act::Type, &kInstallOrDownload, Back | Next, {}, IDC_MODE_FOLDER, ""},
         {Act::Back, &kLicense, Back | Next, {{IDC_LICENSE_ACCEPT, "I accept the agreement [x]"}, {StoredFolder, "\\"}}},
         {Act::Next, &kInstallOrDownload, Back | Next, {{IDC_MODE_FOLDER, "\\"}}},
         {Act::Type, &kInstallOrDownload, Back | Next, {}, IDC_MODE_FOLDER, "C:\\zep-downloads\\"},
-        {Act::Next, &kComponents, Back | Next, {{StoredFolder, "C:\\zep-downloads\\"}}},
-        {Act::Next, &kPreparing, Back | Next, {{IDC_PREPARING_TOTAL, "0"}}},
-        {Act::Back, &kComponents, Back | Next},
-        {Act::Next, &kPreparing, Back | Next},
+        {Act::Next, &kComponentsAsking, Back | Next, {{StoredFolder, "C:\\zep-downloads\\"}}},
+        {Act::Answer, &kComponents, Back | Next, {}, IDYES, kAskLocal},
+        {Act::Next, &kPreparingAsking, Back | Next},
+        {Act::Answer, &kPreparing, Back | Next, {{IDC_PREPARING_TOTAL, "0"}}, IDYES, kAskLocal},
+        {Act::Back, &kComponentsAsking, Back | Next},
+        {Act::Answer, &kComponents, Back | Next, {}, IDYES, kAskLocal},
+        {Act::Next, &kPreparingAsking, Back | Next},
+        {Act::Answer, &kPreparing, Back | Next, {}, IDYES, kAskLocal},
         {Act::Next, &kFinish, Finish,
          {{IDC_FINISH_OUTCOME, "Setup Wizard finished installing/upgrading components."},
           {IDC_FINISH_REBOOT_NOTICE, "hidden"},
@@ -65,9 +83,11 @@ const std::vector<Step> kDownloadRoad = {
     {Act::Next, &kInstallOrDownload, Back | Next},
     {Act::Click, &kInstallOrDownload, Back | Next, {{IDC_MODE_DOWNLOAD_ONLY, "Download only [x]"}},
      IDC_MODE_DOWNLOAD_ONLY},
-    {Act::Next, &kPreparingToDownload, Back | Finish, {{IDC_PREPARING_CHANGE, "hidden"}}},
+    {Act::Next, &kPreparingAsking, Back | Next, {{IDC_PREPARING_CHANGE, "hidden"}}},
+    {Act::Answer, &kPreparingToDownload, Back | Finish, {}, IDYES, kAskLocal},
     {Act::Back, &kInstallOrDownload, Back | Next, {{IDC_MODE_DOWNLOAD_ONLY, "Download only [x]"}}},
-    {Act::Next, &kPreparingToDownload, Back | Finish},
+    {Act::Next, &kPreparingAsking, Back | Next},
+    {Act::Answer, &kPreparingToDownload, Back | Finish, {}, IDYES, kAskLocal},
     {Act::Finish, nullptr},
 };
 

@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <set>
 #include <thread>
@@ -64,7 +65,7 @@ bool Wizard::Launch(const std::string& name, const std::string& setupInfo, const
     m_dir = testsupport::MakeScratchDir(name);
     if (!setupInfo.empty()) testsupport::WriteFile(m_dir + "\\zepsetup.sif", setupInfo);
     if (!license.empty()) testsupport::WriteFile(m_dir + "\\license.txt", license);
-    DeleteRegValue(ZEP_CLIENT_KEY, "DownloadPath");
+    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
     return m_process.Start(testsupport::BinDir() + "\\zepsetup.exe", m_dir);
 }
 

@@ -66,7 +66,7 @@ class Wizard {
 public:
     // Starts zepsetup.exe in a new folder holding the given setup information
     // file and license.txt (none when empty), on a computer that has never
-    // stored a download folder.
+    // stored anything of the product.
     bool Launch(const std::string& name, const std::string& setupInfo, const std::string& license = "");
     // The same with a setup information file of one component; true once the wizard shows.
     bool Start(const std::string& name, const std::string& license = "");
