@@ -29,12 +29,7 @@ const Page kPreparingAsking{IDC_PREPARING_TITLE, "Preparing to setup", "preparin
 const char kAskLocal[] = "Setup was unable to get updated components list from ZEP Setup internet site.\n"
                          " Do you want to preceed with local components list ?";
 
-std::string ComponentRows(HWND page) {
-    std::string rows;
-    for (const auto& row : robot::ReadListView(::GetDlgItem(page, IDC_COMPONENTS_LIST), 4))
-        rows += row[0] + "|" + row[1] + "|" + row[2] + "|" + row[3] + "\n";
-    return rows;
-}
+std::string ComponentRows(HWND page) { return ListText(::GetDlgItem(page, IDC_COMPONENTS_LIST), -1); }
 
 // Without license.txt. The download folder is stored whichever way the page
 // is left, with one backslash at its end. Nothing is to be downloaded, so
@@ -52,7 +47,7 @@ std::vector<Step> InstallRoad(const std::string& setupFolder) {
          {{IDC_MODE_INSTALL, "Install / Upgrade / Remove [x]"}, {IDC_MODE_FOLDER, setupFolder}}},
         {Act::Type, &kInstallOrDownload, Back | Next, {}, IDC_MODE_FOLDER, "C:\\zep-downloads"},
         {Act::Next, &kComponentsAsking, Back | Next, {{StoredFolder, "C:\\zep-downloads\\"}, {ComponentColumns, "4"}}},
-        {Act::Answer, &kComponents, Back | Next, {{ComponentRows, "ZEP Core|not installed|2.1|install\n"}}, IDYES, kAskLocal},
+        {Act::Answer, &kComponents, Back | Next, {{ComponentRows, "ZEP Core|not installed|2.1|install"}}, IDYES, kAskLocal},
         {Act::Back, &kInstallOrDownload, Back | Next, {{IDC_MODE_FOLDER, "C:\\zep-downloads\\"}}},
         {Act::Type, &kInstallOrDownload, Back | Next, {}, IDC_MODE_FOLDER, ""},
         {Act::Back, &kLicense, Back | Next, {{IDC_LICENSE_ACCEPT, "I accept the agreement [x]"}, {StoredFolder, "\\"}}},

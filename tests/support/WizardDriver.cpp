@@ -52,6 +52,28 @@ std::string Shown(HWND page, int id) {
     return robot::GetText(control) + (checked ? " [x]" : "");
 }
 
+std::string ListText(HWND list, int column, int columns) {
+    std::string text;
+    for (const auto& row : robot::ReadListView(list, columns)) {
+        for (int i = 0; i < columns; ++i)
+            if (column < 0 || i == column) text += row[i] + (column < 0 && i + 1 < columns ? "|" : "");
+        text += ",";
+    }
+    return text.substr(0, text.size() - 1);
+}
+
+HWND WaitDialogWith(DWORD pid, int controlId) {
+    HWND found = nullptr;
+    robot::WaitUntil(
+        [&] {
+            for (HWND dlg : robot::TopDialogs(pid))
+                if (::GetDlgItem(dlg, controlId) && !::GetDlgItem(dlg, robot::kNextButton)) found = dlg;
+            return found != nullptr;
+        },
+        kTimeoutMs);
+    return found;
+}
+
 std::vector<Step> UpTo(const std::vector<Step>& road, const Page& page) {
     std::vector<Step> steps;
     for (const Step& step : road) {

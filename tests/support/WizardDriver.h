@@ -57,6 +57,13 @@ struct Step {
     int control = 0;
     std::string text = {};
 };
+// A list view's rows, joined by commas: column of each row, or with column
+// -1 all of its first columns, as "a|b|c".
+std::string ListText(HWND list, int column, int columns = 4);
+// A dialog of the process other than the wizard that has the control, once
+// one shows; null when none did in time.
+HWND WaitDialogWith(DWORD pid, int controlId);
+
 // The steps of road up to the first one that reaches page.
 std::vector<Step> UpTo(const std::vector<Step>& road, const Page& page);
 

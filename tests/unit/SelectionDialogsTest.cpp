@@ -1,10 +1,8 @@
-// The selection dialogs run modally on this thread, as the pages run them,
-// while a user on a second thread reads and answers them.
-#include "app/Registry.h"
+// The skipped-components dialog run modally on this thread, as the pages run
+// it, while a user on a second thread reads and answers it. The other
+// selection dialogs are worked on their pages (e2e/SelectionTest).
 #include "app/SetupApp.h"
 #include "robot/Robot.h"
-#include "select/DependentsDlg.h"
-#include "select/DestinationDlg.h"
 #include "select/SkippedComponentsDlg.h"
 #include "support/TestSupport.h"
 
@@ -38,63 +36,6 @@ static std::string List(HWND list) {
     std::string text = ListView_GetColumnWidth(list, 0) == client.right ? "" : "narrow";
     for (const auto& row : ReadListView(list, 1)) text += row[0];
     return text;
-}
-
-// Dependents of dependents come first, each once, although the catalogue runs in circles.
-TEST(SelectionDialogsTest, DependentsListsEveryDependentOnceAndTakesTheAnswer) {
-    CComponent c[5];  // a set of pointers walks them in this order
-    const std::vector<int> dependents[] = {{1, 2}, {3}, {3, 4}, {0, 1}, {}};
-    for (int i = 0; i < 5; ++i) {
-        c[i].m_strName = std::string(1, char('A' + i));
-        for (int d : dependents[i]) c[i].m_mapDependents.insert(&c[d]);
-    }
-    const struct { int chosen, press; const char* seen; } cases[] = {
-        {4, -VK_ESCAPE, "|2"}, {0, IDYES, "ECDB|6"}, {3, IDNO, "ECBA|7"}, {1, -VK_RETURN, "ECAD|6"}};
-    for (const auto& t : cases) {
-        CDependentsDlg dlg;
-        dlg.m_pComponent = &c[t.chosen];
-        const auto read = [](HWND h) { return GetDlgText(h, 1013) + "|" + List(::GetDlgItem(h, 1015)); };
-        EXPECT_EQ("The following components depends on '" + c[t.chosen].m_strName + "' and will be also removed:|" +
-                      t.seen, Show(dlg, "dependents", read, {t.press}));
-    }
-}
-
-// Each showing starts at the install folder and the last choice; a folder of the user's must exist or be
-// one that can be made, which leaves its parents made.
-TEST(SelectionDialogsTest, DestinationTakesTheRecommendedFolderOrAUsableOneOfTheUsers) {
-    const std::string dir = testsupport::MakeScratchDir("destination"), made = dir + "\\new\\leaf", bad = "C:\\b<>";
-    const std::string rec = theApp.m_strInstallDir = dir + "\\rec", file = dir + "\\f";
-    ASSERT_TRUE(testsupport::WriteFile(file, ""));
-    DeleteRegValue(ZEP_CLIENT_KEY, "Path");
-    CDestinationDlg dlg;
-    // A radio button clicked (0: none), the folder typed; Folder and Browse enabled; OK, then Cancel if refused.
-    const struct { int radio; std::string typed; bool refused; std::string seen, dir; } cases[] = {
-        {0, bad, false, "00|1", rec}, {1002, made, false, "11|1", made}, {0, file, false, "11|1", file},
-        {0, bad, true, "11|" + AppTitle() + ": Invalid path was entered|focus 1000|2", file},
-        {1001, bad, false, "00|1", rec}};
-    for (const auto& t : cases) {
-        const std::string shown = "Install to " + rec + " (Recommended)|" + theApp.m_strInstallDir + "|";
-        EXPECT_EQ(shown + t.seen, Show(dlg, "destination", [&](HWND hDlg) {
-            const HWND edit = ::GetDlgItem(hDlg, 1000);
-            std::string seen = GetDlgText(hDlg, 1001) + "|" + GetText(edit) + "|";
-            if (t.radio) ::SendMessageA(::GetDlgItem(hDlg, t.radio), BM_CLICK, 0, 0);
-            seen += std::to_string(IsEnabled(hDlg, 1000)) + std::to_string(IsEnabled(hDlg, 1012));
-            SetText(edit, t.typed);
-            ClickId(hDlg, IDOK);
-            if (!t.refused) return seen;
-            HWND box = WaitMessageBox(kPid, 10000, "Invalid path was entered");
-            seen += "|" + GetText(box) + ": " + MessageBoxText(box) + (MessageBoxHasIcon(box) ? " (icon)" : "");
-            AnswerMessageBox(box, IDOK);
-            WaitUntil([&] { return ThreadInput(hDlg).hwndFocus == edit; }, 10000);
-            seen += "|focus " + std::to_string(::GetDlgCtrlID(ThreadInput(hDlg).hwndFocus));
-            ClickId(hDlg, IDCANCEL);
-            return seen;
-        }));
-        char stored[MAX_PATH] = "";
-        ReadRegString(ZEP_CLIENT_KEY, "Path", "", stored, sizeof stored);
-        EXPECT_EQ(t.dir + "|" + t.dir, theApp.m_strInstallDir + "|" + stored);
-    }
-    EXPECT_TRUE(!testsupport::FileExists(made) && testsupport::FileExists(dir + "\\new"));
 }
 
 // Mode 2 lists packages with files left to download, and only Cancel when nothing else would be installed;
