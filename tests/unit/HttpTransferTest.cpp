@@ -187,33 +187,19 @@ protected:
     std::string m_url, m_served;
 };
 
-// Each text fed whole and cut into one-byte chunks: a heading split across
-// chunks is still found.
+// A heading split across chunks is found; a long line hides nothing after it.
 TEST(HttpIniCheckTest, FindsTheSectionHeadingOnALineOfItsOwn) {
-    const struct {
-        const char* text;
-        bool found;
-    } cases[] = {
-        {"[Product]", true},
-        {"; note\r\n  [product] \t\r\nName=x", true},
-        {"Name=x\n[Other]\n[PRODUCT]", true},
-        {"", false},
-        {"<html><script>a[Product]</script></html>", false},
-        {"[Product] x\n", false},
-        {"[Products]\n[Produc]\n", false},
-        {"[Product", false},
-    };
-    for (const auto& c : cases) {
+    const std::pair<bool, std::string> cases[] = {
+        {true, "[Product]"}, {true, "; x\r\n  [product] \t\r\nName=x"},
+        {true, "[Product]" + std::string(99999, ' ') + "x\n[PRODUCT]"}, {false, ""}, {false, "<script>a[Product]</script>"},
+        {false, "[Product] x\n[Products]\n[Produc]"}, {false, "[Product"}};
+    for (const auto& [found, text] : cases) {
         CSectionLineScan whole("Product"), bytes("Product");
-        whole.Feed(c.text, std::strlen(c.text));
-        for (const char* p = c.text; *p; ++p) bytes.Feed(p, 1);
-        EXPECT_EQ(c.found, whole.Found()) << c.text;
-        EXPECT_EQ(c.found, bytes.Found()) << c.text;
+        whole.Feed(text.data(), text.size());
+        for (char c : text) bytes.Feed(&c, 1);
+        EXPECT_EQ(found, whole.Found()) << text;
+        EXPECT_EQ(found, bytes.Found()) << text;
     }
-    CSectionLineScan padded("Product");
-    const std::string line = "[Product]" + std::string(100000, ' ') + "x\n[Product]";
-    padded.Feed(line.data(), line.size());
-    EXPECT_TRUE(padded.Found()) << "a long line must not hide the next";
 }
 
 // A good local copy is replaced only by a whole INI response of the caller's
