@@ -104,41 +104,33 @@ TEST_F(HttpWaitDialogTest, EscapeAndTheCloseBoxEndARunAndItsLateWorkerLeavesTheN
     }
 }
 
-// A fetch the user gave up on goes on writing only its own file; the next
-// fetch of the same file succeeds beside it, and the local file is whole
-// whichever of the two ends last.
-TEST_F(HttpWaitDialogTest, AFetchTheUserGaveUpNeverDisturbsTheNextFetchOfTheSameFile) {
+// A fetch the user gave up on goes on alone: it writes only a file of its
+// own, removes it when it ends, and shows no box, also when that file cannot
+// be made.
+TEST_F(HttpWaitDialogTest, AFetchGivenUpLeavesNothingBehindAndSaysNothing) {
     const std::string base = testweb::BaseUrl();
     ASSERT_FALSE(base.empty()) << "the test web server is not running";
     const std::string siteDir = testweb::RootDir() + "\\wait";
     ::CreateDirectoryA(siteDir.c_str(), nullptr);
-    const std::string served = testweb::IniFile(60000);
-    ASSERT_TRUE(WriteFile(siteDir + "\\zep.sif", served));
-    const std::string url = base + "/wait/zep.sif";
-    const std::string localPath = m_dir + "\\zep.sif";
-
+    ASSERT_TRUE(WriteFile(siteDir + "\\zep.sif", testweb::IniFile(60000)));
     CSetupApp app;
     app.m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    ASSERT_NE(nullptr, app.m_hInternet);
-    CWorkerThread late, next;
-    std::thread user([] {
-        if (HWND hDlg = WaitForDialog()) PressEscape(hDlg);
-    });
-    EXPECT_EQ(IDCANCEL, app.m_dlgDownloadWait.RunFetch(late, "components list...", [&] {
-        return app.FetchIniFile(url + "?stall=3&stall_at=20000", localPath, "Locations") ? 0 : 1;
-    }));
-    user.join();
-
-    EXPECT_EQ(IDOK, app.m_dlgDownloadWait.RunFetch(next, "components list...", [&] {
-        return app.FetchIniFile(url, localPath, "Locations") ? 0 : 1;
-    }));
-    std::string content;
-    EXPECT_TRUE(ReadFile(localPath, content) && served == content);
-
-    ASSERT_TRUE(late.Wait(60000));
-    EXPECT_EQ(0, late.GetResult());
-    EXPECT_TRUE(ReadFile(localPath, content) && served == content);
-    EXPECT_EQ(std::vector<std::string>{"zep.sif"}, FilesIn(m_dir));
+    for (const std::string& folder : {m_dir, m_dir + "\\missing"}) {
+        const std::string own = OwnFetchPath(folder + "\\zep.sif");
+        CWorkerThread late;
+        std::thread user([] {
+            if (HWND hDlg = WaitForDialog()) PressEscape(hDlg);
+        });
+        EXPECT_EQ(IDCANCEL, app.m_dlgDownloadWait.RunFetch(
+                                late, "components list...",
+                                [&] { return app.FetchIniFile(base + "/wait/zep.sif?stall_before=2", own, "Locations") ? 0 : 1; },
+                                [own] { ::DeleteFileA(own.c_str()); }));
+        user.join();
+        EXPECT_FALSE(late.Claim());
+        EXPECT_TRUE(robot::WaitUntil([&] { return late.Wait(0) || robot::FindMessageBox(::GetCurrentProcessId()); }, 60000));
+        EXPECT_EQ(nullptr, robot::FindMessageBox(::GetCurrentProcessId()));
+    }
+    EXPECT_EQ(std::vector<std::string>{}, FilesIn(m_dir));
     ::InternetCloseHandle(app.m_hInternet);
     app.m_hInternet = nullptr;
 }
