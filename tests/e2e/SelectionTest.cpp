@@ -51,7 +51,8 @@ std::string PackageInfo(const std::map<std::string, long long>& files) {
 void PrepareRun(const std::string& name, const std::string& sif, const std::map<std::string, int>& installed = {},
                 const std::string& location = "plain") {
     const std::string site = testweb::RootDir() + "\\selection\\", dir = testsupport::MakeScratchDir(name);
-    for (const char* folder : {"", "good", "html", "cut", "plain", "pki"}) ::CreateDirectoryA((site + folder).c_str(), nullptr);
+    for (const char* folder : {"", "good", "html", "cut", "plain", "pki"})
+        ::CreateDirectoryA((site + folder).c_str(), nullptr);
     const std::string updated = Catalogue("Base\r\nNew\r\n", Comp("Base", 770) + Comp("New", 256));
     for (const char* folder : {"good", "cut"}) WriteFile(site + folder + "\\zep.sif", updated);
     WriteFile(site + "html\\zep.sif", "<html><script>var list = a[1];\n[Product]</script></html>");
@@ -89,9 +90,10 @@ std::string FirstDrive(HWND page) {
 }
 // The packages' boxes, then the total.
 std::string Boxes(HWND page) {
+    HWND list = ::GetDlgItem(page, IDC_PREPARING_PACKAGES);
     std::string text;
     for (int row = 0; row < 4; ++row)
-        text += std::to_string(robot::ListViewItemState(::GetDlgItem(page, IDC_PREPARING_PACKAGES), row, LVIS_STATEIMAGEMASK) >> 12);
+        text += std::to_string(robot::ListViewItemState(list, row, LVIS_STATEIMAGEMASK) >> 12);
     return text + " " + robot::GetDlgText(page, IDC_PREPARING_TOTAL);
 }
 std::string StoredPath(HWND) {
@@ -145,7 +147,8 @@ TEST(Selection, ClicksFollowTheDependencyRules) {
             if (HWND dlg = c.answer ? WaitDialogWith(IDC_DEPENDENTS_LIST) : nullptr) {
                 EXPECT_EQ("The following components depends on '" + robot::ReadListView(list, 1)[c.row][0] +
                               "' and will be also removed:|" + c.dependents,
-                          robot::GetDlgText(dlg, IDC_DEPENDENTS_HEADING) + "|" + ListText(::GetDlgItem(dlg, IDC_DEPENDENTS_LIST), 0));
+                          robot::GetDlgText(dlg, IDC_DEPENDENTS_HEADING) + "|" +
+                              ListText(::GetDlgItem(dlg, IDC_DEPENDENTS_LIST), 0));
                 wizard.Shot("dependents", dlg);
                 if (c.answer == IDCANCEL) ::PostMessageA(dlg, WM_KEYDOWN, VK_ESCAPE, 0);
                 else robot::AnswerMessageBox(dlg, c.answer);
@@ -179,17 +182,22 @@ TEST(Selection, TheUpdatedListIsFetchedOnceAndOnlyAWholeListReplacesTheOldOne) {
         for (const auto& c : cases) {
             SCOPED_TRACE(c.location);
             theApp.m_strSetupInfoLocation = c.location;
-            if (c.answer >= 0) PrepareRun(std::string("list-") + c.location, Catalogue("Solo\r\n", Comp("Solo", 256)), {}, c.location);
-            if (c.answer >= 0) WriteFile(theApp.m_strDownloadDir + "zep.sif", earlier);
+            if (c.answer >= 0) {
+                PrepareRun(std::string("list-") + c.location, Catalogue("Solo\r\n", Comp("Solo", 256)), {}, c.location);
+                WriteFile(theApp.m_strDownloadDir + "zep.sif", earlier);
+            }
             std::vector<Step> steps{{Act::Next, &kComponents, Back | Next}};
-            if (c.answer > 0) steps.push_back({Act::Answer, c.names ? &kComponents : nullptr, Back | Next, {}, c.answer, kAskLocal});
+            const Page* after = c.names ? &kComponents : nullptr;
+            if (c.answer > 0) steps.push_back({Act::Answer, after, Back | Next, {}, c.answer, kAskLocal});
             if (c.names) steps.push_back({Act::Look, &kComponents, Back | Next, {{Names, c.names}}});
             ASSERT_TRUE(wizard.Walk(steps));
             EXPECT_EQ(c.answer > 0, testsupport::FileText(theApp.m_strDownloadDir + "zep.sif") == earlier);
             EXPECT_EQ(testsupport::Lines{"zep.sif"}, testsupport::SortedFilesIn(theApp.m_strDownloadDir));
-            for (int row = 0; row < 3 && c.answer == 0; ++row) robot::ClickListRow(::GetDlgItem(wizard.Page(), IDC_COMPONENTS_LIST), row);
+            HWND list = ::GetDlgItem(wizard.Page(), IDC_COMPONENTS_LIST);
+            for (int row = 0; row < 3 && c.answer == 0; ++row) robot::ClickListRow(list, row);
             if (c.names) {
-                ASSERT_TRUE(wizard.Walk({{Act::Look, &kComponents, c.answer ? Back | Next : Back}, {Act::Back, &kBefore, Next}}));
+                const unsigned buttons = c.answer ? Back | Next : Back;
+                ASSERT_TRUE(wizard.Walk({{Act::Look, &kComponents, buttons}, {Act::Back, &kBefore, Next}}));
             }
         }
     });
@@ -204,15 +212,18 @@ TEST(Selection, OldProductsFoundAreOfferedForUninstall) {
     const std::string started = testsupport::MakeScratchDir("old-products-started") + "\\";
     const std::vector<std::string> products{"ZEP Classic", "ZEP Strategy", "ZEP Puzzle 2", "ZEP Arcade"};
     const auto key = [](size_t i, const std::string& product) {
-        return std::string(i % 2 ? "SOFTWARE\\Wow6432Node" : "SOFTWARE") + "\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product;
+        return std::string(i % 2 ? "SOFTWARE\\Wow6432Node" : "SOFTWARE") +
+               "\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product;
     };
     for (size_t i = 0; i < products.size(); ++i) {
         // The command processor as uninstaller, but the first in a folder with blanks in its name.
         const std::string program = (i ? "C:\\Program Files\\Old ZEP" : "C:\\OldZEP") + std::string("\\uninstall.exe");
         ::CreateDirectoryA(program.substr(0, program.rfind('\\')).c_str(), nullptr);
         ASSERT_TRUE(::CopyFileA("C:\\windows\\system32\\cmd.exe", program.c_str(), FALSE));
-        const std::string command = (i ? "\"" + program + "\"" : program) + " /c echo>\"" + started + products[i] + "\"";
-        ASSERT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, key(i, products[i]).c_str(), "UninstallString", REG_SZ, command.c_str()));
+        const std::string quoted = i ? "\"" + program + "\"" : program;
+        const std::string command = quoted + " /c echo>\"" + started + products[i] + "\"";
+        ASSERT_TRUE(
+            WriteRegValue(HKEY_LOCAL_MACHINE, key(i, products[i]).c_str(), "UninstallString", REG_SZ, command.c_str()));
     }
     std::vector<std::string> found;
     for (const auto& product : FindOldProducts()) found.push_back(product.first);
@@ -273,7 +284,8 @@ TEST(Selection, PreparingListsPackagesSizesAndDrives) {
         wizard.Shot("skipped-info", dlg);
         robot::AnswerMessageBox(dlg, IDOK);
         ASSERT_TRUE(wizard.Walk({{Act::Look, &kPreparing, Back | Next,
-                                  {{Col<IDC_PREPARING_PACKAGES, -1>, "ZEP Local|available locally|1.0|0,ZEP Half|upgrade available|1.0|1 K,"
+                                  {{Col<IDC_PREPARING_PACKAGES, -1>,
+                                    "ZEP Local|available locally|1.0|0,ZEP Half|upgrade available|1.0|1 K,"
                                     "ZEP Web|not downloaded|1.0|2 K,ZEP Fit|available locally|1.0|0"},
                                    {IDC_PREPARING_TOTAL, "4 K"}, {Col<IDC_PREPARING_DRIVES, 0>, "Z:"}}}}));
         robot::ClickId(wizard.Page(), IDC_PREPARING_CHANGE);
@@ -283,18 +295,24 @@ TEST(Selection, PreparingListsPackagesSizesAndDrives) {
         for (const char* folder : {"C:\\b<>", "Y:\\new\\zep"}) {
             robot::SetText(::GetDlgItem(dlg, IDC_DESTINATION_FOLDER), folder);
             robot::ClickId(dlg, IDOK);
-            if (HWND refused = folder[0] == 'C' ? robot::WaitMessageBox(wizard.Pid(), kTimeoutMs, "Invalid path was entered") : nullptr) {
+            const bool invalid = folder[0] == 'C';
+            HWND refused = invalid ? robot::WaitMessageBox(wizard.Pid(), kTimeoutMs, "Invalid path was entered")
+                                   : nullptr;
+            if (refused) {
                 wizard.Shot("destination-invalid", refused);
                 robot::AnswerMessageBox(refused, IDOK);
             } else {
-                EXPECT_NE('C', folder[0]) << "an invalid folder passed";
+                EXPECT_FALSE(invalid) << "an invalid folder passed";
             }
         }
         const std::string space = "Y:|" + K(fit + 5020) + "|" + K(fit + 5020);
         ASSERT_TRUE(wizard.Walk({{Act::Look, &kPreparing, Back | Next,
-                                  {{IDC_PREPARING_INSTALL_TO, "Install to  Y:\\new\\zep"}, {FirstDrive, space}, {StoredPath, "Y:\\new\\zep"}}},
+                                  {{IDC_PREPARING_INSTALL_TO, "Install to  Y:\\new\\zep"},
+                                   {FirstDrive, space},
+                                   {StoredPath, "Y:\\new\\zep"}}},
                                  {Act::Next, &kChooseSite, Back}}));
-        EXPECT_TRUE(testsupport::FileExists("Y:\\new") && !testsupport::FileExists("Y:\\new\\zep")) << "tried by making it";
+        EXPECT_TRUE(testsupport::FileExists("Y:\\new") && !testsupport::FileExists("Y:\\new\\zep"))
+            << "tried by making it";
         WriteFile("Y:\\one byte", "1");
         ASSERT_TRUE(wizard.Walk({{Act::Back, &kPreparing, Back | Next},
                                  {Act::Next, &kPreparing, Back | Next},
@@ -315,7 +333,8 @@ TEST(Selection, DownloadOnlyPackagesAreChosenByTheirBoxes) {
     CPreparingPage preparing;
     Wizard::RunPages({&welcome, &preparing}, [](Wizard& wizard) {
         const Page page{IDC_PREPARING_TITLE, "Preparing to setup", "preparing-download-only"};
-        ASSERT_TRUE(wizard.Walk({{Act::Next, &page, Back | Next, {{Boxes, "0222 3906254 K"}, {IDC_PREPARING_CHANGE, "hidden"}}}}));
+        const Shows shows{{Boxes, "0222 3906254 K"}, {IDC_PREPARING_CHANGE, "hidden"}};
+        ASSERT_TRUE(wizard.Walk({{Act::Next, &page, Back | Next, shows}}));
         const struct {
             int row;
             unsigned buttons;
@@ -340,7 +359,10 @@ TEST(Selection, AStalledFetchGivenUpLeavesThePackageMissing) {
     Wizard::RunPages({&welcome, &preparing}, [](Wizard& wizard) {
         robot::PressButton(wizard.Sheet(), PSBTN_NEXT);
         HWND wait = WaitDialogWith(IDC_DOWNLOAD_WAIT_TEXT);
-        ASSERT_TRUE(robot::WaitUntil([&] { return robot::GetDlgText(wait, IDC_DOWNLOAD_WAIT_TEXT) == "Downloading package info files..."; }, kTimeoutMs));
+        const auto shows = [&] {
+            return robot::GetDlgText(wait, IDC_DOWNLOAD_WAIT_TEXT) == "Downloading package info files...";
+        };
+        ASSERT_TRUE(robot::WaitUntil(shows, kTimeoutMs));
         ::PostMessageA(wait, WM_KEYDOWN, VK_ESCAPE, 0);
         HWND skipped = WaitDialogWith(IDC_SKIPPED_LIST);
         ASSERT_NE(nullptr, skipped) << "the page waited for the stalled fetch";

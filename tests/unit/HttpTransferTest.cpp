@@ -191,7 +191,8 @@ protected:
 TEST(HttpIniCheckTest, FindsTheSectionHeadingOnALineOfItsOwn) {
     const std::pair<bool, std::string> cases[] = {
         {true, "[Product]"}, {true, "; x\r\n  [product] \t\r\nName=x"},
-        {true, "[Product]" + std::string(99999, ' ') + "x\n[PRODUCT]"}, {false, ""}, {false, "<script>a[Product]</script>"},
+        {true, "[Product]" + std::string(99999, ' ') + "x\n[PRODUCT]"}, {false, ""},
+        {false, "<script>a[Product]</script>"},
         {false, "[Product] x\n[Products]\n[Produc]"}, {false, "[Product"}};
     for (const auto& [found, text] : cases) {
         CSectionLineScan whole("Product"), bytes("Product");

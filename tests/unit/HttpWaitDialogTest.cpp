@@ -121,13 +121,15 @@ TEST_F(HttpWaitDialogTest, AFetchGivenUpLeavesNothingBehindAndSaysNothing) {
         std::thread user([] {
             if (HWND hDlg = WaitForDialog()) PressEscape(hDlg);
         });
-        EXPECT_EQ(IDCANCEL, app.m_dlgDownloadWait.RunFetch(
-                                late, "components list...",
-                                [&] { return app.FetchIniFile(base + "/wait/zep.sif?stall_before=2", own, "Locations") ? 0 : 1; },
-                                [own] { ::DeleteFileA(own.c_str()); }));
+        const auto fetch = [&] {
+            return app.FetchIniFile(base + "/wait/zep.sif?stall_before=2", own, "Locations") ? 0 : 1;
+        };
+        EXPECT_EQ(IDCANCEL, app.m_dlgDownloadWait.RunFetch(late, "components list...", fetch,
+                                                           [own] { ::DeleteFileA(own.c_str()); }));
         user.join();
         EXPECT_FALSE(late.Claim());
-        EXPECT_TRUE(robot::WaitUntil([&] { return late.Wait(0) || robot::FindMessageBox(::GetCurrentProcessId()); }, 60000));
+        const DWORD pid = ::GetCurrentProcessId();
+        EXPECT_TRUE(robot::WaitUntil([&] { return late.Wait(0) || robot::FindMessageBox(pid); }, 60000));
         EXPECT_EQ(nullptr, robot::FindMessageBox(::GetCurrentProcessId()));
     }
     EXPECT_EQ(std::vector<std::string>{}, FilesIn(m_dir));
