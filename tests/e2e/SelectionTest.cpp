@@ -7,8 +7,10 @@
 #include "app/WizardPages.h"
 #include "res/DownloadWaitIds.h"
 #include "res/resource.h"
+#include "select/SkippedComponentsDlg.h"
 #include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
+#include "support/SetupRun.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 #include "support/WizardDriver.h"
@@ -17,68 +19,40 @@
 #include <shlwapi.h>
 
 #include <map>
+#include <thread>
 
 using namespace wizard;
+using testsupport::PackageInfoFile;
+using testsupport::SetupInfo;
 using testsupport::WriteFile;
 
 namespace {
 
-const char kAskLocal[] = "Setup was unable to get updated components list from ZEP Setup internet site.\n"
-                         " Do you want to preceed with local components list ?";
 const Page kBefore{IDC_WELCOME_SUBTITLE, "Intelligent Setup Wizard", "welcome"};
 
 std::string Comp(const std::string& key, int version, const std::string& dependOn = "") {
-    return "[Comp" + key + "]\r\nName=ZEP " + key + "\r\nPkgInfo=" + key + ".pki\r\nPkgInfoLocation=pki\r\nVer=" +
-           std::to_string(version) + "\r\n" + (dependOn.empty() ? "" : "DependOn1=" + dependOn + "\r\n");
+    return testsupport::ComponentSection(key, version, dependOn);
 }
 
-std::string Catalogue(const std::string& keys, const std::string& sections) {
-    return "[Product]\r\nName=ZEP\r\n[Components]\r\n" + keys + sections;
-}
-
-// A package info file whose files (name, size) install into the install folder.
-std::string PackageInfo(const std::map<std::string, long long>& files) {
-    std::string text = "[Package]\r\nVer=256\r\n[Folders]\r\n1=${Target}\r\n[Sources]\r\n0=files\r\n[Files]\r\n";
-    for (const auto& file : files) text += file.first + "=,," + std::to_string(file.second) + ",,,0,1\r\n";
-    return text;
-}
-
-// theApp as a run on a computer where the given components are installed
-// (a new computer when none is): the catalogue of sif, a download folder of
-// its own, the setup web site's list at location: "good" updates the
-// catalogue, "html" is a page with brackets, "cut" breaks off, "plain" has no
-// components, "missing" is not there; "pki" holds package info files.
+// A run of its own on the site below selection/ of the test web site, whose
+// updated list at "good" brings new components, at "html" is a page with
+// brackets, at "cut" breaks off, at "plain" has no components, and at
+// "missing" is not there; "pki" holds package info files.
 void PrepareRun(const std::string& name, const std::string& sif, const std::map<std::string, int>& installed = {},
                 const std::string& location = "plain") {
-    const std::string site = testweb::RootDir() + "\\selection\\", dir = testsupport::MakeScratchDir(name);
+    const std::string site = testweb::RootDir() + "\\selection\\";
     for (const char* folder : {"", "good", "html", "cut", "plain", "pki"})
         ::CreateDirectoryA((site + folder).c_str(), nullptr);
-    const std::string updated = Catalogue("Base\r\nNew\r\n", Comp("Base", 770) + Comp("New", 256));
+    const std::string updated = SetupInfo("Base\r\nNew\r\n", Comp("Base", 770) + Comp("New", 256));
     for (const char* folder : {"good", "cut"}) WriteFile(site + folder + "\\zep.sif", updated);
     WriteFile(site + "html\\zep.sif", "<html><script>var list = a[1];\n[Product]</script></html>");
     WriteFile(site + "plain\\zep.sif", "[Product]\r\n");
-    for (const char* key : {"Web", "Stall"}) WriteFile(site + "pki\\" + key + ".pki", PackageInfo({{"w.dat", 3000}}));
+    for (const char* key : {"Web", "Stall"})
+        WriteFile(site + "pki\\" + key + ".pki", PackageInfoFile({{"w.dat", 3000}}));
     WriteFile(testweb::RootDir() + "\\faults.json",
               R"({"/selection/cut/zep.sif": {"cut": 60}, "/selection/pki/Stall.pki": {"stall_before": 30}})");
-    WriteFile(dir + "\\zepsetup.sif", sif);
-    theApp.m_mapComponents.RemoveAll();
-    theApp.m_mapPackages.RemoveAll();
-    theApp.LoadComponents((dir + "\\zepsetup.sif").c_str());
-    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
-    for (const auto& entry : installed)
-        WriteRegDword((std::string(ZEP_CLIENT_KEY "\\") + entry.first).c_str(), "Version", entry.second);
-    theApp.m_bNewInstall = installed.empty();
-    theApp.ComputeComponentStates();
-    theApp.m_strDownloadDir = dir + "\\dl\\";
-    ::CreateDirectoryA(theApp.m_strDownloadDir.c_str(), nullptr);
-    theApp.m_strInstallDir = theApp.m_strTempDir = dir + "\\ZEP";
-    theApp.m_strBaseURL = testweb::BaseUrl() + "/selection/";
-    theApp.m_strSetupInfoLocation = location;
-    theApp.m_nDownloadOnly = 0;
-    theApp.m_bComponentListUpdated = false;
-    static HINTERNET session = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    theApp.m_hInternet = session;
-    g_nComCtlMajor = 5;  // as the program reads it at start: clicks tell where they land
+    testsupport::PrepareRun(testsupport::MakeScratchDir(name), sif, installed, testweb::BaseUrl() + "/selection/",
+                            location);
 }
 
 template <int List, int Column, int Columns = 4>
@@ -96,12 +70,6 @@ std::string Boxes(HWND page) {
         text += std::to_string(robot::ListViewItemState(list, row, LVIS_STATEIMAGEMASK) >> 12);
     return text + " " + robot::GetDlgText(page, IDC_PREPARING_TOTAL);
 }
-std::string StoredPath(HWND) {
-    char path[MAX_PATH] = "";
-    ReadRegString(ZEP_CLIENT_KEY, "Path", "", path, sizeof path);
-    return path;
-}
-HWND WaitDialogWith(int controlId) { return wizard::WaitDialogWith(::GetCurrentProcessId(), controlId); }
 
 }  // namespace
 
@@ -110,7 +78,7 @@ HWND WaitDialogWith(int controlId) { return wizard::WaitDialogWith(::GetCurrentP
 // the dependents dialog names every dependent before anything is removed.
 TEST(Selection, ClicksFollowTheDependencyRules) {
     PrepareRun("clicks",
-               Catalogue("Base\r\nCore\r\nTools\r\nExtra\r\nDocs\r\nLoop1\r\nLoop2\r\nOrphan\r\n",
+               SetupInfo("Base\r\nCore\r\nTools\r\nExtra\r\nDocs\r\nLoop1\r\nLoop2\r\nOrphan\r\n",
                          Comp("Base", 513) + Comp("Core", 513, "Base") + Comp("Tools", 513, "Core") +
                              Comp("Extra", 513, "Tools") + Comp("Docs", 513) + Comp("Loop1", 513, "Loop2") +
                              Comp("Loop2", 513, "Loop1") + Comp("Orphan", 513, "Nowhere")),
@@ -168,7 +136,7 @@ TEST(Selection, ClicksFollowTheDependencyRules) {
 // an earlier run fetched in use. With nothing chosen only Back is offered,
 // and coming back chooses the defaults again.
 TEST(Selection, TheUpdatedListIsFetchedOnceAndOnlyAWholeListReplacesTheOldOne) {
-    const std::string earlier = Catalogue("Kept\r\n", Comp("Kept", 256));
+    const std::string earlier = SetupInfo("Kept\r\n", Comp("Kept", 256));
     const struct {
         const char* location;
         int answer;  // to the question; 0: none asked, -1: the list is already fetched
@@ -183,7 +151,7 @@ TEST(Selection, TheUpdatedListIsFetchedOnceAndOnlyAWholeListReplacesTheOldOne) {
             SCOPED_TRACE(c.location);
             theApp.m_strSetupInfoLocation = c.location;
             if (c.answer >= 0) {
-                PrepareRun(std::string("list-") + c.location, Catalogue("Solo\r\n", Comp("Solo", 256)), {}, c.location);
+                PrepareRun(std::string("list-") + c.location, SetupInfo("Solo\r\n", Comp("Solo", 256)), {}, c.location);
                 WriteFile(theApp.m_strDownloadDir + "zep.sif", earlier);
             }
             std::vector<Step> steps{{Act::Next, &kComponents, Back | Next}};
@@ -207,7 +175,7 @@ TEST(Selection, TheUpdatedListIsFetchedOnceAndOnlyAWholeListReplacesTheOldOne) {
 // Windows is its Wow6432Node) and offered once, when the page is made; Yes
 // starts each uninstaller, quoted with blanks or not.
 TEST(Selection, OldProductsFoundAreOfferedForUninstall) {
-    PrepareRun("old-products", Catalogue("Solo\r\n", Comp("Solo", 256)));
+    PrepareRun("old-products", SetupInfo("Solo\r\n", Comp("Solo", 256)));
     theApp.m_bComponentListUpdated = true;
     const std::string started = testsupport::MakeScratchDir("old-products-started") + "\\";
     const std::vector<std::string> products{"ZEP Classic", "ZEP Strategy", "ZEP Puzzle 2", "ZEP Arcade"};
@@ -247,11 +215,11 @@ namespace {
 // Packages Local (all here), Half (some here, its info beside the program),
 // Web (its info on the site) and those of extra.
 void PreparePackages(const std::string& name, const std::string& extraKeys, const std::string& extraSections) {
-    PrepareRun(name, Catalogue("Local\r\nHalf\r\nWeb\r\n" + extraKeys,
+    PrepareRun(name, SetupInfo("Local\r\nHalf\r\nWeb\r\n" + extraKeys,
                                Comp("Local", 256) + Comp("Half", 256) + Comp("Web", 256) + extraSections));
-    WriteFile(theApp.m_strDownloadDir + "Local.pki", PackageInfo({{"local.dat", 10}}));
-    WriteFile(".\\Half.pki", PackageInfo({{"h1.dat", 10}, {"h2.dat", 2000}}));
-    WriteFile(theApp.m_strDownloadDir + "Huge.pki", PackageInfo({{"a.dat", 2000000000}, {"b.dat", 2000000000}}));
+    WriteFile(theApp.m_strDownloadDir + "Local.pki", PackageInfoFile({{"local.dat", 10}}));
+    WriteFile(".\\Half.pki", PackageInfoFile({{"h1.dat", 10}, {"h2.dat", 2000}}));
+    WriteFile(theApp.m_strDownloadDir + "Huge.pki", PackageInfoFile({{"a.dat", 2000000000}, {"b.dat", 2000000000}}));
     for (const char* file : {"local.dat", "h1.dat"}) WriteFile(theApp.m_strDownloadDir + file, "0123456789");
 }
 
@@ -271,7 +239,7 @@ std::string K(long long bytes) { return std::to_string(bytes / 1024) + " K"; }
 TEST(Selection, PreparingListsPackagesSizesAndDrives) {
     PreparePackages("preparing", "Fit\r\nGone\r\n", Comp("Fit", 256) + Comp("Gone", 256));
     const long long fit = AvailableOnSmallDrive() - 5020;  // what the others install beside it
-    WriteFile(theApp.m_strDownloadDir + "Fit.pki", PackageInfo({{"fit.dat", fit}}));
+    WriteFile(theApp.m_strDownloadDir + "Fit.pki", PackageInfoFile({{"fit.dat", fit}}));
     WriteFile(theApp.m_strDownloadDir + "fit.dat", std::string(size_t(fit), 'f'));
     CWelcomePage welcome;
     CPreparingPage preparing;
@@ -280,7 +248,9 @@ TEST(Selection, PreparingListsPackagesSizesAndDrives) {
         robot::PressButton(wizard.Sheet(), PSBTN_NEXT);
         HWND dlg = WaitDialogWith(IDC_SKIPPED_LIST);
         ASSERT_NE(nullptr, dlg) << "no components were skipped";
-        EXPECT_EQ("ZEP Gone", ListText(::GetDlgItem(dlg, IDC_SKIPPED_LIST), 0));
+        EXPECT_EQ("Package Info files for the following components were not found locally and Setup Wizard was unable "
+                  "to download them from Internet:|ZEP Gone",
+                  robot::GetDlgText(dlg, IDC_SKIPPED_HEADING) + "|" + ListText(::GetDlgItem(dlg, IDC_SKIPPED_LIST), 0));
         wizard.Shot("skipped-info", dlg);
         robot::AnswerMessageBox(dlg, IDOK);
         ASSERT_TRUE(wizard.Walk({{Act::Look, &kPreparing, Back | Next,
@@ -292,24 +262,19 @@ TEST(Selection, PreparingListsPackagesSizesAndDrives) {
         dlg = WaitDialogWith(IDC_DESTINATION_FOLDER);
         robot::ClickId(dlg, IDC_DESTINATION_OTHER);
         ASSERT_TRUE(robot::WaitUntil([&] { return robot::IsEnabled(dlg, IDC_DESTINATION_FOLDER); }, kTimeoutMs));
-        for (const char* folder : {"C:\\b<>", "Y:\\new\\zep"}) {
-            robot::SetText(::GetDlgItem(dlg, IDC_DESTINATION_FOLDER), folder);
-            robot::ClickId(dlg, IDOK);
-            const bool invalid = folder[0] == 'C';
-            HWND refused = invalid ? robot::WaitMessageBox(wizard.Pid(), kTimeoutMs, "Invalid path was entered")
-                                   : nullptr;
-            if (refused) {
-                wizard.Shot("destination-invalid", refused);
-                robot::AnswerMessageBox(refused, IDOK);
-            } else {
-                EXPECT_FALSE(invalid) << "an invalid folder passed";
-            }
-        }
+        robot::SetText(::GetDlgItem(dlg, IDC_DESTINATION_FOLDER), "C:\\b<>");
+        robot::ClickId(dlg, IDOK);
+        HWND refused = robot::WaitMessageBox(wizard.Pid(), kTimeoutMs, "Invalid path was entered");
+        ASSERT_NE(nullptr, refused) << "an invalid folder passed";
+        wizard.Shot("destination-invalid", refused);
+        robot::AnswerMessageBox(refused, IDOK);
+        robot::SetText(::GetDlgItem(dlg, IDC_DESTINATION_FOLDER), "Y:\\new\\zep");
+        robot::ClickId(dlg, IDOK);
         const std::string space = "Y:|" + K(fit + 5020) + "|" + K(fit + 5020);
         ASSERT_TRUE(wizard.Walk({{Act::Look, &kPreparing, Back | Next,
                                   {{IDC_PREPARING_INSTALL_TO, "Install to  Y:\\new\\zep"},
                                    {FirstDrive, space},
-                                   {StoredPath, "Y:\\new\\zep"}}},
+                                   {StoredInstallFolder, "Y:\\new\\zep"}}},
                                  {Act::Next, &kChooseSite, Back}}));
         EXPECT_TRUE(testsupport::FileExists("Y:\\new") && !testsupport::FileExists("Y:\\new\\zep"))
             << "tried by making it";
@@ -335,12 +300,9 @@ TEST(Selection, DownloadOnlyPackagesAreChosenByTheirBoxes) {
         const Page page{IDC_PREPARING_TITLE, "Preparing to setup", "preparing-download-only"};
         const Shows shows{{Boxes, "0222 3906254 K"}, {IDC_PREPARING_CHANGE, "hidden"}};
         ASSERT_TRUE(wizard.Walk({{Act::Next, &page, Back | Next, shows}}));
-        const struct {
-            int row;
-            unsigned buttons;
-            const char* boxes;
-        } clicks[] = {{0, Back | Next, "0122 3906252 K"}, {2, Back | Next, "0112 3906250 K"},
-                      {3, Back | Finish, "0111 0"}, {2, Back | Next, "0121 2 K"}};
+        const struct { int row; unsigned buttons; const char* boxes; } clicks[] = {
+            {0, Back | Next, "0122 3906252 K"}, {2, Back | Next, "0112 3906250 K"},
+            {3, Back | Finish, "0111 0"}, {2, Back | Next, "0121 2 K"}};
         for (const auto& c : clicks) {
             robot::ClickListRow(::GetDlgItem(wizard.Page(), IDC_PREPARING_PACKAGES), c.row);
             // The first row's click changes nothing: the next one tells it has been handled.
@@ -353,7 +315,7 @@ TEST(Selection, DownloadOnlyPackagesAreChosenByTheirBoxes) {
 // A stalled package info fetch given up with Escape: the page goes on at
 // once without it, and Cancel in the skipped dialog ends the run.
 TEST(Selection, AStalledFetchGivenUpLeavesThePackageMissing) {
-    PrepareRun("stall", Catalogue("Stall\r\n", Comp("Stall", 256)));
+    PrepareRun("stall", SetupInfo("Stall\r\n", Comp("Stall", 256)));
     CWelcomePage welcome;
     CPreparingPage preparing;
     Wizard::RunPages({&welcome, &preparing}, [](Wizard& wizard) {
@@ -370,4 +332,32 @@ TEST(Selection, AStalledFetchGivenUpLeavesThePackageMissing) {
         robot::AnswerMessageBox(skipped, IDCANCEL);
         EXPECT_TRUE(wizard.Walk({{Act::Look, nullptr}}));
     });
+}
+
+// Packages whose files could not all be downloaded; when nothing else would
+// be installed, only Cancel is offered.
+TEST(Selection, SkippedFilesOfferOnlyCancelWhenNothingElseIsLeft) {
+    PreparePackages("skipped-files", "", "");
+    theApp.LoadPackageInfos();
+    theApp.ComputePackageDownloads();
+    const char kGoOn[] = "These components will not be processed.\nContinue setup with the rest of the packages ?";
+    const char kOut[] = "These components will not be installed/upgraded.\nPress Cancel to exit Setup.";
+    for (const auto& [toInstall, question] : {std::pair{3, kGoOn}, std::pair{1, kOut}}) {
+        theApp.m_nToInstall = toInstall;
+        CSkippedComponentsDlg dlg;
+        dlg.m_nListMode = 2;
+        std::thread user([&, question = question] {
+            HWND shown = WaitDialogWith(IDC_SKIPPED_LIST);
+            EXPECT_EQ(std::string("Setup was unable to download all needed files for the following components:|") +
+                          question + "|ZEP Half|" + (toInstall == 1 ? "hidden" : "OK"),
+                      robot::GetDlgText(shown, IDC_SKIPPED_HEADING) + "|" +
+                          robot::GetDlgText(shown, IDC_SKIPPED_QUESTION) + "|" +
+                          ListText(::GetDlgItem(shown, IDC_SKIPPED_LIST), 0) + "|" + Shown(shown, IDOK));
+            const std::string shot = toInstall == 1 ? "skipped-files-cancel-only" : "skipped-files";
+            robot::SavePaintedScreenshot(shown, testsupport::ArtefactsDir() + "\\pages-" + shot + ".bmp", kTimeoutMs);
+            robot::AnswerMessageBox(shown, IDCANCEL);
+        });
+        EXPECT_EQ(IDCANCEL, dlg.DoModal());
+        user.join();
+    }
 }

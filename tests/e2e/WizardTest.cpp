@@ -1,6 +1,5 @@
 // Walks the real zepsetup.exe through its pages the way a user does; every
 // page reached is kept as a screenshot (wizard-*.bmp in the artefacts folder).
-#include "app/Registry.h"
 #include "res/resource.h"
 #include "support/WizardDriver.h"
 
@@ -11,11 +10,7 @@ using namespace wizard;
 
 namespace {
 
-std::string StoredFolder(HWND) {
-    char value[1024] = "";
-    ReadRegString(ZEP_CLIENT_KEY, "DownloadPath", "", value, sizeof value);
-    return value;
-}
+const auto StoredFolder = StoredDownloadFolder;
 
 std::string ComponentColumns(HWND page) {
     return std::to_string(Header_GetItemCount(ListView_GetHeader(::GetDlgItem(page, IDC_COMPONENTS_LIST))));
@@ -26,8 +21,6 @@ const Page kPreparingToDownload{IDC_PREPARING_TITLE, "Preparing to setup", "prep
 // which this wizard's site (nothing on the port) never gives.
 const Page kComponentsAsking{IDC_COMPONENTS_TITLE, "Select components", "components-asking"};
 const Page kPreparingAsking{IDC_PREPARING_TITLE, "Preparing to setup", "preparing-asking"};
-const char kAskLocal[] = "Setup was unable to get updated components list from ZEP Setup internet site.\n"
-                         " Do you want to preceed with local components list ?";
 
 std::string ComponentRows(HWND page) { return ListText(::GetDlgItem(page, IDC_COMPONENTS_LIST), -1); }
 

@@ -15,6 +15,8 @@ namespace wizard {
 
 const char kProductName[] = "ZEP Client 2.1";
 const char kAskCancel[] = "Setup process is incomplete.\nAre you sure you want to cancel ?";
+const char kAskLocal[] = "Setup was unable to get updated components list from ZEP Setup internet site.\n"
+                         " Do you want to preceed with local components list ?";
 const Page kWelcome{IDC_WELCOME_TITLE, kProductName, "welcome"};
 const Page kLicense{IDC_LICENSE_TITLE, "End-User License Agreement", "license"};
 const Page kInstallOrDownload{IDC_MODE_TITLE, "Install / Download Options", "install-or-download"};
@@ -62,7 +64,7 @@ std::string ListText(HWND list, int column, int columns) {
     return text.substr(0, text.size() - 1);
 }
 
-HWND WaitDialogWith(DWORD pid, int controlId) {
+HWND WaitDialogWith(int controlId, DWORD pid) {
     HWND found = nullptr;
     robot::WaitUntil(
         [&] {
@@ -73,6 +75,14 @@ HWND WaitDialogWith(DWORD pid, int controlId) {
         kTimeoutMs);
     return found;
 }
+
+static std::string StoredFolder(const char* name) {
+    char folder[1024] = "";
+    ReadRegString(ZEP_CLIENT_KEY, name, "", folder, sizeof folder);
+    return folder;
+}
+std::string StoredInstallFolder(HWND) { return StoredFolder("Path"); }
+std::string StoredDownloadFolder(HWND) { return StoredFolder("DownloadPath"); }
 
 std::vector<Step> UpTo(const std::vector<Step>& road, const Page& page) {
     std::vector<Step> steps;

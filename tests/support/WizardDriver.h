@@ -20,6 +20,8 @@ constexpr int kTimeoutMs = 10000;
 constexpr unsigned None = 0, Back = PSWIZB_BACK, Next = PSWIZB_NEXT, Finish = PSWIZB_FINISH;
 extern const char kProductName[];
 extern const char kAskCancel[];
+// What the Components and Preparing pages ask when the site's updated list could not be had.
+extern const char kAskLocal[];
 
 // A page as the user tells it apart: a control and its text (the heading, or
 // a text that tells the page's state), and the name of its screenshot.
@@ -60,9 +62,12 @@ struct Step {
 // A list view's rows, joined by commas: column of each row, or with column
 // -1 all of its first columns, as "a|b|c".
 std::string ListText(HWND list, int column, int columns = 4);
-// A dialog of the process other than the wizard that has the control, once
-// one shows; null when none did in time.
-HWND WaitDialogWith(DWORD pid, int controlId);
+// A dialog of the process (default: this one) other than the wizard that has
+// the control, once one shows; null when none did in time.
+HWND WaitDialogWith(int controlId, DWORD pid = ::GetCurrentProcessId());
+// The folders the program stored: where it installs and where it downloads.
+std::string StoredInstallFolder(HWND = nullptr);
+std::string StoredDownloadFolder(HWND = nullptr);
 
 // The steps of road up to the first one that reaches page.
 std::vector<Step> UpTo(const std::vector<Step>& road, const Page& page);
