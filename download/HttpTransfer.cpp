@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -96,6 +95,11 @@ std::string PartialFilePath(const std::string& localPath) {
            std::to_string(::GetCurrentThreadId()) + ".part";
 }
 
+// Blanks a section heading may have after it and still be read as one.
+constexpr size_t kMaxTrailingBlanks = 256;
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
 // The length the server announced, or -1 when it announced none.
 long long AnnouncedLength(HINTERNET hRequest) {
     char text[32] = "";
@@ -106,12 +110,6 @@ long long AnnouncedLength(HINTERNET hRequest) {
     return end != text && length >= 0 ? length : -1;
 }
 
-}  // namespace
-
-namespace {
-constexpr size_t kMaxTrailingBlanks = 256;
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 CSectionLineScan::CSectionLineScan(const std::string& section) {
