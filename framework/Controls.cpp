@@ -62,17 +62,19 @@ int CListViewCtrl::FindItemByData(LPARAM data) const {
     return int(::SendMessageA(m_hWnd, LVM_FINDITEMA, WPARAM(-1), reinterpret_cast<LPARAM>(&find)));
 }
 
-int StateImageClickRow(const NMHDR* pHdr) {
-    if (pHdr->code != NM_CLICK && pHdr->code != NM_DBLCLK) return -1;
-    const auto* pClick = reinterpret_cast<const NMITEMACTIVATE*>(pHdr);
-    return pClick->iItem >= 0 && pClick->ptAction.x <= 16 ? pClick->iItem : -1;
-}
-
-bool SelectsWholeRow(const NMHDR* pHdr) {
-    if (pHdr->code != LVN_ITEMCHANGING) return false;
+int BoxListNotify(const NMHDR* pHdr, bool bOldControls, LRESULT& result) {
+    result = 0;
+    if (pHdr->code == NM_CLICK || pHdr->code == NM_DBLCLK) {
+        const auto* pClick = reinterpret_cast<const NMITEMACTIVATE*>(pHdr);
+        return pClick->iItem >= 0 && pClick->ptAction.x <= 16 ? pClick->iItem : -1;
+    }
+    if (pHdr->code != LVN_ITEMCHANGING) return -1;
     const auto* pChange = reinterpret_cast<const NMLISTVIEW*>(pHdr);
-    return pChange->iSubItem == 0 && (pChange->uChanged & LVIF_STATE) && (pChange->uNewState & LVIS_SELECTED) &&
-           !(pChange->uOldState & LVIS_SELECTED);
+    if (pChange->iSubItem != 0 || !(pChange->uChanged & LVIF_STATE) || !(pChange->uNewState & LVIS_SELECTED) ||
+        (pChange->uOldState & LVIS_SELECTED))
+        return -1;
+    result = 1;
+    return bOldControls ? pChange->iItem : -1;
 }
 
 int ScaleProgress(int64_t value, int64_t total) {

@@ -65,13 +65,13 @@ public:
     HWND m_hWnd;
 };
 
-// Lists whose rows are chosen by their state-image boxes: the row of a
-// click or double click (NM_CLICK, NM_DBLCLK) within the box's 16 pixels at
-// the list's left edge, else -1.
-int StateImageClickRow(const NMHDR* pHdr);
-// True when a change (LVN_ITEMCHANGING) would newly select a whole row; such
-// lists refuse it, so that no row ever shows selected.
-bool SelectsWholeRow(const NMHDR* pHdr);
+// Lists whose rows are chosen by their state-image boxes and never show a row
+// selected. For a notification of such a list: the row to toggle, else -1.
+// That is the row of a click or double click (NM_CLICK, NM_DBLCLK) within
+// the box's 16 pixels at the list's left edge or, with old common controls
+// (bOldControls), which tell no click position, the row a click would select.
+// result is the answer: 1 refuses a change that would select a whole row.
+int BoxListNotify(const NMHDR* pHdr, bool bOldControls, LRESULT& result);
 
 // A count shown on a progress bar, whose range is a 32-bit int: counts up to
 // INT_MAX are shown as they are; larger totals (bytes of more than 2 GB) are

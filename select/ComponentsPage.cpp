@@ -79,21 +79,13 @@ LRESULT CComponentsPage::OnWizardNext() { return NextPageAfterComponents(theApp.
 
 BOOL CComponentsPage::OnNotify(NMHDR* pHdr, LRESULT& result) {
     if (pHdr->idFrom != IDC_COMPONENTS_LIST) return CWizardPage::OnNotify(pHdr, result);
-    result = 0;
-    if (pHdr->code == NM_CLICK || pHdr->code == NM_DBLCLK) {
-        const int row = StateImageClickRow(pHdr);
-        if (row >= 0)
-            ToggleComponent(row);
-        else
-            UpdateSelectionCounts();
-        return TRUE;
-    }
-    if (SelectsWholeRow(pHdr)) {
-        if (IsOldCommonControls()) ToggleComponent(reinterpret_cast<NMLISTVIEW*>(pHdr)->iItem);
-        result = 1;
-        return TRUE;
-    }
-    return FALSE;
+    const int row = BoxListNotify(pHdr, IsOldCommonControls(), result);
+    // A click beside the boxes still recounts and resets the buttons.
+    if (row >= 0)
+        ToggleComponent(row);
+    else if (pHdr->code == NM_CLICK || pHdr->code == NM_DBLCLK)
+        UpdateSelectionCounts();
+    return TRUE;
 }
 
 void CComponentsPage::RefreshComponentList() {
@@ -101,7 +93,8 @@ void CComponentsPage::RefreshComponentList() {
     // Also a list fetched by an earlier run.
     theApp.LoadComponents((theApp.m_strDownloadDir + kComponentList).c_str());
     theApp.ComputeComponentStates();
-    const bool anySelected = UpdateSelectionCounts();
+    // Also offers Next only with a selection.
+    UpdateSelectionCounts();
     m_list.DeleteAllItems();
     // The catalogue yields its newest key first; each row goes in front of
     // the one before, so the list shows the oldest first.
@@ -113,7 +106,6 @@ void CComponentsPage::RefreshComponentList() {
         m_list.SetItemText(0, 2, VersionToString(pComp->m_nVersion));
         m_list.SetItemText(0, 3, ActionWord(pComp->m_nAction));
     }
-    PostWizardButtons(anySelected ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
 }
 
 void CComponentsPage::ShowSelection(const CComponent* pComp) const {

@@ -75,18 +75,9 @@ BOOL CPreparingPage::OnCommand(WORD id, WORD code, HWND hCtl) {
 
 BOOL CPreparingPage::OnNotify(NMHDR* pHdr, LRESULT& result) {
     if (pHdr->idFrom != IDC_PREPARING_PACKAGES) return CWizardPage::OnNotify(pHdr, result);
-    result = 0;
-    if (pHdr->code == NM_CLICK || pHdr->code == NM_DBLCLK) {
-        const int row = StateImageClickRow(pHdr);
-        if (row >= 0 && theApp.m_nDownloadOnly == 1) TogglePackage(row);
-        return TRUE;
-    }
-    if (SelectsWholeRow(pHdr)) {
-        if (IsOldCommonControls()) TogglePackage(reinterpret_cast<NMLISTVIEW*>(pHdr)->iItem);
-        result = 1;
-        return TRUE;
-    }
-    return FALSE;
+    const int row = BoxListNotify(pHdr, IsOldCommonControls(), result);
+    if (row >= 0) TogglePackage(row);
+    return TRUE;
 }
 
 void CPreparingPage::ShowInstallFolder() const {
