@@ -80,7 +80,10 @@ bool WriteRegValue(HKEY root, const char* key, const char* name, DWORD type, con
     if (!hKey) return false;
     LONG status = ERROR_INVALID_PARAMETER;
     if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
-        status = ::RegSetValueExA(hKey, name, 0, type, reinterpret_cast<const BYTE*>(data), DWORD(std::strlen(data) + 1));
+        // A list of strings ends with an empty one: a second terminator.
+        const std::string text = type == REG_MULTI_SZ ? std::string(data) + '\0' : std::string(data);
+        status = ::RegSetValueExA(hKey, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                                  DWORD(text.size() + 1));
     } else if (type == REG_DWORD) {
         DWORD value = DWORD(ParseDecimal(data));
         status = ::RegSetValueExA(hKey, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);

@@ -121,16 +121,17 @@ int64_t CPackageInfo::GetDownloadSize() const {
 }
 
 bool CPackageInfo::AddToDiskSpaceList(CDiskSpaceList& list) const {
+    size_t index = 0;
     for (const CPackageFile* pFile : m_listFiles) {
         if (pFile->m_bInstall) {
             list.AddCopy(GetTargetPath(*pFile), pFile->m_nSize);
             // Room for the decoded copy that installation writes first, under
-            // the package file's name: two files of one name from different
-            // package files are decoded side by side.
+            // a name of each file record's own.
             if (pFile->m_bCompressed)
-                list.AddCopy(JoinPath(theApp.m_strTempDir, pFile->m_strSource), pFile->m_nSize);
+                list.AddCopy(JoinPath(theApp.m_strTempDir, GetUnpackedName(index, *pFile)), pFile->m_nSize);
         }
         if (pFile->m_bDownload) list.AddCopy(JoinPath(theApp.m_strDownloadDir, pFile->m_strSource), pFile->m_nPackedSize);
+        ++index;
     }
     return true;
 }

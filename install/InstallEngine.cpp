@@ -87,39 +87,63 @@ std::string CPackageInfo::GetTargetPath(const CPackageFile& file) const {
     return JoinPath(GetFileFolder(file), file.m_strName);
 }
 
+std::string CPackageInfo::GetUnpackedName(size_t index, const CPackageFile& file) const {
+    return m_strKey + "." + std::to_string(index) + "." + file.m_strSource;
+}
+
 bool IsSkippedOnThisPlatform(int flags) {
     return ((flags & PKG_SKIP_ON_WIN9X) && theApp.m_bWin9x) || ((flags & PKG_SKIP_ON_NT) && theApp.m_bWinNT);
 }
 
+// Every compressed file of the package is decoded before the first copy is
+// queued: a package that fails queues nothing, so none of its files is
+// installed without a log to remove it by.
+bool CPackageInfo::UnpackFiles(HWND hUnpackBar, HWND hStatusText) const {
+    std::vector<std::string> unpacked;
+    size_t index = 0;
+    for (const CPackageFile* pFile : m_listFiles) {
+        if (pFile->m_bInstall && pFile->m_bCompressed) {
+            if (hStatusText) {
+                ::SetWindowTextA(hStatusText, pFile->m_strSource.c_str());
+                ::UpdateWindow(hStatusText);
+            }
+            const std::string name = GetUnpackedName(index, *pFile);
+            if (!UnpackPackageFile(pFile->m_strPackageDir, pFile->m_strSource, theApp.m_strTempDir, name)) {
+                for (const std::string& path : unpacked) ::DeleteFileA(path.c_str());
+                return false;
+            }
+            unpacked.push_back(JoinPath(theApp.m_strTempDir, name));
+            if (hUnpackBar) CProgressCtrl(hUnpackBar).StepIt();
+        }
+        ++index;
+    }
+    return true;
+}
+
 bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, HWND hUnpackBar, HWND hStatusText) {
+    // A component installed without a recorded folder logs into the install folder.
+    if (m_strTarget.empty()) m_strTarget = theApp.m_strInstallDir;
     // A log that cannot be written would later leave the registry record
     // pointing at nothing: its folder is made first, and failing that the
     // package fails while its previous log and record stay in force.
     theApp.CreateFolderPath(m_strTarget, true);
     if (!m_log.Open(JoinPath(m_strTarget, m_strKey + ".DeIsLog"), CInstallLog::MODE_WRITE)) return false;
+    if (!UnpackFiles(hUnpackBar, hStatusText)) {
+        m_log.Close();
+        return false;
+    }
 
+    size_t index = 0;
     for (CPackageFile* pFile : m_listFiles) {
         if (pFile->m_bInstall) {
-            const std::string folder = GetFileFolder(*pFile);
-            std::string sourceRoot = pFile->m_strPackageDir;
-            DWORD copyStyle = SP_COPY_SOURCEPATH_ABSOLUTE;
-            if (pFile->m_bCompressed) {
-                if (hStatusText) {
-                    ::SetWindowTextA(hStatusText, pFile->m_strSource.c_str());
-                    ::UpdateWindow(hStatusText);
-                }
-                if (!UnpackPackageFile(pFile->m_strPackageDir, pFile->m_strSource, theApp.m_strTempDir)) {
-                    m_log.Close();
-                    return false;
-                }
-                if (hUnpackBar) CProgressCtrl(hUnpackBar).StepIt();
-                sourceRoot = theApp.m_strTempDir;
-                copyStyle |= SP_COPY_DELETESOURCE;
-            }
-            ::SetupQueueCopyA(hQueue, sourceRoot.c_str(), nullptr, pFile->m_strSource.c_str(), m_strKey.c_str(),
-                              nullptr, folder.c_str(), pFile->m_strName.c_str(), copyStyle);
+            const std::string& sourceRoot = pFile->m_bCompressed ? theApp.m_strTempDir : pFile->m_strPackageDir;
+            const std::string sourceName = pFile->m_bCompressed ? GetUnpackedName(index, *pFile) : pFile->m_strSource;
+            const DWORD copyStyle = SP_COPY_SOURCEPATH_ABSOLUTE | (pFile->m_bCompressed ? SP_COPY_DELETESOURCE : 0);
+            ::SetupQueueCopyA(hQueue, sourceRoot.c_str(), nullptr, sourceName.c_str(), m_strKey.c_str(), nullptr,
+                              GetFileFolder(*pFile).c_str(), pFile->m_strName.c_str(), copyStyle);
         }
         m_log.AddFile(pFile->m_pFolder->m_nId, pFile->m_strName, pFile->m_nFlags);
+        ++index;
     }
 
     m_mapFolders.ForEach([this](int id, CPackageFolder* pFolder) {
@@ -142,11 +166,17 @@ bool CPackageInfo::FinishInstall() {
         theApp.CreateShortcut(linkPath, pShortcut->m_strTarget, "test", pShortcut->m_strWorkDir);
         m_log.AddLink(linkPath, 0);
     }
-    m_log.Commit();
+    // A log that could not take the old one's place leaves the previous
+    // record in force, pointing at the old log.
+    if (!m_log.Commit()) return false;
 
     for (CPackageRegEntry* pEntry : m_listRegEntries) {
-        // Predefined root handles are sign-extended 32-bit values.
+        // Roots come from a downloaded file: only the predefined keys, whose
+        // handles are sign-extended 32-bit values, are roots.
         const HKEY root = reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(pEntry->m_nRoot)));
+        if (root != HKEY_CLASSES_ROOT && root != HKEY_CURRENT_USER && root != HKEY_LOCAL_MACHINE &&
+            root != HKEY_USERS && root != HKEY_CURRENT_CONFIG)
+            continue;
         WriteRegValue(root, pEntry->m_strKey.c_str(), pEntry->m_strValueName.c_str(), DWORD(pEntry->m_nType),
                       pEntry->m_strData.c_str());
     }

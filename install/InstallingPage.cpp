@@ -6,6 +6,8 @@
 
 #include <setupapi.h>
 
+#include <vector>
+
 CInstallingPage::CInstallingPage() : CWizardPage(IDD_INSTALLING, IDC_INSTALLING_TITLE, WM_PAGE_START) {}
 
 BOOL CInstallingPage::OnInitDialog() {
@@ -29,15 +31,16 @@ BOOL CInstallingPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
     return TRUE;
 }
 
-// Packages are queued here once the Preparing page prepares them; the
-// commit, the reboot question and the way on are the page's own. The bars
-// take 32-bit ranges: a queue may hold more than 65,535 files.
+// The bars take 32-bit ranges: a queue may hold more than 65,535 files.
 void CInstallingPage::OnPageStart() {
+    theApp.CreateFolderPath(theApp.m_strInstallDir, true);
+    std::vector<CPackageInfo*> ready;
     int totalFiles = 0;
     int totalUnpacks = 0;
     for (const auto& entry : theApp.m_mapPackages) {
-        const CPackageInfo& package = *entry.second;
+        CPackageInfo& package = *entry.second;
         if (package.m_bNeedInfo || package.m_nFilesToDownload != 0) continue;
+        ready.push_back(&package);
         totalFiles += package.m_nFilesToInstall;
         totalUnpacks += package.m_nFilesToUnpack;
     }
@@ -50,6 +53,13 @@ void CInstallingPage::OnPageStart() {
     ::UpdateWindow(m_hWnd);
 
     HSPFILEQ queue = ::SetupOpenFileQueue();
+    for (CPackageInfo* pPackage : ready) {
+        SetDlgItemText(IDC_INSTALLING_PACKAGE, pPackage->m_pComponent->m_strName);
+        ::UpdateWindow(GetDlgItem(IDC_INSTALLING_PACKAGE));
+        pPackage->m_bQueueFailed =
+            !pPackage->QueueFiles(queue, m_progressUnpack.m_hWnd, GetDlgItem(IDC_INSTALLING_FILE));
+        if (!pPackage->m_bQueueFailed) ::UpdateWindow(m_progressUnpack.m_hWnd);
+    }
     ShowDlgItem(IDC_INSTALLING_PACKAGE, SW_HIDE);
     SetDlgItemText(IDC_INSTALLING_STAGE, "Processing queue...");
 
@@ -63,6 +73,15 @@ void CInstallingPage::OnPageStart() {
         theApp.m_bRebootRequired = callback.IsRebootRequired(queue);
     }
     ::SetupCloseFileQueue(queue);
+
+    // A package that failed is named rather than left for the Finish page
+    // to pass over; the others are installed as usual.
+    std::string failed;
+    for (CPackageInfo* pPackage : ready) {
+        if (theApp.m_bInstallSucceeded && (pPackage->m_bQueueFailed || !pPackage->FinishInstall()))
+            failed += "\n" + pPackage->m_pComponent->m_strName;
+    }
+    if (!failed.empty()) MessageBox("The following components could not be installed:" + failed);
 
     ::SendMessageA(GetParent(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
 }

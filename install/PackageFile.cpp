@@ -172,9 +172,10 @@ bool ProbePackageFile(const std::string& path, int64_t& version, int32_t& time) 
     return tailRead && IsBlockDigit(tail[1]);
 }
 
-bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, const std::string& destDir) {
+bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, const std::string& destDir,
+                       const std::string& outputName) {
     const std::string inputPath = JoinPath(sourceDir, name);
-    const std::string outputPath = JoinPath(destDir, name);
+    const std::string outputPath = JoinPath(destDir, outputName.empty() ? name : outputName);
     struct stat info;
     if (stat(inputPath.c_str(), &info) != 0) {
         Diagnose("%s: Input file %s doesn't exist, skipping.\n", kDecoderName, inputPath.c_str());

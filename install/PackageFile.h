@@ -7,9 +7,11 @@
 // True when the file is a compressed package file; version and time are
 // filled from its header.
 bool ProbePackageFile(const std::string& path, int64_t& version, int32_t& time);
-// Decodes sourceDir\name into destDir\name. False, with no output file left,
-// for anything but a complete and intact decode.
-bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, const std::string& destDir);
+// Decodes sourceDir\name into destDir\outputName (destDir\name when
+// outputName is empty). False, with no output file left, for anything but a
+// complete and intact decode.
+bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, const std::string& destDir,
+                       const std::string& outputName = "");
 // The bytes of a header up to the block stream: magic, text, time, version.
 // A packer follows them with a standard bzip2 stream minus its "BZ".
 std::string MakePackageFileHeader(const std::string& text, int32_t time, int64_t version);

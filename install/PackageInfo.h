@@ -138,7 +138,12 @@ public:
     // The file's folder with its references expanded, and the path within it.
     std::string GetFileFolder(const CPackageFile& file) const;
     std::string GetTargetPath(const CPackageFile& file) const;
+    // The name the compressed file of the index-th file record is decoded to
+    // in the temporary folder: one of its own per record, as one package
+    // file may be installed twice.
+    std::string GetUnpackedName(size_t index, const CPackageFile& file) const;
     bool QueueFiles(HSPFILEQ hQueue, HWND hUnpackBar, HWND hStatusText);
+    bool UnpackFiles(HWND hUnpackBar, HWND hStatusText) const;
     bool FinishInstall();
 
     // Per-file decisions (FileSelection.cpp).

@@ -2,6 +2,10 @@
 #pragma once
 #include "app/WizardPage.h"
 
+#include <string>
+
+class CComponent;
+
 class CRemovingPage : public CWizardPage {
 public:
     CRemovingPage();
@@ -14,5 +18,13 @@ protected:
 
 private:
     void RemoveSelectedComponents();
+    // Removes what the component's install log lists, its install folder when
+    // empty, and its registry record; returns 1.
+    int RemoveComponent(const std::string& key, CComponent* pComp);
+    // 1 when the component's log was read and its files removed, 0 when it
+    // has none or it cannot be opened.
+    int RemoveLoggedFiles(const std::string& key, CComponent* pComp);
+    // Deletes the file, showing its path while it goes.
+    void DeleteShownFile(const std::string& path) const;
     void ShowProgressLines(int nCmdShow) const;
 };

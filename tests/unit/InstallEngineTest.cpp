@@ -179,10 +179,10 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     AddDownloadedFile(*good, "good.txt", 1, "good", false);
     good->m_listShortcuts.push_back(new CPackageShortcut{"Good", "${Target}\\bin\\good.txt", ""});
 
-    EXPECT_EQ("committed, 2 files done, failed BadComp, failed BlockedComp",
+    EXPECT_EQ("committed, 1 files done, failed BadComp, failed BlockedComp",
               InstallPackages({bad.get(), blocked.get(), good.get()}));
-    // What the failing package queued before its failure is installed, no more.
-    EXPECT_EQ((Lines{"first.exe", "good.txt"}), SortedFilesIn(m_strBin));
+    // Nothing of a failing package is installed, not even what it decoded first.
+    EXPECT_EQ((Lines{"good.txt"}), SortedFilesIn(m_strBin));
     EXPECT_EQ(Lines{}, SortedFilesIn(theApp.m_strTempDir));
     EXPECT_EQ("previous", FileText(oldLog));
     EXPECT_EQ((Lines{"Good.lnk"}), SortedFilesIn(m_strGroup));
