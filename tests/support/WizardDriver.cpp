@@ -93,11 +93,11 @@ std::vector<Step> UpTo(const std::vector<Step>& road, const Page& page) {
     return steps;
 }
 
-bool Wizard::Launch(const std::string& name, const std::string& setupInfo, const std::string& license) {
+bool Wizard::Launch(const std::string& name, const std::string& setupInfo, const std::string& license, bool fresh) {
     m_dir = testsupport::MakeScratchDir(name);
     if (!setupInfo.empty()) testsupport::WriteFile(m_dir + "\\zepsetup.sif", setupInfo);
     if (!license.empty()) testsupport::WriteFile(m_dir + "\\license.txt", license);
-    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
+    if (fresh) ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
     return m_process.Start(testsupport::BinDir() + "\\zepsetup.exe", m_dir);
 }
 
@@ -106,7 +106,10 @@ bool Wizard::Start(const std::string& name, const std::string& license) {
                                   "\r\nDestination=C:\\ZEP\r\nGroup=ZEP\r\nLocationsInfo=sites.ini\r\n"
                                   "BaseURL=http://127.0.0.1:9/\r\nSetupInfoLocation=setup\r\n[Components]\r\nCore\r\n"
                                   "[CompCore]\r\nName=ZEP Core\r\nPkgInfo=core.pki\r\nVer=513\r\n";
-    if (!Launch(name, setupInfo, license)) return false;
+    return Launch(name, setupInfo, license) && WaitForSheet();
+}
+
+bool Wizard::WaitForSheet() {
     m_sheet = robot::WaitWizard(m_process.Id(), kTimeoutMs);
     return m_sheet != nullptr;
 }

@@ -78,10 +78,13 @@ class Wizard {
 public:
     // Starts zepsetup.exe in a new folder holding the given setup information
     // file and license.txt (none when empty), on a computer that has never
-    // stored anything of the product.
-    bool Launch(const std::string& name, const std::string& setupInfo, const std::string& license = "");
+    // stored anything of the product, or (fresh false) as earlier runs left it.
+    bool Launch(const std::string& name, const std::string& setupInfo, const std::string& license = "",
+                bool fresh = true);
     // The same with a setup information file of one component; true once the wizard shows.
     bool Start(const std::string& name, const std::string& license = "");
+    // True once the wizard of a launched program shows.
+    bool WaitForSheet();
     // Runs the pages as a wizard on this thread while drive works them from a
     // second one; whatever drive leaves open is closed afterwards.
     static void RunPages(std::initializer_list<CPropertyPage*> pages, const std::function<void(Wizard&)>& drive);
