@@ -20,10 +20,12 @@ namespace {
 
 const char kTarget[] = "C:\\zep-road";
 const std::string kBin = std::string(kTarget) + "\\bin";
-// Base installs a plain file with a shortcut and a file kept on removal.
+// Base installs a plain file with a shortcut, a file kept on removal, and a
+// file for each platform family only (flags 2: not on 95/98, 4: not on NT).
 const char kBaseInfo[] =
     "[Package]\r\nVer=257\r\n[Folders]\r\n1=${Target}\\bin\r\n2=${Target}\r\n[Sources]\r\n0=files\r\n[Files]\r\n"
-    "base.dll=,,4,,,0,1\r\nbase.ini=,,4,,,0,2,1\r\n[Shortcuts]\r\nBase=${Target}\\bin\\base.dll,\r\n";
+    "base.dll=,,4,,,0,1\r\nbase.ini=,,4,,,0,2,1\r\nnt.dll=,,4,,,0,1,2\r\n9x.dll=,,4,,,0,1,4\r\n"
+    "[Shortcuts]\r\nBase=${Target}\\bin\\base.dll,\r\n";
 const Page kComponentsOfRoad{IDC_COMPONENTS_TITLE, "Select components", "road-components"};
 const Page kPreparingOfRoad{IDC_PREPARING_TITLE, "Preparing to setup", "road-preparing"};
 const Page kInstallingOfRoad{IDC_INSTALLING_TITLE, "Installing / Upgrading", "road-installing"};
@@ -64,7 +66,7 @@ void RunWizard(const char* name, int minor, const std::string& rows, unsigned bu
     Wizard run;
     ASSERT_TRUE(run.Launch(name, setupInfo, "", minor == 0));
     for (const auto& file : {std::pair<std::string, std::string>{"base.pki", kBaseInfo}, {"base.dll", "base"},
-                             {"base.ini", "keep"}, {"tools.ex_", tools},
+                             {"base.ini", "keep"}, {"nt.dll", "nt32"}, {"9x.dll", "9x32"}, {"tools.ex_", tools},
                              {"tools.pki", CompressedInfo(256 + minor, "tools", minor, tools.size())},
                              {"bad.ex_", bad}, {"bad.pki", CompressedInfo(256, "bad", 0, bad.size())}})
         WriteFile(run.Dir() + "\\" + file.first, file.second);
@@ -96,6 +98,9 @@ TEST(LocalRoads, InstallFindInstalledUpgradeAndRemove) {
     char programs[MAX_PATH] = "";
     ASSERT_TRUE(::SHGetSpecialFolderPathA(nullptr, programs, CSIDL_COMMON_PROGRAMS, FALSE));
     const std::string group = std::string(programs) + "\\ZEP Road";
+    // The first run reports a system of the 95/98 family.
+    const char kWineVersion[] = "Software\\Wine\\AppDefaults\\zepsetup.exe";
+    ASSERT_TRUE(WriteRegValue(HKEY_CURRENT_USER, kWineVersion, "Version", REG_SZ, "win98"));
     RunWizard("road-install", 0,
               "ZEP Base|not installed|1.1|install,ZEP Tools|not installed|1.0|install,"
               "ZEP Bad|not installed|1.0|install",
@@ -104,7 +109,8 @@ TEST(LocalRoads, InstallFindInstalledUpgradeAndRemove) {
                   steps.push_back({Act::Finish, nullptr});
                   EXPECT_TRUE(run.Walk(steps));
               });
-    EXPECT_EQ((Lines{"base.dll", "tools.exe"}), SortedFilesIn(kBin));
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, kWineVersion);
+    EXPECT_EQ((Lines{"9x.dll", "base.dll", "tools.exe"}), SortedFilesIn(kBin));
     EXPECT_EQ((Lines{"Base.DeIsLog", "Tools.DeIsLog", "base.ini"}), SortedFilesIn(kTarget));
     EXPECT_EQ(kBin + "\\base.dll", testsupport::ReadShortcut(group + "\\Base.lnk").at(0));
     EXPECT_EQ(0u, ReadRegDword(ZEP_CLIENT_KEY "\\Bad", "Version", 0)) << "a failed package was recorded";
@@ -140,7 +146,7 @@ TEST(LocalRoads, InstallFindInstalledUpgradeAndRemove) {
               });
     EXPECT_EQ(Lines{"base.ini"}, SortedFilesIn(kTarget));
     // bin stays while it holds the copy that waits for the restart.
-    EXPECT_FALSE(testsupport::FileExists(kBin + "\\base.dll") || testsupport::FileExists(kBin + "\\tools.exe"));
+    for (const std::string& file : SortedFilesIn(kBin)) EXPECT_EQ(0u, file.find("zep")) << file << " stayed";
     EXPECT_FALSE(testsupport::FileExists(group)) << "the program group stayed";
     for (const char* record : {ZEP_CLIENT_KEY "\\Base", ZEP_CLIENT_KEY "\\Tools"})
         EXPECT_EQ(0u, ReadRegDword(record, "Version", 0)) << record;
