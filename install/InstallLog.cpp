@@ -81,8 +81,10 @@ bool CInstallLog::Commit() {
     ::CloseHandle(m_hFile);
     m_hFile = INVALID_HANDLE_VALUE;
     m_nMode = MODE_NONE;
-    ::DeleteFileA(m_strPath.c_str());
-    return ::MoveFileA((m_strPath + kNewSuffix).c_str(), m_strPath.c_str()) != FALSE;
+    // One call: a replacement that fails keeps the old log.
+    if (::MoveFileExA((m_strPath + kNewSuffix).c_str(), m_strPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    ::DeleteFileA((m_strPath + kNewSuffix).c_str());
+    return false;
 }
 
 void CInstallLog::Close() {

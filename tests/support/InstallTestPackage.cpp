@@ -93,7 +93,7 @@ std::string InstallPackages(const std::vector<CPackageInfo*>& packages, const CI
     }
     ::SetupCloseFileQueue(hQueue);
     for (CPackageInfo* pkg : packages)
-        if (!pkg->m_bQueueFailed) pkg->FinishInstall();
+        if (!pkg->m_bQueueFailed && !pkg->FinishInstall()) outcome += ", not finished " + pkg->m_strKey;
     return outcome;
 }
 

@@ -44,8 +44,9 @@ struct CInstallWindows {
 // one-per-file messages that Windows' default callback sends during the
 // commit and Wine's never does; they are handed to the callback afterwards.
 // Tells what happened: "committed" or "not committed", ", N files done",
-// then ", failed KEY" for each package whose queueing failed, and
-// ", replacement scheduled", ", reboot required" where that is so.
+// then ", failed KEY" for each package whose queueing failed,
+// ", replacement scheduled", ", reboot required" where that is so, and
+// ", not finished KEY" for each package whose finishing failed.
 std::string InstallPackages(const std::vector<CPackageInfo*>& packages, const CInstallWindows& windows = {},
                             int progressMessages = 0);
 

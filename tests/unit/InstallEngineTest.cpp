@@ -59,7 +59,7 @@ protected:
     }
     static void CleanRegistry() {
         ::RegDeleteTreeA(HKEY_CURRENT_USER, kUserKey);
-        for (const char* key : {"EngComp", "BadComp", "BlockedComp", "GoodComp", "HeldComp", "NameComp"})
+        for (const char* key : {"EngComp", "BadComp", "BlockedComp", "StuckComp", "GoodComp", "HeldComp", "NameComp"})
             ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, ComponentKey(key).c_str());
     }
 
@@ -117,30 +117,41 @@ TEST_F(InstallEngineTest, QueueAndCommitInstallsAPackage) {
     AddDownloadedFile(*pkg, "a.exe", 1, MakeCompressedPackage("payload A", 1000, 1), true);
     AddDownloadedFile(*pkg, "b.txt", 2, "plain B", false, true, PKG_KEEP_ON_REMOVE);
     AddDownloadedFile(*pkg, "c.txt", 1, "current C", false, false);
+    // The same package file installed a second time, into another folder.
+    auto* twin = new CPackageFile(*pkg->m_listFiles.front());
+    twin->m_pFolder = pkg->m_mapFolders.Lookup(2);
+    pkg->m_listFiles.push_back(twin);
+    // A root that is no predefined key, though a key handle of this process.
+    HKEY live = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyA(HKEY_CURRENT_USER, "Software\\ZEPTest\\Live", &live));
     pkg->m_listShortcuts = {new CPackageShortcut{"Run A", "${Target}\\bin\\a.exe", "${Target}\\bin"},
                             new CPackageShortcut{"Docs", "${Target}\\data\\deep\\b.txt", ""}};
     pkg->m_listRegEntries = {new CPackageRegEntry{kHkcu, kUserKey, "S", REG_SZ, "text", 0},
-                             new CPackageRegEntry{kHkcu, kUserKey, "D", REG_DWORD, "1234", 0}};
+                             new CPackageRegEntry{kHkcu, kUserKey, "D", REG_DWORD, "1234", 0},
+                             new CPackageRegEntry{int(reinterpret_cast<INT_PTR>(live)), "", "L", REG_SZ, "x", 0}};
     ASSERT_FALSE(FileExists(m_strInstallDir));  // the log's folder is made by the engine
 
     const CInstallWindows windows = CInstallWindows::Create();
     // Two progress messages, as Windows' default callback sends for the two
     // copies that the queue's notifications count as well: counted once.
-    EXPECT_EQ("committed, 2 files done", InstallPackages({pkg.get()}, windows, 2));
-    EXPECT_EQ(1, ::SendMessageA(windows.hUnpackBar, PBM_GETPOS, 0, 0));
-    EXPECT_EQ(2, ::SendMessageA(windows.hCopyBar, PBM_GETPOS, 0, 0));
-    EXPECT_EQ(m_strInstallDir + "\\data\\deep\\b.txt", robot::GetText(windows.hStatusText));
+    EXPECT_EQ("committed, 3 files done", InstallPackages({pkg.get()}, windows, 3));
+    EXPECT_EQ(2, ::SendMessageA(windows.hUnpackBar, PBM_GETPOS, 0, 0));
+    EXPECT_EQ(3, ::SendMessageA(windows.hCopyBar, PBM_GETPOS, 0, 0));
+    EXPECT_EQ(m_strInstallDir + "\\data\\deep\\a.exe", robot::GetText(windows.hStatusText));
     windows.Destroy();
 
     EXPECT_EQ("payload A", FileText(m_strBin + "\\a.exe"));
     EXPECT_EQ("plain B", FileText(m_strInstallDir + "\\data\\deep\\b.txt"));
+    EXPECT_EQ("payload A", FileText(m_strInstallDir + "\\data\\deep\\a.exe"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, ::RegQueryValueExA(live, "L", nullptr, nullptr, nullptr, nullptr));
+    ::RegCloseKey(live);
     EXPECT_EQ((Lines{"a.exe"}), SortedFilesIn(m_strBin));
     EXPECT_FALSE(FileExists(m_strInstallDir + "\\ntonly"));
     EXPECT_EQ(Lines{}, SortedFilesIn(theApp.m_strTempDir));  // the decoded copy went with its copy
     EXPECT_EQ((Lines{"a.exe.pkg", "b.txt.pkg", "c.txt.pkg"}), SortedFilesIn(theApp.m_strDownloadDir));
     EXPECT_EQ((Lines{"EngComp.DeIsLog"}), SortedFilesIn(m_strInstallDir));
     // Folders in walk order: bucket 0 newest first (5 skipped), then 17.
-    EXPECT_EQ((Lines{"F 1 0 a.exe", "F 2 1 b.txt", "F 1 0 c.txt", "D 2 0 " + m_strInstallDir + "\\data\\deep",
+    EXPECT_EQ((Lines{"F 1 0 a.exe", "F 2 1 b.txt", "F 1 0 c.txt", "F 2 0 a.exe", "D 2 0 " + m_strInstallDir + "\\data\\deep",
                      "D 1 0 " + m_strBin, "D 17 1 " + m_strInstallDir + "\\more", "L 0 0 " + m_strGroup + "Run A.lnk",
                      "L 0 0 " + m_strGroup + "Docs.lnk"}),
               ReadInstallLog(m_strInstallDir + "\\EngComp.DeIsLog"));
@@ -156,7 +167,7 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     ASSERT_TRUE(theApp.CreateFolderPath(m_strInstallDir, true));
     const std::string oldLog = m_strInstallDir + "\\BadComp.DeIsLog";
     ASSERT_TRUE(WriteFile(oldLog, "previous"));
-    for (const char* key : {"BadComp", "BlockedComp"}) {
+    for (const char* key : {"BadComp", "BlockedComp", "StuckComp"}) {
         WriteRegDword(ComponentKey(key).c_str(), "Version", 0x0100);
         WriteRegString(ComponentKey(key).c_str(), "DeIsLog", oldLog.c_str());
     }
@@ -175,12 +186,18 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     auto blocked = MakePackage("BlockedComp");
     ASSERT_TRUE(::CreateDirectoryA((m_strInstallDir + "\\BlockedComp.DeIsLog.new~").c_str(), nullptr));
     AddDownloadedFile(*blocked, "blocked.txt", 1, "blocked", false);
+    // A folder where the old log is: the new one cannot take its place.
+    auto stuck = MakePackage("StuckComp");
+    ASSERT_TRUE(::CreateDirectoryA((m_strInstallDir + "\\StuckComp.DeIsLog").c_str(), nullptr));
+    ASSERT_TRUE(WriteFile(m_strInstallDir + "\\StuckComp.DeIsLog\\x", "x"));
+    // Without a recorded folder the log goes to the install folder.
     auto good = MakePackage("GoodComp");
+    good->m_strTarget.clear();
     AddDownloadedFile(*good, "good.txt", 1, "good", false);
     good->m_listShortcuts.push_back(new CPackageShortcut{"Good", "${Target}\\bin\\good.txt", ""});
 
-    EXPECT_EQ("committed, 1 files done, failed BadComp, failed BlockedComp",
-              InstallPackages({bad.get(), blocked.get(), good.get()}));
+    EXPECT_EQ("committed, 1 files done, failed BadComp, failed BlockedComp, not finished StuckComp",
+              InstallPackages({bad.get(), blocked.get(), stuck.get(), good.get()}));
     // Nothing of a failing package is installed, not even what it decoded first.
     EXPECT_EQ((Lines{"good.txt"}), SortedFilesIn(m_strBin));
     EXPECT_EQ(Lines{}, SortedFilesIn(theApp.m_strTempDir));
@@ -189,7 +206,9 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     EXPECT_EQ("none", UserValue("V"));
     EXPECT_EQ("256 " + oldLog + " -", Record("BadComp"));
     EXPECT_EQ("256 " + oldLog + " -", Record("BlockedComp"));
+    EXPECT_EQ("256 " + oldLog + " -", Record("StuckComp"));
     EXPECT_EQ((Lines{"BadComp.DeIsLog", "GoodComp.DeIsLog"}), SortedFilesIn(m_strInstallDir));
+    EXPECT_EQ(Lines{"x"}, SortedFilesIn(m_strInstallDir + "\\StuckComp.DeIsLog"));
     EXPECT_EQ((Lines{"F 1 0 good.txt", "D 1 0 " + m_strBin, "L 0 0 " + m_strGroup + "Good.lnk"}),
               ReadInstallLog(m_strInstallDir + "\\GoodComp.DeIsLog"));
     EXPECT_EQ("258 " + m_strInstallDir + "\\GoodComp.DeIsLog " + m_strInstallDir, Record("GoodComp"));

@@ -64,6 +64,7 @@ TEST_F(RegistryTest, ValuesOfAPackageAreStoredByTheirType) {
     EXPECT_EQ(9u, size);
     EXPECT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, kKey, "Multi", REG_MULTI_SZ, "one"));
     EXPECT_EQ(DWORD(REG_MULTI_SZ), TypeAndSize("Multi", size));
+    EXPECT_EQ(5u, size) << "a list of strings ends with two terminators";
     // An unsupported type stores nothing.
     EXPECT_FALSE(WriteRegValue(HKEY_LOCAL_MACHINE, kKey, "Bin", REG_BINARY, "01"));
     EXPECT_EQ(0u, TypeAndSize("Bin", size));
