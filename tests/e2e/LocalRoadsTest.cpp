@@ -33,8 +33,6 @@ const Page kRemovingOfRoad{IDC_REMOVING_TITLE, "Removing components", "road-remo
 const Page kFinishOfRoad{IDC_FINISH_TITLE, "Setup Wizard Finished", "road-finish"};
 const char kFinished[] = "Setup Wizard finished installing/upgrading components.";
 
-std::string Rows(HWND page) { return ListText(::GetDlgItem(page, IDC_COMPONENTS_LIST), -1); }
-
 // A compressed file holding text, at version 1.0.0.minor.
 std::string Packed(const std::string& text, int minor) {
     return testsupport::MakeCompressedPackage(text, 946031400, 0x0001000000000000 + minor);
@@ -76,7 +74,7 @@ void RunWizard(const char* name, int minor, const std::string& rows, unsigned bu
                           {Act::Next, &kInstallOrDownload, Back | Next},
                           {Act::Type, &kInstallOrDownload, Back | Next, {}, IDC_MODE_FOLDER, run.Dir()},
                           {Act::Next, &kComponentsOfRoad, Back | Next},
-                          {Act::Answer, &kComponentsOfRoad, buttons, {{Rows, rows}}, IDYES, kAskLocal}}));
+                          {Act::Answer, &kComponentsOfRoad, buttons, {{ComponentRows, rows}}, IDYES, kAskLocal}}));
     if (rest) rest(run);
 }
 
@@ -139,7 +137,7 @@ TEST(LocalRoads, InstallFindInstalledUpgradeAndRemove) {
                   robot::AnswerMessageBox(WaitDialogWith(IDC_DEPENDENTS_LIST, run.Pid()), IDYES);
                   const char hint[] = "Press Finish to exit Setup Wizard, or Back to proceed with other setup options.";
                   EXPECT_TRUE(run.Walk({{Act::Look, &kComponentsOfRoad, Back | Next,
-                                         {{Rows, "ZEP Base|already installed|1.1|remove,"
+                                         {{ComponentRows, "ZEP Base|already installed|1.1|remove,"
                                                  "ZEP Tools|already installed|1.1|remove,ZEP Bad|not installed|1.0|"}}},
                                         {Act::Next, &kRemovingOfRoad, Back | Finish, {{IDC_REMOVING_HINT, hint}}},
                                         {Act::Finish, nullptr}}));

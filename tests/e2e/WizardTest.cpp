@@ -22,7 +22,6 @@ const Page kPreparingToDownload{IDC_PREPARING_TITLE, "Preparing to setup", "prep
 const Page kComponentsAsking{IDC_COMPONENTS_TITLE, "Select components", "components-asking"};
 const Page kPreparingAsking{IDC_PREPARING_TITLE, "Preparing to setup", "preparing-asking"};
 
-std::string ComponentRows(HWND page) { return ListText(::GetDlgItem(page, IDC_COMPONENTS_LIST), -1); }
 
 // Without license.txt. The download folder is stored whichever way the page
 // is left, with one backslash at its end. Nothing is to be downloaded, so

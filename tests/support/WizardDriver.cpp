@@ -64,6 +64,8 @@ std::string ListText(HWND list, int column, int columns) {
     return text.substr(0, text.size() - 1);
 }
 
+std::string ComponentRows(HWND page) { return ListText(::GetDlgItem(page, IDC_COMPONENTS_LIST), -1); }
+
 HWND WaitDialogWith(int controlId, DWORD pid) {
     HWND found = nullptr;
     robot::WaitUntil(

@@ -62,6 +62,8 @@ struct Step {
 // A list view's rows, joined by commas: column of each row, or with column
 // -1 all of its first columns, as "a|b|c".
 std::string ListText(HWND list, int column, int columns = 4);
+// The Components page's rows, as "name|state|version|action" joined by commas.
+std::string ComponentRows(HWND page);
 // A dialog of the process (default: this one) other than the wizard that has
 // the control, once one shows; null when none did in time.
 HWND WaitDialogWith(int controlId, DWORD pid = ::GetCurrentProcessId());
