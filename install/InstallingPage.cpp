@@ -53,12 +53,16 @@ void CInstallingPage::OnPageStart() {
     ::UpdateWindow(m_hWnd);
 
     HSPFILEQ queue = ::SetupOpenFileQueue();
+    int unpacksDone = 0;
     for (CPackageInfo* pPackage : ready) {
         SetDlgItemText(IDC_INSTALLING_PACKAGE, pPackage->m_pComponent->m_strName);
         ::UpdateWindow(GetDlgItem(IDC_INSTALLING_PACKAGE));
         pPackage->m_bQueueFailed =
             !pPackage->QueueFiles(queue, m_progressUnpack.m_hWnd, GetDlgItem(IDC_INSTALLING_FILE));
-        if (!pPackage->m_bQueueFailed) ::UpdateWindow(m_progressUnpack.m_hWnd);
+        // A package that failed part way still has its share passed, so the bar ends full.
+        unpacksDone += pPackage->m_nFilesToUnpack;
+        m_progressUnpack.SetPos(unpacksDone);
+        ::UpdateWindow(m_progressUnpack.m_hWnd);
     }
     ShowDlgItem(IDC_INSTALLING_PACKAGE, SW_HIDE);
     SetDlgItemText(IDC_INSTALLING_STAGE, "Processing queue...");

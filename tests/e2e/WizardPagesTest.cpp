@@ -4,6 +4,10 @@
 #include "app/SetupApp.h"
 #include "app/WizardPages.h"
 #include "res/resource.h"
+#include "select/ComponentStates.h"
+#include "support/InstallTestPackage.h"
+#include "support/SetupRun.h"
+#include "support/TestSupport.h"
 #include "support/WizardDriver.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +50,7 @@ const Shows kRebootChoice{{IDC_FINISH_REBOOT_NOTICE, "System must be rebooted in
                           {IDC_FINISH_REBOOT_NOW, "Reboot now [x]"},
                           {IDC_FINISH_REBOOT_LATER, "Reboot later"}};
 
-enum class End { CancelCloses, CancelAsks, CancelRefused, FinishCloses, RebootLater, RebootNowFails };
+enum class End { CancelAsks, CancelRefused, FinishCloses, RebootNowFails };
 
 // One page alone in a wizard: the state it is shown in, what it shows once
 // its work is done, and how the case ends.
@@ -58,8 +62,6 @@ const struct PageCase {
     Shows shows;
     End end;
 } kPageCases[] = {
-    {IDD_REMOVING, {0, 1, 0, 0, TRUE, FALSE}, {IDC_REMOVING_HINT, kFinishHint, "removing-done"}, Back | Finish,
-     {{IDC_REMOVING_PROGRESS, "Components removing complete."}, {IDC_REMOVING_COMPONENT, "hidden"}}, End::CancelCloses},
     {IDD_REMOVING, {0, 1, 2, 0, TRUE, FALSE}, {IDC_REMOVING_HINT, kNextHint, "removing-then-install"}, Back | Next,
      {}, End::CancelAsks},
     {IDD_DOWNLOADING, {0, 0, 1, 0, TRUE, FALSE}, {IDC_DOWNLOADING_COMPONENT, "Download complete.", "downloading"},
@@ -73,22 +75,14 @@ const struct PageCase {
      {{IDC_FINISH_REBOOT_NOTICE, "hidden"}, {IDC_FINISH_REBOOT_NOW, "hidden"}, {IDC_FINISH_REBOOT_LATER, "hidden"}},
      End::FinishCloses},
     {IDD_FINISH, {0, 0, 0, 0, TRUE, TRUE}, {IDC_FINISH_OUTCOME, kInstalled, "finish-reboot"}, Finish, kRebootChoice,
-     End::RebootLater},
-    {IDD_FINISH, {0, 0, 0, 0, TRUE, TRUE}, {IDC_FINISH_OUTCOME, kInstalled, "finish-reboot"}, Finish, kRebootChoice,
      End::RebootNowFails},
 };
 
 void EndCase(Wizard& wizard, const PageCase& c) {
     switch (c.end) {
-    case End::CancelCloses: return wizard.ExpectCancel(Cancel::Closes, "");
     case End::CancelAsks: return wizard.ExpectCancel(Cancel::Asks, std::string(c.page.shot) + "-cancel");
     case End::CancelRefused: return wizard.ExpectCancel(Cancel::Refused, "");
     case End::FinishCloses: EXPECT_TRUE(wizard.Walk({{Act::Finish, nullptr}})); return;
-    case End::RebootLater:
-        EXPECT_TRUE(wizard.Walk({{Act::Click, &c.page, Finish, {{IDC_FINISH_REBOOT_LATER, "Reboot later [x]"}},
-                                  IDC_FINISH_REBOOT_LATER},
-                                 {Act::Finish, nullptr}}));
-        return;
     case End::RebootNowFails:
         robot::PressButton(wizard.Sheet(), PSBTN_FINISH);
         HWND box = robot::WaitMessageBox(wizard.Pid(), kTimeoutMs);
@@ -111,4 +105,70 @@ TEST(WizardPages, EachPageShowsItsStateAndAnswersCancelOrFinish) {
             if (wizard.Walk({{Act::Look, &c.page, c.buttons, c.shows}})) EndCase(wizard, c);
         });
     }
+}
+
+namespace {
+
+// What showed when the Removing page named a file it deletes: the file, the
+// progress line, Back, Next and Finish as enabled (1) or not, and whether
+// the program group was there.
+std::vector<std::string> g_removals;
+
+LRESULT CALLBACK RecordRemoval(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (sent->message == WM_SETTEXT && ::GetDlgCtrlID(sent->hwnd) == IDC_REMOVING_FILE &&
+        *reinterpret_cast<const char*>(sent->lParam)) {
+        HWND page = ::GetParent(sent->hwnd), sheet = ::GetParent(page);
+        std::string seen = reinterpret_cast<const char*>(sent->lParam);
+        seen = seen.substr(seen.rfind('\\') + 1) + "|" + robot::GetDlgText(page, IDC_REMOVING_PROGRESS) + "|";
+        for (int id : {robot::kBackButton, robot::kNextButton, robot::kFinishButton})
+            seen += ::IsWindowEnabled(::GetDlgItem(sheet, id)) ? "1" : "0";
+        const std::string group = theApp.m_strProgramsDir + "\\" + theApp.m_strGroup;
+        g_removals.push_back(seen + (testsupport::FileExists(group) ? "|group" : "|no group"));
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+// The removal runs inside one message, watched from within it: every button
+// stays disabled, the component last in the catalogue goes first, and the
+// program group stays until its last shortcut has gone.
+TEST(WizardPages, RemovalDisablesEveryButtonAndKeepsTheGroupToItsLastShortcut) {
+    ::CoInitialize(nullptr);
+    const std::string root = testsupport::MakeScratchDir("removing");
+    testsupport::PrepareRun(root,
+                            testsupport::SetupInfo("Base\r\nTools\r\n", testsupport::ComponentSection("Base", 256) +
+                                                                            testsupport::ComponentSection("Tools", 256)),
+                            {}, "", "");
+    testsupport::PrepareInstallFolders(root);
+    std::vector<std::unique_ptr<CPackageInfo>> packages;
+    for (const std::string key : {"Base", "Tools"}) {
+        auto pkg = std::make_unique<CPackageInfo>(key, *theApp.m_mapComponents.Lookup(key));
+        pkg->m_bNeedInfo = false;
+        testsupport::AddPackageFolder(*pkg, 1, "${Target}\\" + key);
+        testsupport::AddDownloadedFile(*pkg, key + ".dll", 1, key, false);
+        pkg->m_listShortcuts.push_back(new CPackageShortcut{key, "${Target}\\" + key + "\\" + key + ".dll", ""});
+        pkg->m_pComponent->m_nAction = ACTION_REMOVE;
+        packages.push_back(std::move(pkg));
+    }
+    ASSERT_EQ("committed, 2 files done", testsupport::InstallPackages({packages[0].get(), packages[1].get()}));
+    Set({0, 2, 0, 0, TRUE, FALSE});
+    g_removals.clear();
+    HHOOK hook = ::SetWindowsHookExA(WH_CALLWNDPROC, RecordRemoval, nullptr, ::GetCurrentThreadId());
+    CRemovingPage page;
+    Wizard::RunPages({&page}, [](Wizard& wizard) {
+        const Page removed{IDC_REMOVING_HINT, kFinishHint, "removing-done"};
+        if (wizard.Walk({{Act::Look, &removed, Back | Finish,
+                          {{IDC_REMOVING_PROGRESS, "Components removing complete."},
+                           {IDC_REMOVING_COMPONENT, "hidden"}}}}))
+            wizard.ExpectCancel(Cancel::Closes, "");
+    });
+    ::UnhookWindowsHookEx(hook);
+    const std::string during = "|Removing selected components...|000|";
+    EXPECT_EQ((std::vector<std::string>{"Tools.dll" + during + "group", "Tools.lnk" + during + "group",
+                                        "Base.dll" + during + "group", "Base.lnk" + during + "group"}),
+              g_removals);
+    EXPECT_FALSE(testsupport::FileExists(theApp.m_strInstallDir)) << "the install folder stayed";
+    EXPECT_FALSE(testsupport::FileExists(theApp.m_strProgramsDir + "\\" + theApp.m_strGroup)) << "the group stayed";
 }

@@ -4,7 +4,6 @@
 #include "app/Registry.h"
 #include "app/SetupApp.h"
 #include "robot/Robot.h"
-#include "support/ChildProcess.h"
 #include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
 #include "support/TestSupport.h"
@@ -59,7 +58,7 @@ protected:
     }
     static void CleanRegistry() {
         ::RegDeleteTreeA(HKEY_CURRENT_USER, kUserKey);
-        for (const char* key : {"EngComp", "BadComp", "BlockedComp", "StuckComp", "GoodComp", "HeldComp", "NameComp"})
+        for (const char* key : {"EngComp", "BadComp", "BlockedComp", "StuckComp", "GoodComp", "NameComp"})
             ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, ComponentKey(key).c_str());
     }
 
@@ -212,27 +211,6 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     EXPECT_EQ((Lines{"F 1 0 good.txt", "D 1 0 " + m_strBin, "L 0 0 " + m_strGroup + "Good.lnk"}),
               ReadInstallLog(m_strInstallDir + "\\GoodComp.DeIsLog"));
     EXPECT_EQ("258 " + m_strInstallDir + "\\GoodComp.DeIsLog " + m_strInstallDir, Record("GoodComp"));
-}
-
-TEST_F(InstallEngineTest, TargetInUseIsReplacedAtRestart) {
-    auto pkg = MakePackage("HeldComp");
-    AddDownloadedFile(*pkg, "held.dll", 1, "new", false);
-    const std::string target = m_strBin + "\\held.dll";
-    ASSERT_TRUE(theApp.CreateFolderPath(m_strBin, true));
-    ASSERT_TRUE(WriteFile(target, "old"));
-    // Held open without sharing, as a running program holds its files.
-    HANDLE held = ::CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_EQ("committed, 1 files done, replacement scheduled, reboot required", InstallPackages({pkg.get()}));
-    ::CloseHandle(held);
-    EXPECT_EQ("old", FileText(target));
-    EXPECT_EQ("new", FileText(theApp.m_strDownloadDir + "held.dll.pkg"));  // a plain package file stays
-
-    // The simulated restart carries out the pending renames, and no copy is left waiting.
-    DWORD exitCode = 99;
-    EXPECT_TRUE(RunChild("wineboot.exe -r", "", 120000, exitCode));
-    EXPECT_EQ("new", FileText(target));
-    EXPECT_EQ((Lines{"held.dll"}), SortedFilesIn(m_strBin));
 }
 
 TEST_F(InstallEngineTest, NamesThatLeaveTheirFolderWriteNothing) {
