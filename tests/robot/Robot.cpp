@@ -174,7 +174,8 @@ bool AnswerMessageBox(HWND box, int buttonId) {
     HWND button = ::GetDlgItem(box, buttonId);
     if (!button) return false;
     Click(button);
-    return true;
+    // Until it has gone, the answered box would count as one shown after it.
+    return WaitUntil([&] { return !::IsWindow(box); }, 10000);
 }
 
 std::string GetText(HWND hWnd) {
