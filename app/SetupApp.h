@@ -60,8 +60,14 @@ public:
                             DownloadProgressCallback pfnProgress, uint32_t* pnReceived);
     static BOOL IsHttpStatusOk(HINTERNET hRequest);
 
+    // Page thread: stops the package transfer under way at once, also one
+    // blocked in a read, and every later one.
+    void AbortTransfer();
+
     // Set by the page's thread, read by the download worker between chunks.
     std::atomic<bool> m_bStopDownload{false};
+    // The request of the package transfer under way (see AbortTransfer).
+    std::atomic<HINTERNET> m_hTransferRequest{nullptr};
     CDownloadWaitDlg m_dlgDownloadWait;
     bool m_bWin9x = false;
     bool m_bWinNT = false;

@@ -9,6 +9,8 @@
 constexpr UINT WM_QUEUE_PROGRESS = WM_USER + 256;  // default queue callback: one file copied
 constexpr UINT WM_PAGE_START = WM_USER + 257;      // page to itself: start the page's work
 constexpr UINT WM_PAGE_REFRESH = WM_USER + 259;    // Components page to itself: refresh the list
+constexpr UINT WM_DOWNLOAD_SHOW = WM_USER + 260;   // download worker: a file ended or waits, show it now
+constexpr UINT WM_DOWNLOAD_ENDED = WM_USER + 261;  // download worker: the pass ended without a stop
 
 // The "Arial" headings of the pages, bold (FW_BOLD) or not (FW_NORMAL).
 BOOL CreateHeadingFont(CFont& font, int height, int weight);

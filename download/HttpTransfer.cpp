@@ -55,8 +55,10 @@ public:
     ~CLocalFile() { Close(); }
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
     bool Create(const std::string& path) {
-        m_hFile = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
+        // Shared for deletion: a Cancel that gives up on a stalled transfer
+        // deletes the partial file while the transfer still holds it.
+        m_hFile = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
         m_bCreated = m_bCreated || IsOpen();
         return IsOpen();
     }
@@ -207,12 +209,44 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
     return ok;
 }
 
+namespace {
+
+// The request of the package transfer under way, published so that Cancel
+// can close it from the page's thread: that ends a read a stalled server
+// would otherwise block for as long as it likes. Whoever takes the handle
+// out of the slot closes it.
+class CAbortableRequest {
+public:
+    CAbortableRequest(std::atomic<HINTERNET>& slot, HINTERNET hRequest) : m_slot(slot), m_hRequest(hRequest) {
+        m_slot = hRequest;
+    }
+    ~CAbortableRequest() {
+        if (HINTERNET hRequest = m_slot.exchange(nullptr)) ::InternetCloseHandle(hRequest);
+    }
+    CAbortableRequest(const CAbortableRequest&) = delete;
+    CAbortableRequest& operator=(const CAbortableRequest&) = delete;
+    HINTERNET Handle() const { return m_hRequest; }
+
+private:
+    std::atomic<HINTERNET>& m_slot;
+    HINTERNET m_hRequest;
+};
+
+}  // namespace
+
+void CSetupApp::AbortTransfer() {
+    m_bStopDownload = true;
+    if (HINTERNET hRequest = m_hTransferRequest.exchange(nullptr)) ::InternetCloseHandle(hRequest);
+}
+
 int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& localPath, void* pContext,
                                    DownloadProgressCallback pfnProgress, uint32_t* pnReceived) {
-    CInternetRequest request(::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kPackageFileFlags,
-                                                reinterpret_cast<DWORD_PTR>(pContext)));
+    CAbortableRequest request(m_hTransferRequest,
+                              ::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kPackageFileFlags,
+                                                 reinterpret_cast<DWORD_PTR>(pContext)));
     *pnReceived = 0;
-    if (!request.Handle()) return 0;
+    // A Cancel that came while the request was being opened found nothing to close.
+    if (!request.Handle() || m_bStopDownload) return 0;
     if (!IsHttpStatusOk(request.Handle())) return -1;
 
     int result = 0;

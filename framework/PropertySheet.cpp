@@ -28,6 +28,7 @@ BOOL CPropertyPage::OnNotify(NMHDR* pHdr, LRESULT& result) {
     case PSN_WIZNEXT: result = OnWizardNext(); return TRUE;
     case PSN_WIZFINISH: result = OnWizardFinish() ? FALSE : TRUE; return TRUE;
     case PSN_QUERYCANCEL: result = OnQueryCancel() ? FALSE : TRUE; return TRUE;
+    case PSN_RESET: OnCancel(); return TRUE;
     default: return FALSE;
     }
 }

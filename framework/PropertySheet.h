@@ -18,6 +18,8 @@ public:
     virtual BOOL OnWizardFinish() { return TRUE; }
     // TRUE lets the wizard close.
     virtual BOOL OnQueryCancel() { return TRUE; }
+    // The wizard closes as cancelled; every page made so far is told.
+    void OnCancel() override {}
 
     // Button changes take effect after the current handler returns.
     void PostWizardButtons(DWORD flags) const;
