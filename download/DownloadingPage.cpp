@@ -55,9 +55,10 @@ BOOL CDownloadingPage::OnSetActive() {
 BOOL CDownloadingPage::OnQueryCancel() { return m_bCancelNoConfirm || CWizardPage::OnQueryCancel(); }
 
 // The worker is stopped between chunks and in its pauses; a read that a
-// stalled server blocks ends with its request closed. Should even that not
-// end it, the wizard closes after a few seconds all the same, and the
-// partial file goes with it.
+// stalled server blocks ends with its request closed on Windows. Under Wine
+// it does not, so after a few seconds the wizard closes all the same: the
+// partial file is deleted, which takes effect when the program ends and
+// with it the transfer's handle.
 void CDownloadingPage::OnCancel() {
     if (!m_pStatus) return;
     ::KillTimer(m_hWnd, kRefreshTimer);
