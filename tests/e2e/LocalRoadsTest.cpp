@@ -6,13 +6,14 @@
 #include "support/ChildProcess.h"
 #include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
+#include "support/Roads.h"
 #include "support/TestSupport.h"
 #include "support/WizardDriver.h"
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+using namespace roads;
 using namespace wizard;
 using testsupport::Lines;
 using testsupport::SortedFilesIn;
@@ -20,72 +21,15 @@ using testsupport::WriteFile;
 
 namespace {
 
-const char kTarget[] = "C:\\zep-road";
-const std::string kBin = std::string(kTarget) + "\\bin";
-// Base installs a plain file with a shortcut, a file kept on removal, and a
-// file for each platform family only (flags 2: not on 95/98, 4: not on NT).
-const char kBaseInfo[] =
-    "[Package]\r\nVer=257\r\n[Folders]\r\n1=${Target}\\bin\r\n2=${Target}\r\n[Sources]\r\n0=files\r\n[Files]\r\n"
-    "base.dll=,,4,,,0,1\r\nbase.ini=,,4,,,0,2,1\r\nnt.dll=,,4,,,0,1,2\r\n9x.dll=,,4,,,0,1,4\r\n"
-    "[Shortcuts]\r\nBase=${Target}\\bin\\base.dll,\r\n";
-const Page kComponentsOfRoad{IDC_COMPONENTS_TITLE, "Select components", "road-components"};
-const Page kPreparingOfRoad{IDC_PREPARING_TITLE, "Preparing to setup", "road-preparing"};
-const Page kInstallingOfRoad{IDC_INSTALLING_TITLE, "Installing / Upgrading", "road-installing"};
-const Page kRemovingOfRoad{IDC_REMOVING_TITLE, "Removing components", "road-removing"};
-const Page kFinishOfRoad{IDC_FINISH_TITLE, "Setup Wizard Finished", "road-finish"};
-const char kFinished[] = "Setup Wizard finished installing/upgrading components.";
-
-// Where the Installing page left its unpack and copy bars, as "position/end"
-// each; read while a later page shows.
-std::string InstallingBars(HWND page) {
-    HWND installing = nullptr;
-    while ((installing = ::FindWindowExA(::GetParent(page), installing, nullptr, nullptr)))
-        if (::GetDlgItem(installing, IDC_INSTALLING_COPY_PROGRESS)) break;
-    std::string bars;
-    for (int id : {IDC_INSTALLING_UNPACK_PROGRESS, IDC_INSTALLING_COPY_PROGRESS}) {
-        HWND bar = ::GetDlgItem(installing, id);
-        bars += std::to_string(::SendMessageA(bar, PBM_GETPOS, 0, 0)) + "/" +
-                std::to_string(::SendMessageA(bar, PBM_GETRANGE, FALSE, 0)) + " ";
-    }
-    return bars;
-}
-
-// A compressed file holding text, at version 1.0.0.minor.
-std::string Packed(const std::string& text, int minor) {
-    return testsupport::MakeCompressedPackage(text, 946031400, 0x0001000000000000 + minor);
-}
-
-// A package info file of one compressed file installed into bin, dated
-// after any copy installed before: an upgrade replaces it.
-std::string CompressedInfo(int version, const std::string& name, int minor, size_t packedSize) {
-    return "[Package]\r\nVer=" + std::to_string(version) + "\r\n[Folders]\r\n1=${Target}\\bin\r\n[Sources]\r\n" +
-           "0=files\r\n[Files]\r\n" + name + ".exe=1.0.0." + std::to_string(minor) + ",12/31/2037 00:00:00,9," + name +
-           ".ex_," + std::to_string(packedSize) + ",0,1\r\n[Shortcuts]\r\n" + name + "=${Target}\\bin\\" + name +
-           ".exe,\r\n";
-}
-
-// One run with the package files beside the program: Base, Tools at 1.minor,
-// which depends on Base, and Bad, whose compressed file is damaged. It goes
-// through Welcome to the Components page, which shows rows and offers
-// buttons, then rest runs.
+// One run with the package files of the road's product at 1.minor beside
+// the program. It goes through Welcome to the Components page, which shows
+// rows and offers buttons, then rest runs.
 void RunWizard(const char* name, int minor, const std::string& rows, unsigned buttons,
                const std::function<void(Wizard&)>& rest = {}) {
-    const std::string tools = Packed("tools 1." + std::to_string(minor), minor);
-    std::string bad = Packed(std::string(4000, 'b') + "ad", 0);
-    bad[bad.size() / 2] ^= 0x55;
-    const std::string setupInfo =
-        "[Product]\r\nName=ZEP Road\r\nDestination=C:\\zep-road\r\nGroup=ZEP Road\r\nLocationsInfo=sites.ini\r\n"
-        "BaseURL=http://127.0.0.1:9/\r\nSetupInfoLocation=setup\r\n[Components]\r\nBase\r\nTools\r\nBad\r\n"
-        "[CompBase]\r\nName=ZEP Base\r\nPkgInfo=base.pki\r\nVer=257\r\n[CompTools]\r\nName=ZEP Tools\r\n"
-        "PkgInfo=tools.pki\r\nDependOn1=Base\r\nVer=" + std::to_string(256 + minor) +
-        "\r\n[CompBad]\r\nName=ZEP Bad\r\nPkgInfo=bad.pki\r\nVer=256\r\n";
     Wizard run;
-    ASSERT_TRUE(run.Launch(name, setupInfo, "", minor == 0));
-    for (const auto& file : {std::pair<std::string, std::string>{"base.pki", kBaseInfo}, {"base.dll", "base"},
-                             {"base.ini", "keep"}, {"nt.dll", "nt32"}, {"9x.dll", "9x32"}, {"tools.ex_", tools},
-                             {"tools.pki", CompressedInfo(256 + minor, "tools", minor, tools.size())},
-                             {"bad.ex_", bad}, {"bad.pki", CompressedInfo(256, "bad", 0, bad.size())}})
-        WriteFile(run.Dir() + "\\" + file.first, file.second);
+    ASSERT_TRUE(run.Launch(name, SetupInfo(minor, "http://127.0.0.1:9/"), "", minor == 0));
+    for (const auto& files : {PackageInfos(minor), PackageFiles(minor)})
+        for (const File& file : files) WriteFile(run.Dir() + "\\" + file.first, file.second);
     ASSERT_TRUE(run.WaitForSheet());
     ASSERT_TRUE(run.Walk({{Act::Next, &kLicense, Back},
                           {Act::Click, &kLicense, Back | Next, {}, IDC_LICENSE_ACCEPT},
@@ -102,8 +46,7 @@ std::vector<Step> InstallSteps(const Shows& finish) {
     return {{Act::Next, &kPreparingOfRoad, Back | Next},
             {Act::Answer, &kPreparingOfRoad, Back | Next, {{IDC_PREPARING_TOTAL, "0"}}, IDYES, kAskLocal},
             {Act::Next, &kInstallingOfRoad, None},
-            {Act::Answer, &kFinishOfRoad, Finish, finish, IDOK,
-             "The following components could not be installed:\nZEP Bad"}};
+            {Act::Answer, &kFinishOfRoad, Finish, finish, IDOK, kBadNamed}};
 }
 
 }  // namespace

@@ -1,0 +1,88 @@
+#include "support/Roads.h"
+
+#include "res/resource.h"
+#include "support/PackageTestFiles.h"
+
+#include <commctrl.h>
+
+namespace roads {
+
+const char kTarget[] = "C:\\zep-road";
+const std::string kBin = std::string(kTarget) + "\\bin";
+const char kFinished[] = "Setup Wizard finished installing/upgrading components.";
+const char kBadNamed[] = "The following components could not be installed:\nZEP Bad";
+const wizard::Page kComponentsOfRoad{IDC_COMPONENTS_TITLE, "Select components", "road-components"};
+const wizard::Page kPreparingOfRoad{IDC_PREPARING_TITLE, "Preparing to setup", "road-preparing"};
+const wizard::Page kChooseSiteOfRoad{IDC_SITES_TITLE, "Choose download location", "road-choose-site"};
+const wizard::Page kDownloadingOfRoad{IDC_DOWNLOADING_TITLE, "Downloading components", "road-downloading"};
+const wizard::Page kInstallingOfRoad{IDC_INSTALLING_TITLE, "Installing / Upgrading", "road-installing"};
+const wizard::Page kRemovingOfRoad{IDC_REMOVING_TITLE, "Removing components", "road-removing"};
+const wizard::Page kFinishOfRoad{IDC_FINISH_TITLE, "Setup Wizard Finished", "road-finish"};
+
+namespace {
+
+// Flags 2: not on 95/98, 4: not on NT; the second field after the folder
+// is the flags, 1 keeps the file on removal.
+const char kBaseInfo[] =
+    "[Package]\r\nVer=257\r\n[Folders]\r\n1=${Target}\\bin\r\n2=${Target}\r\n[Sources]\r\n0=files\r\n[Files]\r\n"
+    "base.dll=,,4,,,0,1\r\nbase.ini=,,4,,,0,2,1\r\nnt.dll=,,4,,,0,1,2\r\n9x.dll=,,4,,,0,1,4\r\n"
+    "[Shortcuts]\r\nBase=${Target}\\bin\\base.dll,\r\n";
+
+// A compressed file holding text, at version 1.0.0.minor.
+std::string Packed(const std::string& text, int minor) {
+    return testsupport::MakeCompressedPackage(text, 946031400, 0x0001000000000000 + minor);
+}
+
+std::string Tools(int minor) { return Packed("tools 1." + std::to_string(minor), minor); }
+
+std::string Bad() {
+    std::string bad = Packed(std::string(4000, 'b') + "ad", 0);
+    bad[bad.size() / 2] ^= 0x55;
+    return bad;
+}
+
+// A package of one compressed file installed into bin, with a shortcut,
+// dated after any copy installed before: an upgrade replaces it.
+std::string CompressedInfo(int version, const std::string& name, int minor, size_t packedSize) {
+    return "[Package]\r\nVer=" + std::to_string(version) + "\r\n[Folders]\r\n1=${Target}\\bin\r\n[Sources]\r\n" +
+           "0=files\r\n[Files]\r\n" + name + ".exe=1.0.0." + std::to_string(minor) + ",12/31/2037 00:00:00,9," + name +
+           ".ex_," + std::to_string(packedSize) + ",0,1\r\n[Shortcuts]\r\n" + name + "=${Target}\\bin\\" + name +
+           ".exe,\r\n";
+}
+
+}  // namespace
+
+std::string SetupInfo(int minor, const std::string& baseUrl) {
+    return "[Product]\r\nName=ZEP Road\r\nDestination=C:\\zep-road\r\nGroup=ZEP Road\r\nLocationsInfo=sites.ini\r\n"
+           "BaseURL=" + baseUrl + "\r\nSetupInfoLocation=setup\r\n[Components]\r\nBase\r\nTools\r\nBad\r\n"
+           "[CompBase]\r\nName=ZEP Base\r\nPkgInfo=base.pki\r\nPkgInfoLocation=pki\r\nVer=257\r\n"
+           "[CompTools]\r\nName=ZEP Tools\r\nPkgInfo=tools.pki\r\nPkgInfoLocation=pki\r\nDependOn1=Base\r\nVer=" +
+           std::to_string(256 + minor) + "\r\n[CompBad]\r\nName=ZEP Bad\r\nPkgInfo=bad.pki\r\nPkgInfoLocation=pki\r\n"
+           "Ver=256\r\n";
+}
+
+std::vector<File> PackageInfos(int minor) {
+    return {{"base.pki", kBaseInfo},
+            {"tools.pki", CompressedInfo(256 + minor, "tools", minor, Tools(minor).size())},
+            {"bad.pki", CompressedInfo(256, "bad", 0, Bad().size())}};
+}
+
+std::vector<File> PackageFiles(int minor) {
+    return {{"base.dll", "base"}, {"base.ini", "keep"}, {"nt.dll", "nt32"},
+            {"9x.dll", "9x32"},   {"tools.ex_", Tools(minor)}, {"bad.ex_", Bad()}};
+}
+
+std::string InstallingBars(HWND page) {
+    HWND installing = nullptr;
+    while ((installing = ::FindWindowExA(::GetParent(page), installing, nullptr, nullptr)))
+        if (::GetDlgItem(installing, IDC_INSTALLING_COPY_PROGRESS)) break;
+    std::string bars;
+    for (int id : {IDC_INSTALLING_UNPACK_PROGRESS, IDC_INSTALLING_COPY_PROGRESS}) {
+        HWND bar = ::GetDlgItem(installing, id);
+        bars += std::to_string(::SendMessageA(bar, PBM_GETPOS, 0, 0)) + "/" +
+                std::to_string(::SendMessageA(bar, PBM_GETRANGE, FALSE, 0)) + " ";
+    }
+    return bars;
+}
+
+}  // namespace roads
