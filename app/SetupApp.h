@@ -11,7 +11,6 @@
 
 #include <atomic>
 #include <list>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -37,6 +36,9 @@ public:
 
     bool LoadSetupInfo();
     bool LoadComponents(const char* path);
+    // The download-sites list, from the download folder or else from beside
+    // the program (download/ChooseSitePage.cpp).
+    BOOL LoadLocations();
     // Installed versions from the registry and the default selections.
     void ComputeComponentStates();
     // Package records of the selection and their package info files; the
@@ -84,7 +86,8 @@ public:
     CComponentMap m_mapComponents;
     CStringKeyMap<std::unique_ptr<CPackageInfo>> m_mapPackages;
     CStringKeyMap<std::string> m_mapFolders;
-    std::map<int, std::string> m_mapRegions;
+    // Region names by region index; each name owned by the map.
+    CIdMap<std::string> m_mapRegions;
     std::list<CDownloadSite*> m_listSites;
     CDownloadSite* m_pSelectedSite = nullptr;
     int m_nInstalledCount = 0;

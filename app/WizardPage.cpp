@@ -8,21 +8,22 @@ BOOL CreateHeadingFont(CFont& font, int height, int weight) {
                            CLIP_STROKE_PRECIS, DRAFT_QUALITY, VARIABLE_PITCH | FF_SWISS, "Arial");
 }
 
-CWizardPage::CWizardPage(UINT nIDTemplate, int nTitleId, UINT nStartMessage)
-    : CPropertyPage(nIDTemplate), m_nTitleId(nTitleId), m_nStartMessage(nStartMessage) {
+CWizardPage::CWizardPage(UINT nIDTemplate, int nTitleId, UINT nStartMessage, PageStart startOn)
+    : CPropertyPage(nIDTemplate), m_nTitleId(nTitleId), m_nStartMessage(nStartMessage), m_startOn(startOn) {
     CreateHeadingFont(m_fontTitle, -27, FW_BOLD);
 }
 
 BOOL CWizardPage::OnInitDialog() {
     CPropertyPage::OnInitDialog();
     SetDlgItemFont(m_nTitleId, m_fontTitle);
+    if (m_nStartMessage && m_startOn == PageStart::Creation) PostMessage(m_nStartMessage);
     return TRUE;
 }
 
 // The start message is posted before the framework's activation, so the work
 // runs once the page is visible.
 BOOL CWizardPage::OnSetActive() {
-    if (m_nStartMessage) PostMessage(m_nStartMessage);
+    if (m_nStartMessage && m_startOn == PageStart::EveryActivation) PostMessage(m_nStartMessage);
     return CPropertyPage::OnSetActive();
 }
 

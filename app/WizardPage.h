@@ -15,12 +15,17 @@ constexpr UINT WM_DOWNLOAD_ENDED = WM_USER + 261;  // download worker: the pass 
 // The "Arial" headings of the pages, bold (FW_BOLD) or not (FW_NORMAL).
 BOOL CreateHeadingFont(CFont& font, int height, int weight);
 
+// When a page posts itself its start message: on every activation, or once,
+// when its window is made (a page whose work must not be done twice).
+enum class PageStart { EveryActivation, Creation };
+
 class CWizardPage : public CPropertyPage {
 public:
     // nStartMessage: the message (WM_PAGE_START or WM_PAGE_REFRESH) the page
-    // posts itself on every activation, so that its work runs in OnPageStart
-    // once the page shows; 0 for a page without such work.
-    CWizardPage(UINT nIDTemplate, int nTitleId, UINT nStartMessage = 0);
+    // posts itself, so that its work runs in OnPageStart once the page shows;
+    // 0 for a page without such work.
+    CWizardPage(UINT nIDTemplate, int nTitleId, UINT nStartMessage = 0,
+                PageStart startOn = PageStart::EveryActivation);
 
     // Ends the whole wizard as cancelled, without the question Cancel asks.
     void EndWizard() const;
@@ -39,4 +44,5 @@ private:
     static bool s_bEndingWizard;
     int m_nTitleId;
     UINT m_nStartMessage;
+    PageStart m_startOn;
 };

@@ -1,21 +1,117 @@
 #include "download/ChooseSitePage.h"
 
+#include "app/PathText.h"
+#include "app/ProfileSection.h"
 #include "app/SetupApp.h"
+#include "download/IniFileFetch.h"
 #include "res/resource.h"
 
-CChooseSitePage::CChooseSitePage() : CWizardPage(IDD_CHOOSE_SITE, IDC_SITES_TITLE) {}
+namespace {
 
-CListViewCtrl CChooseSitePage::SiteList() const { return CListViewCtrl(GetDlgItem(IDC_SITES_LIST)); }
+// A file (not a folder) at path, with its attributes and size.
+bool FindFile(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& file) {
+    return ::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &file) &&
+           !(file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+// The lines of Locations fit into a buffer as large as the whole file.
+BOOL CSetupApp::LoadLocations() {
+    WIN32_FILE_ATTRIBUTE_DATA file{};
+    std::string path = JoinPath(m_strDownloadDir, m_strLocationsInfo);
+    if (!FindFile(path, file)) {
+        path = JoinPath(".", m_strLocationsInfo);
+        if (!FindFile(path, file)) return FALSE;
+    }
+    const std::vector<std::string> regions = ReadSectionLines(path, "Regions", 32767);
+    if (regions.empty()) return FALSE;
+    for (const std::string& line : regions) {
+        int index = 0;
+        std::string name;
+        if (ParseRegionLine(line, index, name)) m_mapRegions.SetAt(index, new std::string(name));
+    }
+    if (file.nFileSizeHigh != 0) return FALSE;
+    const std::vector<std::string> locations = ReadSectionLines(path, "Locations", file.nFileSizeLow);
+    if (locations.empty()) return FALSE;
+    for (const std::string& line : locations) {
+        CDownloadSite site;
+        if (ParseLocationLine(line, site)) m_listSites.push_back(new CDownloadSite(site));
+    }
+    return TRUE;
+}
+
+// The list is refreshed and loaded once per run: coming back to the page
+// keeps the regions, the sites and the selection.
+CChooseSitePage::CChooseSitePage()
+    : CWizardPage(IDD_CHOOSE_SITE, IDC_SITES_TITLE, WM_PAGE_START, PageStart::Creation) {}
+
+BOOL CChooseSitePage::OnInitDialog() {
+    CWizardPage::OnInitDialog();
+    m_comboRegions = CComboBox(GetDlgItem(IDC_SITES_REGIONS));
+    m_listViewSites = CListViewCtrl(GetDlgItem(IDC_SITES_LIST));
+    return TRUE;
+}
 
 // Next is offered exactly while a site is selected.
 BOOL CChooseSitePage::OnSetActive() {
-    PostWizardButtons(SiteList().GetSelectedItem() >= 0 ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+    PostWizardButtons(m_listViewSites.GetSelectedItem() >= 0 ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
     return CWizardPage::OnSetActive();
 }
 
 BOOL CChooseSitePage::OnKillActive() {
-    const CListViewCtrl list = SiteList();
-    const int row = list.GetSelectedItem();
-    if (row >= 0) theApp.m_pSelectedSite = reinterpret_cast<CDownloadSite*>(list.GetItemData(row));
+    const int row = m_listViewSites.GetSelectedItem();
+    if (row >= 0) theApp.m_pSelectedSite = reinterpret_cast<CDownloadSite*>(m_listViewSites.GetItemData(row));
     return CWizardPage::OnKillActive();
+}
+
+BOOL CChooseSitePage::OnCommand(WORD id, WORD code, HWND hCtl) {
+    if (id != IDC_SITES_REGIONS || code != CBN_SELCHANGE) return CWizardPage::OnCommand(id, code, hCtl);
+    FillSitesList();
+    return TRUE;
+}
+
+// Only a change of the selection counts: the focus moving on its own leaves
+// a selected site selected.
+BOOL CChooseSitePage::OnNotify(NMHDR* pHdr, LRESULT& result) {
+    if (pHdr->idFrom != IDC_SITES_LIST || pHdr->code != LVN_ITEMCHANGED) return CWizardPage::OnNotify(pHdr, result);
+    const auto* pChange = reinterpret_cast<const NMLISTVIEW*>(pHdr);
+    if ((pChange->uChanged & LVIF_STATE) && ((pChange->uOldState ^ pChange->uNewState) & LVIS_SELECTED))
+        PostWizardButtons(pChange->uNewState & LVIS_SELECTED ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+    result = 0;
+    return TRUE;
+}
+
+// Whether or not the refresh worked, the page goes on with whichever copy
+// of the list it finds.
+void CChooseSitePage::OnPageStart() {
+    RefreshLocations(0);
+    if (!theApp.LoadLocations()) {
+        MessageBox("Setup Wizard was unable to load Locations List.\nCannot continue.", MB_OKCANCEL);
+        EndWizard();
+        return;
+    }
+    m_listViewSites.SetExtendedStyle(LVS_EX_FULLROWSELECT);
+    m_listViewSites.InsertColumns({{"Site", LVCFMT_LEFT, m_listViewSites.GetClientWidth() - 1}});
+    // Each name goes in front of the one before: for regions 1 to 16 the
+    // newest-first map lists them in file order.
+    m_comboRegions.ResetContent();
+    theApp.m_mapRegions.ForEach([this](int, const std::string* pName) { m_comboRegions.InsertString(0, *pName); });
+    m_comboRegions.SetCurSel(0);
+    FillSitesList();
+}
+
+int CChooseSitePage::RefreshLocations(int fallback) {
+    return FetchSetupIniFile(theApp.m_strLocationsInfo, "Locations", "locations...") ? 1 : fallback;
+}
+
+// A site belongs to the region at combo position p when its region index is p.
+void CChooseSitePage::FillSitesList() {
+    const int region = m_comboRegions.GetCurSel();
+    m_listViewSites.DeleteAllItems();
+    PostWizardButtons(PSWIZB_BACK);
+    if (region < 0) return;
+    for (CDownloadSite* pSite : theApp.m_listSites)
+        if (pSite->m_nRegion == region)
+            m_listViewSites.InsertItem(0, pSite->m_strDisplay, reinterpret_cast<LPARAM>(pSite));
 }

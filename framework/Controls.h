@@ -65,6 +65,22 @@ public:
     HWND m_hWnd;
 };
 
+class CComboBox {
+public:
+    explicit CComboBox(HWND hWnd = nullptr) : m_hWnd(hWnd) {}
+
+    void ResetContent() const { ::SendMessageA(m_hWnd, CB_RESETCONTENT, 0, 0); }
+    // The text's position, CB_ERR or CB_ERRSPACE on failure.
+    int InsertString(int index, const std::string& text) const {
+        return int(::SendMessageA(m_hWnd, CB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text.c_str())));
+    }
+    void SetCurSel(int index) const { ::SendMessageA(m_hWnd, CB_SETCURSEL, index, 0); }
+    // The selected position, CB_ERR (-1) when none is.
+    int GetCurSel() const { return int(::SendMessageA(m_hWnd, CB_GETCURSEL, 0, 0)); }
+
+    HWND m_hWnd;
+};
+
 // Lists whose rows are chosen by their state-image boxes and never show a row
 // selected. For a notification of such a list: the row to toggle, else -1.
 // That is the row of a click or double click (NM_CLICK, NM_DBLCLK) within

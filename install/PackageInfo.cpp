@@ -3,6 +3,7 @@
 #include "app/Component.h"
 #include "app/NumberText.h"
 #include "app/PathText.h"
+#include "app/ProfileSection.h"
 #include "app/Registry.h"
 
 #include <windows.h>
@@ -25,19 +26,6 @@ CPackageInfo::~CPackageInfo() {
 }
 
 namespace {
-
-// The lines of one section as the profile reader returns them, cut to the
-// buffer size the way that reader cuts them.
-std::vector<std::string> ReadSectionLines(const std::string& path, const char* section, DWORD bufferSize) {
-    std::vector<char> buffer(bufferSize, '\0');
-    const DWORD length = ::GetPrivateProfileSectionA(section, buffer.data(), bufferSize, path.c_str());
-    std::vector<std::string> lines;
-    for (DWORD pos = 0; pos < length && buffer[pos] != '\0';) {
-        lines.emplace_back(&buffer[pos]);
-        pos += DWORD(lines.back().size()) + 1;
-    }
-    return lines;
-}
 
 // Splits text at each comma into at most maxFields fields; the last one
 // keeps whatever commas remain.

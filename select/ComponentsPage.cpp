@@ -3,8 +3,8 @@
 #include "app/NumberText.h"
 #include "app/OldProducts.h"
 #include "app/PageFlow.h"
-#include "app/PathText.h"
 #include "app/SetupApp.h"
+#include "download/IniFileFetch.h"
 #include "res/resource.h"
 #include "select/ComponentStates.h"
 #include "select/DependentsDlg.h"
@@ -19,24 +19,7 @@ bool IsInstalled(const CComponent& comp) { return comp.m_nInstalledVersion != 0;
 
 bool FetchUpdatedComponentList(CWizardPage& page) {
     if (theApp.m_bComponentListUpdated) return false;
-    bool fetched = false;
-    if (theApp.m_hInternet) {
-        const std::string localPath = theApp.m_strDownloadDir + kComponentList;
-        const std::string ownPath = OwnFetchPath(localPath);
-        const std::string folder = theApp.m_strDownloadDir;
-        const std::string url =
-            JoinUrl(JoinUrl(theApp.m_strBaseURL, theApp.m_strSetupInfoLocation), kComponentList);
-        CWorkerThread worker;
-        const INT_PTR result = theApp.m_dlgDownloadWait.RunFetch(
-            worker, "components list...",
-            [folder, url, ownPath] { return CComponentsPage::FetchComponentList(folder, url, ownPath); },
-            [ownPath] { ::DeleteFileA(ownPath.c_str()); });
-        // Only a fetch that ended by itself hands its file over.
-        fetched = worker.Claim() && result == IDOK &&
-                  ::MoveFileExA(ownPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING);
-        if (worker.Claim()) ::DeleteFileA(ownPath.c_str());
-    }
-    if (fetched) {
+    if (FetchSetupIniFile(kComponentList, "Product", "components list...")) {
         theApp.m_bComponentListUpdated = true;
         return true;
     }
@@ -45,12 +28,6 @@ bool FetchUpdatedComponentList(CWizardPage& page) {
                         MB_YESNO) != IDYES)
         page.EndWizard();
     return false;
-}
-
-int CComponentsPage::FetchComponentList(const std::string& folder, const std::string& url,
-                                        const std::string& localPath) {
-    theApp.CreateFolderPath(folder, true);
-    return theApp.FetchIniFile(url, localPath, "Product") ? 0 : 1;
 }
 
 CComponentsPage::CComponentsPage() : CWizardPage(IDD_COMPONENTS, IDC_COMPONENTS_TITLE, WM_PAGE_REFRESH) {}

@@ -4,7 +4,6 @@
 #include "framework/Controls.h"
 
 #include <set>
-#include <string>
 
 class CComponent;
 
@@ -25,11 +24,6 @@ public:
     // Recounts the selection and offers Next only with one; true when some
     // component has an action.
     bool UpdateSelectionCounts();
-
-    // The worker's fetch of the updated list into localPath, in the
-    // download folder as it was when the fetch began; 0 when fetched. The
-    // worker reads nothing the page may change meanwhile.
-    static int FetchComponentList(const std::string& folder, const std::string& url, const std::string& localPath);
 
 protected:
     BOOL OnInitDialog() override;

@@ -238,6 +238,7 @@ TEST(Selection, PreparingListsPackagesSizesAndDrives) {
     const long long fit = 1LL * sectorsPerCluster * bytesPerSector * freeClusters - 5020;
     WriteFile(theApp.m_strDownloadDir + "Fit.pki", PackageInfoFile({{"fit.dat", fit}}));
     WriteFile(theApp.m_strDownloadDir + "fit.dat", std::string(size_t(fit), 'f'));
+    WriteFile(theApp.m_strDownloadDir + "sites.ini", "[Regions]\r\n1=Here\r\n[Locations]\r\nhttp://here/=1,Here\r\n");
     CWelcomePage welcome;
     CPreparingPage preparing;
     CChooseSitePage chooseSite;

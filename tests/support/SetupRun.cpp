@@ -41,6 +41,10 @@ void PrepareRun(const std::string& dir, const std::string& setupInfo, const std:
     theApp.m_strSetupInfoLocation = location;
     theApp.m_nDownloadOnly = 0;
     theApp.m_bComponentListUpdated = false;
+    theApp.m_strLocationsInfo = "sites.ini";
+    theApp.m_mapRegions.RemoveAll();
+    theApp.m_listSites.clear();
+    theApp.m_pSelectedSite = nullptr;
     static HINTERNET session = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     theApp.m_hInternet = session;
     // As the program reads them at start: list clicks tell where they land.

@@ -20,7 +20,7 @@ std::string PackageInfoFile(const std::map<std::string, long long>& files);
 // installed (a new computer when none is): the catalogue of setupInfo with its
 // states computed, download folder dir\dl\, install and temporary folder
 // dir\ZEP, the setup web site siteUrl with its list at location, an open
-// internet session, install mode.
+// internet session, install mode, the sites list "sites.ini" not yet loaded.
 void PrepareRun(const std::string& dir, const std::string& setupInfo, const std::map<std::string, int>& installed,
                 const std::string& siteUrl, const std::string& location);
 
