@@ -149,9 +149,11 @@ bool CDownloadingPage::FetchFile(CDownloadStatus& status, HWND hPage, const std:
             const int kind = ProbeDownloadedFile(localPath, file.m_nPackageVersion, file.m_tPackageTime);
             if (kind != DOWNLOADED_NONE) {
                 file.m_bCompressed = kind == DOWNLOADED_COMPRESSED;
+                // An undated file keeps the time it arrived at: stamped with
+                // time 0 it would count as unreadable and be fetched again.
                 if (file.m_bCompressed) {
                     ++package.m_nFilesToUnpack;
-                } else {
+                } else if (file.m_tDate != 0) {
                     file.m_tPackageTime = file.m_tDate;
                     _utimbuf times{file.m_tDate, file.m_tDate};
                     _utime(localPath.c_str(), &times);

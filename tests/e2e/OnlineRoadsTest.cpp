@@ -50,10 +50,12 @@ std::string Sites(HWND page) {
     DWORD_PTR count = 0;
     ::SendMessageTimeoutA(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &count);
     for (WPARAM i = 0; i < count; ++i) {
-        char name[64] = "";
-        ::SendMessageTimeoutA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name), SMTO_ABORTIFHUNG, kTimeoutMs,
+        // Wine hands the entries of another process's box over in UTF-16 only.
+        wchar_t name[64] = L"";
+        ::SendMessageTimeoutW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name), SMTO_ABORTIFHUNG, kTimeoutMs,
                               nullptr);
-        text += std::string(name) + ",";
+        for (const wchar_t* c = name; *c; ++c) text += char(*c);
+        text += ",";
     }
     return text + " " + robot::GetText(combo) + ": " + ListText(::GetDlgItem(page, IDC_SITES_LIST), 0, 1);
 }
@@ -73,6 +75,20 @@ void RunToMirror(Wizard& run, const std::vector<Step>& mode, int row) {
     ASSERT_TRUE(run.Walk({{Act::Look, &kChooseSiteOfRoad, Back | Next}}));
 }
 
+// A file's modification time in the local calendar.
+std::string Modified(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    FILETIME local{};
+    SYSTEMTIME time{};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        !::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !::FileTimeToSystemTime(&local, &time))
+        return "unreadable";
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", time.wYear, time.wMonth, time.wDay, time.wHour,
+                  time.wMinute, time.wSecond);
+    return text;
+}
+
 const Shows kFinishedInstall{{IDC_FINISH_OUTCOME, kFinished}, {InstallingBars, "2/2 5/5 "}};
 
 }  // namespace
@@ -86,7 +102,7 @@ TEST(OnlineRoads, FirstInstallFromAMirrorAndCancelOnAStalledOne) {
     testsupport::RemoveTree(kTarget);
     const std::vector<Step> install{{Act::Type, &kInstallOrDownload, Back | Next, {}, IDC_MODE_FOLDER, ""},
                                     {Act::Next, &kComponentsOfRoad, Back | Next},
-                                    {Act::Next, &kPreparingOfRoad, Back | Next, {{IDC_PREPARING_TOTAL, "8 K"}}}};
+                                    {Act::Next, &kPreparingOfRoad, Back | Next, {{IDC_PREPARING_TOTAL, "139"}}}};
     for (int row : {1, 0}) {
         SCOPED_TRACE(row ? "stalled" : "good");
         Wizard run;
@@ -95,7 +111,7 @@ TEST(OnlineRoads, FirstInstallFromAMirrorAndCancelOnAStalledOne) {
         mode[0].text = run.Dir() + "\\dl";
         RunToMirror(run, mode, row);
         if (row == 1) {
-            ASSERT_TRUE(run.Walk({{Act::Next, &kDownloadingOfRoad, None, {{IDC_DOWNLOADING_BYTES, "2  of  8 K"}}}}));
+            ASSERT_TRUE(run.Walk({{Act::Next, &kDownloadingOfRoad, None, {{IDC_DOWNLOADING_BYTES, "2  of  139"}}}}));
             run.ExpectCancel(Cancel::Asks, "road-downloading-stalled");
             EXPECT_EQ((Lines{"bad.pki", "base.pki", "sites.ini", "tools.pki", "zep.sif"}),
                       SortedFilesIn(run.Dir() + "\\dl"));
@@ -104,9 +120,11 @@ TEST(OnlineRoads, FirstInstallFromAMirrorAndCancelOnAStalledOne) {
         EXPECT_TRUE(run.Walk({{Act::Next, &kInstallingOfRoad, None},
                               {Act::Answer, &kFinishOfRoad, Finish, kFinishedInstall, IDOK, kBadNamed},
                               {Act::Finish, nullptr}}));
-        EXPECT_EQ((Lines{"9x.dll", "bad.ex_", "bad.pki", "base.dll", "base.ini", "base.pki", "nt.dll", "sites.ini",
+        EXPECT_EQ((Lines{"bad.ex_", "bad.pki", "base.dll", "base.ini", "base.pki", "nt.dll", "sites.ini",
                          "tools.ex_", "tools.pki", "zep.sif"}),
                   SortedFilesIn(run.Dir() + "\\dl"));
+        // A plain file takes the date its package info gives it.
+        EXPECT_EQ("2003-01-02 04:05:06", Modified(run.Dir() + "\\dl\\base.dll"));
     }
     EXPECT_EQ((Lines{"base.dll", "nt.dll", "tools.exe"}), SortedFilesIn(kBin));
     EXPECT_EQ("tools 1.0", testsupport::FileText(kBin + "\\tools.exe"));
@@ -124,11 +142,11 @@ TEST(OnlineRoads, DownloadOnlyThenInstallFromThatFolderOffline) {
     RunToMirror(download,
                 {{Act::Click, &kInstallOrDownload, Back | Next, {}, IDC_MODE_DOWNLOAD_ONLY},
                  {Act::Type, &kInstallOrDownload, Back | Next, {}, IDC_MODE_FOLDER, folder},
-                 {Act::Next, &kPreparingOfRoad, Back | Next, {{IDC_PREPARING_TOTAL, "8 K"}}}},
+                 {Act::Next, &kPreparingOfRoad, Back | Next, {{IDC_PREPARING_TOTAL, "143"}}}},
                 0);
     ASSERT_TRUE(download.Walk({{Act::Next, &kDownloadingOfRoad, Finish,
                                 {{IDC_DOWNLOADING_COMPONENT, "Download complete."},
-                                 {IDC_DOWNLOADING_BYTES, "8 K  of  8 K"}}},
+                                 {IDC_DOWNLOADING_BYTES, "143  of  143"}}},
                                {Act::Finish, nullptr}}));
     EXPECT_FALSE(testsupport::FileExists(kTarget)) << "download only installed something";
 

@@ -22,10 +22,10 @@ const wizard::Page kFinishOfRoad{IDC_FINISH_TITLE, "Setup Wizard Finished", "roa
 namespace {
 
 // Flags 2: not on 95/98, 4: not on NT; the second field after the folder
-// is the flags, 1 keeps the file on removal.
+// is the flags, 1 keeps the file on removal. Only base.dll is dated.
 const char kBaseInfo[] =
     "[Package]\r\nVer=257\r\n[Folders]\r\n1=${Target}\\bin\r\n2=${Target}\r\n[Sources]\r\n0=files\r\n[Files]\r\n"
-    "base.dll=,,4,,,0,1\r\nbase.ini=,,4,,,0,2,1\r\nnt.dll=,,4,,,0,1,2\r\n9x.dll=,,4,,,0,1,4\r\n"
+    "base.dll=,01/02/2003 04:05:06,4,,,0,1\r\nbase.ini=,,4,,,0,2,1\r\nnt.dll=,,4,,,0,1,2\r\n9x.dll=,,4,,,0,1,4\r\n"
     "[Shortcuts]\r\nBase=${Target}\\bin\\base.dll,\r\n";
 
 // A compressed file holding text, at version 1.0.0.minor.
