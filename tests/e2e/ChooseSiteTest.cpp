@@ -1,4 +1,4 @@
-// The Choose site page inside this test program, on a sites list of each
+// The Choose site page inside this test program, on sites lists of each
 // run's own, worked from a second thread as a user would.
 #include "app/SetupApp.h"
 #include "app/WizardPages.h"
@@ -12,69 +12,60 @@
 #include <gtest/gtest.h>
 
 using namespace wizard;
-using testsupport::WriteFile;
 using namespace std::string_literals;
+using testsupport::WriteFile;
 
 namespace {
 
 const Page kBefore{IDC_WELCOME_SUBTITLE, "Intelligent Setup Wizard", "welcome"};
 
-// A run whose setup web site keeps its lists below sites/location.
-void PrepareRun(const std::string& name, const std::string& location) {
-    testsupport::PrepareRun(testsupport::MakeScratchDir(name), testsupport::SetupInfo("", ""), {},
-                            testweb::BaseUrl() + "/sites/", location);
-}
-
-std::string SitesFile(const std::string& regions, const std::string& locations) {
+std::string List(const std::string& regions, const std::string& locations) {
     return "[Regions]\r\n" + regions + "[Locations]\r\n" + locations;
 }
 
-// The regions as the combo box lists them.
-std::string Regions(HWND page) {
+// A run whose setup site keeps its lists below sites/location, with list (if
+// any) in the download folder.
+void PrepareRun(const std::string& name, const std::string& location, const std::string& list) {
+    testsupport::PrepareRun(testsupport::MakeScratchDir(name), testsupport::SetupInfo("", ""), {},
+                            testweb::BaseUrl() + "/sites/", location);
+    if (!list.empty()) WriteFile(theApp.m_strDownloadDir + "sites.ini", list);
+}
+
+// The regions box's entries, the region chosen and its sites.
+std::string Sites(HWND page) {
     HWND combo = ::GetDlgItem(page, IDC_SITES_REGIONS);
     std::string text;
     for (int i = 0; i < int(::SendMessageA(combo, CB_GETCOUNT, 0, 0)); ++i) {
         char name[256] = "";
         ::SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
-        text += (i ? "," : "") + std::string(name);
+        text += name + ","s;
     }
-    return text;
-}
-// The region chosen and its sites.
-std::string Chosen(HWND page) {
-    return robot::GetDlgText(page, IDC_SITES_REGIONS) + ": " + ListText(::GetDlgItem(page, IDC_SITES_LIST), 0, 1);
+    return text + " " + robot::GetText(combo) + ": " + ListText(::GetDlgItem(page, IDC_SITES_LIST), 0, 1);
 }
 
 }  // namespace
 
-// Regions 17 and 40 and 0 fall into later buckets of the map, and combo
-// positions no longer match their numbers; position p shows the sites of
-// region number p + 1, the last of the file on top.
+// Regions 17, 40 and 0 fall into later buckets of the map, so combo positions
+// no longer match region numbers: position p shows the sites of region p + 1.
 TEST(ChooseSite, RegionsInMapOrderAndNextOnlyWhileASiteIsSelected) {
-    PrepareRun("order", "missing");
+    PrepareRun("order", "missing",
+               List("1=Europe\r\n2=Asia\r\n3=America\r\n17=Far\r\n40=Farther\r\n0=Zero\r\n2=Asia Pacific\r\n",
+                    "http://eu1/=1,EU one\r\nhttp://as1/=2,Asia one, Tokyo\r\nhttp://eu2/=1,EU two\r\n"
+                    "http://no-comma/=1\r\nhttp://as2/=2,Asia two\r\nhttp://far/=17,Far\r\n"));
     theApp.m_hInternet = nullptr;
-    WriteFile(theApp.m_strDownloadDir + "sites.ini",
-              SitesFile("1=Europe\r\n2=Asia\r\n3=America\r\n17=Far\r\n40=Farther\r\n0=Zero\r\n2=Asia Pacific\r\n",
-                        "http://eu1/=1,EU one\r\nhttp://as1/=2,Asia one, Tokyo\r\nhttp://eu2/=1,EU two\r\n"
-                        "http://no-comma/=1\r\nhttp://as2/=2,Asia two\r\nhttp://far/=17,Far\r\n"));
-    const Page kSelected{IDC_SITES_TITLE, kChooseSite.text, "choose-site-selected"};
-    const Page kRegion{IDC_SITES_TITLE, kChooseSite.text, "choose-site-other-region"};
-    const Page kLeft{IDC_FINISH_TITLE, kFinish.text, "choose-site-left"};
-    const std::string regions = "Zero,Farther,Far,Europe,Asia Pacific,America";
-    const std::string asia = "Farther: Asia two,Asia one, Tokyo";
-    const struct {
-        int row;  // clicked first; -1: none
-        UINT key; // pressed in the regions box first; 0: none
-        Step step;
-    } steps[] = {
-        {-1, 0, {Act::Next, &kChooseSite, Back, {{Regions, regions}, {Chosen, "Zero: EU two,EU one"}}}},
-        {1, 0, {Act::Look, &kSelected, Back | Next, {{Chosen, "Zero: EU two,EU one"}}}},
-        {-1, VK_DOWN, {Act::Look, &kRegion, Back, {{Chosen, asia}}}},
-        {0, 0, {Act::Look, &kSelected, Back | Next}},
+    const Page kSelected{IDC_SITES_TITLE, kChooseSite.text, "choose-site-selected"},
+        kRegion{IDC_SITES_TITLE, kChooseSite.text, "choose-site-other-region"},
+        kLeft{IDC_FINISH_TITLE, kFinish.text, "choose-site-left"};
+    const std::string regions = "Zero,Farther,Far,Europe,Asia Pacific,America, ";
+    const std::string europe = regions + "Zero: EU two,EU one", asia = regions + "Farther: Asia two,Asia one, Tokyo";
+    const struct { int row; UINT key; Step step; } steps[] = {  // a row clicked, a key pressed in the regions box
+        {-1, 0, {Act::Next, &kChooseSite, Back, {{Sites, europe}}}},
+        {1, 0, {Act::Look, &kSelected, Back | Next, {{Sites, europe}}}},
+        {-1, VK_DOWN, {Act::Look, &kRegion, Back, {{Sites, asia}}}},
+        {0, 0, {Act::Look, &kSelected, Back | Next, {{Sites, asia}}}},
         {-1, 0, {Act::Back, &kBefore, Next}},
-        {-1, 0, {Act::Next, &kSelected, Back | Next, {{Regions, regions}, {Chosen, asia}}}},
-        {-1, 0, {Act::Next, &kLeft, Finish}},
-    };
+        {-1, 0, {Act::Next, &kSelected, Back | Next, {{Sites, asia}}}},
+        {-1, 0, {Act::Next, &kLeft, Finish}}};
     CWelcomePage welcome;
     CChooseSitePage sites;
     CFinishPage finish;
@@ -85,49 +76,44 @@ TEST(ChooseSite, RegionsInMapOrderAndNextOnlyWhileASiteIsSelected) {
             ASSERT_TRUE(wizard.Walk({s.step}));
         }
     });
-    ASSERT_NE(nullptr, theApp.m_pSelectedSite);
-    EXPECT_EQ("http://as2/|Asia two", theApp.m_pSelectedSite->m_strURL + "|" + theApp.m_pSelectedSite->m_strDisplay);
+    const CDownloadSite* pSite = theApp.m_pSelectedSite;
+    EXPECT_EQ("http://as2/|Asia two", pSite ? pSite->m_strURL + "|" + pSite->m_strDisplay : "none");
 }
 
-// The list fetched from the site replaces the one in the download folder;
-// without it the download folder's copy comes first, then the one beside the
-// program, with no message; with none the run ends.
+// The list fetched from the site replaces the download folder's copy; without
+// it that copy comes first, then the one beside the program, with no message;
+// with none the run ends.
 TEST(ChooseSite, TheListComesFromTheSiteElseFromALocalCopy) {
-    const std::string site = testweb::RootDir() + "\\sites";
-    ::CreateDirectoryA(site.c_str(), nullptr);
-    ::CreateDirectoryA((site + "\\web").c_str(), nullptr);
-    WriteFile(site + "\\web\\sites.ini", SitesFile("1=Web\r\n", "http://w/=1,W\r\n"));
-    // Long enough to see the wait dialog.
+    const auto list = [](const char* region) { return *region ? List("1="s + region + "\r\n", "l=1,L\r\n") : ""; };
+    ::CreateDirectoryA((testweb::RootDir() + "\\sites").c_str(), nullptr);
+    ::CreateDirectoryA((testweb::RootDir() + "\\sites\\web").c_str(), nullptr);
+    WriteFile(testweb::RootDir() + "\\sites\\web\\sites.ini", list("Web"));
+    // Long enough to read the wait dialog.
     WriteFile(testweb::RootDir() + "\\faults.json", R"({"/sites/web/sites.ini": {"stall_before": 1}})");
-    const struct {
-        const char *location, *downloaded, *beside, *shown;  // shown: the region; null: the run ends
-    } cases[] = {{"web", "Downloaded", nullptr, "Web"},
-                 {"missing", nullptr, "Beside", "Beside"},
-                 {"missing", "Downloaded", "Beside", "Downloaded"},
-                 {"missing", nullptr, nullptr, nullptr}};
+    const struct { const char *location, *downloaded, *beside, *shown; } cases[] = {  // shown: null, the run ends
+        {"web", "Downloaded", "", "Web"}, {"missing", "", "Beside", "Beside"},
+        {"missing", "Downloaded", "Beside", "Downloaded"}, {"missing", "", "", nullptr}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.location) + " " + (c.shown ? c.shown : "none"));
-        PrepareRun(std::string("source-") + (c.shown ? c.shown : "none"), c.location);
+        SCOPED_TRACE(c.shown ? c.shown : "none");
+        PrepareRun("source-"s + (c.shown ? c.shown : "none"), c.location, list(c.downloaded));
         ::DeleteFileA(".\\sites.ini");
-        for (const auto& [name, dir] : {std::pair{c.downloaded, theApp.m_strDownloadDir}, std::pair{c.beside, ""s}})
-            if (name) WriteFile(dir + "sites.ini", SitesFile("1="s + name + "\r\n", "http://l/=1,L\r\n"));
+        if (*c.beside) WriteFile(".\\sites.ini", list(c.beside));
         CWelcomePage welcome;
         CChooseSitePage sites;
         Wizard::RunPages({&welcome, &sites}, [&](Wizard& wizard) {
             robot::PressButton(wizard.Sheet(), PSBTN_NEXT);
-            if (c.location == std::string("web")) {
+            if (c.location == "web"s) {
                 HWND wait = WaitDialogWith(IDC_DOWNLOAD_WAIT_TEXT);
                 EXPECT_EQ("Downloading locations...", robot::GetDlgText(wait, IDC_DOWNLOAD_WAIT_TEXT));
                 wizard.Shot("choose-site-wait", wait);
             }
-            if (c.shown) {
-                EXPECT_TRUE(wizard.Walk({{Act::Look, &kChooseSite, Back, {{Regions, c.shown}}}}));
-                EXPECT_EQ(nullptr, robot::FindMessageBox(::GetCurrentProcessId()));
-            } else {
-                EXPECT_TRUE(wizard.Walk({{Act::Answer, nullptr, None, {}, IDOK,
-                                          "Setup Wizard was unable to load Locations List.\nCannot continue."}}));
-            }
+            const char kCannotLoad[] = "Setup Wizard was unable to load Locations List.\nCannot continue.";
+            // Its own name: the shot of a closing wizard's box is shared with other tests.
+            if (!c.shown) wizard.Shot("choose-site-cannot-load", robot::WaitMessageBox(wizard.Pid(), kTimeoutMs));
+            const std::string shown = c.shown ? c.shown + ", "s + c.shown + ": L" : "";
+            EXPECT_TRUE(wizard.Walk({c.shown ? Step{Act::Look, &kChooseSite, Back, {{Sites, shown}}}
+                                             : Step{Act::Answer, nullptr, None, {}, IDOK, kCannotLoad}}));
+            EXPECT_EQ(nullptr, robot::FindMessageBox(::GetCurrentProcessId()));
         });
     }
-    ::DeleteFileA(".\\sites.ini");
 }
