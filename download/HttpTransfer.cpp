@@ -245,8 +245,7 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
                               ::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kPackageFileFlags,
                                                  reinterpret_cast<DWORD_PTR>(pContext)));
     *pnReceived = 0;
-    // A Cancel that came while the request was being opened found nothing to close.
-    if (!request.Handle() || m_bStopDownload) return 0;
+    if (!request.Handle()) return 0;
     if (!IsHttpStatusOk(request.Handle())) return -1;
 
     int result = 0;
