@@ -2,6 +2,7 @@
 
 #include "res/resource.h"
 #include "support/PackageTestFiles.h"
+#include "support/TestSupport.h"
 
 #include <commctrl.h>
 
@@ -70,6 +71,39 @@ std::vector<File> PackageInfos(int minor) {
 std::vector<File> PackageFiles(int minor) {
     return {{"base.dll", "base"}, {"base.ini", "keep"}, {"nt.dll", "nt32"},
             {"9x.dll", "9x32"},   {"tools.ex_", Tools(minor)}, {"bad.ex_", Bad()}};
+}
+
+const char kSitesShown[] = "Europe,America, Europe: Good mirror,Stalled mirror,Broken mirror";
+
+void PublishSite(const std::string& folder, const std::string& url, int minor) {
+    for (const char* sub : {"", "\\setup", "\\pki", "\\mirror", "\\mirror\\files", "\\stalled",
+                            "\\stalled\\files", "\\broken"})
+        ::CreateDirectoryA((folder + sub).c_str(), nullptr);
+    testsupport::WriteFile(folder + "\\setup\\zep.sif", SetupInfo(minor, url));
+    testsupport::WriteFile(folder + "\\setup\\sites.ini",
+                           "[Regions]\r\n1=Europe\r\n2=America\r\n[Locations]\r\n" + url + "broken/=1,Broken mirror\r\n" +
+                               url + "stalled/=1,Stalled mirror\r\n" + url + "mirror=1,Good mirror\r\n" + url +
+                               "far/=2,Far mirror\r\n");
+    for (const File& file : PackageInfos(minor)) testsupport::WriteFile(folder + "\\pki\\" + file.first, file.second);
+    for (const File& file : PackageFiles(minor))
+        for (const char* mirror : {"\\mirror\\files\\", "\\stalled\\files\\"})
+            testsupport::WriteFile(folder + mirror + file.first, file.second);
+}
+
+std::string Sites(HWND page) {
+    HWND combo = ::GetDlgItem(page, IDC_SITES_REGIONS);
+    std::string text;
+    DWORD_PTR count = 0;
+    ::SendMessageTimeoutA(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, wizard::kTimeoutMs, &count);
+    for (WPARAM i = 0; i < count; ++i) {
+        // Wine hands the entries of another process's box over in UTF-16 only.
+        wchar_t name[64] = L"";
+        ::SendMessageTimeoutW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name), SMTO_ABORTIFHUNG,
+                              wizard::kTimeoutMs, nullptr);
+        for (const wchar_t* c = name; *c; ++c) text += char(*c);
+        text += ",";
+    }
+    return text + " " + robot::GetText(combo) + ": " + wizard::ListText(::GetDlgItem(page, IDC_SITES_LIST), 0, 1);
 }
 
 std::string InstallingBars(HWND page) {

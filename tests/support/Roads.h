@@ -28,6 +28,16 @@ std::string SetupInfo(int minor, const std::string& baseUrl);
 std::vector<File> PackageInfos(int minor);
 std::vector<File> PackageFiles(int minor);
 
+// The product at 1.minor published below folder (served at url): the
+// setup site (setup/ with the catalogue and the sites list, pki/) and, in
+// region Europe, a good mirror, one whose every file stalls after its first
+// bytes and one that has no files; one more in region America.
+void PublishSite(const std::string& folder, const std::string& url, int minor);
+extern const char kSitesShown[];
+// The Choose site page's regions box, the region shown and its sites, as
+// "Europe,America, Europe: Good mirror,...".
+std::string Sites(HWND page);
+
 // Where the Installing page left its unpack and copy bars, as "position/end"
 // each; read while a later page shows.
 std::string InstallingBars(HWND page);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <cstdio>
 #include <set>
 #include <thread>
 
@@ -165,8 +166,16 @@ bool Wizard::Walk(const std::vector<Step>& steps) {
     for (size_t i = 0; i < steps.size(); ++i) {
         const Step& step = steps[i];
         if (step.act <= Act::Finish) robot::PressButton(m_sheet, int(step.act));
+        if (step.act == Act::Cancel) robot::PressButton(m_sheet, PSBTN_CANCEL);
         if (step.act == Act::Click) robot::ClickId(Page(), step.control);
         if (step.act == Act::Type) robot::SetText(::GetDlgItem(Page(), step.control), step.text);
+        if (step.act == Act::Row) robot::ClickListRow(::GetDlgItem(Page(), step.control), std::stoi(step.text));
+        if (step.act == Act::Dialog) {
+            HWND dialog = WaitDialogWith(std::stoi(step.text), Pid());
+            if (!dialog) return ADD_FAILURE() << "step " << i + 1 << ": no dialog with control " << step.text, false;
+            Shot(std::string(step.page ? step.page->shot : "closed") + "-dialog", dialog);
+            robot::AnswerMessageBox(dialog, step.control);
+        }
         if (step.act == Act::Answer) {
             HWND box = robot::WaitMessageBox(Pid(), kTimeoutMs, step.text);
             if (!box) return ADD_FAILURE() << "step " << i + 1 << ": no box saying " << step.text, false;
@@ -213,9 +222,12 @@ void Wizard::ExpectCancel(Cancel rule, const std::string& shot) {
     EXPECT_TRUE(robot::WaitUntil([&] { return Gone(); }, kTimeoutMs)) << "Yes kept the wizard";
 }
 
-void Wizard::Shot(const std::string& name, HWND window) {
+void Wizard::Shot(const std::string& shot, HWND window) {
     static std::set<std::string> taken;
-    if (!taken.insert(name).second) return;
+    if (!taken.insert(m_strShotPrefix + shot).second) return;
+    char number[8] = "";
+    if (!m_strShotPrefix.empty()) std::snprintf(number, sizeof number, "%02d-", ++m_nShots);
+    const std::string name = m_strShotPrefix + number + shot;
     const char* prefix = m_process.Id() ? "\\wizard-" : "\\pages-";
     EXPECT_TRUE(robot::SavePaintedScreenshot(window ? window : m_sheet,
                                              testsupport::ArtefactsDir() + prefix + name + ".bmp", kTimeoutMs))

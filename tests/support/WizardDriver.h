@@ -45,12 +45,14 @@ struct Probe {
 };
 using Shows = std::vector<std::pair<Probe, std::string>>;
 
-enum class Act { Back = PSBTN_BACK, Next = PSBTN_NEXT, Finish = PSBTN_FINISH, Look, Click, Type, Answer };
+enum class Act { Back = PSBTN_BACK, Next = PSBTN_NEXT, Finish = PSBTN_FINISH, Look, Click, Type, Answer, Row, Dialog, Cancel };
 // One row of a walk: the action, then what must show: the page (nullptr:
 // the wizard has closed without any message box), its enabled wizard buttons
 // and the readings of shows. Click and Type act on control; Type replaces its
 // text with text. Answer waits for the message box saying text and presses
-// its button control (IDYES, IDNO, IDOK).
+// its button control (IDYES, IDNO, IDOK). Row clicks the row numbered text
+// of the list control. Dialog waits for the dialog that has the control
+// numbered text and presses its button control. Cancel presses Cancel.
 struct Step {
     Act act;
     const Page* page;
@@ -103,6 +105,10 @@ public:
     void ExpectCancel(Cancel rule, const std::string& shot);
     // Saves the window (default: the sheet) once painted, the first time this program meets the name.
     void Shot(const std::string& name, HWND window = nullptr);
+    // Names every later screenshot of this wizard prefix, a number in the
+    // order taken and its name, so that a road's pages can be told apart and
+    // put on a sheet of their own in the order the road met them.
+    void SetShotPrefix(const std::string& prefix) { m_strShotPrefix = prefix; }
 
 private:
     unsigned Buttons() const;
@@ -113,6 +119,8 @@ private:
     robot::Process m_process;
     HWND m_sheet = nullptr;
     std::string m_dir;
+    std::string m_strShotPrefix;
+    int m_nShots = 0;
 };
 
 }  // namespace wizard
