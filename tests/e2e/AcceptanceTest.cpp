@@ -54,7 +54,7 @@ std::string Modified(const std::string& path) {
 // Welcome to the Install or download page, which is given the folder (and
 // download only).
 std::vector<Step> Intro(const std::string& folder, bool downloadOnly = false) {
-    std::vector<Step> steps{{Act::Look, &kWelcome, Next},
+    std::vector<Step> steps{{Act::Look, &kWelcomeOfRoad, Next},
                             {Act::Next, &kLicense, Back},
                             {Act::Click, &kLicense, Back | Next, {}, IDC_LICENSE_ACCEPT},
                             {Act::Next, &kInstallOrDownload, Back | Next}};

@@ -12,6 +12,7 @@ const char kTarget[] = "C:\\zep-road";
 const std::string kBin = std::string(kTarget) + "\\bin";
 const char kFinished[] = "Setup Wizard finished installing/upgrading components.";
 const char kBadNamed[] = "The following components could not be installed:\nZEP Bad";
+const wizard::Page kWelcomeOfRoad{IDC_WELCOME_TITLE, "ZEP Road", "road-welcome"};
 const wizard::Page kComponentsOfRoad{IDC_COMPONENTS_TITLE, "Select components", "road-components"};
 const wizard::Page kPreparingOfRoad{IDC_PREPARING_TITLE, "Preparing to setup", "road-preparing"};
 const wizard::Page kChooseSiteOfRoad{IDC_SITES_TITLE, "Choose download location", "road-choose-site"};

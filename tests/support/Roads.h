@@ -17,7 +17,7 @@ extern const std::string kBin;
 extern const char kFinished[];
 // The Bad package's damaged file, named once the Installing page is done.
 extern const char kBadNamed[];
-extern const wizard::Page kComponentsOfRoad, kPreparingOfRoad, kChooseSiteOfRoad, kDownloadingOfRoad,
+extern const wizard::Page kWelcomeOfRoad, kComponentsOfRoad, kPreparingOfRoad, kChooseSiteOfRoad, kDownloadingOfRoad,
     kInstallingOfRoad, kRemovingOfRoad, kFinishOfRoad;
 
 // The catalogue: Base (plain files, one kept on removal, one per platform
