@@ -20,12 +20,11 @@ using testsupport::Lines;
 
 namespace {
 
-// On the site: good.dat and big.dat whole, short.dat shorter than its
-// package info says, and no missing.dat.
+// On the site: good.dat and big.dat whole, and short.dat shorter than its
+// package info says. (Files that fail or stall are the acceptance roads'.)
 const std::map<std::string, std::map<std::string, long long>> kPackages = {
     {"Good", {{"good.dat", 3000}, {"big.dat", 300000}}},
     {"Short", {{"short.dat", 5000}}},
-    {"Missing", {{"missing.dat", 10}}},
 };
 
 // A run of the named packages, all to be fetched from the site.
@@ -51,7 +50,6 @@ void PrepareDownloads(const std::string& name, const std::vector<std::string>& k
     theApp.m_pSelectedSite = &chosen;
 }
 
-const Page kDownloading{IDC_DOWNLOADING_TITLE, "Downloading components", "downloading-pass"};
 const char kSkippedHeading[] = "Setup was unable to download all needed files for the following components:";
 const char kRerunLater[] = "You may later RE-RUN ZEP Setup Wizard and it will\ndownload files which it failed to "
                            "download this time\n and will complete installing ZEP.";
@@ -97,18 +95,4 @@ TEST(Downloading, FilesArriveAndFilesCutShortAreListed) {
         if (pass.answer == IDOK)
             EXPECT_EQ(testweb::Pattern(300000), testsupport::FileText(theApp.m_strDownloadDir + "big.dat"));
     }
-}
-
-// A file that is not on the site is tried again with a pause that shows,
-// until Cancel, which ends the wizard at once. (A stalled transfer is
-// cancelled in the online roads, with the real program.)
-TEST(Downloading, CancelEndsTheRetries) {
-    PrepareDownloads("missing", {"Missing"});
-    CDownloadingPage downloading;
-    Wizard::RunPages({&downloading}, [&](Wizard& wizard) {
-        ASSERT_TRUE(wizard.Walk({{Act::Look, &kDownloading, None,
-                                  {{IDC_DOWNLOADING_FILE, "missing.dat  (attempt 2 failed, trying again in 1 sec)"}}}}));
-        wizard.ExpectCancel(Cancel::Asks, "downloading-cancel-retries");
-    });
-    EXPECT_EQ(Lines{"Missing.pki"}, testsupport::SortedFilesIn(theApp.m_strDownloadDir));
 }
