@@ -3,6 +3,7 @@
 #include "app/Registry.h"
 #include "app/SetupWizard.h"
 #include "app/WizardPages.h"
+#include "framework/SystemLibrary.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -24,7 +25,9 @@ BOOL CSetupApp::InitInstance() {
     ReadPlatformFamily();
     ::CoInitialize(nullptr);
 
-    m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    // The internet library is bound late: a system without it runs on with local files.
+    if (LoadSystemLibrary("wininet.dll"))
+        m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!m_hInternet) AfxMessageBox("Internet is not accessible. Setup will install only local packages.");
 
     if (!LoadSetupInfo()) {

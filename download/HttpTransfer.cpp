@@ -163,6 +163,8 @@ BOOL CSetupApp::IsHttpStatusOk(HINTERNET hRequest) {
 // another section): a transfer that breaks off, or a page that is no INI file
 // of the caller's kind, never replaces a good copy.
 BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection) {
+    // Without a session the internet library may not even be there to ask.
+    if (!m_hInternet) return FALSE;
     CInternetRequest request(::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kIniFileFlags, 0));
     if (!request.Handle()) return FALSE;
     DWORD status = 0;
@@ -241,6 +243,8 @@ void CSetupApp::AbortTransfer() {
 
 int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& localPath, void* pContext,
                                    DownloadProgressCallback pfnProgress, uint32_t* pnReceived) {
+    *pnReceived = 0;
+    if (!m_hInternet) return 0;
     CAbortableRequest request(m_hTransferRequest,
                               ::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kPackageFileFlags,
                                                  reinterpret_cast<DWORD_PTR>(pContext)));

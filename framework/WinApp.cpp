@@ -1,5 +1,6 @@
 #include "framework/WinApp.h"
 
+#include "framework/SystemLibrary.h"
 #include "framework/Wnd.h"
 
 static CWinApp* s_pApp = nullptr;
@@ -37,8 +38,9 @@ int CWinApp::Run() {
 }
 
 void CWinApp::Enable3dControls() {
-    // Only systems without 3-D dialog controls carry this library.
-    HMODULE ctl3d = ::LoadLibraryA("ctl3d32.dll");
+    // Only systems without 3-D dialog controls carry this library; searched
+    // for by name it would be found beside the program, wherever that is.
+    HMODULE ctl3d = LoadSystemLibrary("ctl3d32.dll");
     if (!ctl3d) return;
     using RegisterFn = BOOL(WINAPI*)(HINSTANCE);
     auto reg = reinterpret_cast<RegisterFn>(::GetProcAddress(ctl3d, "Ctl3dRegister"));

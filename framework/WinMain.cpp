@@ -1,9 +1,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "framework/SystemLibrary.h"
 #include "framework/WinApp.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Before anything binds a late-bound import.
+    RestrictDllSearchToSystem();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&icc);
     CWinApp* app = AfxGetApp();
