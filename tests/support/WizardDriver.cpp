@@ -96,12 +96,13 @@ std::vector<Step> UpTo(const std::vector<Step>& road, const Page& page) {
     return steps;
 }
 
-bool Wizard::Launch(const std::string& name, const std::string& setupInfo, const std::string& license, bool fresh) {
+bool Wizard::Launch(const std::string& name, const std::string& setupInfo, const std::string& license, bool fresh,
+                    const std::string& program) {
     m_dir = testsupport::MakeScratchDir(name);
     if (!setupInfo.empty()) testsupport::WriteFile(m_dir + "\\zepsetup.sif", setupInfo);
     if (!license.empty()) testsupport::WriteFile(m_dir + "\\license.txt", license);
     if (fresh) ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
-    return m_process.Start(testsupport::BinDir() + "\\zepsetup.exe", m_dir);
+    return m_process.Start(program.empty() ? testsupport::BinDir() + "\\zepsetup.exe" : program, m_dir);
 }
 
 bool Wizard::Start(const std::string& name, const std::string& license) {

@@ -82,9 +82,10 @@ class Wizard {
 public:
     // Starts zepsetup.exe in a new folder holding the given setup information
     // file and license.txt (none when empty), on a computer that has never
-    // stored anything of the product, or (fresh false) as earlier runs left it.
+    // stored anything of the product, or (fresh false) as earlier runs left it;
+    // program is the zepsetup.exe to start (default: the one the build made).
     bool Launch(const std::string& name, const std::string& setupInfo, const std::string& license = "",
-                bool fresh = true);
+                bool fresh = true, const std::string& program = "");
     // The same with a setup information file of one component; true once the wizard shows.
     bool Start(const std::string& name, const std::string& license = "");
     // True once the wizard of a launched program shows.
