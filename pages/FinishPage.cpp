@@ -27,15 +27,11 @@ BOOL CFinishPage::OnWizardFinish() {
     return TRUE;
 }
 
-// Tests set this variable to make the privilege step fail, so that no test
-// can ever restart the machine it runs on.
-static bool ShutdownPrivilegeRefusedForTest() {
-    return ::GetEnvironmentVariableA("ZEP_TEST_REFUSE_SHUTDOWN_PRIVILEGE", nullptr, 0) != 0;
-}
+bool g_bRefuseShutdownPrivilege = false;
 
 static bool EnableShutdownPrivilege() {
     HANDLE token = nullptr;
-    if (ShutdownPrivilegeRefusedForTest() ||
+    if (g_bRefuseShutdownPrivilege ||
         !::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
         return false;
     TOKEN_PRIVILEGES privileges{};

@@ -2,6 +2,10 @@
 #pragma once
 #include "app/WizardPage.h"
 
+// Set by tests inside their own process to make the privilege step of
+// "Reboot now" fail, so that no test can restart the machine it runs on.
+extern bool g_bRefuseShutdownPrivilege;
+
 class CFinishPage : public CWizardPage {
 public:
     CFinishPage();

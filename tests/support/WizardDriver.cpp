@@ -2,6 +2,7 @@
 
 #include "app/Registry.h"
 #include "app/SetupWizard.h"
+#include "pages/FinishPage.h"
 #include "res/resource.h"
 #include "support/TestSupport.h"
 
@@ -31,7 +32,7 @@ namespace {
 
 // No test may restart the machine it runs on: the Finish page's privilege
 // step fails in every program a test starts.
-const bool kShutdownRefused = ::SetEnvironmentVariableA("ZEP_TEST_REFUSE_SHUTDOWN_PRIVILEGE", "1") != FALSE;
+const bool kShutdownRefused = g_bRefuseShutdownPrivilege = true;
 
 std::string ButtonNames(unsigned buttons) {
     std::string names;

@@ -71,5 +71,6 @@ TEST(Resources, ProgramCarriesCaptionVersionAndCommonControlsManifest) {
                           ::SizeofResource(module, manifest));
     EXPECT_NE(std::string::npos, xml.find("Microsoft.Windows.Common-Controls")) << xml;
     EXPECT_NE(std::string::npos, xml.find("version=\"6.0.0.0\"")) << xml;
+    EXPECT_NE(std::string::npos, xml.find("level=\"requireAdministrator\"")) << xml;
     ::FreeLibrary(module);
 }
