@@ -14,6 +14,22 @@ std::string JoinUrl(const std::string& base, const std::string& name) {
     return !base.empty() && base.back() == '/' ? base + name : base + "/" + name;
 }
 
+namespace {
+
+// CON, NUL, AUX, PRN, COM1-COM9 and LPT1-LPT9, with any extension and in any
+// case, name a device in every folder: a file of that name would write to it.
+bool IsDeviceName(const std::string& name) {
+    std::string stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem) c = char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    if (stem == "CON" || stem == "NUL" || stem == "AUX" || stem == "PRN") return true;
+    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+}  // namespace
+
 bool IsPlainFileName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:") == std::string::npos;
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:") == std::string::npos &&
+           !IsDeviceName(name);
 }

@@ -11,5 +11,5 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 std::string JoinUrl(const std::string& base, const std::string& name);
 
 // A name that stays inside its folder: no path separators, no drive, not a
-// reference to the folder itself or its parent.
+// reference to the folder itself or its parent, and not a device name.
 bool IsPlainFileName(const std::string& name);

@@ -37,6 +37,17 @@ TEST(PathText, OneSeparatorBetweenFolderAndName) {
     EXPECT_EQ("C:/a/b.dll", JoinPath("C:/a/", "b.dll"));
 }
 
+TEST(PathText, PlainNamesStayInTheirFolderAndNameNoDevice) {
+    const struct {
+        const char* name;
+        bool plain;
+    } cases[] = {{"a.dll", true},  {"con.txt.bak", false}, {"..", false},     {"a\\b", false},   {"c:x", false},
+                 {"CON", false},   {"nul.txt", false},     {"Aux", false},    {"prn .log", false}, {"COM1", false},
+                 {"lpt9.dll", false}, {"COM0", true},      {"COM10", true},   {"console", true},   {"lpt", true},
+                 {"", false}};
+    for (const auto& c : cases) EXPECT_EQ(c.plain, IsPlainFileName(c.name)) << c.name;
+}
+
 TEST(StringKeyMap, NewestKeyFirstAndReinsertKeepsPlace) {
     CStringKeyMap<int> map;
     for (const char* key : {"a", "b", "c"}) map.SetAt(key, 1);
