@@ -92,7 +92,8 @@ TEST(Downloading, FilesArriveAndFilesCutShortAreListed) {
         });
         EXPECT_EQ(1, theApp.m_nPackagesToDownload);
         EXPECT_EQ(pass.left, testsupport::SortedFilesIn(theApp.m_strDownloadDir));
-        if (pass.answer == IDOK)
+        if (pass.answer == IDOK) {
             EXPECT_EQ(testweb::Pattern(300000), testsupport::FileText(theApp.m_strDownloadDir + "big.dat"));
+        }
     }
 }
