@@ -3,6 +3,7 @@
 #include "app/PageFlow.h"
 #include "app/PathText.h"
 #include "app/SetupApp.h"
+#include "download/HttpTransfer.h"
 #include "download/ProgressText.h"
 #include "install/FileSelection.h"
 #include "install/PackageInfo.h"
@@ -18,6 +19,17 @@ const UINT_PTR kRefreshTimer = 1;
 const UINT kRefreshMs = 100;
 // How long Cancel waits for a transfer that even a closed request does not end.
 const DWORD kCancelWaitMs = 3000;
+
+// The first bytes of a file.
+std::string ReadHead(const std::string& path) {
+    char head[64] = "";
+    DWORD read = 0;
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "";
+    ::ReadFile(file, head, sizeof head, &read, nullptr);
+    ::CloseHandle(file);
+    return std::string(head, read);
+}
 
 }  // namespace
 
@@ -145,6 +157,12 @@ bool CDownloadingPage::FetchFile(CDownloadStatus& status, HWND hPage, const std:
             status.m_nBytesReceived -= got;
             // Not creatable, not writable, or ended short by the server's own account.
             if (result <= -4 || result > 0) return false;
+        } else if (int64_t(got) != file.m_nPackedSize && LooksLikeHtmlPage(ReadHead(localPath))) {
+            // A server's error page sent as the file: installed, it would
+            // stand in for a program; left here, the next run would take it.
+            status.m_nBytesReceived -= got;
+            ::DeleteFileA(localPath.c_str());
+            return false;
         } else {
             const int kind = ProbeDownloadedFile(localPath, file.m_nPackageVersion, file.m_tPackageTime);
             if (kind != DOWNLOADED_NONE) {

@@ -241,6 +241,14 @@ void CSetupApp::AbortTransfer() {
     if (HINTERNET hRequest = m_hTransferRequest.exchange(nullptr)) ::InternetCloseHandle(hRequest);
 }
 
+bool LooksLikeHtmlPage(const std::string& head) {
+    const size_t start = head.find_first_not_of(" \t\r\n");
+    if (start == std::string::npos) return false;
+    std::string lower = head.substr(start, 14);
+    for (char& c : lower) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return lower.compare(0, 5, "<html") == 0 || lower.compare(0, 14, "<!doctype html") == 0;
+}
+
 int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& localPath, void* pContext,
                                    DownloadProgressCallback pfnProgress, uint32_t* pnReceived) {
     *pnReceived = 0;

@@ -172,8 +172,12 @@ bool MessageBoxHasExclamation(HWND box) {
 
 bool AnswerMessageBox(HWND box, int buttonId) {
     HWND button = ::GetDlgItem(box, buttonId);
-    if (!button) return false;
-    Click(button);
+    if (button)
+        Click(button);
+    else if (buttonId == IDCANCEL)  // a box without the button ends with Escape
+        ::PostMessageA(box, WM_KEYDOWN, VK_ESCAPE, 0);
+    else
+        return false;
     // Until it has gone, the answered box would count as one shown after it.
     return WaitUntil([&] { return !::IsWindow(box); }, 10000);
 }

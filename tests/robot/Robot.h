@@ -52,7 +52,8 @@ std::string MessageBoxText(HWND box);
 // True when the message box shows the system's exclamation-mark icon.
 bool MessageBoxHasExclamation(HWND box);
 bool MessageBoxHasIcon(HWND box);
-// Presses one of the message box's buttons (IDOK, IDYES, IDNO...); true once the box has gone.
+// Presses one of the message box's buttons (IDOK, IDYES, IDNO...; IDCANCEL is
+// Escape where there is no such button); true once the box has gone.
 bool AnswerMessageBox(HWND box, int buttonId);
 
 std::string GetText(HWND hWnd);

@@ -167,6 +167,10 @@ bool Wizard::ClosesWithoutBox(std::string& box) const {
 bool Wizard::Walk(const std::vector<Step>& steps) {
     for (size_t i = 0; i < steps.size(); ++i) {
         const Step& step = steps[i];
+        // A user cannot reach the wizard's buttons behind a dialog (a wait
+        // dialog while the page fetches), but a posted press would.
+        if (step.act <= Act::Finish || step.act == Act::Cancel)
+            robot::WaitUntil([&] { return robot::FindMessageBox(Pid()) == nullptr; }, kTimeoutMs);
         if (step.act <= Act::Finish) robot::PressButton(m_sheet, int(step.act));
         if (step.act == Act::Cancel) robot::PressButton(m_sheet, PSBTN_CANCEL);
         if (step.act == Act::Click) robot::ClickId(Page(), step.control);
