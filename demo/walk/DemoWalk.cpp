@@ -54,37 +54,6 @@ std::string g_shots;
 DWORD g_pid = 0;
 HWND g_sheet = nullptr;
 
-bool IsProgram(DWORD pid, const char* programName) {
-    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process) return false;
-    char path[MAX_PATH] = "";
-    DWORD size = MAX_PATH;
-    bool match = false;
-    if (::QueryFullProcessImageNameA(process, 0, path, &size)) {
-        const char* name = std::strrchr(path, '\\');
-        match = lstrcmpiA(name ? name + 1 : path, programName) == 0;
-    }
-    ::CloseHandle(process);
-    return match;
-}
-
-struct Search {
-    const char* program;
-    HWND sheet;
-};
-
-BOOL CALLBACK FindSheet(HWND hWnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<Search*>(lParam);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hWnd, &pid);
-    if (::IsWindowVisible(hWnd) && robot::ClassName(hWnd) == "#32770" && ::GetDlgItem(hWnd, robot::kNextButton) &&
-        IsProgram(pid, search->program)) {
-        search->sheet = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // The text the system keeps for a window of another process, read without
 // a message: the Installing page's thread answers none while it installs.
 std::string KeptText(HWND hWnd) {
@@ -225,18 +194,11 @@ int main(int argc, char** argv) {
     }
     g_shots = argv[2];
     if (argc > 3) g_pageMs = std::atoi(argv[3]) * 1000;
-    Search search{argv[1], nullptr};
-    robot::WaitUntil(
-        [&] {
-            ::EnumWindows(FindSheet, reinterpret_cast<LPARAM>(&search));
-            return search.sheet != nullptr;
-        },
-        g_pageMs);
-    if (!search.sheet) {
+    g_sheet = robot::WaitProgramDialog(argv[1], true, g_pageMs);
+    if (!g_sheet) {
         std::printf("walk: no wizard of %s appeared within %d s\n", argv[1], g_pageMs / 1000);
         return 1;
     }
-    g_sheet = search.sheet;
     ::GetWindowThreadProcessId(g_sheet, &g_pid);
 
     for (const PageStep* step = std::begin(kRoad); step != std::end(kRoad); ++step) {

@@ -108,6 +108,41 @@ std::string MessageBoxText(HWND box) {
     return "";
 }
 
+static bool RunsProgram(DWORD pid, const std::string& programName) {
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return false;
+    char path[MAX_PATH] = "";
+    DWORD size = MAX_PATH;
+    bool match = false;
+    if (::QueryFullProcessImageNameA(process, 0, path, &size)) {
+        const char* name = std::strrchr(path, '\\');
+        match = lstrcmpiA(name ? name + 1 : path, programName.c_str()) == 0;
+    }
+    ::CloseHandle(process);
+    return match;
+}
+
+HWND WaitProgramDialog(const std::string& programName, bool wizardOnly, int timeoutMs) {
+    struct Search {
+        const std::string& program;
+        bool wizardOnly;
+        HWND found;
+    } search{programName, wizardOnly, nullptr};
+    const WNDENUMPROC test = [](HWND hWnd, LPARAM lParam) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(lParam);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(hWnd, &pid);
+        if (!::IsWindowVisible(hWnd) || ClassName(hWnd) != "#32770" ||
+            (search->wizardOnly && !::GetDlgItem(hWnd, kNextButton)) || !RunsProgram(pid, search->program))
+            return TRUE;
+        search->found = hWnd;
+        return FALSE;
+    };
+    WaitUntil([&] { return ::EnumWindows(test, reinterpret_cast<LPARAM>(&search)), search.found != nullptr; },
+              timeoutMs, 100);
+    return search.found;
+}
+
 HWND FindMessageBox(DWORD pid, const std::string& text) {
     for (HWND hWnd : TopDialogs(pid)) {
         if (::GetDlgItem(hWnd, kNextButton)) continue;

@@ -41,6 +41,10 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs
 std::vector<HWND> TopDialogs(DWORD pid);
 // The first such dialog once one shows; null when none did in time.
 HWND WaitTopDialog(DWORD pid, int timeoutMs);
+// A visible top-level dialog of a process whose program file is named
+// programName (a wizard sheet only, when wizardOnly), once one shows; null
+// when none did in time.
+HWND WaitProgramDialog(const std::string& programName, bool wizardOnly, int timeoutMs);
 // The wizard sheet: a dialog with a Next button (0x3024).
 HWND FindWizard(DWORD pid);
 HWND WaitWizard(DWORD pid, int timeoutMs);
