@@ -108,7 +108,10 @@ bool ParseRegEntryLine(const std::string& line, CPackageRegEntry& entry) {
 
 bool OleDateToFields(double date, CDateFields& fields) {
     // Negative dates lie before 1900, long before the earliest time there is.
-    if (date < 0) return false;
+    // Past the year 9999, which ends the dates VarDateFromStr gives, and for
+    // a NaN, the count of seconds below would overflow.
+    const double kFirstDayOf10000 = 2958466;
+    if (!(date >= 0 && date < kFirstDayOf10000)) return false;
     const int64_t totalSeconds = int64_t(date * 86400.0 + 0.5);
     DateFromDays(totalSeconds / 86400 - 25569, fields);
     fields.m_nHour = int(totalSeconds % 86400 / 3600);

@@ -93,5 +93,6 @@ struct CDateFields {
     int m_nSecond = 0;
 };
 // An OLE date (days since 1899-12-30, the time of day as the fraction)
-// rounded to the nearest second. False before 1899-12-30.
+// rounded to the nearest second. False before 1899-12-30 and from the year
+// 10000 on.
 bool OleDateToFields(double date, CDateFields& fields);
