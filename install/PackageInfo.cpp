@@ -32,7 +32,9 @@ bool CPackageInfo::Load(const std::string& path) {
 
     for (const std::string& line : ReadSectionLines(path, "Folders", 2048)) {
         auto pFolder = std::make_unique<CPackageFolder>();
-        if (ParseFolderLine(line, *pFolder)) m_mapFolders.SetAt(pFolder->m_nId, pFolder.release());
+        if (!ParseFolderLine(line, *pFolder)) continue;
+        const int id = pFolder->m_nId;
+        m_mapFolders.SetAt(id, pFolder.release());
     }
 
     for (const std::string& line : ReadSectionLines(path, "Sources", 2048)) {
