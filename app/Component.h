@@ -1,7 +1,11 @@
-// A component of the catalogue and the catalogue itself.
+// A component of the catalogue, the catalogue itself and the merge of a setup
+// information file into it. The merge uses no system call, so that it also
+// builds natively (and is fuzzed there); the program reads the file through
+// the profile functions.
 #pragma once
 #include "app/StringKeyMap.h"
 
+#include <cstddef>
 #include <set>
 #include <string>
 
@@ -23,3 +27,20 @@ public:
 
 // Records live until the process ends; the map only points at them.
 using CComponentMap = CStringKeyMap<CComponent*>;
+
+// The values of a setup information file's component sections.
+class CComponentValues {
+public:
+    virtual ~CComponentValues() = default;
+    // The text of key in section; empty when missing.
+    virtual std::string Text(const std::string& section, const char* key) = 0;
+    // The number of key in section; fallback when missing.
+    virtual int Number(const std::string& section, const char* key, int fallback) = 0;
+};
+
+// Merges the component keys of a Components section into the catalogue and
+// links the dependents. keys holds length characters as the profile reader
+// returns a section: strings each ended by a zero byte, an empty one ending
+// the list. New records are created with new; false, with the catalogue
+// unchanged, when keys is empty.
+bool MergeComponents(CComponentMap& catalogue, const char* keys, size_t length, CComponentValues& values);

@@ -9,7 +9,6 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include <cstring>
 #include <vector>
 
 CSetupApp theApp;
@@ -143,37 +142,28 @@ bool CSetupApp::LoadSetupInfo() {
     return LoadComponents(kSetupInfoFile);
 }
 
+namespace {
+
+// The component sections of one setup information file.
+class CProfileComponentValues : public CComponentValues {
+public:
+    explicit CProfileComponentValues(const char* path) : m_path(path) {}
+    std::string Text(const std::string& section, const char* key) override {
+        return ReadSetupValue(section.c_str(), key, m_path);
+    }
+    int Number(const std::string& section, const char* key, int fallback) override {
+        return int(::GetPrivateProfileIntA(section.c_str(), key, fallback, m_path));
+    }
+
+private:
+    const char* m_path;
+};
+
+}  // namespace
+
 bool CSetupApp::LoadComponents(const char* path) {
     std::vector<char> keys(32767, '\0');
-    DWORD length = ::GetPrivateProfileSectionA("Components", keys.data(), DWORD(keys.size()), path);
-    if (length == 0) return false;
-
-    const char* key = keys.data();
-    const char* end = keys.data() + length;
-    if (*key == '\0') ++key;
-    for (; key < end && *key; key += std::strlen(key) + 1) {
-        CComponent** found = m_mapComponents.Lookup(key);
-        CComponent* pComp = found ? *found : m_mapComponents.SetAt(key, new CComponent);
-
-        std::string section = std::string("Comp") + key;
-        std::string value = ReadSetupValue(section.c_str(), "Name", path);
-        pComp->m_strName = value.empty() ? key : value;
-        value = ReadSetupValue(section.c_str(), "PkgInfoLocation", path);
-        if (!value.empty()) pComp->m_strPkgInfoLocation = value;
-        value = ReadSetupValue(section.c_str(), "PkgInfo", path);
-        if (value.empty()) continue;
-        pComp->m_strPkgInfo = value;
-        value = ReadSetupValue(section.c_str(), "DependOn1", path);
-        if (!value.empty()) pComp->m_strDependOn = value;
-        int version = int(::GetPrivateProfileIntA(section.c_str(), "Ver", -1, path));
-        if (version != -1) pComp->m_nVersion = version;
-    }
-
-    for (auto& entry : m_mapComponents) {
-        CComponent* pComp = entry.second;
-        if (pComp->m_strDependOn.empty()) continue;
-        if (CComponent** pTarget = m_mapComponents.Lookup(pComp->m_strDependOn))
-            (*pTarget)->m_mapDependents.insert(pComp);
-    }
-    return true;
+    const DWORD length = ::GetPrivateProfileSectionA("Components", keys.data(), DWORD(keys.size()), path);
+    CProfileComponentValues values(path);
+    return MergeComponents(m_mapComponents, keys.data(), length, values);
 }

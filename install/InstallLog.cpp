@@ -1,23 +1,15 @@
 #include "install/InstallLog.h"
 
-#include <cstring>
 #include <vector>
 
 namespace {
 
 const char kNewSuffix[] = ".new~";
-const char kKindFile = 'F';
-const char kKindFolder = 'D';
-const char kKindLink = 'L';
-
-bool IsKnownKind(char kind) { return kind == kKindFile || kind == kKindFolder || kind == kKindLink; }
 
 void PutWord(std::vector<char>& record, unsigned value) {
     record.push_back(char(value & 0xFF));
     record.push_back(char((value >> 8) & 0xFF));
 }
-
-uint16_t GetWord(const unsigned char* bytes) { return uint16_t(bytes[0] | (bytes[1] << 8)); }
 
 }  // namespace
 
@@ -48,7 +40,7 @@ static std::vector<char> MakeRecord(char kind, int folderId, const std::string& 
     std::vector<char> record;
     record.reserve(7 + length + 1);
     record.push_back(kind);
-    if (kind != kKindLink) PutWord(record, unsigned(folderId));
+    if (kind != kLogKindLink) PutWord(record, unsigned(folderId));
     PutWord(record, unsigned(flags));
     PutWord(record, unsigned(length + 1));
     record.insert(record.end(), text.begin(), text.begin() + length);
@@ -64,15 +56,15 @@ static bool AppendRecord(HANDLE hFile, int mode, const std::vector<char>& record
 }
 
 bool CInstallLog::AddFile(int folderId, const std::string& name, int flags) {
-    return AppendRecord(m_hFile, m_nMode, MakeRecord(kKindFile, folderId, name, flags));
+    return AppendRecord(m_hFile, m_nMode, MakeRecord(kLogKindFile, folderId, name, flags));
 }
 
 bool CInstallLog::AddFolder(int folderId, const std::string& path, int flags) {
-    return AppendRecord(m_hFile, m_nMode, MakeRecord(kKindFolder, folderId, path, flags));
+    return AppendRecord(m_hFile, m_nMode, MakeRecord(kLogKindFolder, folderId, path, flags));
 }
 
 bool CInstallLog::AddLink(const std::string& path, int flags) {
-    return AppendRecord(m_hFile, m_nMode, MakeRecord(kKindLink, 0, path, flags));
+    return AppendRecord(m_hFile, m_nMode, MakeRecord(kLogKindLink, 0, path, flags));
 }
 
 bool CInstallLog::Commit() {
@@ -100,64 +92,45 @@ void CInstallLog::Close() {
 
 namespace {
 
-bool ReadExact(HANDLE hFile, void* buffer, DWORD size) {
-    DWORD read = 0;
-    return ::ReadFile(hFile, buffer, size, &read, nullptr) && read == size;
-}
-
-// Reads the record whose kind byte was just consumed. False when the file
-// ends inside it.
-bool ReadRecordBody(HANDLE hFile, char kind, CInstallLogRecord& record) {
-    unsigned char head[6];
-    const DWORD headSize = kind == kKindLink ? 4 : 6;
-    if (!ReadExact(hFile, head, headSize)) return false;
-    const unsigned char* words = head;
-    record.m_nFolderId = 0;
-    if (kind != kKindLink) {
-        record.m_nFolderId = GetWord(words);
-        words += 2;
+// The log file open for reading, from its current position.
+class CLogFileSource : public CLogByteSource {
+public:
+    explicit CLogFileSource(HANDLE hFile) : m_hFile(hFile) {}
+    bool Read(void* buffer, size_t size) override {
+        DWORD read = 0;
+        return ::ReadFile(m_hFile, buffer, DWORD(size), &read, nullptr) && read == size;
     }
-    record.m_nFlags = GetWord(words);
-    const uint16_t length = GetWord(words + 2);
-    std::vector<char> text(size_t(length) + 1, '\0');
-    if (!ReadExact(hFile, text.data(), length)) return false;
-    record.m_strText.assign(text.data(), std::strlen(text.data()));
-    return true;
-}
+    void StepBack() override { ::SetFilePointer(m_hFile, -1, nullptr, FILE_CURRENT); }
+    void Rewind() override { ::SetFilePointer(m_hFile, 0, nullptr, FILE_BEGIN); }
+
+private:
+    HANDLE m_hFile;
+};
 
 }  // namespace
 
-// Steps over records of other kinds. An unknown kind byte or a record cut
-// short by the end of the file ends the reading: the position is left on
-// the unknown byte, so every later read stops there too.
-static bool ReadNextOfKind(HANDLE hFile, int mode, char kind, CInstallLogRecord& record) {
+// Records are read only from a log opened for reading.
+static bool ReadOfKind(HANDLE hFile, int mode, char kind, bool fromStart, CInstallLogRecord& record) {
     if (mode != CInstallLog::MODE_READ) return false;
-    for (;;) {
-        char next = 0;
-        if (!ReadExact(hFile, &next, 1)) return false;
-        if (!IsKnownKind(next)) {
-            ::SetFilePointer(hFile, -1, nullptr, FILE_CURRENT);
-            return false;
-        }
-        CInstallLogRecord other;
-        if (!ReadRecordBody(hFile, next, next == kind ? record : other)) return false;
-        if (next == kind) return true;
-    }
-}
-
-static bool ReadFirstOfKind(HANDLE hFile, int mode, char kind, CInstallLogRecord& record) {
-    if (mode != CInstallLog::MODE_READ) return false;
-    ::SetFilePointer(hFile, 0, nullptr, FILE_BEGIN);
-    return ReadNextOfKind(hFile, mode, kind, record);
+    CLogFileSource source(hFile);
+    return fromStart ? ReadFirstLogRecord(source, kind, record) : ReadNextLogRecord(source, kind, record);
 }
 
 bool CInstallLog::ReadFirstFolder(CInstallLogRecord& record) {
-    return ReadFirstOfKind(m_hFile, m_nMode, kKindFolder, record);
+    return ReadOfKind(m_hFile, m_nMode, kLogKindFolder, true, record);
 }
 bool CInstallLog::ReadNextFolder(CInstallLogRecord& record) {
-    return ReadNextOfKind(m_hFile, m_nMode, kKindFolder, record);
+    return ReadOfKind(m_hFile, m_nMode, kLogKindFolder, false, record);
 }
-bool CInstallLog::ReadFirstFile(CInstallLogRecord& record) { return ReadFirstOfKind(m_hFile, m_nMode, kKindFile, record); }
-bool CInstallLog::ReadNextFile(CInstallLogRecord& record) { return ReadNextOfKind(m_hFile, m_nMode, kKindFile, record); }
-bool CInstallLog::ReadFirstLink(CInstallLogRecord& record) { return ReadFirstOfKind(m_hFile, m_nMode, kKindLink, record); }
-bool CInstallLog::ReadNextLink(CInstallLogRecord& record) { return ReadNextOfKind(m_hFile, m_nMode, kKindLink, record); }
+bool CInstallLog::ReadFirstFile(CInstallLogRecord& record) {
+    return ReadOfKind(m_hFile, m_nMode, kLogKindFile, true, record);
+}
+bool CInstallLog::ReadNextFile(CInstallLogRecord& record) {
+    return ReadOfKind(m_hFile, m_nMode, kLogKindFile, false, record);
+}
+bool CInstallLog::ReadFirstLink(CInstallLogRecord& record) {
+    return ReadOfKind(m_hFile, m_nMode, kLogKindLink, true, record);
+}
+bool CInstallLog::ReadNextLink(CInstallLogRecord& record) {
+    return ReadOfKind(m_hFile, m_nMode, kLogKindLink, false, record);
+}

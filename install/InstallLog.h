@@ -1,17 +1,11 @@
 // The per-component install log: what removal needs to undo an install.
 // A new log is written beside the old one and replaces it only on Commit.
 #pragma once
+#include "install/InstallLogReader.h"
+
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
-
-// One record read back from a log; a shortcut record has no folder id.
-struct CInstallLogRecord {
-    uint16_t m_nFolderId = 0;
-    uint16_t m_nFlags = 0;
-    std::string m_strText;
-};
 
 class CInstallLog {
 public:

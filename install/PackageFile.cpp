@@ -157,19 +157,36 @@ std::string MakePackageFileHeader(const std::string& text, int32_t time, int64_t
     return header;
 }
 
-bool ProbePackageFile(const std::string& path, int64_t& version, int32_t& time) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
+bool ProbePackageStream(std::FILE* file, int64_t& version, int32_t& time) {
     int32_t headerTime = 0;
     int64_t headerVersion = 0;
     unsigned char tail[2];
     bool tailRead = false;
-    const bool versionRead = ReadHeader(file, headerTime, headerVersion, tail, tailRead);
-    std::fclose(file);
-    if (!versionRead) return false;
+    if (!ReadHeader(file, headerTime, headerVersion, tail, tailRead)) return false;
     time = headerTime;
     version = headerVersion;
     return tailRead && IsBlockDigit(tail[1]);
+}
+
+bool ProbePackageFile(const std::string& path, int64_t& version, int32_t& time) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    const bool probed = ProbePackageStream(file, version, time);
+    std::fclose(file);
+    return probed;
+}
+
+bool UnpackPackageStream(std::FILE* input, std::FILE* output, const std::string& inputPath) {
+    int32_t time;
+    int64_t version;
+    unsigned char tail[2];
+    bool tailRead = false;
+    if (!ReadHeader(input, time, version, tail, tailRead) || !tailRead || tail[0] != 'h' || !IsBlockDigit(tail[1])) {
+        Diagnose("%s: %s is not a bzip2 file, skipping.\n", kDecoderName, inputPath.c_str());
+        return false;
+    }
+    const char prefix[4] = {'B', 'Z', 'h', char(tail[1])};
+    return DecodeStream(input, output, prefix, inputPath);
 }
 
 bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, const std::string& destDir,
@@ -205,17 +222,7 @@ bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, co
         return false;
     }
 
-    int32_t time;
-    int64_t version;
-    unsigned char tail[2];
-    bool tailRead = false;
-    bool ok = ReadHeader(input, time, version, tail, tailRead) && tailRead && tail[0] == 'h' && IsBlockDigit(tail[1]);
-    if (!ok) {
-        Diagnose("%s: %s is not a bzip2 file, skipping.\n", kDecoderName, inputPath.c_str());
-    } else {
-        const char prefix[4] = {'B', 'Z', 'h', char(tail[1])};
-        ok = DecodeStream(input, output, prefix, inputPath);
-    }
+    bool ok = UnpackPackageStream(input, output, inputPath);
     std::fclose(input);
     if (std::fclose(output) != 0 && ok) {
         Diagnose("%s: I/O or other error writing %s\n", kDecoderName, outputPath.c_str());

@@ -2,11 +2,17 @@
 // in front of a bzip2 block stream.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // True when the file is a compressed package file; version and time are
 // filled from its header.
 bool ProbePackageFile(const std::string& path, int64_t& version, int32_t& time);
+// The probe over a file the caller opened, read from its current position.
+bool ProbePackageStream(std::FILE* file, int64_t& version, int32_t& time);
+// Decodes the open input into the open output; inputPath names the input in
+// diagnostics. False for a damaged input, whose output the caller removes.
+bool UnpackPackageStream(std::FILE* input, std::FILE* output, const std::string& inputPath);
 // Decodes sourceDir\name into destDir\outputName (destDir\name when
 // outputName is empty). False, with no output file left, for anything but a
 // complete and intact decode.

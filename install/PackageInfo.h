@@ -2,6 +2,7 @@
 // installs, where from and where to, and the per-file decisions.
 #pragma once
 #include "install/InstallLog.h"
+#include "install/PackageInfoLines.h"
 
 #include <setupapi.h>
 
@@ -13,57 +14,6 @@
 
 class CComponent;
 class CDiskSpaceList;
-
-enum {
-    PKG_KEEP_ON_REMOVE = 1,
-    PKG_SKIP_ON_WIN9X = 2,
-    PKG_SKIP_ON_NT = 4,
-};
-
-class CPackageFolder {
-public:
-    int m_nId = 0;
-    std::string m_strPath;
-    int m_nFlags = 0;
-};
-
-class CPackageFile {
-public:
-    std::string m_strName;
-    std::string m_strSource;
-    int64_t m_nVersion = 0;
-    int32_t m_tDate = 0;
-    int m_nSize = 0;
-    int m_nPackedSize = 0;
-    int m_nFlags = 0;
-    std::string* m_pSource = nullptr;
-    CPackageFolder* m_pFolder = nullptr;
-    int64_t m_nInstalledVersion = 0;
-    int32_t m_tInstalledTime = 0;
-    int64_t m_nPackageVersion = 0;
-    int32_t m_tPackageTime = 0;
-    bool m_bDownload = true;
-    bool m_bInstall = false;
-    bool m_bCompressed = false;
-    std::string m_strPackageDir;
-};
-
-class CPackageShortcut {
-public:
-    std::string m_strName;
-    std::string m_strTarget;
-    std::string m_strWorkDir;
-};
-
-class CPackageRegEntry {
-public:
-    int m_nRoot = 0;
-    std::string m_strKey;
-    std::string m_strValueName;
-    int m_nType = 0;
-    std::string m_strData;
-    int m_nFlags = 0;
-};
 
 // A map keyed by id with 17 buckets (bucket = unsigned id >> 4, mod 17),
 // each bucket newest first; iteration runs bucket by bucket. Owns its values.

@@ -8,7 +8,7 @@ BUILD=${BUILD:-$ROOT/build}
 DEPS=$BUILD/deps
 PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 wine xvfb xauth
   imagemagick bzip2 fonts-wine fonts-liberation cmake googletest g++ make python3 curl dpkg-dev libbz2-dev
-  nginx openssl"
+  nginx openssl clang libclang-rt-14-dev llvm"
 
 missing=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' $PACKAGES 2>/dev/null \
           | awk '$1 != "ii" {print $2}'; \
@@ -25,8 +25,9 @@ CC=x86_64-w64-mingw32-gcc-posix
 AR=x86_64-w64-mingw32-ar
 
 # libbz2 from Debian's source package; the deb-src entry lives only for the
-# download and the source stays in the build tree.
-if [ ! -f "$DEPS/bzip2/lib/libbz2.a" ]; then
+# download and the source stays in the build tree (the fuzz targets build it
+# natively from there).
+if [ ! -f "$DEPS/bzip2/lib/libbz2.a" ] || [ ! -f "$DEPS/bzip2-src/src/bzlib.h" ]; then
   SUDO=; [ "$(id -u)" = 0 ] || SUDO=sudo
   SRCLIST=/etc/apt/sources.list.d/zepsetup-bzip2-src.sources
   work=$DEPS/bzip2-src; rm -rf "$work"; mkdir -p "$work"

@@ -12,6 +12,8 @@ export BUILD
 jobs=$(nproc)
 cmake -S "$ROOT" -B "$BUILD/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD/native" -j"$jobs"
+# The fuzz targets need clang: a native build of their own (tests/fuzz).
+"$ROOT/tools/fuzz.sh" --build
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build "$BUILD" -j"$jobs"
 
@@ -42,6 +44,7 @@ run_ctest() {  # build tree
   rm -f "$log"
 }
 run_ctest "$BUILD/native" -j"$jobs" "$@"
+run_ctest "$BUILD/fuzz" -j"$jobs" "$@"
 run_ctest "$BUILD" "$@"
 
 for bmp in "$BUILD"/artefacts/*.bmp; do

@@ -1,0 +1,34 @@
+#include "app/Component.h"
+
+#include <cstring>
+
+bool MergeComponents(CComponentMap& catalogue, const char* keys, size_t length, CComponentValues& values) {
+    if (length == 0) return false;
+    const char* key = keys;
+    const char* end = keys + length;
+    if (*key == '\0') ++key;
+    for (; key < end && *key; key += std::strlen(key) + 1) {
+        CComponent** found = catalogue.Lookup(key);
+        CComponent* pComp = found ? *found : catalogue.SetAt(key, new CComponent);
+
+        const std::string section = std::string("Comp") + key;
+        std::string value = values.Text(section, "Name");
+        pComp->m_strName = value.empty() ? key : value;
+        value = values.Text(section, "PkgInfoLocation");
+        if (!value.empty()) pComp->m_strPkgInfoLocation = value;
+        value = values.Text(section, "PkgInfo");
+        if (value.empty()) continue;
+        pComp->m_strPkgInfo = value;
+        value = values.Text(section, "DependOn1");
+        if (!value.empty()) pComp->m_strDependOn = value;
+        const int version = values.Number(section, "Ver", -1);
+        if (version != -1) pComp->m_nVersion = version;
+    }
+
+    for (auto& entry : catalogue) {
+        CComponent* pComp = entry.second;
+        if (pComp->m_strDependOn.empty()) continue;
+        if (CComponent** pTarget = catalogue.Lookup(pComp->m_strDependOn)) (*pTarget)->m_mapDependents.insert(pComp);
+    }
+    return true;
+}
