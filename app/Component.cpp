@@ -1,5 +1,7 @@
 #include "app/Component.h"
 
+#include "app/PathText.h"
+
 #include <cstring>
 
 bool MergeComponents(CComponentMap& catalogue, const char* keys, size_t length, CComponentValues& values) {
@@ -8,6 +10,9 @@ bool MergeComponents(CComponentMap& catalogue, const char* keys, size_t length, 
     const char* end = keys + length;
     if (*key == '\0') ++key;
     for (; key < end && *key; key += std::strlen(key) + 1) {
+        // A key names the component's install log and registry key: one that
+        // is no plain name would lead out of the folder or key it belongs in.
+        if (!IsPlainFileName(key)) continue;
         CComponent** found = catalogue.Lookup(key);
         CComponent* pComp = found ? *found : catalogue.SetAt(key, new CComponent);
 

@@ -154,6 +154,9 @@ TEST_F(SetupInfoTest, CyclesAndCaseTwinsAreAccepted) {
     // Keys are case-sensitive; section names are not.
     EXPECT_EQ("Shared section||||-1", Describe(Component(*app, "core")));
     EXPECT_EQ("Shared section||||-1", Describe(Component(*app, "Core")));
+    // Keys name install logs and registry keys: only plain names are taken.
+    app = Load(std::string(kProduct) + "[Components]\r\n..\\..\\Evil\r\nSub/Key\r\nC:x\r\nCON\r\nGood\r\n");
+    EXPECT_EQ(std::vector<std::string>{"Good"}, Keys(*app));
 }
 
 TEST_F(SetupInfoTest, MergeUpdatesInPlaceAndPutsNewKeysFirst) {
