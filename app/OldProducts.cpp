@@ -16,13 +16,8 @@ const char* const kOldProducts[] = {"ZEP Classic", "ZEP Strategy", "ZEP Puzzle 2
 // program sees their entries only in the 32-bit view.
 bool ReadUninstallString(const std::string& product, std::string& command) {
     const std::string key = kUninstallKey + product;
-    char value[1024] = "";
-    for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY)}) {
-        if (ReadRegString(key.c_str(), "UninstallString", nullptr, value, sizeof value, view) != 0) {
-            command = value;
-            return true;
-        }
-    }
+    for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY)})
+        if (ReadRegPath(key.c_str(), "UninstallString", kRegPathLimit, command, view)) return true;
     return false;
 }
 

@@ -10,3 +10,10 @@ std::vector<std::string> ReadSectionLines(const std::string& path, const char* s
     }
     return lines;
 }
+
+std::string ReadProfileValue(const char* path, const char* section, const char* key) {
+    // One byte more than the limit lets a longer value show as such.
+    char value[kProfileValueLimit + 2] = "";
+    const DWORD length = ::GetPrivateProfileStringA(section, key, "", value, sizeof value, path);
+    return length > kProfileValueLimit ? std::string() : std::string(value, length);
+}

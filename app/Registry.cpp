@@ -39,6 +39,16 @@ int ReadRegString(const char* key, const char* name, const char* defaultText, ch
     return 0;
 }
 
+bool ReadRegPath(const char* key, const char* name, int maxChars, std::string& path, REGSAM view) {
+    // One byte more than the limit lets a longer value show as such.
+    std::vector<char> buffer(size_t(maxChars) + 2, '\0');
+    if (ReadRegString(key, name, nullptr, buffer.data(), int(buffer.size()), view) == 0) return false;
+    const std::string text = buffer.data();
+    if (text.empty() || text.size() > size_t(maxChars)) return false;
+    path = text;
+    return true;
+}
+
 DWORD ReadRegDword(const char* key, const char* name, DWORD defaultValue) {
     HKEY hKey = nullptr;
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS) return defaultValue;

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 #define ZEP_CLIENT_KEY "SOFTWARE\\ORBEL\\ZEP\\Client"
 
 // Bytes the stored text occupies (terminator included), at most bufferSize;
@@ -11,6 +13,10 @@
 // KEY_WOW64_64KEY for the other programs' one.
 int ReadRegString(const char* key, const char* name, const char* defaultText, char* buffer, int bufferSize,
                   REGSAM view = 0);
+// A text value that names a path or a command: false when it is missing,
+// empty or longer than maxChars, since a cut path names another file.
+constexpr int kRegPathLimit = 1023;
+bool ReadRegPath(const char* key, const char* name, int maxChars, std::string& path, REGSAM view = 0);
 DWORD ReadRegDword(const char* key, const char* name, DWORD defaultValue);
 DWORD WriteRegDword(const char* key, const char* name, DWORD value);
 bool WriteRegString(const char* key, const char* name, const char* text);

@@ -1,5 +1,6 @@
 #include "app/SetupApp.h"
 
+#include "app/ProfileSection.h"
 #include "app/Registry.h"
 #include "app/SetupWizard.h"
 #include "app/WizardPages.h"
@@ -96,13 +97,6 @@ void CSetupApp::ReadProgramsDir() {
     m_strProgramsDir = path;
 }
 
-// A value of the local setup information file; empty when missing.
-static std::string ReadSetupValue(const char* section, const char* key, const char* path) {
-    char value[1024] = "";
-    ::GetPrivateProfileStringA(section, key, "", value, sizeof value, path);
-    return value;
-}
-
 static std::string EnvironmentValue(const char* name) {
     char value[MAX_PATH] = "";
     DWORD length = ::GetEnvironmentVariableA(name, value, sizeof value);
@@ -112,27 +106,23 @@ static std::string EnvironmentValue(const char* name) {
 bool CSetupApp::LoadSetupInfo() {
     ReadProgramsDir();
 
-    m_strProductName = ReadSetupValue("Product", "Name", kSetupInfoFile);
+    m_strProductName = ReadProfileValue(kSetupInfoFile, "Product", "Name");
     if (m_strProductName.empty()) return false;
 
-    char installDir[1024] = "";
-    if (ReadRegString(ZEP_CLIENT_KEY, "Path", nullptr, installDir, sizeof installDir) == 0) {
-        m_bNewInstall = true;
-        m_strInstallDir = ReadSetupValue("Product", "Destination", kSetupInfoFile);
+    m_bNewInstall = !ReadRegPath(ZEP_CLIENT_KEY, "Path", kRegPathLimit, m_strInstallDir);
+    if (m_bNewInstall) {
+        m_strInstallDir = ReadProfileValue(kSetupInfoFile, "Product", "Destination");
         if (m_strInstallDir.empty()) return false;
-    } else {
-        m_bNewInstall = false;
-        m_strInstallDir = installDir;
     }
 
-    m_strGroup = ReadSetupValue("Product", "Group", kSetupInfoFile);
+    m_strGroup = ReadProfileValue(kSetupInfoFile, "Product", "Group");
     if (m_strGroup.empty()) return false;
-    m_strLocationsInfo = ReadSetupValue("Product", "LocationsInfo", kSetupInfoFile);
+    m_strLocationsInfo = ReadProfileValue(kSetupInfoFile, "Product", "LocationsInfo");
     if (m_strLocationsInfo.empty()) return false;
-    m_strBaseURL = ReadSetupValue("Product", "BaseURL", kSetupInfoFile);
+    m_strBaseURL = ReadProfileValue(kSetupInfoFile, "Product", "BaseURL");
     if (m_strBaseURL.empty()) return false;
     if (m_strBaseURL.back() != '/') m_strBaseURL += '/';
-    m_strSetupInfoLocation = ReadSetupValue("Product", "SetupInfoLocation", kSetupInfoFile);
+    m_strSetupInfoLocation = ReadProfileValue(kSetupInfoFile, "Product", "SetupInfoLocation");
     if (m_strSetupInfoLocation.empty()) return false;
 
     m_strTempDir = EnvironmentValue("TEMP");
@@ -149,7 +139,7 @@ class CProfileComponentValues : public CComponentValues {
 public:
     explicit CProfileComponentValues(const char* path) : m_path(path) {}
     std::string Text(const std::string& section, const char* key) override {
-        return ReadSetupValue(section.c_str(), key, m_path);
+        return ReadProfileValue(m_path, section.c_str(), key);
     }
     int Number(const std::string& section, const char* key, int fallback) override {
         return int(::GetPrivateProfileIntA(section.c_str(), key, fallback, m_path));

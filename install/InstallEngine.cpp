@@ -43,13 +43,17 @@ HRESULT CSetupApp::CreateShortcut(const std::string& linkPath, const std::string
         pLink->Release();
         return hr;
     }
-    if (FAILED(pLink->SetPath(target.c_str()))) AfxMessageBox("SetPath failed!");
+    // The shell cuts paths past its limit: a shortcut would start another
+    // program or be saved under another name.
+    if (target.size() >= MAX_PATH || FAILED(pLink->SetPath(target.c_str()))) AfxMessageBox("SetPath failed!");
     if (FAILED(pLink->SetDescription(description.c_str()))) AfxMessageBox("SetDescription failed!");
-    if (FAILED(pLink->SetWorkingDirectory(workDir.c_str()))) AfxMessageBox("SetWorkFolder failed!");
+    if (workDir.size() >= MAX_PATH || FAILED(pLink->SetWorkingDirectory(workDir.c_str())))
+        AfxMessageBox("SetWorkFolder failed!");
     WCHAR widePath[MAX_PATH] = L"";
-    ::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, widePath, MAX_PATH);
-    widePath[MAX_PATH - 1] = L'\0';
-    hr = pFile->Save(widePath, TRUE);
+    if (::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, widePath, MAX_PATH) == 0)
+        hr = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    else
+        hr = pFile->Save(widePath, TRUE);
     pFile->Release();
     pLink->Release();
     return hr;

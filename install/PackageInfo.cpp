@@ -12,9 +12,7 @@
 
 CPackageInfo::CPackageInfo(const std::string& key, CComponent* pComponent) : m_pComponent(pComponent), m_strKey(key) {
     if (pComponent && pComponent->m_nInstalledVersion != 0) {
-        char path[2048] = "";
-        if (ReadRegString((std::string(ZEP_CLIENT_KEY "\\") + key).c_str(), "Path", nullptr, path, sizeof path) > 0)
-            m_strTarget = path;
+        ReadRegPath((std::string(ZEP_CLIENT_KEY "\\") + key).c_str(), "Path", 2047, m_strTarget);
     }
 }
 

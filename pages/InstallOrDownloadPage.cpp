@@ -2,6 +2,7 @@
 
 #include "app/FolderBrowser.h"
 #include "app/PageFlow.h"
+#include "app/ProfileSection.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
 #include "res/resource.h"
@@ -12,13 +13,13 @@ CInstallOrDownloadPage::CInstallOrDownloadPage()
 // The folder confirmed last time, else the setup file's Source, else the
 // folder the program runs in.
 std::string CInstallOrDownloadPage::InitialFolder() {
-    char folder[1024] = "";
-    ReadRegString(ZEP_CLIENT_KEY, "DownloadPath", "", folder, sizeof folder);
-    if (folder[0]) return folder;
-    ::GetPrivateProfileStringA("Product", "Source", "", folder, sizeof folder, kSetupInfoFile);
-    if (folder[0]) return folder;
-    ::GetCurrentDirectoryA(sizeof folder, folder);
-    return folder;
+    std::string folder;
+    if (ReadRegPath(ZEP_CLIENT_KEY, "DownloadPath", kRegPathLimit, folder)) return folder;
+    folder = ReadProfileValue(kSetupInfoFile, "Product", "Source");
+    if (!folder.empty()) return folder;
+    char current[1024] = "";
+    const DWORD length = ::GetCurrentDirectoryA(sizeof current, current);
+    return length < sizeof current ? current : "";
 }
 
 void CInstallOrDownloadPage::DoDataExchange(CDataExchange* pDX) {

@@ -55,8 +55,8 @@ int CRemovingPage::RemoveComponent(const std::string& key, CComponent* pComp) {
     ::UpdateWindow(GetDlgItem(IDC_REMOVING_COMPONENT));
     RemoveLoggedFiles(key, pComp);
     const std::string recordKey = std::string(ZEP_CLIENT_KEY "\\") + key;
-    char folder[1024] = "";
-    if (ReadRegString(recordKey.c_str(), "Path", nullptr, folder, sizeof folder) > 0) ::RemoveDirectoryA(folder);
+    std::string folder;
+    if (ReadRegPath(recordKey.c_str(), "Path", kRegPathLimit, folder)) ::RemoveDirectoryA(folder.c_str());
     for (const char* name : {"Version", "Path", "DeIsLog"}) DeleteRegValue(recordKey.c_str(), name);
     DeleteRegKey(recordKey.c_str());
     pComp->m_nInstalledVersion = 0;
@@ -70,10 +70,8 @@ int CRemovingPage::RemoveComponent(const std::string& key, CComponent* pComp) {
 // Folders go last, in the folder map's order; those not empty stay, and so
 // does the program group while other components have shortcuts in it.
 int CRemovingPage::RemoveLoggedFiles(const std::string& key, CComponent* pComp) {
-    char logPath[1024] = "";
-    if (ReadRegString((std::string(ZEP_CLIENT_KEY "\\") + key).c_str(), "DeIsLog", nullptr, logPath,
-                      sizeof logPath) == 0)
-        return 0;
+    std::string logPath;
+    if (!ReadRegPath((std::string(ZEP_CLIENT_KEY "\\") + key).c_str(), "DeIsLog", kRegPathLimit, logPath)) return 0;
     CInstallLog log;
     if (!log.Open(logPath, CInstallLog::MODE_READ)) return 0;
     CIdMap<CInstallLogRecord> folders;

@@ -13,7 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <set>
+#include <thread>
 
 using namespace testsupport;
 
@@ -106,6 +109,42 @@ TEST_F(InstallEngineTest, FolderAndShortcutThatCannotBeMade) {
     EXPECT_FALSE(theApp.CreateFolderPath("nosuchparent/child", true));  // no "\\" to climb by
     EXPECT_FALSE(FileExists("nosuchparent"));
     EXPECT_HRESULT_FAILED(theApp.CreateShortcut(m_strRoot + "\\missing\\no.lnk", "C:\\x.exe", "d", "C:\\"));
+
+    // Paths past the platform's limit are never cut into other names.
+    const std::string folder = m_strRoot + "\\long";
+    ASSERT_TRUE(theApp.CreateFolderPath(folder, true));
+    const std::string longName(MAX_PATH, 'n');
+    struct Case {
+        std::string link, target, workDir, message;
+    } cases[] = {
+        {folder + "\\" + longName + ".lnk", "C:\\x.exe", "C:\\", ""},
+        {folder + "\\target.lnk", "C:\\" + longName + ".exe", "C:\\", "SetPath failed!"},
+        {folder + "\\work.lnk", "C:\\x.exe", "C:\\" + longName, "SetWorkFolder failed!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::string shown;
+        std::atomic<bool> returned{false};
+        std::thread answerer([&] {
+            HWND box = nullptr;
+            robot::WaitUntil([&] { return returned || (box = robot::FindMessageBox(::GetCurrentProcessId())); }, 30000);
+            if (!box) return;
+            shown = robot::MessageBoxText(box);
+            robot::AnswerMessageBox(box, IDOK);
+        });
+        const HRESULT hr = theApp.CreateShortcut(c.link, c.target, "d", c.workDir);
+        returned = true;
+        answerer.join();
+        EXPECT_EQ(c.message, shown);
+        EXPECT_EQ(c.message.empty(), FAILED(hr));
+    }
+    WIN32_FIND_DATAA found;
+    std::set<std::string> made;
+    HANDLE hFind = ::FindFirstFileA((folder + "\\*.lnk").c_str(), &found);
+    for (BOOL more = hFind != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(hFind, &found))
+        made.insert(found.cFileName);
+    if (hFind != INVALID_HANDLE_VALUE) ::FindClose(hFind);
+    EXPECT_EQ((std::set<std::string>{"target.lnk", "work.lnk"}), made);
 }
 
 TEST_F(InstallEngineTest, QueueAndCommitInstallsAPackage) {

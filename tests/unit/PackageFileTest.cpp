@@ -146,6 +146,10 @@ TEST_F(PackageFileTest, InputFolderAndOutputRules) {
     EXPECT_EQ("<failed>", Unpack("folder.pk_", m_dst));
     EXPECT_FALSE(FileExists(m_dst + "\\folder.pk_"));
     EXPECT_EQ("<failed>", Unpack("a.pk_", m_dst + "\\no such folder"));
+    // An output path past the supported length fails whole, leaving no cut name behind.
+    EXPECT_FALSE(UnpackPackageFile(m_src, "a.pk_", m_dst, std::string(1024, 'o')));
+    WIN32_FIND_DATAA found;
+    EXPECT_EQ(INVALID_HANDLE_VALUE, ::FindFirstFileA((m_dst + "\\o*").c_str(), &found));
     // The package's own folder, however spelt: the package stays intact.
     EXPECT_EQ("<failed>", Unpack("a.pk_", m_dst + "\\.."));
     EXPECT_TRUE(FileText(m_src + "\\a.pk_") == package);

@@ -44,6 +44,22 @@ TEST_F(RegistryTest, StringsAreCutToTheBufferAndAbsenceIsZero) {
     EXPECT_STREQ("dflt", buffer);
 }
 
+// Paths are used whole or not at all.
+TEST_F(RegistryTest, PathsPastTheirLimitAreRefusedNotCut) {
+    StoreRaw("Unterminated", REG_SZ, "C:\\abcde", 8);
+    ASSERT_TRUE(WriteRegString(kKey, "Empty", ""));
+    ASSERT_TRUE(WriteRegString(kKey, "Longer", "C:\\abcdef"));
+    const struct {
+        const char* name;
+        const char* path;  // null: refused
+    } cases[] = {{"Unterminated", "C:\\abcde"}, {"Empty", nullptr}, {"Longer", nullptr}, {"None", nullptr}};
+    for (const auto& c : cases) {
+        std::string path = "untouched";
+        EXPECT_EQ(c.path != nullptr, ReadRegPath(kKey, c.name, 8, path)) << c.name;
+        EXPECT_EQ(c.path ? c.path : "untouched", path) << c.name;
+    }
+}
+
 TEST_F(RegistryTest, DwordNeedsExactlyFourBytes) {
     EXPECT_EQ(0x0203u, WriteRegDword(kKey, "Version", 0x0203));
     EXPECT_EQ(0x0203u, ReadRegDword(kKey, "Version", 0));

@@ -123,10 +123,25 @@ TEST_F(SetupInfoTest, EveryRequiredValueIsRequired) {
 }
 
 TEST_F(SetupInfoTest, OversizedValuesAndSectionsUseWhatFits) {
-    // A value over 1,023 characters is cut to them.
-    auto app = Load(std::string(kProduct) + "[Components]\r\nA\r\n[CompA]\r\nName=" + std::string(3000, 'n') +
-                    "\r\nPkgInfo=a.ini\r\n");
-    EXPECT_EQ(1023u, Component(*app, "A")->m_strName.size());
+    // A value of 1,023 characters is used whole; a longer one counts as
+    // missing, since a cut one would name another file or folder.
+    const std::string fits(1023, 'f'), over(1024, 'o');
+    auto app = Load(std::string(kProduct) + "[Components]\r\nA\r\nB\r\n[CompA]\r\nName=" + fits +
+                    "\r\nPkgInfo=a.ini\r\n[CompB]\r\nName=" + over + "\r\nPkgInfo=" + over + "\r\n");
+    EXPECT_EQ(fits, Component(*app, "A")->m_strName);
+    EXPECT_EQ("B||||-1", Describe(Component(*app, "B")));
+    EXPECT_EQ(fits, Load(ProductWith("Destination", fits.c_str()))->m_strInstallDir);
+    Load(ProductWith("Destination", over.c_str()), false);
+    // A recorded install folder past the limit is no install folder.
+    ASSERT_TRUE(WriteRegString(ZEP_CLIENT_KEY, "Path", fits.c_str()));
+    EXPECT_EQ(fits, Load(ProductWith("Destination", "C:\\New"))->m_strInstallDir);
+    ASSERT_TRUE(WriteRegString(ZEP_CLIENT_KEY, "Path", over.c_str()));
+    EXPECT_EQ("C:\\New", Load(ProductWith("Destination", "C:\\New"))->m_strInstallDir);
+    // So is a temporary folder past the platform's path limit.
+    ::SetEnvironmentVariableA("TEMP", ("C:\\" + std::string(MAX_PATH, 't')).c_str());
+    ::SetEnvironmentVariableA("TMP", "C:\\Tmp");
+    EXPECT_EQ("C:\\Tmp", Load(kProduct + std::string("[Components]\r\nA\r\n"))->m_strTempDir);
+    ::SetEnvironmentVariableA("TEMP", "C:\\TempDir");
 
     std::string text = std::string(kProduct) + "[Components]\r\n";
     for (int i = 0; i < 5000; ++i) text += "Component" + std::to_string(i) + "\r\n";
