@@ -112,6 +112,18 @@ long long AnnouncedLength(HINTERNET hRequest) {
     return end != text && length >= 0 ? length : -1;
 }
 
+// A chunked body ends with a mark of its own, left to the session to check
+// (Wine's takes a chunked body cut short for a whole one); a body that ends
+// where the server closed the connection cannot be told from one cut short.
+bool IsChunked(HINTERNET hRequest) {
+    char text[64] = "";
+    DWORD size = sizeof text;
+    if (!::HttpQueryInfoA(hRequest, HTTP_QUERY_TRANSFER_ENCODING, text, &size, nullptr)) return false;
+    std::string coding(text);
+    for (char& c : coding) c = Lower(c);
+    return coding.find("chunked") != std::string::npos;
+}
+
 }  // namespace
 
 CSectionLineScan::CSectionLineScan(const std::string& section) {
@@ -199,8 +211,10 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
     partial.Close();
     // The session ends a connection that the server closed early like a
     // complete response; the announced length tells the two apart.
+    // A list cut short would pass for a whole one with fewer entries.
     long long announced = AnnouncedLength(request.Handle());
-    if (announced >= 0 && received != static_cast<unsigned long long>(announced)) ok = FALSE;
+    if (announced >= 0 ? received != static_cast<unsigned long long>(announced) : !IsChunked(request.Handle()))
+        ok = FALSE;
     if (!scan.Found()) ok = FALSE;
     if (!partial.WasCreated()) return FALSE;
     if (ok && !::MoveFileExA(partialPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {

@@ -34,6 +34,9 @@ const struct {
     // An empty package file counts as no answer (no bytes), like a refused connection.
     {"empty", R"({"empty": 1})", Outcome::Failed, Outcome::Retried},
     {"cut", R"({"cut": 20})", Outcome::Failed, Outcome::Failed},
+    {"cut-unannounced", R"({"cut": 20, "length": "none"})", Outcome::Failed, Outcome::Failed},
+    {"stall-before", R"({"stall_before": 60})", Outcome::Stalled, Outcome::Stalled},
+    {"stall-mid", R"({"stall": 60, "stall_at": 20})", Outcome::Stalled, Outcome::Stalled},
     {"drop", R"({"drop": 1})", Outcome::Failed, Outcome::Retried},
     {"trickle", R"({"trickle": 16, "tick": 0.02})", Outcome::Whole, Outcome::Whole},
 };
@@ -51,8 +54,16 @@ const std::string kDownloads = std::string(kTarget) + "-faults";
 const char kEarlier[] = "; the copy of an earlier run\r\n";
 const std::string kWait = std::to_string(IDC_DOWNLOAD_WAIT_TEXT), kSkipped = std::to_string(IDC_SKIPPED_LIST);
 
-// The wait dialog given up with Escape, as a user would after a while.
-Step GiveUpWaiting(const Page* page) { return {Act::Dialog, page, Back | Next, {}, IDCANCEL, kWait}; }
+// The wait dialog given up with its close box, as a user would after a while.
+Step GiveUpWaiting(const Page* page, int buttons = Back | Next) {
+    return {Act::Dialog, page, buttons, {}, IDCANCEL, kWait};
+}
+
+// Without the updated list, package info files that are not here take no
+// part in the run; giving up the wait for one gives up the rest as well.
+bool NothingToInstall(Kind kind, Outcome outcome) {
+    return (kind == Kind::List && outcome != Outcome::Whole) || (kind == Kind::Info && outcome == Outcome::Stalled);
+}
 
 std::vector<Step> Road(Kind kind, Outcome outcome) {
     const bool failed = outcome != Outcome::Whole;
@@ -68,12 +79,12 @@ std::vector<Step> Road(Kind kind, Outcome outcome) {
                      {{ComponentRows, "ZEP Base|not installed|1.1|install,ZEP Tools|not installed|1.0|install,"
                                       "ZEP Bad|not installed|1.0|install"}}});
     steps.push_back({Act::Next, &kPreparingOfRoad, Back | Next});
+    // Preparing fetches the list again when it has none, then the package info files.
+    if ((kind == Kind::List || kind == Kind::Info) && outcome == Outcome::Stalled)
+        steps.push_back(GiveUpWaiting(&kPreparingOfRoad));
     if (kind == Kind::List && failed) steps.push_back({Act::Answer, &kPreparingOfRoad, Back | Next, {}, IDYES, kAskLocal});
-    if (kind == Kind::Info && outcome == Outcome::Stalled) steps.push_back(GiveUpWaiting(&kPreparingOfRoad));
     if (kind == Kind::Info && failed) steps.push_back({Act::Dialog, &kPreparingOfRoad, Back | Next, {}, IDOK, kSkipped});
-    // Without the updated list, package info files that are not here take no
-    // part in the run: nothing is left to install.
-    if (kind == Kind::List && failed) {
+    if (NothingToInstall(kind, outcome)) {
         steps.push_back({Act::Look, &kPreparingOfRoad, Back | Next, {{IDC_PREPARING_TOTAL, "0"}}});
         steps.push_back({Act::Next, &kFinishOfRoad, Finish, {{IDC_FINISH_OUTCOME, kFinished}}});
         steps.push_back({Act::Finish, nullptr});
@@ -82,7 +93,7 @@ std::vector<Step> Road(Kind kind, Outcome outcome) {
     steps.push_back({Act::Look, &kPreparingOfRoad, Back | Next,
                      {{IDC_PREPARING_TOTAL, kind == Kind::Info && failed ? "75" : "139"}}});
     steps.push_back({Act::Next, &kChooseSiteOfRoad, Back});
-    if (kind == Kind::Sites && outcome == Outcome::Stalled) steps.push_back(GiveUpWaiting(&kChooseSiteOfRoad));
+    if (kind == Kind::Sites && outcome == Outcome::Stalled) steps.push_back(GiveUpWaiting(&kChooseSiteOfRoad, Back));
     steps.push_back({Act::Look, &kChooseSiteOfRoad, Back, {{Sites, kSitesShown}}});
     steps.push_back({Act::Row, &kChooseSiteOfRoad, Back | Next, {}, IDC_SITES_LIST, "0"});
     if (outcome == Outcome::Retried || (kind == Kind::File && outcome == Outcome::Stalled)) {
@@ -130,13 +141,14 @@ void RunFaults(Kind kind) {
             const bool whole = outcome == Outcome::Whole, stalled = outcome == Outcome::Stalled;
             EXPECT_TRUE(run.Walk(Road(fetch.kind, outcome)));
             EXPECT_TRUE(robot::WaitUntil([&] { return run.Gone(); }, kTimeoutMs)) << "the program did not end";
-            // The earlier copies give way only to whole lists.
-            const bool listWhole = fetch.kind != Kind::List || whole;
-            for (const auto& [copy, replacedByNow] : {std::pair{"zep.sif", listWhole},
-                                                      {"sites.ini", listWhole && (fetch.kind != Kind::Sites || whole)}})
+            // The earlier copies give way only to whole lists; the sites list
+            // is fetched only when there is something to fetch from the sites.
+            const bool nothing = NothingToInstall(fetch.kind, outcome);
+            for (const auto& [copy, replacedByNow] :
+                 {std::pair{"zep.sif", fetch.kind != Kind::List || whole},
+                  {"sites.ini", !nothing && (fetch.kind != Kind::Sites || whole)}})
                 EXPECT_EQ(replacedByNow, testsupport::FileText(kDownloads + "\\" + copy).find(kEarlier) != 0) << copy;
-            const bool installed = outcome != Outcome::Retried && (fetch.kind != Kind::File || !stalled) &&
-                                   (fetch.kind != Kind::List || whole);
+            const bool installed = outcome != Outcome::Retried && (fetch.kind != Kind::File || !stalled) && !nothing;
             const bool toolsInstalled = whole || fetch.kind == Kind::Sites;
             EXPECT_EQ(std::string(installed ? "257 " : "0 ") + (installed && toolsInstalled ? "256" : "0"),
                       std::to_string(ReadRegDword(ZEP_CLIENT_KEY "\\Base", "Version", 0)) + " " +

@@ -209,8 +209,8 @@ bool AnswerMessageBox(HWND box, int buttonId) {
     HWND button = ::GetDlgItem(box, buttonId);
     if (button)
         Click(button);
-    else if (buttonId == IDCANCEL)  // a box without the button ends with Escape
-        ::PostMessageA(box, WM_KEYDOWN, VK_ESCAPE, 0);
+    else if (buttonId == IDCANCEL)  // a box without the button ends with its close box
+        ::PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
     else
         return false;
     // Until it has gone, the answered box would count as one shown after it.

@@ -224,10 +224,12 @@ TEST_F(HttpTransferTest, FetchIniFileCases) {
         {"long.ini?cut=0", FALSE, Local::Old},
         {"long.ini", FALSE, Local::Old, 0, Place::OldCopy, Fault::QueryFailsAfter3},
         // The session ends a response the server cut like a whole one; the
-        // announced length tells otherwise, unless it matches or is missing.
+        // announced length tells otherwise, unless it matches. Without one,
+        // a text is never known to be whole.
         {"long.ini?cut=30000", FALSE, Local::Old},
         {"long.ini?cut=30000&length=match", TRUE, Local::Served, 30000},
-        {"long.ini?cut=20000&length=none", TRUE, Local::Served, 20000},
+        {"long.ini?cut=20000&length=none", FALSE, Local::Old},
+        {"long.ini?length=chunked", TRUE, Local::Served, kWhole},
         {"long.ini", FALSE, Local::Old, 0, Place::OldCopy, Fault::NoSession},
         {"long.ini", FALSE, Local::None, 0, Place::MissingFolder},
         {"big.ini", FALSE, Local::Old, 0, Place::FullVolume},
