@@ -106,9 +106,11 @@ bool Shot(const std::string& name, HWND window) {
 
 // A dialog of the program other than the wizard and its wait dialog: a
 // message box or a question the road does not expect.
+// A wait dialog that closes meanwhile has lost its globe, but it is hidden
+// before its controls go.
 HWND Interruption() {
     for (HWND dlg : robot::TopDialogs(g_pid))
-        if (dlg != g_sheet && !::GetDlgItem(dlg, IDC_DOWNLOAD_WAIT_GLOBE)) return dlg;
+        if (dlg != g_sheet && !::GetDlgItem(dlg, IDC_DOWNLOAD_WAIT_GLOBE) && ::IsWindowVisible(dlg)) return dlg;
     return nullptr;
 }
 
@@ -124,7 +126,8 @@ bool Await(const std::function<bool()>& condition, const std::string& what, cons
     HWND box = nullptr;
     const bool met = robot::WaitUntil([&] { return condition() || (box = Interruption()) != nullptr; }, g_pageMs, 20);
     if (box) {
-        std::printf("walk: a box interrupted the road: \"%s\"\n", robot::MessageBoxText(box).c_str());
+        std::printf("walk: a box interrupted the road: \"%s\" (%s)\n", robot::MessageBoxText(box).c_str(),
+                    robot::GetText(box).c_str());
         Shot(std::string(shot) + "-box", box);
         return false;
     }
