@@ -3,8 +3,10 @@
 the package info files (packages/*.pki) and, on every mirror that the sites
 list names, the package files.
 
-The package info files are made from the templates in demo/site/, whose
-Files sections name the files to publish instead of describing them:
+The package info files are made from the templates in demo/site/ (or
+--templates, which holds zep.sif, zepsites.ini and the *.pki templates of
+another product), whose Files sections name the files to publish instead of
+describing them:
 
   @pack INPUT PACKAGE SOURCE FOLDER [FLAGS]   compressed by zeppack into PACKAGE
   @plain INPUT SOURCE FOLDER [FLAGS]          published as it is
@@ -13,7 +15,7 @@ so that every size, version and date comes from the very file published.
 INPUT is looked up in the --inputs folders in turn. The sites list itself
 is written by tools/demo.sh, which knows the server's port.
 
-  make-site.py --zeppack ZEPPACK --inputs DIR [--inputs DIR...] --out SITE [--check]
+  make-site.py --zeppack ZEPPACK --inputs DIR [--inputs DIR...] --out SITE [--templates DIR] [--check]
 
 --check then unpacks every package with zeppack -x and compares it with its
 input; the exit code is 1 when anything differs.
@@ -35,10 +37,10 @@ def fail(message):
     sys.exit("make-site: " + message)
 
 
-def mirror_paths():
+def mirror_paths(templates):
     """The folders below the server's root that the sites list points at."""
     paths = []
-    with open(os.path.join(TEMPLATES, "zepsites.ini"), encoding="ascii") as f:
+    with open(os.path.join(templates, "zepsites.ini"), encoding="ascii") as f:
         for line in f:
             if line.startswith(BASE_URL):
                 paths.append(line[len(BASE_URL):].split("=", 1)[0].strip("/"))
@@ -77,7 +79,7 @@ def local_date(seconds):
 class Site:
     def __init__(self, args):
         self.args = args
-        self.mirrors = [os.path.join(args.out, path) for path in mirror_paths()]
+        self.mirrors = [os.path.join(args.out, path) for path in mirror_paths(args.templates)]
         self.packed = []  # (package path, input path)
 
     def publish(self, path, source_dir):
@@ -115,7 +117,7 @@ class Site:
         return result.stdout.strip()
 
     def package_info(self, template, scratch):
-        with open(os.path.join(TEMPLATES, template), encoding="ascii") as f:
+        with open(os.path.join(self.args.templates, template), encoding="ascii") as f:
             lines = f.read().splitlines()
         sources = section_entries(lines, "Sources")
         out = [self.files_line(line, sources, scratch) if line.startswith("@") else line for line in lines]
@@ -140,6 +142,7 @@ def main():
     parser.add_argument("--zeppack", required=True)
     parser.add_argument("--inputs", action="append", required=True)
     parser.add_argument("--out", required=True)
+    parser.add_argument("--templates", default=TEMPLATES)
     parser.add_argument("--check", action="store_true")
     args = parser.parse_args()
     if not os.access(args.zeppack, os.X_OK):
@@ -148,10 +151,10 @@ def main():
     shutil.rmtree(args.out, ignore_errors=True)
     for folder in ("setup", "packages"):
         os.makedirs(os.path.join(args.out, folder))
-    shutil.copy2(os.path.join(TEMPLATES, "zep.sif"), os.path.join(args.out, "setup"))
+    shutil.copy2(os.path.join(args.templates, "zep.sif"), os.path.join(args.out, "setup"))
     site = Site(args)
     with tempfile.TemporaryDirectory() as scratch:
-        for template in sorted(os.listdir(TEMPLATES)):
+        for template in sorted(os.listdir(args.templates)):
             if template.endswith(".pki"):
                 site.package_info(template, scratch)
         if args.check and not site.check(scratch):

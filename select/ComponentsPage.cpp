@@ -72,6 +72,7 @@ void CComponentsPage::RefreshComponentList() {
     theApp.ComputeComponentStates();
     // Also offers Next only with a selection.
     UpdateSelectionCounts();
+    const CListFill fill(m_list);
     m_list.DeleteAllItems();
     // The catalogue yields its newest key first; each row goes in front of
     // the one before, so the list shows the oldest first.

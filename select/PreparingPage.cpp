@@ -154,21 +154,24 @@ int CPreparingPage::PackageInfoWorker(const std::string& folder, std::vector<CIn
 }
 
 void CPreparingPage::FillPackageList() {
-    m_listPackages.DeleteAllItems();
-    theApp.ComputePackageDownloads();
-    for (const auto& entry : theApp.m_mapPackages) {
-        const CPackageInfo& package = *entry.second;
-        if (package.m_bNeedInfo) continue;
-        const int row = m_listPackages.InsertItem(m_listPackages.GetItemCount(), package.m_pComponent->m_strName,
-                                                  reinterpret_cast<LPARAM>(&package));
-        if (package.m_nFilesToDownload != 0) m_listPackages.SetStateImage(row, 2);
-        const int files = int(package.m_listFiles.size());
-        m_listPackages.SetItemText(row, 1,
-                                   package.m_nFilesToDownload == 0     ? "available locally"
-                                   : package.m_nFilesToDownload < files ? "upgrade available"
-                                                                        : "not downloaded");
-        m_listPackages.SetItemText(row, 2, VersionToString(package.m_pComponent->m_nVersion));
-        m_listPackages.SetItemText(row, 3, FormatSizeK64(package.GetDownloadSize()));
+    {
+        const CListFill fill(m_listPackages);
+        m_listPackages.DeleteAllItems();
+        theApp.ComputePackageDownloads();
+        for (const auto& entry : theApp.m_mapPackages) {
+            const CPackageInfo& package = *entry.second;
+            if (package.m_bNeedInfo) continue;
+            const int row = m_listPackages.InsertItem(m_listPackages.GetItemCount(), package.m_pComponent->m_strName,
+                                                      reinterpret_cast<LPARAM>(&package));
+            if (package.m_nFilesToDownload != 0) m_listPackages.SetStateImage(row, 2);
+            const int files = int(package.m_listFiles.size());
+            m_listPackages.SetItemText(row, 1,
+                                       package.m_nFilesToDownload == 0     ? "available locally"
+                                       : package.m_nFilesToDownload < files ? "upgrade available"
+                                                                            : "not downloaded");
+            m_listPackages.SetItemText(row, 2, VersionToString(package.m_pComponent->m_nVersion));
+            m_listPackages.SetItemText(row, 3, FormatSizeK64(package.GetDownloadSize()));
+        }
     }
     UpdateDownloadTotal();
     UpdateDiskSpace();

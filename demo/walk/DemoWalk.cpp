@@ -2,6 +2,12 @@
 // installation with the robot, taking the defaults, the first region and
 // its first site, and keeps a picture of every page.
 //   demowalk <program file name> <shots folder> [seconds per page]
+// With --times it takes no pictures and prints, for tools/bench.sh, the
+// moments of the road as "time <page> <event> <ms since the walk began>":
+// each page shown and ready, the install's stages (the queue, the first
+// install log in INSTALLFOLDER), and the program's peak working set at the
+// Welcome and at the Finish page as "memory <page> <bytes>".
+//   demowalk --times <program file name> <install folder> [seconds per page]
 // Exit code 0 once the wizard has finished and the program has ended; 1 when
 // a page did not come in time or a box interrupted the road (its text is
 // printed and its picture kept).
@@ -10,6 +16,7 @@
 #include "tests/robot/Robot.h"
 
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +33,7 @@ enum class Act {
     Ready,     // wait for the page's list, filled once its fetch is done
     PickSite,  // the first site of the region shown
     Watch,     // the page works and moves on by itself
+    Install,   // the same, through the install's stages
     Finish,
 };
 
@@ -45,7 +53,7 @@ const PageStep kRoad[] = {
     {"05-preparing", IDC_PREPARING_TITLE, "Preparing to setup", Act::Ready, IDC_PREPARING_PACKAGES},
     {"06-choose-site", IDC_SITES_TITLE, "Choose download location", Act::PickSite, IDC_SITES_LIST},
     {"07-downloading", IDC_DOWNLOADING_TITLE, "Downloading components", Act::Watch, 0},
-    {"08-installing", IDC_INSTALLING_TITLE, "Installing / Upgrading", Act::Watch, 0},
+    {"08-installing", IDC_INSTALLING_TITLE, "Installing / Upgrading", Act::Install, 0},
     {"09-finish", IDC_FINISH_TITLE, "Setup Wizard Finished", Act::Finish, 0},
 };
 
@@ -53,6 +61,22 @@ int g_pageMs = 60000;
 std::string g_shots;
 DWORD g_pid = 0;
 HWND g_sheet = nullptr;
+bool g_times = false;
+std::string g_installDir;
+
+void Mark(const char* shot, const char* event) {
+    if (!g_times) return;
+    static LARGE_INTEGER start = [] {
+        LARGE_INTEGER now;
+        ::QueryPerformanceCounter(&now);
+        return now;
+    }();
+    LARGE_INTEGER now, frequency;
+    ::QueryPerformanceCounter(&now);
+    ::QueryPerformanceFrequency(&frequency);
+    std::printf("time %s %s %lld\n", shot, event, (now.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart);
+    std::fflush(stdout);
+}
 
 // The text the system keeps for a window of another process, read without
 // a message: the Installing page's thread answers none while it installs.
@@ -73,6 +97,7 @@ HWND ShownPage(const PageStep& step) {
 }
 
 bool Shot(const std::string& name, HWND window) {
+    if (g_times) return true;
     const std::string path = g_shots + "\\" + name + ".bmp";
     const bool saved = robot::SavePaintedScreenshot(window, path, 5000);
     if (!saved) std::printf("walk: could not save %s\n", path.c_str());
@@ -81,9 +106,11 @@ bool Shot(const std::string& name, HWND window) {
 
 // A dialog of the program other than the wizard and its wait dialog: a
 // message box or a question the road does not expect.
+// A wait dialog that closes meanwhile has lost its globe, but it is hidden
+// before its controls go.
 HWND Interruption() {
     for (HWND dlg : robot::TopDialogs(g_pid))
-        if (dlg != g_sheet && !::GetDlgItem(dlg, IDC_DOWNLOAD_WAIT_GLOBE)) return dlg;
+        if (dlg != g_sheet && !::GetDlgItem(dlg, IDC_DOWNLOAD_WAIT_GLOBE) && ::IsWindowVisible(dlg)) return dlg;
     return nullptr;
 }
 
@@ -99,7 +126,8 @@ bool Await(const std::function<bool()>& condition, const std::string& what, cons
     HWND box = nullptr;
     const bool met = robot::WaitUntil([&] { return condition() || (box = Interruption()) != nullptr; }, g_pageMs, 20);
     if (box) {
-        std::printf("walk: a box interrupted the road: \"%s\"\n", robot::MessageBoxText(box).c_str());
+        std::printf("walk: a box interrupted the road: \"%s\" (%s)\n", robot::MessageBoxText(box).c_str(),
+                    robot::GetText(box).c_str());
         Shot(std::string(shot) + "-box", box);
         return false;
     }
@@ -113,6 +141,10 @@ int ListRows(HWND page, int listId) {
 }
 
 void PrintList(HWND list, int columns) {
+    if (g_times) {
+        std::printf("walk:     %d rows\n", int(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)));
+        return;
+    }
     for (const auto& row : robot::ReadListView(list, columns)) {
         std::string line;
         for (const std::string& text : row) line += (line.empty() ? "" : " | ") + text;
@@ -121,6 +153,39 @@ void PrintList(HWND list, int columns) {
 }
 
 bool NextEnabled() { return robot::IsEnabled(g_sheet, robot::kNextButton); }
+
+bool AnyInstallLog() {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((g_installDir + "\\*.DeIsLog").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    ::FindClose(search);
+    return true;
+}
+
+// What shows from outside while the page's thread is too busy to answer:
+// the stage line turns to the queue once every package is decoded and
+// queued, and the first package's install log takes its place after the
+// queue's commit.
+void MarkInstallStages(const PageStep& step, HWND page) {
+    static bool queued = false, logged = false;
+    if (!queued && KeptText(::GetDlgItem(page, IDC_INSTALLING_STAGE)) == "Processing queue...") {
+        queued = true;
+        Mark(step.shot, "queue");
+    }
+    if (queued && !logged && AnyInstallLog()) {
+        logged = true;
+        Mark(step.shot, "first-log");
+    }
+}
+
+void PrintPeakMemory(const PageStep& step) {
+    if (!g_times) return;
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, g_pid);
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (process && ::GetProcessMemoryInfo(process, &counters, sizeof counters))
+        std::printf("memory %s %llu\n", step.shot, (unsigned long long)counters.PeakWorkingSetSize);
+    if (process) ::CloseHandle(process);
+}
 
 // A page that works by itself shows only as long as its work lasts, and its
 // thread may be too busy to paint on request: pictures are taken until the
@@ -131,11 +196,14 @@ void WatchPage(const PageStep& step, HWND page) {
     int frame = 0;
     robot::WaitUntil(
         [&] {
+            if (step.act == Act::Install && g_times) MarkInstallStages(step, page);
+            if (g_times) return !::IsWindowVisible(page);
             const std::string path = base + (frame++ % 2 ? "-b.bmp" : "-a.bmp");
             if (robot::SaveScreenshot(g_sheet, path) && ::IsWindowVisible(page)) kept = path;
             return !::IsWindowVisible(page);
         },
-        g_pageMs, 20);
+        g_pageMs, g_times ? 5 : 20);
+    if (g_times) return;
     if (!kept.empty()) ::MoveFileExA(kept.c_str(), (base + ".bmp").c_str(), MOVEFILE_REPLACE_EXISTING);
     ::DeleteFileA((base + "-a.bmp").c_str());
     ::DeleteFileA((base + "-b.bmp").c_str());
@@ -145,6 +213,7 @@ void WatchPage(const PageStep& step, HWND page) {
 bool TakePage(const PageStep& step, HWND page) {
     switch (step.act) {
     case Act::Watch:
+    case Act::Install:
         WatchPage(step, page);
         return true;
     case Act::Accept:
@@ -171,12 +240,15 @@ bool TakePage(const PageStep& step, HWND page) {
     default:
         break;
     }
+    Mark(step.shot, "ready");
     if (!Shot(step.shot, g_sheet)) return false;
+    if (&step == std::begin(kRoad)) PrintPeakMemory(step);
     if (step.act != Act::Finish) {
         robot::PressButton(g_sheet, PSBTN_NEXT);
         return true;
     }
     std::printf("walk:     %s\n", KeptText(::GetDlgItem(page, IDC_FINISH_OUTCOME)).c_str());
+    PrintPeakMemory(step);
     robot::PressButton(g_sheet, PSBTN_FINISH);
     HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, g_pid);
     const bool ended = process && ::WaitForSingleObject(process, g_pageMs) == WAIT_OBJECT_0;
@@ -188,11 +260,18 @@ bool TakePage(const PageStep& step, HWND page) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    g_times = argc > 1 && std::strcmp(argv[1], "--times") == 0;
+    if (g_times) {
+        --argc;
+        ++argv;
+        Mark("walk", "start");
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: demowalk <program file name> <shots folder> [seconds per page]\n");
+        std::fprintf(stderr, "usage: demowalk <program file name> <shots folder> [seconds per page]\n"
+                             "       demowalk --times <program file name> <install folder> [seconds per page]\n");
         return 2;
     }
-    g_shots = argv[2];
+    (g_times ? g_installDir : g_shots) = argv[2];
     if (argc > 3) g_pageMs = std::atoi(argv[3]) * 1000;
     g_sheet = robot::WaitProgramDialog(argv[1], true, g_pageMs);
     if (!g_sheet) {
@@ -215,6 +294,7 @@ int main(int argc, char** argv) {
             return false;
         };
         if (!Await(arrived, std::string("the page \"") + step->text + "\"", step->shot)) return 1;
+        Mark(reached->shot, "shown");
         if (reached != step) {
             std::printf("walk:   (it had gone before a picture could be taken)\n");
             continue;

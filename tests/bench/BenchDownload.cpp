@@ -1,16 +1,25 @@
-// Downloads one address with DownloadPackageFile and prints the bytes and the
-// seconds it took: the wizard's side of tools/bench-download.sh. With "page
-// SIZE" the Downloading page fetches it, in a wizard on the screen, showing
-// its progress as a user sees it.
+// The wizard's side of tools/bench-download.sh: fetches one address round
+// after round in this one process, three ways, and prints a line
+// "<way> <bytes> <seconds>" for each fetch:
+//   bare  the platform's read call alone, 64 KB at a time, into a file
+//   call  DownloadPackageFile, without a progress callback
+//   page  the Downloading page, in a wizard on the screen, showing its
+//         progress as a user sees it
+// Each fetch writes FOLDER\<the address's last part>, which is compared with
+// the original file before the next fetch.
+//   bench_download URL FOLDER ORIGINAL ROUNDS
 #include "app/SetupApp.h"
-#include "app/WizardPages.h"
 #include "app/SetupWizard.h"
+#include "app/WizardPages.h"
 #include "install/PackageInfo.h"
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -24,6 +33,47 @@ double Seconds(LARGE_INTEGER start, LARGE_INTEGER end) {
     LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
     return double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+}
+
+struct Fetch {
+    long long bytes = -1;
+    double seconds = 0;
+};
+
+// The same request flags as a package transfer.
+const DWORD kPackageFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE;
+const DWORD kBareBlock = 64 * 1024;
+
+Fetch BareRead(const std::string& url, const std::string& localPath) {
+    Fetch fetch;
+    const LARGE_INTEGER start = Now();
+    HINTERNET request = ::InternetOpenUrlA(theApp.m_hInternet, url.c_str(), nullptr, 0, kPackageFlags, 0);
+    HANDLE file = ::CreateFileA(localPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    if (request && file != INVALID_HANDLE_VALUE) {
+        std::vector<char> block(kBareBlock);
+        DWORD read = 0, written = 0;
+        fetch.bytes = 0;
+        while (::InternetReadFile(request, block.data(), kBareBlock, &read) && read != 0 &&
+               ::WriteFile(file, block.data(), read, &written, nullptr))
+            fetch.bytes += read;
+    }
+    if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+    if (request) ::InternetCloseHandle(request);
+    fetch.seconds = Seconds(start, Now());
+    return fetch;
+}
+
+Fetch CallDownload(const std::string& url, const std::string& localPath) {
+    Fetch fetch;
+    uint32_t received = 0;
+    // The page's end stops transfers, as its Cancel does.
+    theApp.m_bStopDownload = false;
+    const LARGE_INTEGER start = Now();
+    const int result = theApp.DownloadPackageFile(url, localPath, nullptr, nullptr, &received);
+    fetch.seconds = Seconds(start, Now());
+    if (result > 0) fetch.bytes = result;
+    return fetch;
 }
 
 // The page from its start to the end of its pass, which then closes the wizard.
@@ -46,14 +96,13 @@ protected:
     }
 };
 
-// One package of one file, url's last part, fetched into localPath's folder.
-int RunPage(const std::string& url, const std::string& localPath, int size) {
-    const size_t slash = url.rfind('/'), backslash = localPath.rfind('\\');
-    CDownloadSite site;
+// One package of one file, url's last part, fetched into the download folder.
+Fetch RunPage(const std::string& url, long long size) {
+    const size_t slash = url.rfind('/');
+    static CDownloadSite site;
     site.m_strURL = url.substr(0, slash + 1);
     theApp.m_pSelectedSite = &site;
-    theApp.m_strDownloadDir = localPath.substr(0, backslash + 1);
-    CComponent component;
+    static CComponent component;
     auto package = std::make_unique<CPackageInfo>("Bench", &component);
     auto* pFile = new CPackageFile;
     pFile->m_strSource = url.substr(slash + 1);
@@ -64,42 +113,69 @@ int RunPage(const std::string& url, const std::string& localPath, int size) {
     theApp.m_mapPackages.SetAt("Bench", std::move(package));
     theApp.m_nPackagesToDownload = 1;
     theApp.m_nDownloadOnly = 1;
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
-    ::InitCommonControlsEx(&controls);
     CSetupWizard sheet;
     CTimedDownloadingPage page;
     sheet.AddPage(&page);
     sheet.SetWizardMode();
     sheet.DoModal();
-    if (theApp.m_nPackagesToDownload != 0) {
-        std::fprintf(stderr, "the Downloading page did not fetch the file\n");
-        return 1;
+    Fetch fetch;
+    if (theApp.m_nPackagesToDownload == 0) fetch.bytes = size;
+    fetch.seconds = Seconds(page.m_start, page.m_end);
+    return fetch;
+}
+
+bool SameFiles(const std::string& a, const std::string& b) {
+    std::FILE* fa = std::fopen(a.c_str(), "rb");
+    std::FILE* fb = std::fopen(b.c_str(), "rb");
+    bool same = fa && fb;
+    std::vector<char> ba(1 << 20), bb(1 << 20);
+    while (same) {
+        const size_t na = std::fread(ba.data(), 1, ba.size(), fa), nb = std::fread(bb.data(), 1, bb.size(), fb);
+        same = na == nb && std::equal(ba.begin(), ba.begin() + long(na), bb.begin());
+        if (na == 0) break;
     }
-    std::printf("%d %.6f\n", size, Seconds(page.m_start, page.m_end));
-    return 0;
+    if (fa) std::fclose(fa);
+    if (fb) std::fclose(fb);
+    return same;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && !(argc == 5 && std::string(argv[3]) == "page")) {
-        std::fprintf(stderr, "usage: bench_download URL LOCALPATH [page SIZE]\n");
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: bench_download URL FOLDER ORIGINAL ROUNDS\n");
         return 2;
     }
+    const std::string url = argv[1], original = argv[3];
+    theApp.m_strDownloadDir = std::string(argv[2]) + "\\";
+    const std::string localPath = theApp.m_strDownloadDir + url.substr(url.rfind('/') + 1);
     theApp.m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!theApp.m_hInternet) {
         std::fprintf(stderr, "no internet session\n");
         return 1;
     }
-    if (argc == 5) return RunPage(argv[1], argv[2], std::atoi(argv[4]));
-    uint32_t received = 0;
-    const LARGE_INTEGER start = Now();
-    int result = theApp.DownloadPackageFile(argv[1], argv[2], nullptr, nullptr, &received);
-    const LARGE_INTEGER end = Now();
-    if (result <= 0) {
-        std::fprintf(stderr, "DownloadPackageFile failed: %d\n", result);
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    if (!::GetFileAttributesExA(original.c_str(), GetFileExInfoStandard, &info)) {
+        std::fprintf(stderr, "no file %s\n", original.c_str());
         return 1;
     }
-    std::printf("%d %.6f\n", result, Seconds(start, end));
+    const long long size = (long long)info.nFileSizeHigh << 32 | info.nFileSizeLow;
+    for (int round = std::atoi(argv[4]); round > 0; --round) {
+        for (const char* way : {"bare", "call", "page"}) {
+            ::DeleteFileA(localPath.c_str());
+            const Fetch fetch = way[0] == 'b'   ? BareRead(url, localPath)
+                                : way[0] == 'c' ? CallDownload(url, localPath)
+                                                : RunPage(url, size);
+            if (fetch.bytes != size || !SameFiles(localPath, original)) {
+                std::fprintf(stderr, "%s: the copy differs from %s\n", way, original.c_str());
+                return 1;
+            }
+            std::printf("%s %lld %.6f\n", way, fetch.bytes, fetch.seconds);
+            std::fflush(stdout);
+        }
+    }
+    ::DeleteFileA(localPath.c_str());
     return 0;
 }

@@ -130,6 +130,7 @@ def bounded_sleep(seconds):
 
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+    disable_nagle_algorithm = True
     timeout = CLIENT_TIMEOUT
 
     def do_GET(self):

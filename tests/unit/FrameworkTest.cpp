@@ -149,6 +149,23 @@ TEST(WinApp, ExitInstanceRunsAfterAnExceptionInTheRun) {
     EXPECT_TRUE(app.m_bExited);
 }
 
+// Rows filled while the list does not draw: once the fill ends, the list
+// scrolls over every one of them.
+TEST(Controls, ListFilledWithoutDrawingScrollsOverEveryRow) {
+    const CListViewCtrl list(MakeControl(WC_LISTVIEWA, LVS_REPORT | WS_VISIBLE));
+    list.InsertColumns({{"Name", LVCFMT_LEFT, 100}});
+    {
+        const CListFill fill(list);
+        for (int i = 0; i < 200; ++i) list.InsertItem(i, "row", i);
+    }
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE;
+    ASSERT_TRUE(::GetScrollInfo(list.m_hWnd, SB_VERT, &info));
+    EXPECT_EQ(199, info.nMax);
+    ::DestroyWindow(list.m_hWnd);
+}
+
 // A sheet whose window cannot be made (here: its owner is no window) says so
 // instead of ending as if the user had closed it.
 TEST(Sheet, SheetThatCannotBeCreatedAnswersMinusOne) {

@@ -1,0 +1,227 @@
+#!/usr/bin/env bash
+# The benchmark command: decoding, downloading, a whole online installation,
+# the cost curve of the pages and the install, and the wizard's memory, each
+# measured beside a reference in the same run. Ends with one line per figure,
+# "figure <name> <value> goal <op><value>". Not a test: nothing is asserted.
+# README, "Benchmarks", tells what each figure means and how it is measured.
+#   BUILD=build-dir tools/bench.sh
+# Sizes, from the environment (defaults: the full run):
+#   BENCH_DOWNLOAD_MB=100 BENCH_DOWNLOAD_ROUNDS=3
+#   BENCH_INSTALL_PACKAGES=20 BENCH_INSTALL_FILES=2000 BENCH_INSTALL_MB=200
+#   BENCH_CURVE_COMPONENTS="10 100 1000" BENCH_CURVE_FILES="100 1000 10000" BENCH_CURVE_PACKAGES=25
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${BUILD:-$ROOT/build}
+export BUILD
+INSTALL_PACKAGES=${BENCH_INSTALL_PACKAGES:-20}
+INSTALL_FILES=${BENCH_INSTALL_FILES:-2000}
+INSTALL_MB=${BENCH_INSTALL_MB:-200}
+CURVE_COMPONENTS=${BENCH_CURVE_COMPONENTS:-10 100 1000}
+CURVE_FILES=${BENCH_CURVE_FILES:-100 1000 10000}
+CURVE_PACKAGES=${BENCH_CURVE_PACKAGES:-25}
+began=$(date +%s)
+
+"$ROOT/tools/setup.sh"
+cmake -S "$ROOT" -B "$BUILD/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD/native" -j2 --target zeppack >/dev/null
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build "$BUILD" -j2 --target zepsetup demowalk bench_download >/dev/null
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/zep-bench.XXXXXX")
+STATE=$WORK/web.state
+. "$ROOT/tools/wine-env.sh"
+wine_started=
+cleanup() {
+  python3 "$ROOT/tests/server/webserver.py" stop --state "$STATE" >/dev/null 2>&1 || true
+  [ -z "$wine_started" ] || wine_env_stop
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }
+now() { date +%s.%N; }
+# The growth exponent between two sizes: log(t2 / t1) / log(n2 / n1).
+exponent() { awk "BEGIN { printf \"%.2f\", log($4 / $3) / log($2 / $1) }"; }
+
+echo "== decode"
+if [ -x "$ROOT/tools/bench-decode.sh" ]; then
+  "$ROOT/tools/bench-decode.sh" | tee "$WORK/decode.out" || echo "decode: tools/bench-decode.sh failed"
+else
+  echo "decode: skipped, there is no tools/bench-decode.sh on this branch"
+fi
+
+echo
+echo "== download"
+"$ROOT/tools/bench-download.sh" "${BENCH_DOWNLOAD_ROUNDS:-3}" | tee "$WORK/download.out" \
+  || echo "download: tools/bench-download.sh failed"
+
+wine_env_start "$WORK/prefix" fresh >/dev/null 2>&1
+wine_started=yes
+# Windows close at once without a window manager (see tools/test.sh).
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+mkdir -p "$WORK/sites"
+PORT=$(python3 "$ROOT/tests/server/webserver.py" start --root "$WORK/sites" --state "$STATE" --lifetime 14400)
+INSTALL_WIN='C:\ZEPBench'
+INSTALL_DIR=$WINEPREFIX/drive_c/ZEPBench
+GROUP_DIR="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/ZEP Bench"
+RUN=$WORK/run
+
+make_product() {  # name packages files-per-package bytes-per-file
+  python3 "$ROOT/tools/bench-product.py" --zeppack "$BUILD/native/tools/zeppack" --out "$WORK/sites/$1" \
+    --packages "$2" --files "$3" --bytes "$4"
+}
+
+# A first installation of the product with the wizard, walked by the robot,
+# which writes the moments it saw into $WORK/<name>.walk.
+run_wizard() {  # name
+  local url=http://127.0.0.1:$PORT/$1/site/ product=$WORK/sites/$1 downloads
+  sed "s|@BASE_URL@|$url|" "$product/templates/zepsites.ini" >"$product/site/setup/zepsites.ini"
+  rm -rf "$RUN" "$INSTALL_DIR" "$GROUP_DIR"
+  mkdir -p "$RUN"
+  cp "$BUILD/bin/zepsetup.exe" "$BUILD/bin/globe.ani" "$ROOT/demo/license.txt" "$RUN/"
+  downloads=$(winepath -w "$RUN/downloads")
+  sed -e "s|@BASE_URL@|$url|" -e "s|@SOURCE@|${downloads//\\/\\\\}|" -e "s|@DESTINATION@|${INSTALL_WIN//\\/\\\\}|" \
+    "$product/zepsetup.sif" >"$RUN/zepsetup.sif"
+  wine reg delete 'HKLM\SOFTWARE\ORBEL\ZEP' /f >/dev/null 2>&1 || true
+  (cd "$RUN" && exec wine zepsetup.exe) &
+  local setup_pid=$! walked=yes
+  wine "$BUILD/bin/demowalk.exe" --times zepsetup.exe "$INSTALL_WIN" 1800 | tr -d '\r' >"$WORK/$1.walk" || walked=
+  if [ -z "$walked" ]; then
+    cat "$WORK/$1.walk"
+    echo "bench: the robot's walk of $1 failed"
+    exit 1
+  fi
+  wait "$setup_pid"
+}
+
+# Seconds between two moments of a walk ("<page> <event>").
+walk_ms() { awk -v key="$2" '$1 == "time" && $2 " " $3 == key { print $4; exit }' "$WORK/$1.walk"; }
+span() { calc "($(walk_ms "$1" "$3") - $(walk_ms "$1" "$2")) / 1000"; }
+memory_mb() { awk -v page="$2" '$1 == "memory" && $2 == page { printf "%.1f", $3 / 1048576 }' "$WORK/$1.walk"; }
+
+# The same bytes the wizard installed, with the tools: curl fetches the
+# catalogue, the package info files and every package file over one
+# connection, bzip2 -d decodes the packed ones (their header first turned
+# back into bzip2's own two bytes "BZ"), cp copies everything into place.
+# Prints "<curl> <decode> <copy>" seconds and leaves the tree in $WORK/ref/target.
+tools_install() {  # name
+  local product=$WORK/sites/$1 ref=$WORK/ref url=http://127.0.0.1:$PORT/$1/site/ t0 t1 t2 t3
+  rm -rf "$ref"
+  mkdir -p "$ref/fetched" "$ref/decoded" "$ref/target"
+  {
+    for path in setup/zep.sif setup/zepsites.ini $(cd "$product/site" && ls packages/*.pki); do
+      printf 'url = "%s%s"\noutput = "%s/%s"\n' "$url" "$path" "$ref/fetched" "$path"
+    done
+    awk -v url="$url" -v out="$ref/fetched" \
+      '{ printf "url = \"%s%s\"\noutput = \"%s/%s/%s\"\n", url, $1, out, $2 ? "packed" : "plain", $3 }' \
+      "$product/manifest"
+  } >"$ref/curl.config"
+  t0=$(now)
+  curl -s --fail --create-dirs -K "$ref/curl.config"
+  t1=$(now)
+  python3 - "$ref/fetched/packed" "$ref/decoded" <<'EOF'
+import os, sys
+source, target = sys.argv[1:]
+for folder, _, names in os.walk(source):
+    for name in names:
+        with open(os.path.join(folder, name), "rb") as f:
+            data = f.read()
+        out = os.path.join(target, os.path.relpath(folder, source))
+        os.makedirs(out, exist_ok=True)
+        with open(os.path.join(out, name + ".bz2"), "wb") as f:
+            f.write(b"BZ" + data[data.index(b"\0") + 13:])
+EOF
+  find "$ref/decoded" -name '*.bz2' -print0 | xargs -0 -r bzip2 -d
+  t2=$(now)
+  cp -r "$ref/fetched/plain/." "$ref/decoded/." "$ref/target/"
+  t3=$(now)
+  echo "$(calc "$t1 - $t0") $(calc "$t2 - $t1") $(calc "$t3 - $t2")"
+}
+
+echo
+echo "== whole install: $INSTALL_PACKAGES packages, $INSTALL_FILES files, about $INSTALL_MB MB, half packed"
+files_each=$((INSTALL_FILES / INSTALL_PACKAGES))
+make_product install "$INSTALL_PACKAGES" "$files_each" $((INSTALL_MB * 1048576 / INSTALL_FILES))
+echo "site: $(du -sm "$WORK/sites/install/site" | cut -f1) MB to download"
+run_wizard install
+read -r curl_s bzip2_s cp_s < <(tools_install install)
+if ! diff -r --exclude='*.DeIsLog' "$WORK/ref/target" "$INSTALL_DIR" >/dev/null; then
+  echo "bench: the wizard installed other files than the tools"
+  exit 1
+fi
+echo "the wizard installed the very files the tools did ($(find "$INSTALL_DIR" -type f -name '*.dat' | wc -l) files)"
+rm -rf "$WORK/ref"
+wizard_s=$(span install "03-install-or-download ready" "09-finish shown")
+tools_s=$(calc "$curl_s + $bzip2_s + $cp_s")
+{
+  echo "components page|$(span install "03-install-or-download ready" "04-components ready")|"
+  echo "package infos (Preparing page)|$(span install "04-components ready" "05-preparing ready")|"
+  echo "sites list (Choose site page)|$(span install "05-preparing ready" "06-choose-site ready")|"
+  echo "download|$(span install "06-choose-site ready" "08-installing shown")|curl $curl_s s"
+  echo "decode (and queueing)|$(span install "08-installing shown" "08-installing queue")|bzip2 -d $bzip2_s s"
+  echo "queue commit|$(span install "08-installing queue" "08-installing first-log")|cp $cp_s s"
+  echo "finish|$(span install "08-installing first-log" "09-finish shown")|"
+} >"$WORK/phases"
+slowest=$(sort -t'|' -k2 -g "$WORK/phases" | tail -n1 | cut -d'|' -f1)
+printf '%-32s %9s   %s\n' phase wizard tools
+while IFS='|' read -r phase wizard tools; do
+  printf '%-32s %7s s   %-18s%s\n' "$phase" "$wizard" "$tools" "$([ "$phase" = "$slowest" ] && echo '<- slowest')"
+done <"$WORK/phases"
+printf '%-32s %7s s   %s s\n' "total" "$wizard_s" "$tools_s"
+install_memory=$(memory_mb install 09-finish)
+echo "peak working set of zepsetup.exe: $install_memory MB (at the Welcome page: $(memory_mb install 01-welcome) MB)"
+rm -rf "$WORK/sites/install"
+
+echo
+echo "== cost curve: Components page, Preparing page and install"
+echo "(seconds; n components with 2 files each; n files in $CURVE_PACKAGES packages)"
+curve() {  # axis sizes...: prints a table and leaves "<n> <components> <preparing> <install>" in $WORK/curve-axis
+  local axis=$1 n
+  shift
+  : >"$WORK/curve-$axis"
+  printf '%-8s %-12s %15s %15s %10s %10s %10s\n' "$axis" "" "components page" "package infos" download install \
+    "memory"
+  for n in "$@"; do
+    if [ "$axis" = components ]; then
+      make_product "$axis-$n" "$n" 2 4096
+    else
+      make_product "$axis-$n" "$CURVE_PACKAGES" $((n / CURVE_PACKAGES)) 4096
+    fi
+    run_wizard "$axis-$n"
+    rm -rf "$WORK/sites/$axis-$n"
+    local comp prep down inst memory
+    memory=$(memory_mb "$axis-$n" 09-finish)
+    comp=$(span "$axis-$n" "03-install-or-download ready" "04-components ready")
+    prep=$(span "$axis-$n" "04-components ready" "05-preparing ready")
+    down=$(span "$axis-$n" "06-choose-site ready" "08-installing shown")
+    inst=$(span "$axis-$n" "08-installing shown" "09-finish shown")
+    echo "$n $comp $prep $inst" >>"$WORK/curve-$axis"
+    printf '%-8s %-12s %15s %15s %10s %10s %7s MB\n' "$n" "" "$comp" "$prep" "$down" "$inst" "$memory"
+  done
+  awk 'NR > 1 { print prev, $0 } { prev = $0 }' "$WORK/curve-$axis" >"$WORK/pairs-$axis"
+  while read -r n1 c1 p1 i1 n2 c2 p2 i2; do
+    printf '%-8s %-12s %15s %15s %10s %10s\n' "growth" "$n1->$n2" "$(exponent "$n1" "$n2" "$c1" "$c2")" \
+      "$(exponent "$n1" "$n2" "$p1" "$p2")" "" "$(exponent "$n1" "$n2" "$i1" "$i2")"
+  done <"$WORK/pairs-$axis"
+}
+# The exponent over the largest sizes: the least blurred by fixed costs.
+last_growth() {  # axis column(2 components page, 3 preparing, 4 install)
+  tail -n1 "$WORK/pairs-$1" | awk -v c="$2" '{ printf "%.2f", log($(c + 4) / $c) / log($5 / $1) }'
+}
+# shellcheck disable=SC2086
+curve components $CURVE_COMPONENTS
+echo
+# shellcheck disable=SC2086
+curve files $CURVE_FILES
+
+echo
+echo "bench: $(($(date +%s) - began)) s"
+echo
+grep -h '^figure ' "$WORK/decode.out" "$WORK/download.out" 2>/dev/null || true
+echo "figure install_vs_tools $(calc "$wizard_s / $tools_s" | sed 's/.$//') goal <=1.5"
+echo "figure growth_components_page $(last_growth components 2) goal <=1.2"
+echo "figure growth_preparing_components $(last_growth components 3) goal <=1.2"
+echo "figure growth_install_components $(last_growth components 4) goal <=1.2"
+echo "figure growth_preparing_files $(last_growth files 3) goal <=1.2"
+echo "figure growth_install_files $(last_growth files 4) goal <=1.2"
+echo "figure memory_install_mb $install_memory goal <32"
