@@ -76,17 +76,20 @@ public:
         }
         if (magic != kBlockMagic) return ECut::kIrregular;
         const std::array<uint16_t, 256>& filter = MagicFilter();
-        for (size_t b = (m_start + headBits) / 8;; ++b) {
-            if (b + 6 > m_buffer.size() && (m_buffer.size() * 8 - m_start > m_maxBits || !Have(b + 6)))
-                return ECut::kIrregular;
-            const unsigned shifts = filter[m_buffer[b]];
-            for (unsigned s = 0; shifts != 0 && s < 8; ++s) {
-                const bool block = shifts >> s & 1, end = shifts >> (8 + s) & 1;
-                const uint64_t at = (b - 1) * 8 + s;
-                if ((!block && !end) || at < m_start + headBits) continue;
-                const uint64_t bits = PeekBits(m_buffer.data(), at, kMagicBits);
-                if ((block && bits == kBlockMagic) || (end && bits == kEndMagic)) return Cut(piece, at);
+        // Byte b is looked up with the 6 after it in the buffer.
+        for (size_t b = (m_start + headBits) / 8;;) {
+            const unsigned char* bytes = m_buffer.data();
+            for (const size_t limit = m_buffer.size() - 5; b < limit; ++b) {
+                const unsigned shifts = filter[bytes[b]];
+                for (unsigned left = (shifts | shifts >> 8) & 0xFF; left != 0; left &= left - 1) {
+                    const unsigned s = unsigned(__builtin_ctz(left));
+                    const uint64_t at = (b - 1) * 8 + s, bits = PeekBits(bytes, at, kMagicBits);
+                    if (at >= m_start + headBits && ((shifts >> s & 1 && bits == kBlockMagic) ||
+                                                     (shifts >> (8 + s) & 1 && bits == kEndMagic)))
+                        return Cut(piece, at);
+                }
             }
+            if (m_buffer.size() * 8 - m_start > m_maxBits || !Have(b + 6)) return ECut::kIrregular;
         }
     }
 
@@ -139,13 +142,18 @@ private:
 std::vector<char> MakeBlockStream(const CPiece& piece, char digit, uint32_t& crc) {
     crc = uint32_t(PeekBits(piece.bytes.data(), piece.firstBit + kMagicBits, kCrcBits));
     std::vector<char> stream = {'B', 'Z', 'h', digit};
-    stream.reserve(piece.bytes.size() + 16);
+    const unsigned char* bytes = piece.bytes.data();
+    const unsigned shift = piece.firstBit;
+    const size_t whole = size_t(piece.bitCount / 8), rest = size_t(piece.bitCount % 8);
+    stream.reserve(stream.size() + whole + 16);
+    stream.resize(stream.size() + whole);
+    char* out = stream.data() + stream.size() - whole;
+    if (shift == 0)
+        std::copy(bytes, bytes + whole, out);
+    else
+        for (size_t i = 0; i < whole; ++i) out[i] = char(bytes[i] << shift | bytes[i + 1] >> (8 - shift));
     CBitWriter writer(stream);
-    for (uint64_t bit = piece.firstBit, end = bit + piece.bitCount; bit < end;) {
-        const unsigned take = unsigned(std::min<uint64_t>(8 - bit % 8, end - bit));
-        writer.Put(piece.bytes[bit / 8] >> (8 - bit % 8 - take), take);
-        bit += take;
-    }
+    if (rest != 0) writer.Put(PeekBits(bytes, shift + whole * 8, unsigned(rest)), unsigned(rest));
     writer.Put(kEndMagic, kMagicBits);
     writer.Put(crc, kCrcBits);
     writer.PadToByte();
