@@ -213,18 +213,11 @@ void DecodeJob(CJob& job, char digit) {
     if (job.kept) Release(job.stream);
 }
 
-// Worker threads that decode jobs in the order they came; the coordinator takes them back in that order.
+// Worker threads that decode jobs in the order they came; the coordinator takes them back in that order. A worker
+// starts with each of the first jobs, so a stream that fails at its start costs no thread.
 class CDecoderPool {
 public:
-    CDecoderPool(char digit, unsigned workers) : m_digit(digit) {
-        for (unsigned i = 0; i < workers; ++i) {
-            try {
-                m_threads.emplace_back(&CDecoderPool::Work, this);
-            } catch (const std::system_error&) {
-                break;
-            }
-        }
-    }
+    CDecoderPool(char digit, unsigned workers) : m_digit(digit), m_workers(workers) {}
     ~CDecoderPool() {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -233,18 +226,25 @@ public:
         m_work.notify_all();
         for (std::thread& thread : m_threads) thread.join();
     }
-    bool Started() const { return !m_threads.empty(); }
     size_t InFlight() {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_jobs.size();
     }
-    void Add(std::unique_ptr<CJob> job) {
+    // False when no worker could be started.
+    bool Add(std::unique_ptr<CJob> job) {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_queue.push_back(job.get());
             m_jobs.push_back(std::move(job));
         }
+        if (m_threads.size() < m_workers) {
+            try {
+                m_threads.emplace_back(&CDecoderPool::Work, this);
+            } catch (const std::system_error&) {
+            }
+        }
         m_work.notify_one();
+        return !m_threads.empty();
     }
     // The oldest job once it is done; null when none is in flight.
     std::unique_ptr<CJob> TakeOldest() {
@@ -281,6 +281,7 @@ private:
     }
 
     const char m_digit;
+    const unsigned m_workers;
     std::mutex m_mutex;
     std::condition_variable m_work, m_done;
     std::deque<std::unique_ptr<CJob>> m_jobs;  // in flight, oldest first
@@ -306,7 +307,6 @@ EParallelDecode WriteJob(CJob& job, std::FILE* output, uint64_t& written) {
 
 EParallelDecode Coordinate(std::FILE* input, std::FILE* output, char digit, unsigned workers, uint64_t& written) {
     CDecoderPool pool(digit, workers);
-    if (!pool.Started()) return EParallelDecode::kUndecided;
     CBlockCutter cutter(input, digit);
     uint32_t combined = 0, stored = 0;
     bool ended = false;
@@ -316,7 +316,7 @@ EParallelDecode Coordinate(std::FILE* input, std::FILE* output, char digit, unsi
             const ECut cut = cutter.Next(job->piece, stored);
             if (cut == ECut::kIrregular) return EParallelDecode::kUndecided;
             ended = cut == ECut::kEnd;
-            if (!ended) pool.Add(std::move(job));
+            if (!ended && !pool.Add(std::move(job))) return EParallelDecode::kUndecided;
         }
         const std::unique_ptr<CJob> job = pool.TakeOldest();
         if (!job) break;
