@@ -76,7 +76,7 @@ public:
         }
         if (magic != kBlockMagic) return ECut::kIrregular;
         const std::array<uint16_t, 256>& filter = MagicFilter();
-        // Byte b is looked up with the 6 after it in the buffer.
+        // A magic from the byte before b ends by the 5th byte after it, which must be in the buffer.
         for (size_t b = (m_start + headBits) / 8;;) {
             const unsigned char* bytes = m_buffer.data();
             for (const size_t limit = m_buffer.size() - 5; b < limit; ++b) {
@@ -194,8 +194,8 @@ struct CJob {
     bool kept = true;  // the whole output is in `output`
 };
 
-// A block that decodes to more than this is decoded again when its turn to be written comes: a few such blocks of
-// long runs (up to 45 MB each) would otherwise fill the memory.
+// A block that decodes to more than this is decoded again when its turn to be written comes: a few blocks of long
+// runs (up to 51 times the block size each) would otherwise fill the memory.
 size_t OutputCap(char digit) { return size_t(digit - '0') * 200000; }
 
 void DecodeJob(CJob& job, char digit) {
