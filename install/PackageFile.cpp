@@ -1,6 +1,7 @@
 #include "install/PackageFile.h"
 
 #include "app/PathText.h"
+#include "install/ParallelDecode.h"
 
 #include <bzlib.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -87,9 +89,11 @@ bool IsSameFile(std::FILE* input, const std::string& outputPath) {
 
 bool IsBlockDigit(unsigned char c) { return c >= '1' && c <= '9'; }
 
-// Decodes the block stream that follows the header into output. `prefix` is
-// the standard stream head standing in for what the header replaced.
-bool DecodeStream(std::FILE* input, std::FILE* output, const char prefix[4], const std::string& inputPath) {
+// Decodes the block stream that follows the header into output, leaving out
+// its first `skip` bytes. `prefix` is the standard stream head standing in
+// for what the header replaced.
+bool DecodeStream(std::FILE* input, std::FILE* output, const char prefix[4], const std::string& inputPath,
+                  uint64_t skip) {
     bz_stream stream = {};
     if (BZ2_bzDecompressInit(&stream, 0, 0) != BZ_OK) {
         Diagnose("%s: couldn't allocate enough memory for %s\n", kDecoderName, inputPath.c_str());
@@ -114,8 +118,10 @@ bool DecodeStream(std::FILE* input, std::FILE* output, const char prefix[4], con
         stream.avail_out = unsigned(out.size());
         const int result = BZ2_bzDecompress(&stream);
         const size_t produced = out.size() - stream.avail_out;
-        if ((result == BZ_OK || result == BZ_STREAM_END) && produced != 0 &&
-            std::fwrite(out.data(), 1, produced, output) != produced) {
+        const size_t skipped = size_t(std::min<uint64_t>(skip, produced));
+        skip -= skipped;
+        if ((result == BZ_OK || result == BZ_STREAM_END) && produced != skipped &&
+            std::fwrite(out.data() + skipped, 1, produced - skipped, output) != produced - skipped) {
             Diagnose("%s: I/O or other error writing the output of %s\n", kDecoderName, inputPath.c_str());
             break;
         }
@@ -143,6 +149,32 @@ bool DecodeStream(std::FILE* input, std::FILE* output, const char prefix[4], con
     }
     BZ2_bzDecompressEnd(&stream);
     return ok;
+}
+
+// The compressed bytes from the input's position to its end, when it is a
+// file that tells its size.
+bool InputBytesLeft(std::FILE* input, uint64_t& left) {
+#ifdef _WIN32
+    struct _stati64 info;
+    if (_fstati64(_fileno(input), &info) != 0) return false;
+    const int64_t at = _ftelli64(input);
+#else
+    struct stat info;
+    if (fstat(fileno(input), &info) != 0) return false;
+    const int64_t at = ftello(input);
+#endif
+    if (at < 0 || info.st_size < at) return false;
+    left = uint64_t(info.st_size - at);
+    return true;
+}
+
+// The sequential decoder (1) for one core, and for an input of about one
+// block or less, which leaves threads nothing to share.
+unsigned ChooseWorkers(std::FILE* input, unsigned char digit) {
+    const unsigned cores = std::thread::hardware_concurrency();
+    uint64_t left = 0;
+    if (cores < 2 || !InputBytesLeft(input, left) || left < uint64_t(digit - '0') * 100000) return 1;
+    return cores;
 }
 
 }  // namespace
@@ -176,7 +208,7 @@ bool ProbePackageFile(const std::string& path, int64_t& version, int32_t& time) 
     return probed;
 }
 
-bool UnpackPackageStream(std::FILE* input, std::FILE* output, const std::string& inputPath) {
+bool UnpackPackageStream(std::FILE* input, std::FILE* output, const std::string& inputPath, unsigned workers) {
     int32_t time;
     int64_t version;
     unsigned char tail[2];
@@ -186,11 +218,31 @@ bool UnpackPackageStream(std::FILE* input, std::FILE* output, const std::string&
         return false;
     }
     const char prefix[4] = {'B', 'Z', 'h', char(tail[1])};
-    return DecodeStream(input, output, prefix, inputPath);
+    if (workers == 0) workers = ChooseWorkers(input, tail[1]);
+    // The sequential decoder takes over from the stream's start, so the input must be able to go back there.
+    const long start = workers > 1 ? std::ftell(input) : -1;
+    uint64_t written = 0;
+    if (start >= 0) {
+        switch (DecodeBlocksInParallel(input, output, char(tail[1]), workers, written)) {
+        case EParallelDecode::kDecoded:
+            return true;
+        case EParallelDecode::kWriteFailed:
+            Diagnose("%s: I/O or other error writing the output of %s\n", kDecoderName, inputPath.c_str());
+            return false;
+        case EParallelDecode::kUndecided:
+            break;
+        }
+        std::clearerr(input);
+        if (std::fseek(input, start, SEEK_SET) != 0) {
+            Diagnose("%s: I/O or other error reading %s\n", kDecoderName, inputPath.c_str());
+            return false;
+        }
+    }
+    return DecodeStream(input, output, prefix, inputPath, written);
 }
 
 bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, const std::string& destDir,
-                       const std::string& outputName) {
+                       const std::string& outputName, unsigned workers) {
     const std::string inputPath = JoinPath(sourceDir, name);
     const std::string outputPath = JoinPath(destDir, outputName.empty() ? name : outputName);
     struct stat info;
@@ -222,7 +274,7 @@ bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, co
         return false;
     }
 
-    bool ok = UnpackPackageStream(input, output, inputPath);
+    bool ok = UnpackPackageStream(input, output, inputPath, workers);
     std::fclose(input);
     if (std::fclose(output) != 0 && ok) {
         Diagnose("%s: I/O or other error writing %s\n", kDecoderName, outputPath.c_str());

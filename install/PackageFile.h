@@ -12,12 +12,15 @@ bool ProbePackageFile(const std::string& path, int64_t& version, int32_t& time);
 bool ProbePackageStream(std::FILE* file, int64_t& version, int32_t& time);
 // Decodes the open input into the open output; inputPath names the input in
 // diagnostics. False for a damaged input, whose output the caller removes.
-bool UnpackPackageStream(std::FILE* input, std::FILE* output, const std::string& inputPath);
+// `workers` threads decode blocks side by side; 1 is the sequential decoder,
+// 0 chooses by the cores and the input's size. Both give the same bytes and
+// the same verdict.
+bool UnpackPackageStream(std::FILE* input, std::FILE* output, const std::string& inputPath, unsigned workers = 0);
 // Decodes sourceDir\name into destDir\outputName (destDir\name when
 // outputName is empty). False, with no output file left, for anything but a
 // complete and intact decode.
 bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, const std::string& destDir,
-                       const std::string& outputName = "");
+                       const std::string& outputName = "", unsigned workers = 0);
 // The bytes of a header up to the block stream: magic, text, time, version.
 // A packer follows them with a standard bzip2 stream minus its "BZ".
 std::string MakePackageFileHeader(const std::string& text, int32_t time, int64_t version);

@@ -1,5 +1,6 @@
 // Compressed package files as the download site may serve them: the probe and
-// the decoder, whose result is held against libbz2's one-call decoder.
+// the sequential decoder, whose result is held against libbz2's one-call
+// decoder, and the parallel decoder, held against the sequential one.
 #include "FuzzCheck.h"
 #include "install/PackageFile.h"
 
@@ -39,6 +40,17 @@ size_t LetterOffset(const uint8_t* data, size_t size) {
     return zero ? size_t(static_cast<const uint8_t*>(zero) - data) + 13 : size;
 }
 
+// The input decoded by `workers` threads into decoded.
+bool Unpack(const uint8_t* data, size_t size, unsigned workers, CDecoded& decoded) {
+    std::FILE* input = fmemopen(const_cast<uint8_t*>(data), size, "rb");
+    std::FILE* output = fopencookie(&decoded, "wb", {nullptr, KeepBytes, nullptr, nullptr});
+    Require(input && output);
+    const bool unpacked = UnpackPackageStream(input, output, "input", workers);
+    std::fclose(output);
+    std::fclose(input);
+    return unpacked;
+}
+
 // The one-call decoder's output, reused by every input.
 std::vector<char>& ExpectedBuffer() {
     static std::vector<char> buffer(kKeptBytes);
@@ -53,13 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int64_t version = 0;
     int32_t time = 0;
     const bool probed = ProbePackageStream(input, version, time);
-
-    std::rewind(input);
-    CDecoded decoded;
-    std::FILE* output = fopencookie(&decoded, "wb", {nullptr, KeepBytes, nullptr, nullptr});
-    const bool unpacked = UnpackPackageStream(input, output, "input");
-    std::fclose(output);
     std::fclose(input);
+
+    CDecoded decoded, parallel;
+    const bool unpacked = Unpack(data, size, 1, decoded);
+    // Two workers whatever the cores: the same verdict, bytes and full disk.
+    Require(Unpack(data, size, 2, parallel) == unpacked);
+    Require(parallel.m_bFull == decoded.m_bFull);
+    Require(parallel.m_strBytes == decoded.m_strBytes || !unpacked);
 
     // Whatever the decoder accepts, the probe takes for a package file; a
     // write that failed fails the decode.

@@ -28,6 +28,15 @@ pack "$tmp/hello" hello.pkg -b 9
 pack "$tmp/runs" runs.pkg -b 5
 pack "$root/demo/license.txt" license.pkg -b 9 -T "license text of the demo, with a longer header text"
 pack "$root/demo/zepsetup.sif" setup.pkg -b 1 -v 65535.65535.32768.1
+# Several blocks at block size 1 in a few hundred bytes (a short period packs
+# tight); in the second, the third block's bytes spell the block magic in its
+# head, a false magic where the parallel decoder must not cut.
+awk 'BEGIN { srand(3); for (i = 0; i < 97; i++) p = p sprintf("%c", 33 + int(rand() * 90));
+             for (i = 0; i < 2600; i++) printf "%s", p }' >"$tmp/blocks"
+{ head -c 110000 "$tmp/blocks"; awk 'BEGIN { for (i = 0; i < 4400; i++) printf "!#$\047*-.13679;<?p\220\360!#$*-.1" }'; } \
+  >"$tmp/spells"
+pack "$tmp/blocks" blocks.pkg -b 1
+pack "$tmp/spells" spells.pkg -b 1
 bzip2 -9 -c "$tmp/hello" >"$corpus/package_file/hello.bz2"
 head -c 60 "$corpus/package_file/license.pkg" >"$corpus/package_file/cut.pkg"
 

@@ -4,10 +4,12 @@
 // the process.
 #include "install/PackageFile.h"
 #include "install/PackageInfo.h"
+#include "install/ParallelDecode.h"
 #include "support/ChildProcess.h"
 #include "support/PackageTestFiles.h"
 #include "support/TestSupport.h"
 
+#include <bzlib.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -33,6 +35,42 @@ std::string BigEndian(uint32_t value) {
 std::string MakePackage(const std::string& text, uint32_t time, uint32_t high, uint32_t low,
                         const std::string& stream) {
     return "MSF" + text + std::string(1, '\0') + BigEndian(time) + BigEndian(high) + BigEndian(low) + stream.substr(2);
+}
+
+const uint64_t kBlockMagic = 0x314159265359, kEndMagic = 0x177245385090;
+
+// Where the 48-bit pattern starts at or after bit `from`, at any bit offset; npos when nowhere.
+size_t FindBits(const std::string& bytes, uint64_t pattern, size_t from) {
+    uint64_t window = 0;
+    for (size_t bit = 0; bit < bytes.size() * 8; ++bit) {
+        window = (window << 1 | (uint8_t(bytes[bit / 8]) >> (7 - bit % 8) & 1)) & 0xFFFFFFFFFFFF;
+        if (bit >= from + 47 && window == pattern) return bit - 47;
+    }
+    return std::string::npos;
+}
+
+std::string FlipBit(std::string bytes, size_t bit) {
+    bytes[bit / 8] ^= char(0x80 >> bit % 8);
+    return bytes;
+}
+
+// The bzip2 stream of data at block size digit 1, by libbz2.
+std::string Compress(const std::string& data) {
+    std::string stream(data.size() + data.size() / 100 + 600, '\0');
+    unsigned size = unsigned(stream.size());
+    EXPECT_EQ(BZ_OK, BZ2_bzBuffToBuffCompress(&stream[0], &size, const_cast<char*>(data.data()), unsigned(data.size()),
+                                              1, 0, 0));
+    return stream.substr(0, size);
+}
+
+// `size` bytes from `alphabet`, none like the one before it (no runs, whose lengths would join the block's bytes).
+std::string RandomText(const std::string& alphabet, size_t size, std::mt19937& random) {
+    std::string text;
+    while (text.size() < size) {
+        const char c = alphabet[random() % alphabet.size()];
+        if (text.empty() || c != text.back()) text.push_back(c);
+    }
+    return text;
 }
 
 class PackageFileTest : public ::testing::Test {
@@ -179,6 +217,80 @@ TEST_F(PackageFileTest, DamagedStreamsFailWithoutOutput) {
 
     // Still here, and the intact package still decodes.
     EXPECT_TRUE(Unpack("good.pk_", m_dst) == original);
+}
+
+// The parallel decoder against the sequential one on intact, odd and damaged streams of several blocks: the same
+// bytes, the same refusals. Alone, on the block stream, the parallel one decodes only what it can vouch for and
+// leaves the rest to the sequential one. A block's head holds bitmaps of the bytes in it, so a block of chosen
+// bytes spells a magic there.
+TEST_F(PackageFileTest, ParallelAndSequentialDecodersAgreeOnEveryForm) {
+    std::mt19937 random(7);
+    std::string all(256, '\0');
+    for (int i = 0; i < 256; ++i) all[size_t(i)] = char(i);
+    const std::string plain = RandomText(all, 450000, random), mixed = RandomText(all, 60000, random);
+    const std::string spellsBlock = mixed + RandomText("!#$'*-.13679;<?p\x90\xF0", 200000, random);
+    const std::string spellsEnd = mixed + RandomText("157:;<QSX[`p\x90\xA0\xB0\xE0", 200000, random);
+    const std::string runs = std::string(3000000, 'a') + plain;
+    const std::string package = MakePackage("", 1, 0, 0, Compress(plain));
+    std::vector<size_t> blocks;
+    for (size_t at = 0; (at = FindBits(package, kBlockMagic, at)) != std::string::npos; ++at) blocks.push_back(at);
+    const size_t end = FindBits(package, kEndMagic, 0);
+    ASSERT_EQ(5u, blocks.size());
+    ASSERT_NE(std::string::npos, end);
+    std::string digitTwo = package, letter = package;
+    digitTwo[17] = '2';
+    letter[16] = 'H';
+    const std::string middleOf3 = package.substr(0, (blocks[2] + blocks[3]) / 16);
+    const std::string magicIn3 = middleOf3 + "1AY&SY" + package.substr(middleOf3.size() + 6);
+    const struct { const char* label; std::string bytes, expected; bool alone; } forms[] = {
+        {"intact", package, plain, true},
+        {"junk after the stream", package + "junk", plain, true},
+        {"block size digit raised", digitTwo, plain, true},
+        {"no blocks", MakePackage("", 1, 0, 0, Compress("")), "", true},
+        {"a block of long runs", MakePackage("", 1, 0, 0, Compress(runs)), runs, true},
+        {"a block spelling the block magic", MakePackage("", 1, 0, 0, Compress(spellsBlock)), spellsBlock, false},
+        {"a block spelling the end magic", MakePackage("", 1, 0, 0, Compress(spellsEnd)), spellsEnd, false},
+        {"header letter H (the block stream is intact)", letter, "<failed>", true},
+        {"cut inside block 3", middleOf3, "<failed>", false},
+        {"cut before the end magic", package.substr(0, end / 8), "<failed>", false},
+        {"cut inside the combined CRC", package.substr(0, package.size() - 2), "<failed>", false},
+        {"flipped bit in block 3", FlipBit(package, (blocks[2] + blocks[3]) / 2), "<failed>", false},
+        {"CRC of block 1", FlipBit(package, blocks[0] + 50), "<failed>", false},
+        {"CRC of block 4", FlipBit(package, blocks[3] + 79), "<failed>", false},
+        {"magic of block 3", FlipBit(package, blocks[2] + 10), "<failed>", false},
+        {"block magic over block 3's data", magicIn3, "<failed>", false},
+        {"end magic", FlipBit(package, end + 20), "<failed>", false},
+        {"combined CRC", FlipBit(package, end + 48 + 31), "<failed>", false},
+    };
+    for (const auto& form : forms) {
+        ASSERT_TRUE(WriteFile(m_src + "\\form.pk_", form.bytes));
+        for (unsigned workers : {1u, 3u}) {
+            const std::string label = std::string(form.label) + ", workers " + std::to_string(workers);
+            ASSERT_TRUE(WriteFile(m_dst + "\\form.pk_", "older output"));
+            const bool unpacked = UnpackPackageFile(m_src, "form.pk_", m_dst, "", workers);
+            EXPECT_TRUE((unpacked ? FileText(m_dst + "\\form.pk_") : "<failed>") == form.expected) << label;
+            EXPECT_EQ(unpacked, FileExists(m_dst + "\\form.pk_")) << label;
+        }
+        std::FILE* input = std::fopen((m_src + "\\form.pk_").c_str(), "rb");
+        std::FILE* output = std::fopen((m_dst + "\\alone").c_str(), "wb");
+        ASSERT_TRUE(input && output);
+        int64_t version;
+        int32_t time;
+        uint64_t written;
+        EXPECT_EQ(form.alone, ProbePackageStream(input, version, time) &&
+                                  DecodeBlocksInParallel(input, output, form.bytes[17], 2, written) ==
+                                      EParallelDecode::kDecoded) << form.label;
+        std::fclose(input);
+        std::fclose(output);
+    }
+    // A full disk fails either decoder, and no output is left there.
+    const char* volume = std::getenv("ZEP_SMALL_VOLUME");
+    ASSERT_NE(nullptr, volume) << "the tests' small volume is not set";
+    ASSERT_TRUE(WriteFile(m_src + "\\form.pk_", package));
+    for (unsigned workers : {1u, 3u}) {
+        EXPECT_FALSE(UnpackPackageFile(m_src, "form.pk_", volume, "", workers)) << workers;
+        EXPECT_FALSE(FileExists(volume + std::string("\\form.pk_"))) << workers;
+    }
 }
 
 }  // namespace
