@@ -89,9 +89,9 @@ for round in $(seq "$ROUNDS"); do
   check "$OUT/package.pk_" "Windows sequential"
   read -r wpar _ < <(wine "$WINDOWS" "$(winpath "$DATA")" package.pk_ "$(winpath "$OUT")" 0 2>/dev/null | tr -d '\r')
   check "$OUT/package.pk_" "Windows parallel"
-  printf 'round %d: bzip2 -d %.2f s  native %.2f s, parallel %.2f s  Wine %.2f s, parallel %.2f s  (native peak %d kB,' \
-    "$round" "$bzip2" "$nseq" "$npar" "$wseq" "$wpar" "$kb"
-  printf ' room for %.2f bzip2 -d)\n' "$room"
+  printf 'round %d: bzip2 -d %.2f s  native %.2f s, parallel %.2f s  Wine %.2f s, parallel %.2f s' \
+    "$round" "$bzip2" "$nseq" "$npar" "$wseq" "$wpar"
+  printf '  (native peak %d kB, room for %.2f bzip2 -d)\n' "$kb" "$room"
   best_bzip2=$(min "$best_bzip2" "$bzip2"); best_nseq=$(min "$best_nseq" "$nseq"); best_npar=$(min "$best_npar" "$npar")
   best_wseq=$(min "$best_wseq" "$wseq"); best_wpar=$(min "$best_wpar" "$wpar")
   [ "$kb" -gt "$peak" ] && peak=$kb

@@ -33,8 +33,8 @@ pack "$root/demo/zepsetup.sif" setup.pkg -b 1 -v 65535.65535.32768.1
 # head, a false magic where the parallel decoder must not cut.
 awk 'BEGIN { srand(3); for (i = 0; i < 97; i++) p = p sprintf("%c", 33 + int(rand() * 90));
              for (i = 0; i < 2600; i++) printf "%s", p }' >"$tmp/blocks"
-{ head -c 110000 "$tmp/blocks"; awk 'BEGIN { for (i = 0; i < 4400; i++) printf "!#$\047*-.13679;<?p\220\360!#$*-.1" }'; } \
-  >"$tmp/spells"
+{ head -c 110000 "$tmp/blocks"
+  awk 'BEGIN { for (i = 0; i < 4400; i++) printf "!#$\047*-.13679;<?p\220\360!#$*-.1" }'; } >"$tmp/spells"
 pack "$tmp/blocks" blocks.pkg -b 1
 pack "$tmp/spells" spells.pkg -b 1
 bzip2 -9 -c "$tmp/hello" >"$corpus/package_file/hello.bz2"
