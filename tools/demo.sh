@@ -74,11 +74,12 @@ else
   # The walk ends once the program has; a walk that failed leaves it to the
   # wine server's end.
   [ -n "$walked" ] && wait "$setup_pid"
-  for bmp in "$SHOTS"/*.bmp; do
-    [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
-  done
-  montage "$SHOTS"/[0-9]*.png -tile 3x -geometry +6+6 -background '#808080' "$SHOTS/contact-sheet.png"
+  . "$ROOT/tools/pictures.sh"
+  pictures_to_png "$SHOTS"
+  picture montage -font "$PICTURE_FONT" "$SHOTS"/[0-9]*.png -tile 3x -geometry +6+6 -background '#808080' \
+    "$SHOTS/contact-sheet.png"
   echo "demo: pictures of the pages and their contact sheet in $SHOTS"
+  pictures_report
   [ -n "$walked" ] || { echo "demo: the robot's walk failed"; exit 1; }
 fi
 

@@ -47,15 +47,15 @@ run_ctest "$BUILD/native" -j"$jobs" "$@"
 run_ctest "$BUILD/fuzz" -j"$jobs" "$@"
 run_ctest "$BUILD" "$@"
 
-for bmp in "$BUILD"/artefacts/*.bmp; do
-  [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
-done
+. "$ROOT/tools/pictures.sh"
+pictures_to_png "$BUILD/artefacts"
 # One contact sheet per road of the acceptance suite, its pages in the order met.
 for road in $(ls "$BUILD"/artefacts/wizard-acceptance_*.png 2>/dev/null | sed 's/.*wizard-acceptance_\([^_]*\)_.*/\1/' | sort -u)
 do
-  montage -label '%t' -geometry +4+4 -tile 4x "$BUILD"/artefacts/wizard-acceptance_"$road"_*.png \
-    "$BUILD/artefacts/contact-acceptance-$road.png"
+  picture montage -font "$PICTURE_FONT" -label '%t' -geometry +4+4 -tile 4x \
+    "$BUILD"/artefacts/wizard-acceptance_"$road"_*.png "$BUILD/artefacts/contact-acceptance-$road.png"
 done
 echo "screenshots: $BUILD/artefacts"
+pictures_report
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]
