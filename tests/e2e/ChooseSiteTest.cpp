@@ -2,8 +2,8 @@
 // run's own, worked from a second thread as a user would.
 #include "app/SetupApp.h"
 #include "app/WizardPages.h"
-#include "res/DownloadWaitIds.h"
 #include "res/resource.h"
+#include "support/Roads.h"
 #include "support/SetupRun.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace wizard;
+using roads::Sites;
 using namespace std::string_literals;
 using testsupport::WriteFile;
 
@@ -29,18 +30,6 @@ void PrepareRun(const std::string& name, const std::string& location, const std:
     testsupport::PrepareRun(testsupport::MakeScratchDir(name), testsupport::SetupInfo("", ""), {},
                             testweb::BaseUrl() + "/sites/", location);
     if (!list.empty()) WriteFile(theApp.m_strDownloadDir + "sites.ini", list);
-}
-
-// The regions box's entries, the region chosen and its sites.
-std::string Sites(HWND page) {
-    HWND combo = ::GetDlgItem(page, IDC_SITES_REGIONS);
-    std::string text;
-    for (int i = 0; i < int(::SendMessageA(combo, CB_GETCOUNT, 0, 0)); ++i) {
-        char name[256] = "";
-        ::SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
-        text += name + ","s;
-    }
-    return text + " " + robot::GetText(combo) + ": " + ListText(::GetDlgItem(page, IDC_SITES_LIST), 0, 1);
 }
 
 }  // namespace
@@ -80,37 +69,26 @@ TEST(ChooseSite, RegionsInMapOrderAndNextOnlyWhileASiteIsSelected) {
     EXPECT_EQ("http://as2/|Asia two", pSite ? pSite->m_strURL + "|" + pSite->m_strDisplay : "none");
 }
 
-// The list fetched from the site replaces the download folder's copy; without
-// it that copy comes first, then the one beside the program, with no message;
-// with none the run ends.
-TEST(ChooseSite, TheListComesFromTheSiteElseFromALocalCopy) {
+// Without the site's list (the roads fetch it), the download folder's copy
+// comes first, then the one beside the program, with no message; with none
+// the run ends.
+TEST(ChooseSite, WithoutTheSitesListALocalCopyServes) {
     const auto list = [](const char* region) { return *region ? List("1="s + region + "\r\n", "l=1,L\r\n") : ""; };
-    ::CreateDirectoryA((testweb::RootDir() + "\\sites").c_str(), nullptr);
-    ::CreateDirectoryA((testweb::RootDir() + "\\sites\\web").c_str(), nullptr);
-    WriteFile(testweb::RootDir() + "\\sites\\web\\sites.ini", list("Web"));
-    // Long enough to read the wait dialog.
-    WriteFile(testweb::RootDir() + "\\faults.json", R"({"/sites/web/sites.ini": {"stall_before": 1}})");
-    const struct { const char *location, *downloaded, *beside, *shown; } cases[] = {  // shown: null, the run ends
-        {"web", "Downloaded", "", "Web"}, {"missing", "", "Beside", "Beside"},
-        {"missing", "Downloaded", "Beside", "Downloaded"}, {"missing", "", "", nullptr}};
+    const struct { const char *downloaded, *beside, *shown; } cases[] = {  // shown: null, the run ends
+        {"", "Beside", "Beside"}, {"Downloaded", "Beside", "Downloaded"}, {"", "", nullptr}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown ? c.shown : "none");
-        PrepareRun("source-"s + (c.shown ? c.shown : "none"), c.location, list(c.downloaded));
+        PrepareRun("source-"s + (c.shown ? c.shown : "none"), "missing", list(c.downloaded));
         ::DeleteFileA(".\\sites.ini");
         if (*c.beside) WriteFile(".\\sites.ini", list(c.beside));
         CWelcomePage welcome;
         CChooseSitePage sites;
         Wizard::RunPages({&welcome, &sites}, [&](Wizard& wizard) {
             robot::PressButton(wizard.Sheet(), PSBTN_NEXT);
-            if (c.location == "web"s) {
-                HWND wait = WaitDialogWith(IDC_DOWNLOAD_WAIT_TEXT);
-                EXPECT_EQ("Downloading locations...", robot::GetDlgText(wait, IDC_DOWNLOAD_WAIT_TEXT));
-                wizard.Shot("choose-site-wait", wait);
-            }
             const char kCannotLoad[] = "Setup Wizard was unable to load Locations List.\nCannot continue.";
             // Its own name: the shot of a closing wizard's box is shared with other tests.
             if (!c.shown) wizard.Shot("choose-site-cannot-load", robot::WaitMessageBox(wizard.Pid(), kTimeoutMs));
-            const std::string shown = c.shown ? c.shown + ", "s + c.shown + ": L" : "";
+            const std::string shown = c.shown ? c.shown + ","s + " " + c.shown + ": L" : "";
             EXPECT_TRUE(wizard.Walk({c.shown ? Step{Act::Look, &kChooseSite, Back, {{Sites, shown}}}
                                              : Step{Act::Answer, nullptr, None, {}, IDOK, kCannotLoad}}));
             EXPECT_EQ(nullptr, robot::FindMessageBox(::GetCurrentProcessId()));

@@ -1,15 +1,14 @@
-// The online installation of the real program once per fault of the test web
-// site on each kind of fetch: the wizard goes on or ends as it should, no
-// earlier good copy is replaced, nothing half-fetched is installed or recorded.
-#include "app/Registry.h"
+// The online installation of the real program with a fault of the test web
+// site on one kind of fetch, one row per outcome the pages make of it (the
+// faults one by one are the transfer tests' table): the wizard goes on or
+// ends as it should, no earlier good copy is replaced, nothing half-fetched
+// is installed or recorded.
 #include "res/DownloadWaitIds.h"
 #include "res/resource.h"
-#include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
 #include "support/Roads.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
-#include "support/WizardDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -18,39 +17,37 @@ using namespace wizard;
 
 namespace {
 
-enum class Kind { List, Info, Sites, File };
+enum class Kind { List, Info, Sites, File, All };
 // What the wizard makes of a fault: the fetch succeeds slowly, fails, is
 // tried again until Cancel (package files only), or stalls until given up.
 enum class Outcome { Whole, Failed, Retried, Stalled };
 
-const struct {
+const struct Row {
     const char* name;
+    Kind kind;
     const char* fault;
-    Outcome iniOutcome, fileOutcome;
-} kFaults[] = {
-    {"404", R"({"status": 404})", Outcome::Failed, Outcome::Retried},
-    {"500", R"({"status": 500})", Outcome::Failed, Outcome::Retried},
-    {"html", R"({"html_error": 1})", Outcome::Failed, Outcome::Failed},
-    // An empty package file counts as no answer (no bytes), like a refused connection.
-    {"empty", R"({"empty": 1})", Outcome::Failed, Outcome::Retried},
-    {"cut", R"({"cut": 20})", Outcome::Failed, Outcome::Failed},
-    {"cut-unannounced", R"({"cut": 20, "length": "none"})", Outcome::Failed, Outcome::Failed},
-    {"stall-before", R"({"stall_before": 60})", Outcome::Stalled, Outcome::Stalled},
-    {"stall-mid", R"({"stall": 60, "stall_at": 20})", Outcome::Stalled, Outcome::Stalled},
-    {"drop", R"({"drop": 1})", Outcome::Failed, Outcome::Retried},
-    {"trickle", R"({"trickle": 16, "tick": 0.02})", Outcome::Whole, Outcome::Whole},
+    Outcome outcome;
+    int answer = IDOK;  // to the list of what could not be downloaded
+} kRows[] = {
+    {"all-trickle", Kind::All, R"({"trickle": 16, "tick": 0.02})", Outcome::Whole},
+    {"list-404", Kind::List, R"({"status": 404})", Outcome::Failed},
+    {"list-cut-unannounced", Kind::List, R"({"cut": 20, "length": "none"})", Outcome::Failed},
+    {"list-stall-before", Kind::List, R"({"stall_before": 60})", Outcome::Stalled},
+    {"info-html", Kind::Info, R"({"html_error": 1})", Outcome::Failed},
+    {"info-404-not-accepted", Kind::Info, R"({"status": 404})", Outcome::Failed, IDCANCEL},
+    {"info-stall-mid", Kind::Info, R"({"stall": 60, "stall_at": 20})", Outcome::Stalled},
+    {"sites-drop", Kind::Sites, R"({"drop": 1})", Outcome::Failed},
+    {"sites-stall-before", Kind::Sites, R"({"stall_before": 60})", Outcome::Stalled},
+    // An empty package file counts as no answer, like a refused connection.
+    {"file-empty", Kind::File, R"({"empty": 1})", Outcome::Retried},
+    {"file-500", Kind::File, R"({"status": 500})", Outcome::Retried},
+    {"file-html", Kind::File, R"({"html_error": 1})", Outcome::Failed},
+    {"file-cut-not-accepted", Kind::File, R"({"cut": 20})", Outcome::Failed, IDCANCEL},
+    {"file-stall-before", Kind::File, R"({"stall_before": 60})", Outcome::Stalled},
+    {"file-stall-mid", Kind::File, R"({"stall": 60, "stall_at": 20})", Outcome::Stalled},
 };
 
-const struct {
-    Kind kind;
-    const char* name;
-    const char* path;  // below the site
-} kFetches[] = {{Kind::List, "list", "setup/zep.sif"},
-                {Kind::Info, "info", "pki/tools.pki"},
-                {Kind::Sites, "sites", "setup/sites.ini"},
-                {Kind::File, "file", "mirror/files/tools.ex_"}};
-
-const std::string kDownloads = std::string(kTarget) + "-faults";
+const char* const kPaths[] = {"setup/zep.sif", "pki/tools.pki", "setup/sites.ini", "mirror/files/tools.ex_"};
 const char kEarlier[] = "; the copy of an earlier run\r\n";
 const std::string kWait = std::to_string(IDC_DOWNLOAD_WAIT_TEXT), kSkipped = std::to_string(IDC_SKIPPED_LIST);
 
@@ -61,106 +58,95 @@ Step GiveUpWaiting(const Page* page, int buttons = Back | Next) {
 
 // Without the updated list, package info files that are not here take no
 // part in the run; giving up the wait for one gives up the rest as well.
-bool NothingToInstall(Kind kind, Outcome outcome) {
-    return (kind == Kind::List && outcome != Outcome::Whole) || (kind == Kind::Info && outcome == Outcome::Stalled);
+bool NothingToInstall(const Row& row) {
+    return (row.kind == Kind::List && row.outcome != Outcome::Whole) ||
+           (row.kind == Kind::Info && row.outcome == Outcome::Stalled);
 }
 
-std::vector<Step> Road(Kind kind, Outcome outcome) {
-    const bool failed = outcome != Outcome::Whole;
-    std::vector<Step> steps{{Act::Look, &kWelcomeOfRoad, Next},
-                            {Act::Next, &kLicense, Back},
-                            {Act::Click, &kLicense, Back | Next, {}, IDC_LICENSE_ACCEPT},
-                            {Act::Next, &kInstallOrDownload, Back | Next},
-                            {Act::Type, &kInstallOrDownload, Back | Next, {}, IDC_MODE_FOLDER, kDownloads},
-                            {Act::Next, &kComponentsOfRoad, Back | Next}};
-    if (kind == Kind::List && outcome == Outcome::Stalled) steps.push_back(GiveUpWaiting(&kComponentsOfRoad));
+// The run ends before the sites list is needed.
+bool EndsPreparing(const Row& row) { return NothingToInstall(row) || (row.kind == Kind::Info && row.answer != IDOK); }
+
+Steps RoadOf(const Row& row) {
+    const Kind kind = row.kind;
+    const bool failed = row.outcome != Outcome::Whole, stalled = row.outcome == Outcome::Stalled;
+    Steps steps = Intro(kDownloads) + Steps{{Act::Next, &kComponentsOfRoad, Back | Next}};
+    if (kind == Kind::List && stalled) steps.push_back(GiveUpWaiting(&kComponentsOfRoad));
     if (kind == Kind::List && failed) steps.push_back({Act::Answer, &kComponentsOfRoad, Back | Next, {}, IDYES, kAskLocal});
-    steps.push_back({Act::Look, &kComponentsOfRoad, Back | Next,
-                     {{ComponentRows, "ZEP Base|not installed|1.1|install,ZEP Tools|not installed|1.0|install,"
-                                      "ZEP Bad|not installed|1.0|install"}}});
+    steps.push_back({Act::Look, kComponentsFetched.page, Back | Next, kComponentsFetched.shows});
     steps.push_back({Act::Next, &kPreparingOfRoad, Back | Next});
     // Preparing fetches the list again when it has none, then the package info files.
-    if ((kind == Kind::List || kind == Kind::Info) && outcome == Outcome::Stalled)
-        steps.push_back(GiveUpWaiting(&kPreparingOfRoad));
+    if ((kind == Kind::List || kind == Kind::Info) && stalled) steps.push_back(GiveUpWaiting(&kPreparingOfRoad));
     if (kind == Kind::List && failed) steps.push_back({Act::Answer, &kPreparingOfRoad, Back | Next, {}, IDYES, kAskLocal});
-    if (kind == Kind::Info && failed) steps.push_back({Act::Dialog, &kPreparingOfRoad, Back | Next, {}, IDOK, kSkipped});
-    if (NothingToInstall(kind, outcome)) {
-        steps.push_back({Act::Look, &kPreparingOfRoad, Back | Next, {{IDC_PREPARING_TOTAL, "0"}}});
-        steps.push_back({Act::Next, &kFinishOfRoad, Finish, {{IDC_FINISH_OUTCOME, kFinished}}});
-        steps.push_back({Act::Finish, nullptr});
-        return steps;
+    if (kind == Kind::Info && failed) {
+        const bool accepted = row.answer == IDOK;
+        steps.push_back({Act::Dialog, accepted ? &kPreparingOfRoad : nullptr, Back | Next, {}, row.answer, kSkipped});
+        if (!accepted) return steps;
     }
+    if (NothingToInstall(row))
+        return steps + Steps{{Act::Look, &kPreparingOfRoad, Back | Next, {{IDC_PREPARING_TOTAL, "0"}}},
+                             {Act::Next, &kFinishOfRoad, Finish, {{IDC_FINISH_OUTCOME, kFinished}}},
+                             {Act::Finish, nullptr}};
     steps.push_back({Act::Look, &kPreparingOfRoad, Back | Next,
                      {{IDC_PREPARING_TOTAL, kind == Kind::Info && failed ? "75" : "139"}}});
     steps.push_back({Act::Next, &kChooseSiteOfRoad, Back});
-    if (kind == Kind::Sites && outcome == Outcome::Stalled) steps.push_back(GiveUpWaiting(&kChooseSiteOfRoad, Back));
+    if (kind == Kind::Sites && stalled) steps.push_back(GiveUpWaiting(&kChooseSiteOfRoad, Back));
     steps.push_back({Act::Look, &kChooseSiteOfRoad, Back, {{Sites, kSitesShown}}});
-    steps.push_back({Act::Row, &kChooseSiteOfRoad, Back | Next, {}, IDC_SITES_LIST, "0"});
-    if (outcome == Outcome::Retried || (kind == Kind::File && outcome == Outcome::Stalled)) {
+    steps.push_back(ToMirror("139", 0).back());
+    if (row.outcome == Outcome::Retried || (kind == Kind::File && stalled)) {
         const Shows retrying{{IDC_DOWNLOADING_FILE, "tools.ex_  (attempt 2 failed, trying again in 1 sec)"}};
-        steps.push_back({Act::Next, &kDownloadingOfRoad, None, outcome == Outcome::Retried ? retrying : Shows{}});
-        steps.push_back({Act::Cancel, &kDownloadingOfRoad, None});
-        steps.push_back({Act::Answer, nullptr, None, {}, IDYES, kAskCancel});
-        return steps;
+        return steps + Steps{{Act::Next, &kDownloadingOfRoad, None, stalled ? Shows{} : retrying},
+                             {Act::Cancel, &kDownloadingOfRoad, None},
+                             {Act::Answer, nullptr, None, {}, IDYES, kAskCancel}};
     }
-    if (kind == Kind::File && failed) {
-        steps.push_back({Act::Next, &kDownloadingOfRoad, None});
-        steps.push_back({Act::Dialog, &kDownloadingOfRoad, None, {}, IDOK, kSkipped});
-        steps.push_back({Act::Answer, &kInstallingOfRoad, None, {}, IDOK,
-                         "You may later RE-RUN ZEP Setup Wizard and it will\ndownload files which it failed to "
-                         "download this time\n and will complete installing ZEP."});
-    } else {
-        steps.push_back({Act::Next, &kInstallingOfRoad, None});
-    }
-    steps.push_back({Act::Answer, &kFinishOfRoad, Finish, {{IDC_FINISH_OUTCOME, kFinished}}, IDOK, kBadNamed});
-    steps.push_back({Act::Finish, nullptr});
-    return steps;
+    if (kind != Kind::File || !failed)
+        return steps + Steps{{Act::Next, &kInstallingOfRoad, None},
+                             {Act::Answer, &kFinishOfRoad, Finish, {{IDC_FINISH_OUTCOME, kFinished}}, IDOK, kBadNamed},
+                             {Act::Finish, nullptr}};
+    // The list of files that could not be downloaded, accepted or not.
+    steps = steps + Steps{{Act::Next, &kDownloadingOfRoad, None},
+                          {Act::Dialog, &kDownloadingOfRoad, None, {}, row.answer, kSkipped}};
+    if (row.answer != IDOK)
+        return steps + Steps{{Act::Answer, nullptr, None, {}, IDOK,
+                              "You may RE-RUN ZEP Setup Wizard and it will download\nfiles which it failed to "
+                              "download this time\n and will complete installing ZEP."}};
+    return steps + Steps{{Act::Answer, &kInstallingOfRoad, None, {}, IDOK,
+                          "You may later RE-RUN ZEP Setup Wizard and it will\ndownload files which it failed to "
+                          "download this time\n and will complete installing ZEP."},
+                         {Act::Answer, &kFinishOfRoad, Finish, {{IDC_FINISH_OUTCOME, kFinished}}, IDOK, kBadNamed},
+                         {Act::Finish, nullptr}};
 }
 
-// Every fault on one kind of fetch.
-void RunFaults(Kind kind) {
-    const std::string site = testweb::RootDir() + "\\faults", url = testweb::BaseUrl() + "/faults/";
-    PublishSite(site, url, 0);
-    for (const auto& fetch : kFetches) {
-        if (fetch.kind != kind) continue;
-        for (const auto& fault : kFaults) {
-            const std::string name = std::string(fetch.name) + "-" + fault.name;
-            SCOPED_TRACE(name);
-            testsupport::WriteFile(testweb::RootDir() + "\\faults.json",
-                                   std::string("{\"/faults/") + fetch.path + "\": " + fault.fault + "}");
-            for (const std::string& folder : {std::string(kTarget), kDownloads}) testsupport::RemoveTree(folder);
-            ::CreateDirectoryA(kDownloads.c_str(), nullptr);
-            // Copies an earlier run left: the catalogue and the sites list.
-            testsupport::WriteFile(kDownloads + "\\zep.sif", kEarlier + SetupInfo(0, url));
-            testsupport::WriteFile(kDownloads + "\\sites.ini",
-                                   kEarlier + testsupport::FileText(site + "\\setup\\sites.ini"));
-            Wizard run;
-            ASSERT_TRUE(run.Launch("faults-" + name, SetupInfo(0, url)));
-            ASSERT_TRUE(run.WaitForSheet());
-            const Outcome outcome = fetch.kind == Kind::File ? fault.fileOutcome : fault.iniOutcome;
-            const bool whole = outcome == Outcome::Whole, stalled = outcome == Outcome::Stalled;
-            EXPECT_TRUE(run.Walk(Road(fetch.kind, outcome)));
-            EXPECT_TRUE(robot::WaitUntil([&] { return run.Gone(); }, kTimeoutMs)) << "the program did not end";
-            // The earlier copies give way only to whole lists; the sites list
-            // is fetched only when there is something to fetch from the sites.
-            const bool nothing = NothingToInstall(fetch.kind, outcome);
-            for (const auto& [copy, replacedByNow] :
-                 {std::pair{"zep.sif", fetch.kind != Kind::List || whole},
-                  {"sites.ini", !nothing && (fetch.kind != Kind::Sites || whole)}})
-                EXPECT_EQ(replacedByNow, testsupport::FileText(kDownloads + "\\" + copy).find(kEarlier) != 0) << copy;
-            const bool installed = outcome != Outcome::Retried && (fetch.kind != Kind::File || !stalled) && !nothing;
-            const bool toolsInstalled = whole || fetch.kind == Kind::Sites;
-            EXPECT_EQ(std::string(installed ? "257 " : "0 ") + (installed && toolsInstalled ? "256" : "0"),
-                      std::to_string(ReadRegDword(ZEP_CLIENT_KEY "\\Base", "Version", 0)) + " " +
-                          std::to_string(ReadRegDword(ZEP_CLIENT_KEY "\\Tools", "Version", 0)));
-            EXPECT_EQ(installed && toolsInstalled ? "tools 1.0" : "<missing>", testsupport::FileText(kBin + "\\tools.exe"));
-        }
-    }
+// The earlier copies give way only to whole lists; the sites list is
+// fetched only when there is something to fetch from the sites. Base is
+// installed unless the run ends before, Tools only when its files came whole.
+void CheckRow(const Row& row) {
+    const bool whole = row.outcome == Outcome::Whole, ends = EndsPreparing(row);
+    for (const auto& [copy, replaced] : {std::pair{"zep.sif", row.kind != Kind::List || whole},
+                                         {"sites.ini", !ends && (row.kind != Kind::Sites || whole)}})
+        EXPECT_EQ(replaced, testsupport::FileText(kDownloads + "\\" + copy).find(kEarlier) != 0) << copy;
+    const bool ended = row.outcome == Outcome::Retried || (row.kind == Kind::File && row.outcome == Outcome::Stalled) ||
+                       row.answer != IDOK;
+    const bool installed = !ended && !ends, tools = installed && (whole || row.kind == Kind::Sites);
+    EXPECT_EQ(std::string(installed ? "257 " : "0 ") + (tools ? "256" : "0"), Record("Base") + " " + Record("Tools"));
+    EXPECT_EQ(tools ? "tools 1.0" : "<missing>", testsupport::FileText(kBin + "\\tools.exe"));
 }
 
 }  // namespace
 
-TEST(FaultMatrix, ComponentList) { RunFaults(Kind::List); }
-TEST(FaultMatrix, PackageInfo) { RunFaults(Kind::Info); }
-TEST(FaultMatrix, SitesList) { RunFaults(Kind::Sites); }
-TEST(FaultMatrix, PackageFile) { RunFaults(Kind::File); }
+TEST(FaultMatrix, EachOutcomeOfEachFetch) {
+    const std::string site = testweb::RootDir() + "\\faults", url = testweb::BaseUrl() + "/faults/";
+    PublishSite(site, url, 0);
+    for (const Row& row : kRows) {
+        std::string faults;
+        for (int kind = 0; kind < 4; ++kind)
+            if (row.kind == Kind::All || int(row.kind) == kind)
+                faults += std::string(faults.empty() ? "{" : ",") + "\"/faults/" + kPaths[kind] + "\": " + row.fault;
+        testsupport::WriteFile(testweb::RootDir() + "\\faults.json", faults + "}");
+        testsupport::RemoveTree(kDownloads);
+        ::CreateDirectoryA(kDownloads.c_str(), nullptr);
+        // Copies an earlier run left: the catalogue and the sites list.
+        testsupport::WriteFile(kDownloads + "\\zep.sif", kEarlier + SetupInfo(0, url));
+        testsupport::WriteFile(kDownloads + "\\sites.ini", kEarlier + testsupport::FileText(site + "\\setup\\sites.ini"));
+        Drive({row.name, RoadOf(row), [&] { CheckRow(row); }}, url);
+    }
+}

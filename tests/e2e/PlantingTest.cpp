@@ -1,7 +1,6 @@
 // A copy of zepsetup.exe in a folder where someone left DLLs with the names
 // of the system DLLs it uses, started with Wine told to prefer DLLs that are
 // not its own: the planted DLLs are never loaded, the system's are.
-#include "res/resource.h"
 #include "support/InstallTestPackage.h"
 #include "support/Roads.h"
 #include "support/TestSupport.h"
@@ -92,15 +91,7 @@ TEST(Planting, DllsLeftBesideTheProgramAreNeverLoaded) {
     ASSERT_TRUE(run.WaitForSheet());
     // Far enough for every late-bound DLL to be needed: the session at the
     // start, file versions and disk space on the Preparing page.
-    EXPECT_TRUE(run.Walk({{Act::Next, &kLicense, Back},
-                          {Act::Click, &kLicense, Back | Next, {}, IDC_LICENSE_ACCEPT},
-                          {Act::Next, &kInstallOrDownload, Back | Next},
-                          {Act::Type, &kInstallOrDownload, Back | Next, {}, IDC_MODE_FOLDER, run.Dir()},
-                          {Act::Next, &kComponentsOfRoad, Back | Next},
-                          {Act::Answer, &kComponentsOfRoad, Back | Next, {}, IDYES, kAskLocal},
-                          {Act::Next, &kPreparingOfRoad, Back | Next},
-                          {Act::Answer, &kPreparingOfRoad, Back | Next, {{IDC_PREPARING_TOTAL, "0"}}, IDYES,
-                           kAskLocal}}));
+    EXPECT_TRUE(run.Walk(OfflineToPreparing(run.Dir())));
     EXPECT_EQ("wininet.dll: c:\\windows\\system32\\wininet.dll\n"
               "setupapi.dll: c:\\windows\\system32\\setupapi.dll\nctl3d32.dll: c:\\windows\\system32\\ctl3d32.dll\n",
               LoadedFrom(run.Pid()));

@@ -5,7 +5,6 @@
 #include "app/Registry.h"
 #include "app/SetupApp.h"
 #include "app/WizardPages.h"
-#include "res/DownloadWaitIds.h"
 #include "res/resource.h"
 #include "select/SkippedComponentsDlg.h"
 #include "support/InstallTestPackage.h"
@@ -35,22 +34,15 @@ std::string Comp(const std::string& key, int version, const std::string& dependO
 }
 
 // A run of its own on the site below selection/ of the test web site, whose
-// updated list at "good" brings new components, at "html" is a page with
-// brackets, at "cut" breaks off, at "plain" has no components, and at
+// updated list at "good" brings new components, at "plain" has none, and at
 // "missing" is not there; "pki" holds package info files.
 void PrepareRun(const std::string& name, const std::string& sif, const std::map<std::string, int>& installed = {},
                 const std::string& location = "plain") {
     const std::string site = testweb::RootDir() + "\\selection\\";
-    for (const char* folder : {"", "good", "html", "cut", "plain", "pki"})
-        ::CreateDirectoryA((site + folder).c_str(), nullptr);
-    const std::string updated = SetupInfo("Base\r\nNew\r\n", Comp("Base", 770) + Comp("New", 256));
-    for (const char* folder : {"good", "cut"}) WriteFile(site + folder + "\\zep.sif", updated);
-    WriteFile(site + "html\\zep.sif", "<html><script>var list = a[1];\n[Product]</script></html>");
+    for (const char* folder : {"", "good", "plain", "pki"}) ::CreateDirectoryA((site + folder).c_str(), nullptr);
+    WriteFile(site + "good\\zep.sif", SetupInfo("Base\r\nNew\r\n", Comp("Base", 770) + Comp("New", 256)));
     WriteFile(site + "plain\\zep.sif", "[Product]\r\n");
-    for (const char* key : {"Web", "Stall"})
-        WriteFile(site + "pki\\" + key + ".pki", PackageInfoFile({{"w.dat", 3000}}));
-    WriteFile(testweb::RootDir() + "\\faults.json",
-              R"({"/selection/cut/zep.sif": {"cut": 60}, "/selection/pki/Stall.pki": {"stall_before": 30}})");
+    WriteFile(site + "pki\\Web.pki", PackageInfoFile({{"w.dat", 3000}}));
     testsupport::PrepareRun(testsupport::MakeScratchDir(name), sif, installed, testweb::BaseUrl() + "/selection/",
                             location);
 }
@@ -132,18 +124,17 @@ TEST(Selection, ClicksFollowTheDependencyRules) {
     });
 }
 
-// The updated list is fetched once per run; a failure asks, and leaves a list
-// an earlier run fetched in use. With nothing chosen only Back is offered,
-// and coming back chooses the defaults again.
+// The updated list is fetched once per run; a failure (the faults are the
+// fault matrix's) leaves a list an earlier run fetched in use. With nothing
+// chosen only Back is offered, and coming back chooses the defaults again.
 TEST(Selection, TheUpdatedListIsFetchedOnceAndOnlyAWholeListReplacesTheOldOne) {
     const std::string earlier = SetupInfo("Kept\r\n", Comp("Kept", 256));
     const struct {
         const char* location;
         int answer;  // to the question; 0: none asked, -1: the list is already fetched
         const char* names;
-    } cases[] = {{"missing", IDYES, "ZEP Solo,ZEP Kept"}, {"html", IDYES, "ZEP Solo,ZEP Kept"},
-                 {"cut", IDYES, "ZEP Solo,ZEP Kept"},     {"good", 0, "ZEP Solo,ZEP Base,ZEP New"},
-                 {"missing", -1, "ZEP Solo,ZEP Base,ZEP New"}, {"missing", IDNO, nullptr}};
+    } cases[] = {{"missing", IDYES, "ZEP Solo,ZEP Kept"}, {"good", 0, "ZEP Solo,ZEP Base,ZEP New"},
+                 {"missing", -1, "ZEP Solo,ZEP Base,ZEP New"}};
     CWelcomePage welcome;
     CComponentsPage components;
     Wizard::RunPages({&welcome, &components}, [&](Wizard& wizard) {
@@ -155,18 +146,15 @@ TEST(Selection, TheUpdatedListIsFetchedOnceAndOnlyAWholeListReplacesTheOldOne) {
                 WriteFile(theApp.m_strDownloadDir + "zep.sif", earlier);
             }
             std::vector<Step> steps{{Act::Next, &kComponents, Back | Next}};
-            const Page* after = c.names ? &kComponents : nullptr;
-            if (c.answer > 0) steps.push_back({Act::Answer, after, Back | Next, {}, c.answer, kAskLocal});
-            if (c.names) steps.push_back({Act::Look, &kComponents, Back | Next, {{Names, c.names}}});
+            if (c.answer > 0) steps.push_back({Act::Answer, &kComponents, Back | Next, {}, c.answer, kAskLocal});
+            steps.push_back({Act::Look, &kComponents, Back | Next, {{Names, c.names}}});
             ASSERT_TRUE(wizard.Walk(steps));
             EXPECT_EQ(c.answer > 0, testsupport::FileText(theApp.m_strDownloadDir + "zep.sif") == earlier);
             EXPECT_EQ(testsupport::Lines{"zep.sif"}, testsupport::SortedFilesIn(theApp.m_strDownloadDir));
             HWND list = ::GetDlgItem(wizard.Page(), IDC_COMPONENTS_LIST);
             for (int row = 0; row < 3 && c.answer == 0; ++row) robot::ClickListRow(list, row);
-            if (c.names) {
-                const unsigned buttons = c.answer ? Back | Next : Back;
-                ASSERT_TRUE(wizard.Walk({{Act::Look, &kComponents, buttons}, {Act::Back, &kBefore, Next}}));
-            }
+            const unsigned buttons = c.answer ? Back | Next : Back;
+            ASSERT_TRUE(wizard.Walk({{Act::Look, &kComponents, buttons}, {Act::Back, &kBefore, Next}}));
         }
     });
 }
@@ -307,25 +295,6 @@ TEST(Selection, DownloadOnlyPackagesAreChosenByTheirBoxes) {
             if (c.row == 0) robot::ClickListRow(::GetDlgItem(wizard.Page(), IDC_PREPARING_PACKAGES), 1);
             EXPECT_TRUE(wizard.Walk({{Act::Look, &page, c.buttons, {{Boxes, c.boxes}}}}));
         }
-    });
-}
-
-// A stalled package info fetch given up with Escape: the page goes on at
-// once without it, and Cancel in the skipped dialog ends the run.
-TEST(Selection, AStalledFetchGivenUpLeavesThePackageMissing) {
-    PrepareRun("stall", SetupInfo("Stall\r\n", Comp("Stall", 256)));
-    CWelcomePage welcome;
-    CPreparingPage preparing;
-    Wizard::RunPages({&welcome, &preparing}, [](Wizard& wizard) {
-        robot::PressButton(wizard.Sheet(), PSBTN_NEXT);
-        HWND wait = WaitDialogWith(IDC_DOWNLOAD_WAIT_TEXT);
-        EXPECT_EQ("Downloading package info files...", robot::GetDlgText(wait, IDC_DOWNLOAD_WAIT_TEXT));
-        ::PostMessageA(wait, WM_KEYDOWN, VK_ESCAPE, 0);
-        HWND skipped = WaitDialogWith(IDC_SKIPPED_LIST);
-        ASSERT_NE(nullptr, skipped) << "the page waited for the stalled fetch";
-        EXPECT_EQ("ZEP Stall", ListText(::GetDlgItem(skipped, IDC_SKIPPED_LIST), 0));
-        robot::AnswerMessageBox(skipped, IDCANCEL);
-        EXPECT_TRUE(wizard.Walk({{Act::Look, nullptr}}));
     });
 }
 

@@ -36,7 +36,6 @@ void Set(const State& state) {
 std::unique_ptr<CPropertyPage> MakePage(int nIDTemplate) {
     switch (nIDTemplate) {
     case IDD_REMOVING: return std::make_unique<CRemovingPage>();
-    case IDD_DOWNLOADING: return std::make_unique<CDownloadingPage>();
     case IDD_INSTALLING: return std::make_unique<CInstallingPage>();
     default: return std::make_unique<CFinishPage>();
     }
@@ -64,8 +63,6 @@ const struct PageCase {
 } kPageCases[] = {
     {IDD_REMOVING, {0, 1, 2, 0, TRUE, FALSE}, {IDC_REMOVING_HINT, kNextHint, "removing-then-install"}, Back | Next,
      {}, End::CancelAsks},
-    {IDD_DOWNLOADING, {0, 0, 1, 0, TRUE, FALSE}, {IDC_DOWNLOADING_COMPONENT, "Download complete.", "downloading"},
-     None, {}, End::CancelAsks},
     {IDD_INSTALLING, {0, 0, 0, 0, FALSE, FALSE}, {IDC_INSTALLING_STAGE, "Processing queue...", "installing"}, None,
      {{IDC_INSTALLING_PACKAGE, "hidden"}, {IDC_INSTALLING_FILE, ""}}, End::CancelRefused},
     {IDD_FINISH, {0, 0, 0, 0, FALSE, FALSE}, {IDC_FINISH_OUTCOME, kCopyFailed, "finish-failed"}, Finish,

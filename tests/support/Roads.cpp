@@ -1,15 +1,23 @@
 #include "support/Roads.h"
 
+#include "app/Registry.h"
 #include "res/resource.h"
+#include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
 #include "support/TestSupport.h"
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <cstdio>
+
+using namespace wizard;
 
 namespace roads {
 
 const char kTarget[] = "C:\\zep-road";
-const std::string kBin = std::string(kTarget) + "\\bin";
+const std::string kBin = std::string(kTarget) + "\\bin", kDownloads = std::string(kTarget) + "-downloads";
 const char kFinished[] = "Setup Wizard finished installing/upgrading components.";
 const char kBadNamed[] = "The following components could not be installed:\nZEP Bad";
 const wizard::Page kWelcomeOfRoad{IDC_WELCOME_TITLE, "ZEP Road", "road-welcome"};
@@ -118,6 +126,107 @@ std::string InstallingBars(HWND page) {
                 std::to_string(::SendMessageA(bar, PBM_GETRANGE, FALSE, 0)) + " ";
     }
     return bars;
+}
+
+std::string Record(const char* key) {
+    return std::to_string(ReadRegDword((std::string(ZEP_CLIENT_KEY "\\") + key).c_str(), "Version", 0));
+}
+
+std::string Group() {
+    char programs[MAX_PATH] = "";
+    ::SHGetSpecialFolderPathA(nullptr, programs, CSIDL_COMMON_PROGRAMS, FALSE);
+    return std::string(programs) + "\\ZEP Road";
+}
+
+Steps operator+(Steps first, const Steps& then) {
+    first.insert(first.end(), then.begin(), then.end());
+    return first;
+}
+
+Steps Intro(const std::string& folder, bool downloadOnly) {
+    Steps steps{{Act::Look, &kWelcomeOfRoad, Next},
+                {Act::Next, &kLicense, Back},
+                {Act::Click, &kLicense, Back | Next, {}, IDC_LICENSE_ACCEPT},
+                {Act::Next, &kInstallOrDownload, Back | Next}};
+    if (downloadOnly) steps.push_back({Act::Click, &kInstallOrDownload, Back | Next, {}, IDC_MODE_DOWNLOAD_ONLY});
+    steps.push_back({Act::Type, &kInstallOrDownload, Back | Next, {}, IDC_MODE_FOLDER, folder});
+    return steps;
+}
+
+// The rows show once the updated list has been fetched: Next pressed while
+// the fetch runs (a TLS handshake takes a while) would reach the sheet behind
+// its wait dialog, where no user could.
+const Step kComponentsFetched{Act::Next, &kComponentsOfRoad, Back | Next,
+                              {{ComponentRows, "ZEP Base|not installed|1.1|install,ZEP Tools|not installed|1.0|install,"
+                                               "ZEP Bad|not installed|1.0|install"}}};
+
+Steps ToMirror(const char* total, int row) {
+    return {{Act::Next, &kPreparingOfRoad, Back | Next, {{IDC_PREPARING_TOTAL, total}}},
+            {Act::Next, &kChooseSiteOfRoad, Back, {{Sites, kSitesShown}}},
+            {Act::Row, &kChooseSiteOfRoad, Back | Next, {}, IDC_SITES_LIST, std::to_string(row)}};
+}
+
+const Steps kInstalled = {{Act::Next, &kInstallingOfRoad, None},
+                          {Act::Answer, &kFinishOfRoad, Finish,
+                           {{IDC_FINISH_OUTCOME, kFinished}, {InstallingBars, "2/2 5/5 "}}, IDOK, kBadNamed},
+                          {Act::Finish, nullptr}};
+
+Steps OfflineToPreparing(const std::string& folder) {
+    return Intro(folder) + Steps{{Act::Next, &kComponentsOfRoad, Back | Next},
+                                 {Act::Answer, kComponentsFetched.page, Back | Next, kComponentsFetched.shows, IDYES,
+                                  kAskLocal},
+                                 {Act::Next, &kPreparingOfRoad, Back | Next},
+                                 {Act::Answer, &kPreparingOfRoad, Back | Next, {{IDC_PREPARING_TOTAL, "0"}}, IDYES,
+                                  kAskLocal}};
+}
+
+Steps FirstInstall() { return Intro(kDownloads) + Steps{kComponentsFetched} + ToMirror("139", 0) + kInstalled; }
+
+namespace {
+
+// A file's modification time in the local calendar.
+std::string Modified(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    FILETIME local{};
+    SYSTEMTIME time{};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        !::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !::FileTimeToSystemTime(&local, &time))
+        return "unreadable";
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", time.wYear, time.wMonth, time.wDay, time.wHour,
+                  time.wMinute, time.wSecond);
+    return text;
+}
+
+}  // namespace
+
+void CheckFirstInstall() {
+    ::CoInitialize(nullptr);  // the shortcut is read through the shell's objects
+    using testsupport::Lines;
+    using testsupport::SortedFilesIn;
+    EXPECT_EQ((Lines{"bad.ex_", "bad.pki", "base.dll", "base.ini", "base.pki", "nt.dll", "sites.ini", "tools.ex_",
+                     "tools.pki", "zep.sif"}),
+              SortedFilesIn(kDownloads));
+    EXPECT_EQ((Lines{"base.dll", "nt.dll", "tools.exe"}), SortedFilesIn(kBin));
+    EXPECT_EQ("tools 1.0", testsupport::FileText(kBin + "\\tools.exe"));
+    EXPECT_EQ((Lines{"Base.DeIsLog", "Tools.DeIsLog", "base.ini"}), SortedFilesIn(kTarget));
+    EXPECT_EQ((Lines{"Base.lnk", "tools.lnk"}), SortedFilesIn(Group()));
+    EXPECT_EQ(kBin + "\\base.dll", testsupport::ReadShortcut(Group() + "\\Base.lnk").at(0));
+    EXPECT_EQ("257 256 0", Record("Base") + " " + Record("Tools") + " " + Record("Bad"));
+    // A plain file takes the date its package info gives it.
+    EXPECT_EQ("2003-01-02 04:05:06", Modified(kDownloads + "\\base.dll"));
+}
+
+void Drive(const Road& road, const std::string& baseUrl, const std::string& shotPrefix) {
+    SCOPED_TRACE(road.name);
+    if (road.fresh) testsupport::RemoveTree(kTarget);
+    Wizard run;
+    ASSERT_TRUE(run.Launch(road.name, SetupInfo(road.minor, baseUrl), "", road.fresh));
+    run.SetShotPrefix(shotPrefix);
+    ASSERT_TRUE(run.WaitForSheet());
+    EXPECT_TRUE(run.Walk(road.steps));
+    EXPECT_TRUE(robot::WaitUntil([&] { return run.Gone(); }, kTimeoutMs)) << "the program did not end";
+    road.check();
 }
 
 }  // namespace roads

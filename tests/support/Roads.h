@@ -1,8 +1,10 @@
-// The product the road tests install with the real zepsetup.exe: its
-// catalogue, package info files and package files, and what its pages show.
+// The product the road tests install with the real zepsetup.exe (its
+// catalogue, package info files and package files, and what its pages show),
+// and the one driver that walks a road of the program from a row.
 #pragma once
 #include "support/WizardDriver.h"
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,10 +12,11 @@
 namespace roads {
 
 using File = std::pair<std::string, std::string>;
+using Steps = std::vector<wizard::Step>;
 
-// Where the product installs.
+// Where the product installs, and where the roads keep its package files.
 extern const char kTarget[];
-extern const std::string kBin;
+extern const std::string kBin, kDownloads;
 extern const char kFinished[];
 // The Bad package's damaged file, named once the Installing page is done.
 extern const char kBadNamed[];
@@ -37,9 +40,42 @@ extern const char kSitesShown[];
 // The Choose site page's regions box, the region shown and its sites, as
 // "Europe,America, Europe: Good mirror,...".
 std::string Sites(HWND page);
-
 // Where the Installing page left its unpack and copy bars, as "position/end"
 // each; read while a later page shows.
 std::string InstallingBars(HWND page);
+// The version a component's record holds, "0" for none.
+std::string Record(const char* key);
+// The product's program group.
+std::string Group();
+
+Steps operator+(Steps first, const Steps& then);
+// Welcome to the Install or download page, given the folder (and download only).
+Steps Intro(const std::string& folder, bool downloadOnly = false);
+// The Components page once the site's list is in: everything to install.
+extern const wizard::Step kComponentsFetched;
+// From the Preparing page, whose total is shown, to the mirror in row.
+Steps ToMirror(const char* total, int row);
+// The Installing page, its box naming Bad, and Finish with both bars full.
+extern const Steps kInstalled;
+// From Welcome to the Preparing page without the site: both pages ask to go
+// on with the local lists, and nothing is to be downloaded.
+Steps OfflineToPreparing(const std::string& folder);
+// The first installation from the good mirror into kTarget, and its check.
+Steps FirstInstall();
+void CheckFirstInstall();
+
+// A run of the real program: Tools at 1.minor on the site, on a computer
+// that never had the product (fresh) or as the run before left it.
+struct Road {
+    std::string name;
+    Steps steps;
+    std::function<void()> check = [] {};
+    int minor = 0;
+    bool fresh = true;
+};
+// Launches zepsetup.exe with the catalogue of the site at baseUrl, walks the
+// road, waits for the program's end and checks what it left. Screenshots are
+// numbered in the order taken when shotPrefix is given.
+void Drive(const Road& road, const std::string& baseUrl, const std::string& shotPrefix = "");
 
 }  // namespace roads

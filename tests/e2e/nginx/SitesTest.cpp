@@ -1,13 +1,9 @@
 // The real zepsetup.exe makes the online roads' first installation from
 // nginx, over HTTP and over HTTPS, and never accepts an HTTPS site whose
 // certificate Windows would not trust for its address.
-#include "app/Registry.h"
-#include "res/resource.h"
 #include "support/InstallTestPackage.h"
-#include "support/PackageTestFiles.h"
 #include "support/Roads.h"
 #include "support/TestSupport.h"
-#include "support/WizardDriver.h"
 
 #include <gtest/gtest.h>
 #include <wincrypt.h>
@@ -57,59 +53,17 @@ bool TrustAuthority(const std::string& pemPath) {
     return added;
 }
 
-// A run from Welcome to the Components page, the package files to be kept in dl.
-std::vector<Step> ToComponents(const Wizard& run) {
-    return {{Act::Look, &kWelcomeOfRoad, Next},
-            {Act::Next, &kLicense, Back},
-            {Act::Click, &kLicense, Back | Next, {}, IDC_LICENSE_ACCEPT},
-            {Act::Next, &kInstallOrDownload, Back | Next},
-            {Act::Type, &kInstallOrDownload, Back | Next, {}, IDC_MODE_FOLDER, run.Dir() + "\\dl"},
-            {Act::Next, &kComponentsOfRoad, Back | Next}};
-}
-
-// The Components and Choose site pages fill their lists once their fetch has
-// ended: a TLS handshake takes long enough for a Next pressed before to
-// reach the wizard under the fetch's wait dialog, where no user could.
-const Shows kFetchedComponents{{ComponentRows, "ZEP Base|not installed|1.1|install,ZEP Tools|not installed|1.0|install,"
-                                               "ZEP Bad|not installed|1.0|install"}};
-
-// The first installation with the site and the first mirror at baseUrl.
-void InstallFrom(const std::string& name, const std::string& baseUrl) {
+// The first installation from the site at baseUrl, or (trusted false) a
+// site that cannot be had: the Components page asks whether to go on with
+// the local list, and No ends the run with nothing fetched.
+void InstallFrom(const std::string& name, const std::string& baseUrl, bool trusted = true) {
     PublishSite(RunningNginx().dir + "\\site", baseUrl + "/", 0);
-    testsupport::RemoveTree(kTarget);
-    Wizard run;
-    ASSERT_TRUE(run.Launch(name, SetupInfo(0, baseUrl + "/")));
-    ASSERT_TRUE(run.WaitForSheet());
-    std::vector<Step> steps = ToComponents(run);
-    steps.back().shows = kFetchedComponents;
-    steps.insert(steps.end(),
-                 {{Act::Next, &kPreparingOfRoad, Back | Next, {{IDC_PREPARING_TOTAL, "139"}}},
-                  {Act::Next, &kChooseSiteOfRoad, Back, {{Sites, kSitesShown}}},
-                  {Act::Row, &kChooseSiteOfRoad, Back | Next, {}, IDC_SITES_LIST, "0"},
-                  {Act::Next, &kInstallingOfRoad, None},
-                  {Act::Answer, &kFinishOfRoad, Finish,
-                   {{IDC_FINISH_OUTCOME, kFinished}, {InstallingBars, "2/2 5/5 "}}, IDOK, kBadNamed},
-                  {Act::Finish, nullptr}});
-    EXPECT_TRUE(run.Walk(steps));
-    EXPECT_EQ((Lines{"bad.ex_", "bad.pki", "base.dll", "base.ini", "base.pki", "nt.dll", "sites.ini", "tools.ex_",
-                     "tools.pki", "zep.sif"}),
-              SortedFilesIn(run.Dir() + "\\dl"));
-    EXPECT_EQ((Lines{"base.dll", "nt.dll", "tools.exe"}), SortedFilesIn(kBin));
-    EXPECT_EQ("tools 1.0", testsupport::FileText(kBin + "\\tools.exe"));
-    EXPECT_EQ(257u, ReadRegDword(ZEP_CLIENT_KEY "\\Base", "Version", 0));
-}
-
-// The site at baseUrl cannot be had: the Components page asks whether to go
-// on with the local list, and No ends the run with nothing fetched.
-void AsksForLocalList(const std::string& name, const std::string& baseUrl) {
-    PublishSite(RunningNginx().dir + "\\site", baseUrl + "/", 0);
-    Wizard run;
-    ASSERT_TRUE(run.Launch(name, SetupInfo(0, baseUrl + "/")));
-    ASSERT_TRUE(run.WaitForSheet());
-    std::vector<Step> steps = ToComponents(run);
-    steps.push_back({Act::Answer, nullptr, None, {}, IDNO, kAskLocal});
-    EXPECT_TRUE(run.Walk(steps));
-    EXPECT_EQ(Lines{}, SortedFilesIn(run.Dir() + "\\dl"));
+    testsupport::RemoveTree(kDownloads);
+    if (trusted) return Drive({name, FirstInstall(), CheckFirstInstall}, baseUrl + "/");
+    Drive({name, Intro(kDownloads) + Steps{{Act::Next, &kComponentsOfRoad, Back | Next},
+                                           {Act::Answer, nullptr, None, {}, IDNO, kAskLocal}},
+           [] { EXPECT_EQ(Lines{}, SortedFilesIn(kDownloads)); }},
+          baseUrl + "/");
 }
 
 std::string At(int port) { return "https://127.0.0.1:" + std::to_string(port); }
@@ -136,11 +90,5 @@ TEST(Https, TrustedSiteInstallsOthersAreRefused) {
     } sites[] = {{"https-trusted", nginx.trusted, true},
                  {"https-unknown-authority", nginx.unknownAuthority, false},
                  {"https-other-name", nginx.otherName, false}};
-    for (const auto& site : sites) {
-        SCOPED_TRACE(site.name);
-        if (site.trusted)
-            InstallFrom(site.name, At(site.port));
-        else
-            AsksForLocalList(site.name, At(site.port));
-    }
+    for (const auto& site : sites) InstallFrom(site.name, At(site.port), site.trusted);
 }
