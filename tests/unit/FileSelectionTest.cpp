@@ -138,10 +138,6 @@ TEST_F(FileSelectionTest, DownloadDecisions) {
                      "stale.exe install download compressed", "plain.txt install", "absent.txt install download",
                      "tool.exe install"}),
               Decisions());
-    for (const CPackageFile* f : m_pkg.m_listFiles) {
-        if (f->m_bDownload) continue;
-        EXPECT_EQ(theApp.m_strDownloadDir, f->m_strPackageDir) << f->m_strName;  // where the copy comes from
-    }
     EXPECT_EQ(1, m_pkg.m_nFilesToUnpack);
     // Without reset the unpack count is left as it was.
     m_pkg.m_nFilesToUnpack = 7;

@@ -11,12 +11,6 @@
 
 #include <vector>
 
-TEST(NumberText, VersionTextUsesTheTwoLowBytes) {
-    EXPECT_EQ("2.1", VersionToString(513));
-    EXPECT_EQ("255.255", VersionToString(-1));
-    EXPECT_EQ("3.4", VersionToString(0x7F0304));
-}
-
 TEST(NumberText, ParseVersion64PlacesPartsHighestFirst) {
     const std::pair<const char*, int64_t> cases[] = {
         {"4.71.1712.5", 0x0004004706B00005LL}, {"", 0}, {"1.2", 0x0001000200000000LL}, {"1.2.", 0x0001000200000000LL},
