@@ -74,23 +74,25 @@ TEST_F(HttpWaitDialogTest, EachRunShowsItsSubjectAndEndsWithItsWorkersResult) {
     }
 }
 
-// The user gives up on a run; its worker reports later, while the page runs
-// the dialog again for the next fetch: that run ends only by its own worker.
+// The user gives up on a run; its worker reports later, a fetch or a
+// failure, while the page runs the dialog again for the next fetch: that run
+// ends only by its own worker.
 TEST_F(HttpWaitDialogTest, EscapeAndTheCloseBoxEndARunAndItsLateWorkerLeavesTheNextRunAlone) {
     CDownloadWaitDlg dlg;
-    for (auto close : {PressEscape, ClickCloseBox}) {
+    const std::pair<void (*)(HWND), int> givenUp[] = {{PressEscape, 0}, {ClickCloseBox, 1}};
+    for (const auto& run : givenUp) {
         CWorkerThread late, next;
         HANDLE nextRunShows = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
         EXPECT_EQ(IDCANCEL, dlg.RunFetch(late, "components list...", [&] {
-            if (HWND hDlg = WaitForDialog()) close(hDlg);
+            if (HWND hDlg = WaitForDialog()) run.first(hDlg);
             ::WaitForSingleObject(nextRunShows, 20000);
-            return 0;
+            return run.second;
         }));
-        EXPECT_EQ(IDCANCEL, dlg.RunFetch(next, "components list...", [&] {
+        EXPECT_EQ(run.second ? IDOK : IDCANCEL, dlg.RunFetch(next, "components list...", [&] {
             WaitForDialog();
             ::SetEvent(nextRunShows);
             late.Wait(20000);
-            return 1;
+            return 1 - run.second;
         }));
         EXPECT_TRUE(late.Wait(20000));
         ::CloseHandle(nextRunShows);
