@@ -61,10 +61,11 @@ TEST_F(RegistryTest, PathsPastTheirLimitAreRefusedNotCut) {
 }
 
 // Values of a package are stored by their type, a list of strings with two
-// terminators, an unsupported type not at all; a DWORD is read only from
-// exactly four bytes.
+// terminators, an unsupported type not at all; the program's own texts are
+// never expanded; a DWORD is read only from exactly four bytes.
 TEST_F(RegistryTest, ValuesAreStoredByTheirTypeAndDwordsNeedFourBytes) {
     EXPECT_EQ(0x0203u, WriteRegDword(kKey, "Version", 0x0203));
+    ASSERT_TRUE(WriteRegString(kKey, "Text", "%TEMP%"));
     const BYTE bytes[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     StoreRaw("Short", REG_BINARY, bytes, 2);
     StoreRaw("Long", REG_BINARY, bytes, 8);
@@ -73,8 +74,8 @@ TEST_F(RegistryTest, ValuesAreStoredByTheirTypeAndDwordsNeedFourBytes) {
         {"Multi", "one", REG_MULTI_SZ, true}, {"Bin", "01", REG_BINARY, false}};
     for (const auto& w : written) EXPECT_EQ(w.stored, WriteRegValue(HKEY_LOCAL_MACHINE, kKey, w.name, w.type, w.data));
     const struct { const char *name, *typeAndSize; DWORD dword; } read[] = {
-        {"Version", "4 4", 0x0203}, {"Num", "4 4", 12}, {"Exp", "2 9", 99}, {"Multi", "7 5", 99},
-        {"Bin", "0 0", 99}, {"Short", "3 2", 99}, {"Long", "3 8", 99}};
+        {"Version", "4 4", 0x0203}, {"Num", "4 4", 12}, {"Text", "1 7", 99}, {"Exp", "2 9", 99},
+        {"Multi", "7 5", 99}, {"Bin", "0 0", 99}, {"Short", "3 2", 99}, {"Long", "3 8", 99}};
     for (const auto& r : read) {
         EXPECT_EQ(r.typeAndSize, TypeAndSize(r.name)) << r.name;
         EXPECT_EQ(r.dword, ReadRegDword(kKey, r.name, 99)) << r.name;
