@@ -1,30 +1,25 @@
-// The framework under the pages: control wrappers on real common controls,
-// the worker thread, and how a run ends when something goes wrong.
+// The framework under the pages: progress scaling, list fills, the worker
+// thread, and how a run or a sheet ends when something goes wrong; and what
+// the platform needs of the program's resources: a manifest that asks for
+// common controls 6 and administrator rights, and pictures that load.
 #include "framework/Controls.h"
 #include "framework/PropertySheet.h"
 #include "framework/WinApp.h"
 #include "framework/WorkerThread.h"
 #include "res/resource.h"
 #include "robot/Robot.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <stdexcept>
 
-namespace {
+using testsupport::BinDir;
 
-HWND MakeControl(const char* className, DWORD style) {
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
-    ::InitCommonControlsEx(&icc);
-    return ::CreateWindowExA(0, className, "", WS_POPUP | style, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
-}
-
-}  // namespace
-
-// A queue of more than 65,535 files and a download of more than 4 GB both
-// still move the bar: 32-bit ranges, and 64-bit counts scaled alike.
-TEST(Controls, ProgressBarTakesCountsBeyondSixteenAndThirtyTwoBits) {
+// Counts up to INT_MAX go to the bar as they are; a download of more than
+// 2 GB is scaled down by one power of two for its total and its progress.
+TEST(Controls, ProgressCountsBeyondThirtyTwoBitsAreScaled) {
     const int64_t kGB = int64_t(1) << 30;
     const struct {
         int64_t value, total;
@@ -34,50 +29,6 @@ TEST(Controls, ProgressBarTakesCountsBeyondSixteenAndThirtyTwoBits) {
         {6 * kGB, 6 * kGB, int((6 * kGB) >> 2)}, {7 * kGB, 6 * kGB, int((7 * kGB) >> 2)}, {-5, 10, 0},
     };
     for (const auto& c : scaled) EXPECT_EQ(c.expected, ScaleProgress(c.value, c.total)) << c.value << " of " << c.total;
-
-    const CProgressCtrl bar(MakeControl(PROGRESS_CLASSA, 0));
-    bar.SetRange32(0, 100000);
-    bar.SetPos(70000);
-    EXPECT_EQ(70000, bar.GetPos());
-    bar.SetRange64(6 * kGB);
-    bar.SetPos64(3 * kGB, 6 * kGB);
-    PBRANGE range{};
-    ::SendMessageA(bar.m_hWnd, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
-    EXPECT_EQ(range.iHigh / 2, bar.GetPos()) << "of " << range.iHigh;
-    // As a worker records it.
-    CWorkerProgress progress;
-    progress.m_nTotal = 5 * kGB;
-    progress.m_nDone = 4 * kGB;
-    bar.ShowProgress(progress);
-    EXPECT_EQ(ScaleProgress(4 * kGB, 5 * kGB), bar.GetPos());
-    ::DestroyWindow(bar.m_hWnd);
-}
-
-// Rows as the pages fill them: each inserted in front of the previous one,
-// with item data, column texts and a state image from the program's strip.
-TEST(Controls, ListViewRowsColumnsAndStateImages) {
-    const CListViewCtrl list(MakeControl(WC_LISTVIEWA, LVS_REPORT | LVS_SHAREIMAGELISTS));
-    CImageList images;
-    ASSERT_TRUE(images.LoadBitmapImages(IDB_STATE_IMAGES, 15, RGB(255, 0, 255)));
-    EXPECT_EQ(3, ::ImageList_GetImageCount(images));
-    list.SetStateImageList(images);
-    list.InsertColumns({{"Component", LVCFMT_LEFT, 120}, {"Action", LVCFMT_RIGHT, 53}});
-    EXPECT_EQ(53, ListView_GetColumnWidth(list.m_hWnd, 1));
-
-    int second = 7, first = 9;
-    EXPECT_EQ(0, list.InsertItem(0, "second", reinterpret_cast<LPARAM>(&second)));
-    EXPECT_EQ(0, list.InsertItem(0, "first", reinterpret_cast<LPARAM>(&first)));
-    list.SetItemText(1, 1, "Install");
-    list.SetStateImage(1, 2);
-    char text[16] = "";
-    ListView_GetItemText(list.m_hWnd, 1, 1, text, sizeof text);
-    EXPECT_STREQ("Install", text);
-    EXPECT_EQ(2, list.GetStateImage(1));
-    EXPECT_EQ(0, list.GetStateImage(0));
-    EXPECT_EQ(reinterpret_cast<LPARAM>(&second), list.GetItemData(1));
-    ::DestroyWindow(list.m_hWnd);
-    // The list shared the image list: it is still whole for its owner.
-    EXPECT_EQ(3, ::ImageList_GetImageCount(images));
 }
 
 // A worker keeps its result; one that throws reports failure instead of
@@ -152,15 +103,16 @@ TEST(WinApp, ExitInstanceRunsAfterAnExceptionInTheRun) {
 // Rows filled while the list does not draw: once the fill ends, the list
 // scrolls over every one of them.
 TEST(Controls, ListFilledWithoutDrawingScrollsOverEveryRow) {
-    const CListViewCtrl list(MakeControl(WC_LISTVIEWA, LVS_REPORT | WS_VISIBLE));
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
+    ::InitCommonControlsEx(&icc);
+    const CListViewCtrl list(::CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | WS_VISIBLE | LVS_REPORT, 0, 0, 300, 200,
+                                               nullptr, nullptr, nullptr, nullptr));
     list.InsertColumns({{"Name", LVCFMT_LEFT, 100}});
     {
         const CListFill fill(list);
         for (int i = 0; i < 200; ++i) list.InsertItem(i, "row", i);
     }
-    SCROLLINFO info{};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_RANGE;
+    SCROLLINFO info{sizeof info, SIF_RANGE};
     ASSERT_TRUE(::GetScrollInfo(list.m_hWnd, SB_VERT, &info));
     EXPECT_EQ(199, info.nMax);
     ::DestroyWindow(list.m_hWnd);
@@ -174,4 +126,31 @@ TEST(Sheet, SheetThatCannotBeCreatedAnswersMinusOne) {
     sheet.AddPage(&page);
     sheet.SetWizardMode();
     EXPECT_EQ(-1, sheet.DoModal());
+}
+
+TEST(Resources, IconClipAndGlobeLoad) {
+    HINSTANCE self = ::GetModuleHandleA(nullptr);
+    for (int size : {32, 16})
+        EXPECT_NE(nullptr, ::LoadImageA(self, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, size, size, 0)) << size;
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_ANIMATE_CLASS};
+    ::InitCommonControlsEx(&icc);
+    HWND animation =
+        ::CreateWindowExA(0, ANIMATE_CLASSA, "", WS_POPUP | ACS_CENTER, 0, 0, 272, 60, nullptr, nullptr, self, nullptr);
+    EXPECT_TRUE(::SendMessageA(animation, ACM_OPENA, 0, IDR_DOWNLOAD_CLIP)) << "the RLE clip is refused";
+    EXPECT_TRUE(::SendMessageA(animation, ACM_PLAY, 1, MAKELONG(0, 30)));
+    ::DestroyWindow(animation);
+    EXPECT_NE(nullptr, ::LoadImageA(nullptr, (BinDir() + "\\globe.ani").c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
+}
+
+TEST(Resources, ManifestAsksForCommonControls6AndAdministrator) {
+    HMODULE module = ::LoadLibraryExA((BinDir() + "\\zepsetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    HRSRC manifest = ::FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(nullptr, manifest);
+    const std::string xml(static_cast<const char*>(::LockResource(::LoadResource(module, manifest))),
+                          ::SizeofResource(module, manifest));
+    for (const char* part :
+         {"Microsoft.Windows.Common-Controls", "version=\"6.0.0.0\"", "level=\"requireAdministrator\""})
+        EXPECT_NE(std::string::npos, xml.find(part)) << part << " in\n" << xml;
+    ::FreeLibrary(module);
 }

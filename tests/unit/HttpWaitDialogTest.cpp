@@ -37,26 +37,19 @@ protected:
     std::string m_dir;
 };
 
-// Only the worker's report ends a run as fetched: Enter reaches a dialog as
-// IDOK too and must not pass for it. The globe beside the program shows; the
-// dialog works without it.
+// Only the worker's report ends a run as fetched: Enter, pressed in every
+// run, reaches a dialog as IDOK too and must not pass for it. The globe
+// beside the program shows; the dialog works without it.
 TEST_F(HttpWaitDialogTest, EachRunShowsItsSubjectAndEndsWithItsWorkersResult) {
-    struct Case {
+    const struct {
         const char* subject;
         int missing;
-        bool pressEnter;
         bool globe;
         INT_PTR result;
-    };
-    const Case cases[] = {
-        {"components list...", 0, false, false, IDOK},
-        {"locations...", 1, false, false, IDCANCEL},
-        {"package info files...", 0, true, true, IDOK},
-        {"locations...", 2, true, true, IDCANCEL},
-    };
+    } cases[] = {{"components list...", 0, false, IDOK}, {"locations...", 2, true, IDCANCEL}};
     CDownloadWaitDlg dlg;
     CWorkerThread worker;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.subject);
         ASSERT_TRUE(!c.globe || ::CopyFileA((SourceDir() + "\\res\\globe.ani").c_str(), "globe.ani", FALSE));
         std::string text, caption;
@@ -68,7 +61,7 @@ TEST_F(HttpWaitDialogTest, EachRunShowsItsSubjectAndEndsWithItsWorkersResult) {
                 globe = reinterpret_cast<HICON>(
                     ::SendMessageA(::GetDlgItem(hDlg, IDC_DOWNLOAD_WAIT_GLOBE), STM_GETICON, 0, 0));
                 if (c.globe) robot::SaveScreenshot(hDlg, ArtefactsDir() + "\\wait-dialog.bmp");
-                if (c.pressEnter) ::PostMessageA(hDlg, WM_KEYDOWN, VK_RETURN, 0);
+                ::PostMessageA(hDlg, WM_KEYDOWN, VK_RETURN, 0);
             }
             return c.missing;
         });
@@ -81,23 +74,25 @@ TEST_F(HttpWaitDialogTest, EachRunShowsItsSubjectAndEndsWithItsWorkersResult) {
     }
 }
 
-// The user gives up on a run; its worker reports later, while the page runs
-// the dialog again for the next fetch: that run ends only by its own worker.
+// The user gives up on a run; its worker reports later, a fetch or a
+// failure, while the page runs the dialog again for the next fetch: that run
+// ends only by its own worker.
 TEST_F(HttpWaitDialogTest, EscapeAndTheCloseBoxEndARunAndItsLateWorkerLeavesTheNextRunAlone) {
     CDownloadWaitDlg dlg;
-    for (auto close : {PressEscape, ClickCloseBox}) {
+    const std::pair<void (*)(HWND), int> givenUp[] = {{PressEscape, 0}, {ClickCloseBox, 1}};
+    for (const auto& run : givenUp) {
         CWorkerThread late, next;
         HANDLE nextRunShows = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
         EXPECT_EQ(IDCANCEL, dlg.RunFetch(late, "components list...", [&] {
-            if (HWND hDlg = WaitForDialog()) close(hDlg);
+            if (HWND hDlg = WaitForDialog()) run.first(hDlg);
             ::WaitForSingleObject(nextRunShows, 20000);
-            return 0;
+            return run.second;
         }));
-        EXPECT_EQ(IDCANCEL, dlg.RunFetch(next, "components list...", [&] {
+        EXPECT_EQ(run.second ? IDOK : IDCANCEL, dlg.RunFetch(next, "components list...", [&] {
             WaitForDialog();
             ::SetEvent(nextRunShows);
             late.Wait(20000);
-            return 1;
+            return 1 - run.second;
         }));
         EXPECT_TRUE(late.Wait(20000));
         ::CloseHandle(nextRunShows);

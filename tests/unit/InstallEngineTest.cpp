@@ -1,8 +1,11 @@
 // The install engine against the platform's real file queue, registry,
-// shell links and files of the test prefix.
+// shell links and files of the test prefix, and the install log it writes:
+// record bytes, reading by kind, damaged logs, the ".new~" replacement and
+// the deletion of a log that was read.
 #include "app/Component.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
+#include "install/InstallLog.h"
 #include "robot/Robot.h"
 #include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
@@ -24,6 +27,7 @@ namespace {
 
 const char kUserKey[] = "Software\\ZEPTest";
 const int kHkcu = int(0x80000001u);
+const std::string kFileA("F\x01\x00\x00\x00\x06\x00" "a.dll\0", 13);
 
 std::string ComponentKey(const std::string& key) { return std::string(ZEP_CLIENT_KEY "\\") + key; }
 
@@ -53,6 +57,7 @@ protected:
         m_strInstallDir = theApp.m_strInstallDir;
         m_strBin = m_strInstallDir + "\\bin";
         m_strGroup = theApp.m_strProgramsDir + "\\ZEP Test\\";
+        m_strLog = m_strRoot + "\\comp.DeIsLog";
         CleanRegistry();
     }
     void TearDown() override {
@@ -61,7 +66,7 @@ protected:
     }
     static void CleanRegistry() {
         ::RegDeleteTreeA(HKEY_CURRENT_USER, kUserKey);
-        for (const char* key : {"EngComp", "BadComp", "BlockedComp", "StuckComp", "GoodComp", "NameComp"})
+        for (const char* key : {"EngComp", "BadComp", "BlockedComp", "StuckComp", "GoodComp"})
             ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, ComponentKey(key).c_str());
     }
 
@@ -73,7 +78,7 @@ protected:
         AddPackageFolder(*pkg, 1, "${Target}\\bin");
         return pkg;
     }
-    std::string m_strRoot, m_strInstallDir, m_strBin, m_strGroup;
+    std::string m_strRoot, m_strInstallDir, m_strBin, m_strGroup, m_strLog;
     CComponent m_component;
 };
 
@@ -189,8 +194,9 @@ TEST_F(InstallEngineTest, QueueAndCommitInstallsAPackage) {
     EXPECT_EQ((Lines{"a.exe.pkg", "b.txt.pkg", "c.txt.pkg"}), SortedFilesIn(theApp.m_strDownloadDir));
     EXPECT_EQ((Lines{"EngComp.DeIsLog"}), SortedFilesIn(m_strInstallDir));
     // Folders in walk order: bucket 0 newest first (5 skipped), then 17.
-    EXPECT_EQ((Lines{"F 1 0 a.exe", "F 2 1 b.txt", "F 1 0 c.txt", "F 2 0 a.exe", "D 2 0 " + m_strInstallDir + "\\data\\deep",
-                     "D 1 0 " + m_strBin, "D 17 1 " + m_strInstallDir + "\\more", "L 0 0 " + m_strGroup + "Run A.lnk",
+    EXPECT_EQ((Lines{"F 1 0 a.exe", "F 2 1 b.txt", "F 1 0 c.txt", "F 2 0 a.exe",
+                     "D 2 0 " + m_strInstallDir + "\\data\\deep", "D 1 0 " + m_strBin,
+                     "D 17 1 " + m_strInstallDir + "\\more", "L 0 0 " + m_strGroup + "Run A.lnk",
                      "L 0 0 " + m_strGroup + "Docs.lnk"}),
               ReadInstallLog(m_strInstallDir + "\\EngComp.DeIsLog"));
     EXPECT_EQ((Lines{m_strBin + "\\a.exe", m_strBin, "test"}), ReadShortcut(m_strGroup + "Run A.lnk"));
@@ -242,9 +248,7 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     EXPECT_EQ("previous", FileText(oldLog));
     EXPECT_EQ((Lines{"Good.lnk"}), SortedFilesIn(m_strGroup));
     EXPECT_EQ("none", UserValue("V"));
-    EXPECT_EQ("256 " + oldLog + " -", Record("BadComp"));
-    EXPECT_EQ("256 " + oldLog + " -", Record("BlockedComp"));
-    EXPECT_EQ("256 " + oldLog + " -", Record("StuckComp"));
+    for (const char* key : {"BadComp", "BlockedComp", "StuckComp"}) EXPECT_EQ("256 " + oldLog + " -", Record(key));
     EXPECT_EQ((Lines{"BadComp.DeIsLog", "GoodComp.DeIsLog"}), SortedFilesIn(m_strInstallDir));
     EXPECT_EQ(Lines{"x"}, SortedFilesIn(m_strInstallDir + "\\StuckComp.DeIsLog"));
     EXPECT_EQ((Lines{"F 1 0 good.txt", "D 1 0 " + m_strBin, "L 0 0 " + m_strGroup + "Good.lnk"}),
@@ -252,25 +256,67 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     EXPECT_EQ("258 " + m_strInstallDir + "\\GoodComp.DeIsLog " + m_strInstallDir, Record("GoodComp"));
 }
 
-TEST_F(InstallEngineTest, NamesThatLeaveTheirFolderWriteNothing) {
-    const std::string info = m_strRoot + "\\names.inf";
-    ASSERT_TRUE(WriteFile(info,
-                          "[Package]\r\nVer=256\r\n[Folders]\r\n1=${Target}\\bin\r\n[Sources]\r\n0=files\r\n"
-                          "[Files]\r\nok.dll=,,2,,,0,1\r\n..\\..\\evil.dll=,,2,,,0,1\r\nsub/x.dll=,,2,,,0,1\r\n"
-                          "fine.dll=,,2,..\\..\\evil.pkg,,0,1\r\n"
-                          "[Shortcuts]\r\n..\\..\\Evil=${Target}\\bin\\ok.dll\r\n"));
-    for (const char* name : {"ok.dll", "..\\..\\evil.dll", "sub/x.dll", "..\\..\\evil.pkg"})
-        WriteFile(theApp.m_strDownloadDir + name, "zz");
-    CPackageInfo pkg("NameComp", &m_component);
-    ASSERT_TRUE(pkg.Load(info));
-    pkg.m_bNeedInfo = false;
-    ASSERT_EQ(1, pkg.SelectFilesToInstall());
-    ASSERT_EQ(0, pkg.SelectFilesToDownload(true));
-    EXPECT_EQ("committed, 1 files done", InstallPackages({&pkg}));
-    EXPECT_EQ((Lines{"ok.dll"}), SortedFilesIn(m_strBin));
-    EXPECT_EQ((Lines{"NameComp.DeIsLog"}), SortedFilesIn(m_strInstallDir));
-    EXPECT_EQ(Lines{}, SortedFilesIn(m_strRoot + "\\Program"));
-    EXPECT_EQ((Lines{"names.inf"}), SortedFilesIn(m_strRoot));
+TEST_F(InstallEngineTest, LogRecordsAreByteExactAndReadBackByKind) {
+    {
+        CInstallLog log;
+        ASSERT_TRUE(log.Open(m_strLog, CInstallLog::MODE_WRITE));
+        EXPECT_TRUE(log.AddFile(3, "a.dll", 1));
+        EXPECT_TRUE(log.AddFolder(70000, "C:\\x", 0x10005));
+        EXPECT_TRUE(log.AddLink("abcde", 0));
+        EXPECT_TRUE(log.AddFile(1, "a.dll", 0));
+        ASSERT_TRUE(log.Commit());
+    }
+    // 70000 keeps its low 16 bits, 4464 = 0x1170; so do the flags.
+    EXPECT_EQ(std::string("F\x03\x00\x01\x00\x06\x00" "a.dll\0" "D\x70\x11\x05\x00\x05\x00" "C:\\x\0"
+                          "L\x00\x00\x06\x00" "abcde\0", 36) + kFileA,
+              FileText(m_strLog));
+    EXPECT_EQ((Lines{"F 3 1 a.dll", "F 1 0 a.dll", "D 4464 5 C:\\x", "L 0 0 abcde"}), ReadInstallLog(m_strLog));
+}
+
+TEST_F(InstallEngineTest, UnknownKindOrCutRecordEndsTheLogsReading) {
+    const std::string folder("D\x01\x00\x00\x00\x05\x00" "C:\\x\0", 12);
+    const struct { const char* label; std::string bytes; Lines records; } logs[] = {
+        {"empty", "", {}},
+        {"unknown kind", kFileA + "X" + folder + kFileA, {"F 1 0 a.dll"}},
+        {"cut inside a text", kFileA + kFileA.substr(0, 9), {"F 1 0 a.dll"}},
+        {"cut inside a head", kFileA + kFileA.substr(0, 3), {"F 1 0 a.dll"}},
+    };
+    for (const auto& log : logs) {
+        ASSERT_TRUE(WriteFile(m_strLog, log.bytes));
+        EXPECT_EQ(log.records, ReadInstallLog(m_strLog)) << log.label;
+    }
+}
+
+// A new log goes only on Commit (QueueAndCommitInstallsAPackage) or Close
+// (FailingPackagesFailAloneAndKeepTheirRecords); one destroyed before either
+// leaves the old log as it was and nothing beside it.
+TEST_F(InstallEngineTest, NewLogReplacesTheOldOnlyOnCommit) {
+    ASSERT_TRUE(WriteFile(m_strLog, "previous"));
+    {
+        CInstallLog log;
+        ASSERT_TRUE(log.Open(m_strLog, CInstallLog::MODE_WRITE));
+        log.AddFile(1, "a.dll", 0);
+        EXPECT_TRUE(FileExists(m_strLog + ".new~"));
+    }
+    EXPECT_FALSE(FileExists(m_strLog + ".new~"));
+    EXPECT_EQ("previous", FileText(m_strLog));
+}
+
+TEST_F(InstallEngineTest, ClosingAReadLogDeletesItOnceAndAFailedOpenLeavesNothingToCommit) {
+    ASSERT_TRUE(WriteFile(m_strLog, ""));
+    CInstallLog log;
+    ASSERT_TRUE(log.Open(m_strLog, CInstallLog::MODE_READ));
+    log.Close();
+    EXPECT_FALSE(log.Open(m_strLog, CInstallLog::MODE_READ));
+    // A new file under the same name is not the closed log's business.
+    ASSERT_TRUE(WriteFile(m_strLog, "previous"));
+    log.Close();
+    // A folder in the way of the new log makes its creation fail.
+    ASSERT_TRUE(::CreateDirectoryA((m_strLog + ".new~").c_str(), nullptr));
+    EXPECT_FALSE(log.Open(m_strLog, CInstallLog::MODE_WRITE));
+    EXPECT_FALSE(log.AddFile(1, "a.dll", 0));
+    EXPECT_FALSE(log.Commit());
+    EXPECT_EQ("previous", FileText(m_strLog));
 }
 
 }  // namespace

@@ -17,11 +17,11 @@ protected:
         ::RegSetValueExA(hKey, name, 0, type, static_cast<const BYTE*>(data), size);
         ::RegCloseKey(hKey);
     }
-    static DWORD TypeAndSize(const char* name, DWORD& size) {
-        DWORD type = 0;
-        size = 0;
+    // A value's type and size, "0 0" when there is none.
+    static std::string TypeAndSize(const char* name) {
+        DWORD type = 0, size = 0;
         ::RegGetValueA(HKEY_LOCAL_MACHINE, kKey, name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size);
-        return type;
+        return std::to_string(type) + " " + std::to_string(size);
     }
 };
 
@@ -60,30 +60,26 @@ TEST_F(RegistryTest, PathsPastTheirLimitAreRefusedNotCut) {
     }
 }
 
-TEST_F(RegistryTest, DwordNeedsExactlyFourBytes) {
+// Values of a package are stored by their type, a list of strings with two
+// terminators, an unsupported type not at all; the program's own texts are
+// never expanded; a DWORD is read only from exactly four bytes.
+TEST_F(RegistryTest, ValuesAreStoredByTheirTypeAndDwordsNeedFourBytes) {
     EXPECT_EQ(0x0203u, WriteRegDword(kKey, "Version", 0x0203));
-    EXPECT_EQ(0x0203u, ReadRegDword(kKey, "Version", 0));
+    ASSERT_TRUE(WriteRegString(kKey, "Text", "%TEMP%"));
     const BYTE bytes[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     StoreRaw("Short", REG_BINARY, bytes, 2);
     StoreRaw("Long", REG_BINARY, bytes, 8);
-    EXPECT_EQ(99u, ReadRegDword(kKey, "Short", 99));
-    EXPECT_EQ(99u, ReadRegDword(kKey, "Long", 99));
-    EXPECT_EQ(7u, ReadRegDword(kKey, "Missing", 7));
-}
-
-TEST_F(RegistryTest, ValuesOfAPackageAreStoredByTheirType) {
-    DWORD size = 0;
-    EXPECT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, kKey, "Num", REG_DWORD, "12abc"));
-    EXPECT_EQ(12u, ReadRegDword(kKey, "Num", 0));
-    EXPECT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, kKey, "Exp", REG_EXPAND_SZ, "%TEMP%\\x"));
-    EXPECT_EQ(DWORD(REG_EXPAND_SZ), TypeAndSize("Exp", size));
-    EXPECT_EQ(9u, size);
-    EXPECT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, kKey, "Multi", REG_MULTI_SZ, "one"));
-    EXPECT_EQ(DWORD(REG_MULTI_SZ), TypeAndSize("Multi", size));
-    EXPECT_EQ(5u, size) << "a list of strings ends with two terminators";
-    // An unsupported type stores nothing.
-    EXPECT_FALSE(WriteRegValue(HKEY_LOCAL_MACHINE, kKey, "Bin", REG_BINARY, "01"));
-    EXPECT_EQ(0u, TypeAndSize("Bin", size));
+    const struct { const char *name, *data; DWORD type; bool stored; } written[] = {
+        {"Num", "12abc", REG_DWORD, true}, {"Exp", "%TEMP%\\x", REG_EXPAND_SZ, true},
+        {"Multi", "one", REG_MULTI_SZ, true}, {"Bin", "01", REG_BINARY, false}};
+    for (const auto& w : written) EXPECT_EQ(w.stored, WriteRegValue(HKEY_LOCAL_MACHINE, kKey, w.name, w.type, w.data));
+    const struct { const char *name, *typeAndSize; DWORD dword; } read[] = {
+        {"Version", "4 4", 0x0203}, {"Num", "4 4", 12}, {"Text", "1 7", 99}, {"Exp", "2 9", 99},
+        {"Multi", "7 5", 99}, {"Bin", "0 0", 99}, {"Short", "3 2", 99}, {"Long", "3 8", 99}};
+    for (const auto& r : read) {
+        EXPECT_EQ(r.typeAndSize, TypeAndSize(r.name)) << r.name;
+        EXPECT_EQ(r.dword, ReadRegDword(kKey, r.name, 99)) << r.name;
+    }
     EXPECT_TRUE(DeleteRegValue(kKey, "Num"));
     EXPECT_FALSE(DeleteRegValue(kKey, "Num"));
 }
