@@ -52,7 +52,7 @@ const char kEarlier[] = "; the copy of an earlier run\r\n";
 const std::string kWait = std::to_string(IDC_DOWNLOAD_WAIT_TEXT), kSkipped = std::to_string(IDC_SKIPPED_LIST);
 
 // The wait dialog given up with its close box, as a user would after a while.
-Step GiveUpWaiting(const Page* page, int buttons = Back | Next) {
+Step GiveUpWaiting(const Page* page, unsigned buttons = Back | Next) {
     return {Act::Dialog, page, buttons, {}, IDCANCEL, kWait};
 }
 

@@ -4,14 +4,12 @@
 #include "app/WizardPage.h"
 #include "install/InstallLog.h"
 #include "install/QueueCallback.h"
-#include "support/FolderListing.h"
 #include "support/TestSupport.h"
 
 #include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
 
-#include <algorithm>
 #include <cstdio>
 
 namespace testsupport {
@@ -141,12 +139,6 @@ Lines ReadShortcut(const std::string& path) {
     }
     pLink->Release();
     return fields;
-}
-
-Lines SortedFilesIn(const std::string& dir) {
-    Lines files = FilesIn(dir);
-    std::sort(files.begin(), files.end());
-    return files;
 }
 
 std::string LocalText(int32_t seconds) {

@@ -3,6 +3,7 @@
 // an install leaves behind: files, the records of its log, shortcuts.
 #pragma once
 #include "install/PackageInfo.h"
+#include "support/TestSupport.h"
 
 #include <windows.h>
 
@@ -10,8 +11,6 @@
 #include <vector>
 
 namespace testsupport {
-
-using Lines = std::vector<std::string>;
 
 // Points theApp below root: install folder root\Program\ZEP (left for the
 // install to make), download folder root\download\, temp folder root\temp,
@@ -59,9 +58,6 @@ Lines ReadInstallLog(const std::string& path);
 // Target, working folder and description of a shortcut; empty when the
 // shortcut cannot be loaded.
 Lines ReadShortcut(const std::string& path);
-
-// The names of the files (not folders) directly in dir, sorted.
-Lines SortedFilesIn(const std::string& dir);
 
 // A file time as the local calendar time "YYYY-MM-DD HH:MM:SS", through the
 // system's own conversion; 0 (unreadable) and -1 (out of range) stay numbers.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -66,5 +67,18 @@ bool ReadFile(const std::string& path, std::string& content) {
 }
 
 bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+Lines SortedFilesIn(const std::string& dir) {
+    Lines names;
+    WIN32_FIND_DATAA data;
+    HANDLE find = ::FindFirstFileA((dir + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+    } while (::FindNextFileA(find, &data));
+    ::FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 }  // namespace testsupport

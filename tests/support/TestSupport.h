@@ -2,8 +2,11 @@
 // and the locations that the test runner passes in the environment.
 #pragma once
 #include <string>
+#include <vector>
 
 namespace testsupport {
+
+using Lines = std::vector<std::string>;
 
 // Folder of the built programs (zepsetup.exe, robot.exe), as a Windows path.
 std::string BinDir();
@@ -20,5 +23,7 @@ void RemoveTree(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& content);
 bool ReadFile(const std::string& path, std::string& content);
 bool FileExists(const std::string& path);
+// The names of the files (not folders) directly in dir, sorted.
+Lines SortedFilesIn(const std::string& dir);
 
 }  // namespace testsupport

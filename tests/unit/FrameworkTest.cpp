@@ -112,7 +112,7 @@ TEST(Controls, ListFilledWithoutDrawingScrollsOverEveryRow) {
         const CListFill fill(list);
         for (int i = 0; i < 200; ++i) list.InsertItem(i, "row", i);
     }
-    SCROLLINFO info{sizeof info, SIF_RANGE};
+    SCROLLINFO info{sizeof info, SIF_RANGE, 0, 0, 0, 0, 0};
     ASSERT_TRUE(::GetScrollInfo(list.m_hWnd, SB_VERT, &info));
     EXPECT_EQ(199, info.nMax);
     ::DestroyWindow(list.m_hWnd);

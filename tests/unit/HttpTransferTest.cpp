@@ -4,7 +4,6 @@
 #include "app/SetupApp.h"
 #include "framework/WorkerThread.h"
 #include "robot/Robot.h"
-#include "support/FolderListing.h"
 #include "support/ImportPatch.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
@@ -127,7 +126,7 @@ protected:
         EXPECT_EQ(local != Local::None, ReadFile(path, content));
         EXPECT_TRUE(local == Local::None || content == (local == Local::Old ? std::string(kOldCopy) : served))
             << content.size() << " bytes: " << content.substr(0, 40);
-        EXPECT_EQ(local == Local::None ? 0u : 1u, FilesIn(path.substr(0, path.rfind('\\'))).size())
+        EXPECT_EQ(local == Local::None ? 0u : 1u, SortedFilesIn(path.substr(0, path.rfind('\\'))).size())
             << "files left beside it";
     }
 

@@ -4,7 +4,6 @@
 #include "download/DownloadWaitDlg.h"
 #include "res/DownloadWaitIds.h"
 #include "robot/Robot.h"
-#include "support/FolderListing.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
@@ -127,7 +126,7 @@ TEST_F(HttpWaitDialogTest, AFetchGivenUpLeavesNothingBehindAndSaysNothing) {
         EXPECT_TRUE(robot::WaitUntil([&] { return late.Wait(0) || robot::FindMessageBox(pid); }, 60000));
         EXPECT_EQ(nullptr, robot::FindMessageBox(::GetCurrentProcessId()));
     }
-    EXPECT_EQ(std::vector<std::string>{}, FilesIn(m_dir));
+    EXPECT_EQ(Lines{}, SortedFilesIn(m_dir));
     ::InternetCloseHandle(app.m_hInternet);
     app.m_hInternet = nullptr;
 }
