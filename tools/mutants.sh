@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# Mutation run: puts one plausible fault at a time into the program's source,
+# rebuilds what the chosen tests need, runs them under Wine as tools/test.sh
+# does, and records whether any of them failed (CAUGHT) or all passed
+# (MISSED). Run before and after a change to the test suite, it shows whether
+# the suite still catches every fault it caught before.
+#
+#   tools/mutants.sh [--only ID[,ID...]] [--tests REGEX]
+#
+# --tests replaces every fault's own ctest regex (e.g. '^(unit|e2e)\.' for
+# the whole Wine suite). BUILD names a build tree that tools/test.sh has built
+# once (default build/); JOBS the parallel build jobs (default nproc). The
+# source file is restored after every fault, also when the run is
+# interrupted; the clean tree is rebuilt at the end. Logs: $BUILD/mutants/.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${BUILD:-$ROOT/build}
+JOBS=${JOBS:-$(nproc)}
+
+# One edit a line: id @@ file @@ text found exactly once @@ replacement @@
+# ctest regex of the tests expected to catch it. "\n" stands for a line
+# break; lines with the same id are one fault, applied together. Faults whose
+# tests are quick come first.
+FAULTS=$(cat <<'EOF'
+ini-write-unchecked @@ download/HttpTransfer.cpp @@ if (!partial.Write(chunk)) break; @@ partial.Write(chunk); @@ ^unit\.HttpTransferTest$
+ini-length-ignored @@ download/HttpTransfer.cpp @@ if (announced >= 0 ? received != static_cast<unsigned long long>(announced) : @@ if (announced >= 0 ? false : @@ ^unit\.HttpTransferTest$
+ini-partial-kept @@ download/HttpTransfer.cpp @@ if (!ok) ::DeleteFileA(partialPath.c_str()); @@  @@ ^unit\.HttpTransferTest$
+pkg-counter-kept @@ download/HttpTransfer.cpp @@ *pnReceived = 0;\n    if (!m_hInternet) @@ if (!m_hInternet) @@ ^unit\.HttpTransferTest$
+pkg-counter-kept @@ download/HttpTransfer.cpp @@ *pnReceived = 0;\n    if (!request.Handle()) @@ if (!request.Handle()) @@ ^unit\.HttpTransferTest$
+pkg-no-progress @@ download/HttpTransfer.cpp @@ if (pfnProgress) pfnProgress(pContext, available); @@  @@ ^unit\.HttpTransferTest$
+pkg-partial-kept @@ download/HttpTransfer.cpp @@ if (m_bStopDownload || result <= 0) ::DeleteFileA(localPath.c_str()); @@  @@ ^unit\.HttpTransferTest$
+progress-unscaled @@ framework/Controls.cpp @@ const int64_t scaled = value >> shift; @@ const int64_t scaled = value; @@ ^unit\.FrameworkTest$
+exit-skipped-on-throw @@ framework/WinApp.cpp @@ m_nExitCode = kExitCodeFault; @@ return m_nExitCode = kExitCodeFault; @@ ^unit\.FrameworkTest$
+sheet-not-minus-one @@ framework/PropertySheet.cpp @@ return m_bWindowMade ? result : -1; @@ return result; @@ ^unit\.FrameworkTest$
+wait-enter-fetched @@ download/DownloadWaitDlg.cpp @@ if (m_nRunFetched == m_nRunsBegun) CDialog::OnOK(); @@ CDialog::OnOK(); @@ ^unit\.HttpWaitDialogTest$
+wait-failure-fetched @@ download/DownloadWaitDlg.cpp @@ EndRun(run, missing == 0); @@ EndRun(run, true); @@ ^unit\.HttpWaitDialogTest$
+wait-late-failure @@ download/DownloadWaitDlg.cpp @@ if (m_nRunsEnded >= run) return;\n        if (m_nRunsBegun < run) @@ if (m_nRunsBegun < run) @@ ^unit\.HttpWaitDialogTest$
+wait-late-failure @@ download/DownloadWaitDlg.cpp @@ if (m_nRunsEnded >= run) return;\n        if (bFetched) @@ if (bFetched) @@ ^unit\.HttpWaitDialogTest$
+wait-late-worker @@ download/DownloadWaitDlg.cpp @@ if (m_nRunsEnded >= run) return;\n        if (m_nRunsBegun < run) @@ if (m_nRunsBegun < run) @@ ^unit\.HttpWaitDialogTest$
+wait-late-worker @@ download/DownloadWaitDlg.cpp @@ if (m_nRunsEnded >= run) return;\n        if (bFetched) m_nRunFetched = run; @@ if (bFetched) m_nRunFetched = m_nRunsBegun.load(); @@ ^unit\.HttpWaitDialogTest$
+merge-moves-key @@ app/Component.cpp @@ CComponent* pComp = found ? *found : catalogue.SetAt(key, new CComponent); @@ CComponent* pComp = found ? *found : new CComponent;\n        catalogue.RemoveKey(key);\n        catalogue.SetAt(key, pComp); @@ ^unit\.SetupInfoTest$
+version-rule-strict @@ install/FileSelection.cpp @@ version >= file.m_nVersion @@ version > file.m_nVersion @@ ^unit\.FileSelectionTest$
+no-folder-before-log @@ install/InstallEngine.cpp @@ theApp.CreateFolderPath(m_strTarget, true); @@  @@ ^unit\.InstallEngineTest$
+failed-unpack-queued @@ install/InstallEngine.cpp @@ if (!UnpackFiles(hUnpackBar, hStatusText)) { @@ if (!UnpackFiles(hUnpackBar, hStatusText) && false) { @@ ^unit\.InstallEngineTest$
+unpack-partial-kept @@ install/PackageFile.cpp @@ if (!ok) std::remove(outputPath.c_str()); @@  @@ ^unit\.PackageFileTest$|^tools\.zeppack$
+plain-name-dotdot @@ app/PathText.cpp @@ name != ".." &&  @@  @@ ^unit\.NumberTextTest$
+reg-string-expand @@ app/Registry.cpp @@ return WriteRegValue(HKEY_LOCAL_MACHINE, key, name, REG_SZ, text); @@ return WriteRegValue(HKEY_LOCAL_MACHINE, key, name, REG_EXPAND_SZ, text); @@ ^unit\.(RegistryTest|InstallEngineTest)$
+regions-number-order @@ download/ChooseSitePage.cpp @@ theApp.m_mapRegions.ForEach([this](int, const std::string* pName) { m_comboRegions.InsertString(0, *pName); }); @@ for (int i = 999; i >= -1; --i)\n        if (const std::string* pName = theApp.m_mapRegions.Lookup(i)) m_comboRegions.InsertString(0, *pName); @@ ^e2e\.ChooseSiteTest$
+space-exact-refused @@ select/PreparingPage.cpp @@ space.m_nRequired > space.m_nAvailable @@ space.m_nRequired >= space.m_nAvailable @@ ^e2e\.SelectionTest$
+prereq-one-step @@ select/ComponentsPage.cpp @@ while (!pComp->m_strDependOn.empty()) { @@ if (!pComp->m_strDependOn.empty()) { @@ ^e2e\.SelectionTest$
+group-before-shortcut @@ select/RemovingPage.cpp @@ for (bool more = log.ReadFirstLink(record); @@ ::RemoveDirectoryA(JoinPath(theApp.m_strProgramsDir, theApp.m_strGroup).c_str());\n    for (bool more = log.ReadFirstLink(record); @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$
+group-before-shortcut @@ select/RemovingPage.cpp @@ log.Close();\n    ::RemoveDirectoryA(JoinPath(theApp.m_strProgramsDir, theApp.m_strGroup).c_str()); @@ log.Close(); @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$
+removal-oldest-first @@ select/RemovingPage.cpp @@ for (auto& entry : theApp.m_mapComponents)\n        if (entry.second->m_nAction == ACTION_REMOVE) @@ std::vector<std::pair<std::string, CComponent*>> order;\n    for (auto& entry : theApp.m_mapComponents) order.insert(order.begin(), {entry.first, entry.second});\n    for (auto& entry : order)\n        if (entry.second->m_nAction == ACTION_REMOVE) @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$
+in-use-not-scheduled @@ install/QueueCallback.cpp @@ if (pPaths->Win32Error == ERROR_SHARING_VIOLATION && @@ if (false && pPaths->Win32Error == ERROR_SHARING_VIOLATION && @@ ^e2e\.AcceptanceTest$
+pkg-html-accepted @@ download/DownloadingPage.cpp @@ && LooksLikeHtmlPage(ReadHead(localPath))) { @@ && false) { @@ ^e2e\.FaultMatrixTest$
+EOF
+)
+
+only="" tests=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --only) only=",$2,"; shift 2 ;;
+    --tests) tests=$2; shift 2 ;;
+    *) echo "usage: $0 [--only ID[,ID...]] [--tests REGEX]" >&2; exit 2 ;;
+  esac
+done
+
+ids=$(echo "$FAULTS" | sed 's/ @@ .*//' | awk '!seen[$0]++')
+for id in ${only//,/ }; do
+  grep -qx -- "$id" <<<"$ids" || { echo "mutants: no fault $id" >&2; exit 2; }
+done
+# Restoring a file discards its changes: refuse to touch one that has any.
+files=$(echo "$FAULTS" | awk -F' @@ ' '{print $2}' | sort -u)
+if ! git -C "$ROOT" diff --quiet HEAD -- $files; then
+  echo "mutants: uncommitted changes in the mutated files; commit or stash them first" >&2; exit 2
+fi
+LOGS=$BUILD/mutants
+mkdir -p "$LOGS"
+touched=""
+restore() {
+  [ -z "$touched" ] || git -C "$ROOT" checkout -- $touched
+  touched=""
+}
+. "$ROOT/tools/wine-env.sh"
+trap 'restore; wine_env_stop' EXIT
+trap 'exit 130' INT TERM
+
+# Replaces the one occurrence of $2 in file $1 by $3; fails, changing
+# nothing, when $2 occurs not exactly once.
+edit() {
+  python3 - "$ROOT/$1" "$2" "$3" <<'PY'
+import sys
+path, old, new = sys.argv[1], *(s.replace('\\n', '\n') for s in sys.argv[2:])
+text = open(path, newline='').read()
+if text.count(old) != 1:
+    sys.exit(1)
+open(path, 'w', newline='').write(text.replace(old, new))
+PY
+}
+
+# The build trees that hold tests matching $1: the program's (Wine) tree and
+# the native one.
+trees_with_tests() {
+  local tree
+  for tree in "$BUILD" "$BUILD/native"; do
+    [ -f "$tree/CTestTestfile.cmake" ] || continue
+    case $(cd "$tree" && ctest -N -R "$1") in *"Test #"* | *"Test  #"*) echo "$tree" ;; esac
+  done
+  return 0
+}
+
+# Builds in tree $1 what the tests matching $2 run: in the Wine tree the
+# program and each test's own program, in the native tree everything.
+build_for() {
+  if [ "$1" != "$BUILD" ]; then cmake --build "$1" -j"$JOBS" >/dev/null; return; fi
+  local targets="zepsetup robotdriver"
+  targets+=" $(cd "$1" && ctest -N -R "$2" | sed -n 's/.*Test *#[0-9]*: \(\(unit\|e2e\)\..*\)/\1/p' |
+    sed -e 's/^e2e\.\(nginx\|https\)\.Sites$/nginx_SitesTest/' -e 's/^\(unit\|e2e\)\./\1_/' | sort -u | tr '\n' ' ')"
+  cmake --build "$1" -j"$JOBS" --target $targets >/dev/null
+}
+
+# Runs the tests matching $2 in tree $1, logging to $3; prints the names of
+# those that failed (fixtures and tests not run are not counted).
+run_tests() {
+  if [ "$1" = "$BUILD" ]; then
+    "$ROOT/tools/small-volume.sh" unmount "$BUILD/test-scratch/small-volume"
+    rm -rf "$BUILD/test-scratch"
+    cmake "$BUILD" >/dev/null   # recreates the scratch folders
+    mkdir -p "$BUILD/artefacts"
+  fi
+  (cd "$1" && ctest --output-on-failure --timeout 900 -R "$2") >"$3" 2>&1 || true
+  # A fixture that failed leaves tests not run: that run tells nothing.
+  if grep -q '(Not Run)' "$3" || ! grep -q 'tests failed out of' "$3"; then echo ERROR; return; fi
+  sed -n '/The following tests FAILED/,$p' "$3" | grep -v '(Not Run)' |
+    sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) (\(.*\))$/\1 \2/p' |
+    awk '$1 !~ /^(web|volume|nginx)\./ { print ($2 == "Failed" ? $1 : $1 "(" $2 ")") }' || true
+}
+
+wine_started=""
+results=()
+start=$(date +%s)
+for id in $ids; do
+  [ -z "$only" ] || [[ $only == *",$id,"* ]] || continue
+  regex=$tests stale=""
+  while IFS= read -r line; do
+    rest=${line#* @@ }; file=${rest%% @@ *}
+    rest=${rest#* @@ }; search=${rest%% @@ *}
+    rest=${rest#* @@ }; replacement=${rest%% @@ *}
+    [ -n "$tests" ] || regex=${rest#* @@ }
+    touched+=" $file"
+    edit "$file" "$search" "$replacement" || { stale=1; break; }
+  done < <(echo "$FAULTS" | grep "^$id @@ ")
+  if [ -n "$stale" ]; then
+    restore
+    echo "== $id: stale (a search text does not occur exactly once)"
+    results+=("$id stale"); continue
+  fi
+  echo "== $id: $(git -C "$ROOT" diff --stat | tail -n1), tests $regex"
+  if [ -z "$wine_started" ]; then
+    wine_env_start "$BUILD/wineprefix-test"
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wine_started=1
+  fi
+  caught="" ran="" t0=$(date +%s)
+  for tree in $(trees_with_tests "$regex"); do
+    ran=1
+    name=wine; [ "$tree" = "$BUILD" ] || name=native
+    build_for "$tree" "$regex" >"$LOGS/$id.$name.build.log" 2>&1 || { ran=build-failed; break; }
+    caught+=" $(run_tests "$tree" "$regex" "$LOGS/$id.$name.ctest.log" | tr '\n' ' ')"
+  done
+  restore
+  caught=$(echo $caught | tr ' ' ',')
+  if [ -z "$ran" ]; then line="$id no-tests-match"
+  elif [[ $caught == *ERROR* ]]; then line="$id ERROR (tests not run, see $LOGS/$id.*.ctest.log)"
+  elif [ "$ran" = build-failed ]; then line="$id BUILD-FAILED (see $LOGS/$id.$name.build.log)"
+  elif [ -n "$caught" ]; then line="$id caught-by:$caught"
+  else line="$id MISSED"; fi
+  echo "   $line ($(( $(date +%s) - t0 )) s)"
+  results+=("$line")
+done
+
+echo "== rebuilding the clean tree"
+cmake --build "$BUILD" -j"$JOBS" >"$LOGS/clean.build.log" 2>&1
+[ ! -f "$BUILD/native/CMakeCache.txt" ] || cmake --build "$BUILD/native" -j"$JOBS" >>"$LOGS/clean.build.log" 2>&1
+echo "== $(( ($(date +%s) - start) / 60 )) min"
+printf '%s\n' "${results[@]}" | tee "$LOGS/summary.txt"
