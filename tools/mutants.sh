@@ -53,6 +53,12 @@ group-before-shortcut @@ select/RemovingPage.cpp @@ log.Close();\n    ::RemoveDi
 removal-oldest-first @@ select/RemovingPage.cpp @@ for (auto& entry : theApp.m_mapComponents)\n        if (entry.second->m_nAction == ACTION_REMOVE) @@ std::vector<std::pair<std::string, CComponent*>> order;\n    for (auto& entry : theApp.m_mapComponents) order.insert(order.begin(), {entry.first, entry.second});\n    for (auto& entry : order)\n        if (entry.second->m_nAction == ACTION_REMOVE) @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$
 in-use-not-scheduled @@ install/QueueCallback.cpp @@ if (pPaths->Win32Error == ERROR_SHARING_VIOLATION && @@ if (false && pPaths->Win32Error == ERROR_SHARING_VIOLATION && @@ ^e2e\.AcceptanceTest$
 pkg-html-accepted @@ download/DownloadingPage.cpp @@ && LooksLikeHtmlPage(ReadHead(localPath))) { @@ && false) { @@ ^e2e\.FaultMatrixTest$
+skipped-files-cancel-ignored @@ download/DownloadingPage.cpp @@ if (dlg.DoModal() != IDOK) {\n            m_bCancelNoConfirm = true; @@ if (dlg.DoModal() == -12345) {\n            m_bCancelNoConfirm = true; @@ ^e2e\.FaultMatrixTest$
+skipped-info-cancel-ignored @@ select/PreparingPage.cpp @@ if (dlg.DoModal() != IDOK) EndWizard(); @@ dlg.DoModal(); @@ ^e2e\.FaultMatrixTest$
+list-fetched-every-time @@ select/ComponentsPage.cpp @@ if (theApp.m_bComponentListUpdated) return false;\n    if (FetchSetupIniFile @@ if (FetchSetupIniFile @@ ^e2e\.SelectionTest$
+ask-local-no-ignored @@ select/ComponentsPage.cpp @@ MB_YESNO) != IDYES)\n        page.EndWizard(); @@ MB_YESNO) == -12345)\n        page.EndWizard(); @@ ^e2e\.https\.Sites$
+sites-beside-first @@ download/ChooseSitePage.cpp @@         path = JoinPath(".", m_strLocationsInfo); @@         path = JoinPath(m_strDownloadDir, m_strLocationsInfo); @@ ^e2e\.ChooseSiteTest$
+sites-beside-first @@ download/ChooseSitePage.cpp @@ std::string path = JoinPath(m_strDownloadDir, m_strLocationsInfo); @@ std::string path = JoinPath(".", m_strLocationsInfo); @@ ^e2e\.ChooseSiteTest$
 EOF
 )
 
