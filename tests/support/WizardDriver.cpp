@@ -103,7 +103,9 @@ bool Wizard::Launch(const std::string& name, const std::string& setupInfo, const
     if (!setupInfo.empty()) testsupport::WriteFile(m_dir + "\\zepsetup.sif", setupInfo);
     if (!license.empty()) testsupport::WriteFile(m_dir + "\\license.txt", license);
     if (fresh) ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
-    return m_process.Start(program.empty() ? testsupport::BinDir() + "\\zepsetup.exe" : program, m_dir);
+    if (m_process.Start(program.empty() ? testsupport::BinDir() + "\\zepsetup.exe" : program, m_dir)) return true;
+    ADD_FAILURE() << "the program did not start: error " << ::GetLastError();
+    return false;
 }
 
 bool Wizard::Start(const std::string& name, const std::string& license) {
