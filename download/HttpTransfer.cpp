@@ -97,6 +97,10 @@ std::string PartialFilePath(const std::string& localPath) {
            std::to_string(::GetCurrentThreadId()) + ".part";
 }
 
+// No list of a site comes near this size: a response past it is something
+// else, and a server that never stops would fill the disk.
+constexpr unsigned long long kMaxListBytes = 1 << 20;
+
 // Blanks a section heading may have after it and still be read as one.
 constexpr size_t kMaxTrailingBlanks = 256;
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
@@ -191,7 +195,8 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
     CSectionLineScan scan(firstSection);
     BOOL ok = FALSE;
     unsigned long long received = 0;
-    for (;;) {
+    // A worker its page gave up stops writing at once.
+    while (!CWorkerThread::IsGivenUp()) {
         DWORD available = 0;
         if (!::InternetQueryDataAvailable(request.Handle(), &available, 0, 0)) break;
         if (available == 0) {
@@ -199,7 +204,7 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
             break;
         }
         CChunk chunk;
-        if (!chunk.Read(request.Handle(), available)) break;
+        if (received + available > kMaxListBytes || !chunk.Read(request.Handle(), available)) break;
         scan.Feed(chunk.Data(), chunk.Size());
         if (!partial.IsOpen() && !partial.Create(partialPath)) {
             ReportCannotCreate(localPath);

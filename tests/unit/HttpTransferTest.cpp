@@ -70,6 +70,7 @@ protected:
         ::CreateDirectoryA(site.c_str(), nullptr);
         ASSERT_TRUE(WriteFile(site + "\\long.ini", m_served = testweb::IniFile(100000)));
         ASSERT_TRUE(WriteFile(site + "\\big.ini", testweb::IniFile(400000)));
+        ASSERT_TRUE(WriteFile(site + "\\huge.ini", testweb::IniFile((1 << 20) + 1)));
         ASSERT_TRUE(WriteFile(site + "\\empty.ini", ""));
         m_app.m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
         ASSERT_NE(nullptr, m_app.m_hInternet);
@@ -211,6 +212,7 @@ TEST_F(HttpTransferTest, FetchIniFileCases) {
         {"long.ini?stall=1&stall_at=20000", TRUE, Local::Served, kWhole},
         {"long.ini?html_error=1", FALSE, Local::Old},
         {"long.ini?status=404", FALSE, Local::Old},
+        {"huge.ini", FALSE, Local::Old},  // past the size of any list
         // Wine takes a connection closed without an answer for an empty response.
         {"long.ini?drop=1", kAnyResult, Local::Old},
         {"empty.ini", FALSE, Local::Old},
