@@ -5,7 +5,6 @@
 #include "app/Registry.h"
 #include "res/resource.h"
 #include "support/ChildProcess.h"
-#include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
 #include "support/Roads.h"
 #include "support/TestSupport.h"

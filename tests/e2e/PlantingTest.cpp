@@ -1,7 +1,6 @@
 // A copy of zepsetup.exe in a folder where someone left DLLs with the names
 // of the system DLLs it uses, started with Wine told to prefer DLLs that are
 // not its own: the planted DLLs are never loaded, the system's are.
-#include "support/InstallTestPackage.h"
 #include "support/Roads.h"
 #include "support/TestSupport.h"
 #include "support/WizardDriver.h"

@@ -1,7 +1,6 @@
 // The real zepsetup.exe makes the online roads' first installation from
 // nginx, over HTTP and over HTTPS, and never accepts an HTTPS site whose
 // certificate Windows would not trust for its address.
-#include "support/InstallTestPackage.h"
 #include "support/Roads.h"
 #include "support/TestSupport.h"
 
