@@ -66,7 +66,7 @@ std::vector<Road> Roads() {
              ::CloseHandle(g_held);
              EXPECT_EQ("tools 1.0", testsupport::FileText(kBin + "\\tools.exe")) << "replaced before the restart";
              DWORD exitCode = 1;
-             EXPECT_TRUE(testsupport::RunChild("wineboot.exe -r", "", 120000, exitCode)) << "the prefix did not restart";
+             EXPECT_TRUE(testsupport::RunChild("wineboot.exe -r", "", 120000, exitCode)) << "no restart of the prefix";
              EXPECT_EQ("tools 1.1", testsupport::FileText(kBin + "\\tools.exe"));
              EXPECT_EQ("257", Record("Tools"));
          },

@@ -56,6 +56,9 @@ Step GiveUpWaiting(const Page* page, unsigned buttons = Back | Next) {
     return {Act::Dialog, page, buttons, {}, IDCANCEL, kWait};
 }
 
+// Yes to going on with the local list, which both pages ask for without the updated one.
+Step GoOnLocally(const Page* page) { return {Act::Answer, page, Back | Next, {}, IDYES, kAskLocal}; }
+
 // Without the updated list, package info files that are not here take no
 // part in the run; giving up the wait for one gives up the rest as well.
 bool NothingToInstall(const Row& row) {
@@ -71,12 +74,12 @@ Steps RoadOf(const Row& row) {
     const bool failed = row.outcome != Outcome::Whole, stalled = row.outcome == Outcome::Stalled;
     Steps steps = Intro(kDownloads) + Steps{{Act::Next, &kComponentsOfRoad, Back | Next}};
     if (kind == Kind::List && stalled) steps.push_back(GiveUpWaiting(&kComponentsOfRoad));
-    if (kind == Kind::List && failed) steps.push_back({Act::Answer, &kComponentsOfRoad, Back | Next, {}, IDYES, kAskLocal});
+    if (kind == Kind::List && failed) steps.push_back(GoOnLocally(&kComponentsOfRoad));
     steps.push_back({Act::Look, kComponentsFetched.page, Back | Next, kComponentsFetched.shows});
     steps.push_back({Act::Next, &kPreparingOfRoad, Back | Next});
     // Preparing fetches the list again when it has none, then the package info files.
     if ((kind == Kind::List || kind == Kind::Info) && stalled) steps.push_back(GiveUpWaiting(&kPreparingOfRoad));
-    if (kind == Kind::List && failed) steps.push_back({Act::Answer, &kPreparingOfRoad, Back | Next, {}, IDYES, kAskLocal});
+    if (kind == Kind::List && failed) steps.push_back(GoOnLocally(&kPreparingOfRoad));
     if (kind == Kind::Info && failed) {
         const bool accepted = row.answer == IDOK;
         steps.push_back({Act::Dialog, accepted ? &kPreparingOfRoad : nullptr, Back | Next, {}, row.answer, kSkipped});
@@ -146,7 +149,8 @@ TEST(FaultMatrix, EachOutcomeOfEachFetch) {
         ::CreateDirectoryA(kDownloads.c_str(), nullptr);
         // Copies an earlier run left: the catalogue and the sites list.
         testsupport::WriteFile(kDownloads + "\\zep.sif", kEarlier + SetupInfo(0, url));
-        testsupport::WriteFile(kDownloads + "\\sites.ini", kEarlier + testsupport::FileText(site + "\\setup\\sites.ini"));
+        const std::string sites = testsupport::FileText(site + "\\setup\\sites.ini");
+        testsupport::WriteFile(kDownloads + "\\sites.ini", kEarlier + sites);
         Drive({row.name, RoadOf(row), [&] { CheckRow(row); }}, url);
     }
 }
