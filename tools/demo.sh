@@ -76,8 +76,7 @@ else
   [ -n "$walked" ] && wait "$setup_pid"
   . "$ROOT/tools/pictures.sh"
   pictures_to_png "$SHOTS"
-  picture montage -font "$PICTURE_FONT" "$SHOTS"/[0-9]*.png -tile 3x -geometry +6+6 -background '#808080' \
-    "$SHOTS/contact-sheet.png"
+  contact_sheet "$SHOTS/contact-sheet.png" "$SHOTS"/[0-9]*.png -tile 3x -geometry +6+6 -background '#808080'
   echo "demo: pictures of the pages and their contact sheet in $SHOTS"
   pictures_report
   [ -n "$walked" ] || { echo "demo: the robot's walk failed"; exit 1; }

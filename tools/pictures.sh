@@ -23,4 +23,12 @@ pictures_to_png() {
   return 0
 }
 
+# A contact sheet at its first argument, from the montage options and
+# pictures that follow; every sheet is labelled with the font above.
+contact_sheet() {
+  local sheet=$1
+  shift
+  picture montage -font "$PICTURE_FONT" "$@" "$sheet"
+}
+
 pictures_report() { [ -z "$PICTURE_WARNINGS" ] || printf '%s' "$PICTURE_WARNINGS"; }

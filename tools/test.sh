@@ -52,8 +52,8 @@ pictures_to_png "$BUILD/artefacts"
 # One contact sheet per road of the acceptance suite, its pages in the order met.
 for road in $(ls "$BUILD"/artefacts/wizard-acceptance_*.png 2>/dev/null | sed 's/.*wizard-acceptance_\([^_]*\)_.*/\1/' | sort -u)
 do
-  picture montage -font "$PICTURE_FONT" -label '%t' -geometry +4+4 -tile 4x \
-    "$BUILD"/artefacts/wizard-acceptance_"$road"_*.png "$BUILD/artefacts/contact-acceptance-$road.png"
+  contact_sheet "$BUILD/artefacts/contact-acceptance-$road.png" -label '%t' -geometry +4+4 -tile 4x \
+    "$BUILD"/artefacts/wizard-acceptance_"$road"_*.png
 done
 echo "screenshots: $BUILD/artefacts"
 pictures_report
