@@ -18,8 +18,6 @@ using testsupport::WriteFile;
 
 namespace {
 
-const Page kBefore{IDC_WELCOME_SUBTITLE, "Intelligent Setup Wizard", "welcome"};
-
 std::string List(const std::string& regions, const std::string& locations) {
     return "[Regions]\r\n" + regions + "[Locations]\r\n" + locations;
 }
@@ -52,7 +50,7 @@ TEST(ChooseSite, RegionsInMapOrderAndNextOnlyWhileASiteIsSelected) {
         {1, 0, {Act::Look, &kSelected, Back | Next, {{Sites, europe}}}},
         {-1, VK_DOWN, {Act::Look, &kRegion, Back, {{Sites, asia}}}},
         {0, 0, {Act::Look, &kSelected, Back | Next, {{Sites, asia}}}},
-        {-1, 0, {Act::Back, &kBefore, Next}},
+        {-1, 0, {Act::Back, &kWelcomeOfAnyProduct, Next}},
         {-1, 0, {Act::Next, &kSelected, Back | Next, {{Sites, asia}}}},
         {-1, 0, {Act::Next, &kLeft, Finish}}};
     CWelcomePage welcome;

@@ -27,8 +27,6 @@ using testsupport::WriteFile;
 
 namespace {
 
-const Page kBefore{IDC_WELCOME_SUBTITLE, "Intelligent Setup Wizard", "welcome"};
-
 std::string Comp(const std::string& key, int version, const std::string& dependOn = "") {
     return testsupport::ComponentSection(key, version, dependOn);
 }
@@ -152,7 +150,7 @@ TEST(Selection, TheUpdatedListIsFetchedOnceAndOnlyAWholeListReplacesTheOldOne) {
             HWND list = ::GetDlgItem(wizard.Page(), IDC_COMPONENTS_LIST);
             for (int row = 0; row < 3 && c.answer == 0; ++row) robot::ClickListRow(list, row);
             const unsigned buttons = c.answer ? Back | Next : Back;
-            ASSERT_TRUE(wizard.Walk({{Act::Look, &kComponents, buttons}, {Act::Back, &kBefore, Next}}));
+            ASSERT_TRUE(wizard.Walk({{Act::Look, &kComponents, buttons}, {Act::Back, &kWelcomeOfAnyProduct, Next}}));
             // A list fetched again would have replaced the one kept: "plain" is whole.
             const std::string kept = testsupport::FileText(theApp.m_strDownloadDir + "zep.sif");
             EXPECT_EQ(c.answer > 0, kept == earlier);

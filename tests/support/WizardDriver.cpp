@@ -27,6 +27,7 @@ const Page kRemoving{IDC_REMOVING_TITLE, "Removing components", "removing"};
 const Page kPreparing{IDC_PREPARING_TITLE, "Preparing to setup", "preparing"};
 const Page kChooseSite{IDC_SITES_TITLE, "Choose download location", "choose-site"};
 const Page kFinish{IDC_FINISH_TITLE, "Setup Wizard Finished", "finish"};
+const Page kWelcomeOfAnyProduct{IDC_WELCOME_SUBTITLE, "Intelligent Setup Wizard", "welcome"};
 
 namespace {
 

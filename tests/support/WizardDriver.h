@@ -31,6 +31,8 @@ struct Page {
     const char* shot;
 };
 extern const Page kWelcome, kLicense, kInstallOrDownload, kComponents, kRemoving, kPreparing, kChooseSite, kFinish;
+// The Welcome page of a run whose product has any name, as pages run inside a test show it.
+extern const Page kWelcomeOfAnyProduct;
 
 // What a control shows the user: its text, followed by " [x]" for a checked
 // button, or "hidden".
