@@ -12,13 +12,15 @@ std::string VersionToString(int version) {
     return text;
 }
 
-int ParseDecimal(const char* text) {
+int ParseDecimal(const char* text) { return int(uint32_t(ParseDecimal64(text))); }
+
+int64_t ParseDecimal64(const char* text) {
     while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
     bool negative = *text == '-';
     if (*text == '-' || *text == '+') ++text;
-    uint32_t value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) value = value * 10u + uint32_t(*text - '0');
-    return int(negative ? 0u - value : value);
+    uint64_t value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) value = value * 10u + uint64_t(*text - '0');
+    return int64_t(negative ? 0u - value : value);
 }
 
 int64_t ParseVersion64(const std::string& text) {

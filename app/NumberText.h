@@ -13,3 +13,5 @@ int64_t ParseVersion64(const std::string& text);
 // sign, digits up to the first other character; no digits gives 0. The value
 // wraps modulo 2^32.
 int ParseDecimal(const char* text);
+// The same for sizes, which may pass 2 GiB: the value wraps modulo 2^64.
+int64_t ParseDecimal64(const char* text);

@@ -14,6 +14,15 @@
 
 CSetupApp theApp;
 
+namespace {
+
+// How long a server may keep a transfer waiting for an answer or for more
+// bytes; a setup information file may give a slow network more.
+constexpr int kDefaultTransferTimeoutSec = 30;
+constexpr int kMaxTransferTimeoutSec = 3600;
+
+}  // namespace
+
 int g_nComCtlMajor = 0;
 int g_nComCtlMinor = 0;
 
@@ -34,6 +43,10 @@ BOOL CSetupApp::InitInstance() {
         AfxMessageBox("Failed to load setup information file");
         return FALSE;
     }
+    int timeoutSec =
+        int(::GetPrivateProfileIntA("Product", "TransferTimeout", kDefaultTransferTimeoutSec, kSetupInfoFile));
+    if (timeoutSec <= 0 || timeoutSec > kMaxTransferTimeoutSec) timeoutSec = kDefaultTransferTimeoutSec;
+    SetTransferTimeouts(DWORD(timeoutSec) * 1000);
 
     // The sheet and its pages live only while the wizard runs; whatever
     // ends it, the run shuts down the same way.

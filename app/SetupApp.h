@@ -58,9 +58,15 @@ public:
 
     // HTTP transfers through m_hInternet; they run on worker threads only.
     BOOL FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection);
-    int DownloadPackageFile(const std::string& url, const std::string& localPath, void* pContext,
-                            DownloadProgressCallback pfnProgress, uint32_t* pnReceived);
+    // 1 when the file arrived, 0 when nothing came; failures below 0, -5
+    // for a body longer than nMaxBytes. The bytes counted go to *pnReceived.
+    int DownloadPackageFile(const std::string& url, const std::string& localPath, int64_t nMaxBytes, void* pContext,
+                            DownloadProgressCallback pfnProgress, int64_t* pnReceived);
     static BOOL IsHttpStatusOk(HINTERNET hRequest);
+    // A server that stops answering or sending fails the transfer after this
+    // long instead of holding it for good.
+    void SetTransferTimeouts(DWORD dwTimeoutMs);
+    void ApplyTransferTimeouts(HINTERNET hInternet);
 
     // Page thread: stops the package transfer under way at once, also one
     // blocked in a read, and every later one.
@@ -70,6 +76,8 @@ public:
     std::atomic<bool> m_bStopDownload{false};
     // The request of the package transfer under way (see AbortTransfer).
     std::atomic<HINTERNET> m_hTransferRequest{nullptr};
+    // Set before the first transfer; 0 leaves the session's defaults.
+    DWORD m_dwTransferTimeoutMs = 0;
     CDownloadWaitDlg m_dlgDownloadWait;
     bool m_bWin9x = false;
     bool m_bWinNT = false;

@@ -20,17 +20,6 @@ const UINT kRefreshMs = 100;
 // How long Cancel waits for a transfer that even a closed request does not end.
 const DWORD kCancelWaitMs = 3000;
 
-// The first bytes of a file.
-std::string ReadHead(const std::string& path) {
-    char head[64] = "";
-    DWORD read = 0;
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "";
-    ::ReadFile(file, head, sizeof head, &read, nullptr);
-    ::CloseHandle(file);
-    return std::string(head, read);
-}
-
 }  // namespace
 
 void CDownloadStatus::SetTexts(const std::string& component, const std::string& file, const std::string& localPath) {
@@ -64,7 +53,19 @@ BOOL CDownloadingPage::OnSetActive() {
     return CWizardPage::OnSetActive();
 }
 
-BOOL CDownloadingPage::OnQueryCancel() { return m_bCancelNoConfirm || CWizardPage::OnQueryCancel(); }
+// The pass does not go on under the question: a pass that ends meanwhile
+// goes on only once the answer is No.
+BOOL CDownloadingPage::OnQueryCancel() {
+    if (m_bCancelNoConfirm) return TRUE;
+    m_bAskingCancel = true;
+    const BOOL bCancel = CWizardPage::OnQueryCancel();
+    m_bAskingCancel = false;
+    if (!bCancel && m_bEndPending) {
+        m_bEndPending = false;
+        ::PostMessageA(m_hWnd, WM_DOWNLOAD_ENDED, 0, 0);
+    }
+    return bCancel;
+}
 
 // The worker is stopped between chunks and in its pauses; a read that a
 // stalled server blocks ends with its request closed on Windows. Under Wine
@@ -91,102 +92,108 @@ BOOL CDownloadingPage::OnTimer(UINT_PTR id) {
 BOOL CDownloadingPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (msg) {
     case WM_DOWNLOAD_SHOW: UpdateProgressTexts(); break;
-    case WM_DOWNLOAD_ENDED: EndPass(); break;
+    case WM_DOWNLOAD_ENDED: OnPassEnded(); break;
     default: return CWizardPage::OnMessage(msg, wParam, lParam, result);
     }
     result = 0;
     return TRUE;
 }
 
+// The worker gets its own list of what to fetch, so that it never reads the
+// records that a closing wizard destroys.
 void CDownloadingPage::OnPageStart() {
     m_nBytesTotal = 0;
+    m_bPassEnded = m_bEndPending = false;
+    m_pStatus = std::make_shared<CDownloadStatus>();
     for (const auto& entry : theApp.m_mapPackages) {
-        const CPackageInfo& package = *entry.second;
+        CPackageInfo& package = *entry.second;
         if (package.m_bNeedInfo || package.m_nFilesToDownload == 0) continue;
-        for (const CPackageFile* pFile : package.m_listFiles)
-            if (pFile->m_bDownload) m_nBytesTotal += pFile->m_nPackedSize;
+        for (CPackageFile* pFile : package.m_listFiles) {
+            if (!pFile->m_bDownload) continue;
+            m_nBytesTotal += pFile->m_nPackedSize;
+            CFileFetch fetch;
+            fetch.m_pPackage = &package;
+            fetch.m_pFile = pFile;
+            fetch.m_strComponent = "Downloading " + package.m_pComponent->m_strName + "...";
+            fetch.m_strSource = pFile->m_strSource;
+            if (theApp.m_pSelectedSite) {
+                fetch.m_strUrl = JoinUrl(theApp.m_pSelectedSite->m_strURL, "");
+                if (pFile->m_pSource) fetch.m_strUrl = JoinUrl(fetch.m_strUrl + *pFile->m_pSource, "");
+                fetch.m_strUrl += pFile->m_strSource;
+            }
+            fetch.m_strLocalPath = theApp.m_strDownloadDir + pFile->m_strSource;
+            fetch.m_nPackedSize = pFile->m_nPackedSize;
+            fetch.m_tDate = pFile->m_tDate;
+            m_pStatus->m_fetches.push_back(fetch);
+        }
     }
     m_progress.SetRange64(m_nBytesTotal);
-    m_pStatus = std::make_shared<CDownloadStatus>();
     UpdateProgressTexts();
     theApp.m_bStopDownload = false;
     m_animate.PlayLooped();
     ::SetTimer(m_hWnd, kRefreshTimer, kRefreshMs, nullptr);
     const std::shared_ptr<CDownloadStatus> pStatus = m_pStatus;
+    const std::string folder = theApp.m_strDownloadDir;
     const HWND hPage = m_hWnd;
     // Without a worker nothing can be fetched: the pass ends with every file missing.
-    if (!m_worker.Start([pStatus, hPage] { return DownloadWorker(pStatus, hPage); })) EndPass();
+    if (!m_worker.Start([pStatus, folder, hPage] { return DownloadWorker(*pStatus, folder, hPage); },
+                        [hPage](int) {
+                            if (!theApp.m_bStopDownload) ::PostMessageA(hPage, WM_DOWNLOAD_ENDED, 0, 0);
+                        }))
+        OnPassEnded();
 }
 
-int CDownloadingPage::DownloadWorker(std::shared_ptr<CDownloadStatus> pStatus, HWND hPage) {
-    theApp.CreateFolderPath(theApp.m_strDownloadDir, true);
-    pStatus->m_tStart = ::time(nullptr);
-    for (const auto& entry : theApp.m_mapPackages) {
+int CDownloadingPage::DownloadWorker(CDownloadStatus& status, const std::string& folder, HWND hPage) {
+    theApp.CreateFolderPath(folder, true);
+    status.m_tStart = ::time(nullptr);
+    for (CFileFetch& fetch : status.m_fetches) {
         if (theApp.m_bStopDownload) break;
-        CPackageInfo& package = *entry.second;
-        if (package.m_bNeedInfo || package.m_nFilesToDownload == 0) continue;
-        const std::string component = "Downloading " + package.m_pComponent->m_strName + "...";
-        for (CPackageFile* pFile : package.m_listFiles) {
-            if (theApp.m_bStopDownload) break;
-            if (!pFile->m_bDownload) continue;
-            if (FetchFile(*pStatus, hPage, component, package, *pFile)) --package.m_nFilesToDownload;
-            ::PostMessageA(hPage, WM_DOWNLOAD_SHOW, 0, 0);
-        }
-        if (package.m_nFilesToDownload == 0) --theApp.m_nPackagesToDownload;
+        fetch.m_bFetched = FetchFile(status, hPage, fetch);
+        ::PostMessageA(hPage, WM_DOWNLOAD_SHOW, 0, 0);
     }
-    if (!theApp.m_bStopDownload) ::PostMessageA(hPage, WM_DOWNLOAD_ENDED, 0, 0);
     return 0;
 }
 
 // A failure that may pass (no connection, an error status, a broken read, a
 // file gone after its transfer) is tried again after a pause that grows, so
 // that a site that keeps failing is not hammered; Cancel ends the pause.
-bool CDownloadingPage::FetchFile(CDownloadStatus& status, HWND hPage, const std::string& component,
-                                 CPackageInfo& package, CPackageFile& file) {
-    if (!theApp.m_pSelectedSite) return false;
-    std::string url = JoinUrl(theApp.m_pSelectedSite->m_strURL, "");
-    if (file.m_pSource) url = JoinUrl(url + *file.m_pSource, "");
-    url += file.m_strSource;
-    const std::string localPath = theApp.m_strDownloadDir + file.m_strSource;
-    status.SetTexts(component, file.m_strSource, localPath);
+bool CDownloadingPage::FetchFile(CDownloadStatus& status, HWND hPage, CFileFetch& fetch) {
+    if (fetch.m_strUrl.empty()) return false;
+    status.SetTexts(fetch.m_strComponent, fetch.m_strSource, fetch.m_strLocalPath);
     for (int failed = 1;; ++failed) {
         if (theApp.m_bStopDownload) return false;
-        uint32_t got = 0;
-        const int result = theApp.DownloadPackageFile(url, localPath, &status, OnDownloadProgress, &got);
-        if (result <= 0 || int64_t(got) < file.m_nPackedSize) {
+        int64_t got = 0;
+        const int result = theApp.DownloadPackageFile(fetch.m_strUrl, fetch.m_strLocalPath, fetch.m_nPackedSize,
+                                                      &status, OnDownloadProgress, &got);
+        if (result <= 0 || got < fetch.m_nPackedSize) {
             status.m_nBytesReceived -= got;
-            // Not creatable, not writable, or ended short by the server's own account.
+            // Not creatable, not writable, longer than promised, or ended
+            // short by the server's own account.
             if (result <= -4 || result > 0) return false;
-        } else if (int64_t(got) != file.m_nPackedSize && LooksLikeHtmlPage(ReadHead(localPath))) {
-            // A server's error page sent as the file: installed, it would
-            // stand in for a program; left here, the next run would take it.
-            status.m_nBytesReceived -= got;
-            ::DeleteFileA(localPath.c_str());
-            return false;
         } else {
-            const int kind = ProbeDownloadedFile(localPath, file.m_nPackageVersion, file.m_tPackageTime);
+            const int kind = ProbeDownloadedFile(fetch.m_strLocalPath, fetch.m_nPackageVersion, fetch.m_tPackageTime);
             if (kind != DOWNLOADED_NONE) {
-                file.m_bCompressed = kind == DOWNLOADED_COMPRESSED;
+                fetch.m_bCompressed = kind == DOWNLOADED_COMPRESSED;
                 // An undated file keeps the time it arrived at: stamped with
                 // time 0 it would count as unreadable and be fetched again.
-                if (file.m_bCompressed) {
-                    ++package.m_nFilesToUnpack;
-                } else if (file.m_tDate != 0) {
-                    file.m_tPackageTime = file.m_tDate;
-                    _utimbuf times{file.m_tDate, file.m_tDate};
-                    _utime(localPath.c_str(), &times);
+                if (!fetch.m_bCompressed && fetch.m_tDate != 0) {
+                    fetch.m_tPackageTime = fetch.m_tDate;
+                    _utimbuf times{fetch.m_tDate, fetch.m_tDate};
+                    _utime(fetch.m_strLocalPath.c_str(), &times);
                 }
-                file.m_strPackageDir = theApp.m_strDownloadDir;
-                file.m_bDownload = false;
                 return true;
             }
         }
         if (theApp.m_bStopDownload) return false;
         const unsigned pauseMs = RetryPauseMs(failed);
-        status.SetTexts(component, FormatRetryText(file.m_strSource, failed, pauseMs), localPath);
+        status.m_bRetryPause = true;
+        status.SetTexts(fetch.m_strComponent, FormatRetryText(fetch.m_strSource, failed, pauseMs),
+                        fetch.m_strLocalPath);
         ::PostMessageA(hPage, WM_DOWNLOAD_SHOW, 0, 0);
-        if (::WaitForSingleObject(status.m_hStop, pauseMs) == WAIT_OBJECT_0) return false;
-        status.SetTexts(component, file.m_strSource, localPath);
+        const bool bStopped = ::WaitForSingleObject(status.m_hStop, pauseMs) == WAIT_OBJECT_0;
+        status.m_bRetryPause = false;
+        if (bStopped) return false;
+        status.SetTexts(fetch.m_strComponent, fetch.m_strSource, fetch.m_strLocalPath);
     }
 }
 
@@ -199,8 +206,11 @@ void CDownloadingPage::UpdateProgressTexts() {
     m_pStatus->GetTexts(component, file, localPath);
     const int64_t received = m_pStatus->m_nBytesReceived;
     const time_t start = m_pStatus->m_tStart;
+    // Nothing to estimate from before the first byte, and nothing holds while a
+    // failed file waits.
+    const bool bEstimate = start != 0 && received > 0 && !m_pStatus->m_bRetryPause;
     const std::string timeLeft =
-        start == 0 ? "" : FormatTimeLeft(EstimateSecondsLeft(received, m_nBytesTotal, ::time(nullptr) - start + 2));
+        bEstimate ? FormatTimeLeft(EstimateSecondsLeft(received, m_nBytesTotal, ::time(nullptr) - start + 2)) : "";
     // Only what changed is set: the page is redrawn ten times a second.
     for (const auto& [id, text] : {std::pair<int, std::string>{IDC_DOWNLOADING_COMPONENT, component},
                                    {IDC_DOWNLOADING_FILE, file},
@@ -210,14 +220,43 @@ void CDownloadingPage::UpdateProgressTexts() {
     m_progress.SetPos64(received, m_nBytesTotal);
 }
 
+void CDownloadingPage::OnPassEnded() {
+    if (!m_bPassEnded) {
+        m_bPassEnded = true;
+        ::KillTimer(m_hWnd, kRefreshTimer);
+        UpdateProgressTexts();
+        m_animate.Stop();
+        SetDlgItemText(IDC_DOWNLOADING_COMPONENT, "Download complete.");
+        for (int id : {IDC_DOWNLOADING_FILE_LABEL, IDC_DOWNLOADING_FILE, IDC_DOWNLOADING_ANIMATION,
+                       IDC_DOWNLOADING_TIME_LABEL, IDC_DOWNLOADING_TIME})
+            ShowDlgItem(id, SW_HIDE);
+        ApplyOutcomes();
+    }
+    if (m_bAskingCancel)
+        m_bEndPending = true;
+    else
+        EndPass();
+}
+
+// On the page's thread, once the worker has ended: it wrote its outcomes
+// before, and nothing after.
+void CDownloadingPage::ApplyOutcomes() {
+    if (!m_worker.Claim()) return;
+    for (const CFileFetch& fetch : m_pStatus->m_fetches) {
+        if (!fetch.m_bFetched) continue;
+        CPackageFile& file = *fetch.m_pFile;
+        CPackageInfo& package = *fetch.m_pPackage;
+        file.m_bCompressed = fetch.m_bCompressed;
+        if (file.m_bCompressed) ++package.m_nFilesToUnpack;
+        file.m_nPackageVersion = fetch.m_nPackageVersion;
+        file.m_tPackageTime = fetch.m_tPackageTime;
+        file.m_strPackageDir = theApp.m_strDownloadDir;
+        file.m_bDownload = false;
+        if (--package.m_nFilesToDownload == 0) --theApp.m_nPackagesToDownload;
+    }
+}
+
 void CDownloadingPage::EndPass() {
-    ::KillTimer(m_hWnd, kRefreshTimer);
-    UpdateProgressTexts();
-    m_animate.Stop();
-    SetDlgItemText(IDC_DOWNLOADING_COMPONENT, "Download complete.");
-    for (int id : {IDC_DOWNLOADING_FILE_LABEL, IDC_DOWNLOADING_FILE, IDC_DOWNLOADING_ANIMATION,
-                   IDC_DOWNLOADING_TIME_LABEL, IDC_DOWNLOADING_TIME})
-        ShowDlgItem(id, SW_HIDE);
     if (theApp.m_nPackagesToDownload != 0) {
         CSkippedComponentsDlg dlg(GetParent());
         dlg.m_nListMode = 2;

@@ -128,6 +128,34 @@ bool IsChunked(HINTERNET hRequest) {
     return coding.find("chunked") != std::string::npos;
 }
 
+// What the session's notices need of the transfer that made a handle.
+struct CTransferNotice {
+    CSetupApp& m_app;
+    // A package transfer, which Cancel closes.
+    bool m_bAbortable;
+};
+
+// The request of the package transfer under way, this thread's.
+thread_local HINTERNET t_hNotifiedRequest = nullptr;
+
+// Told of every handle the session makes for a transfer, before its request
+// is sent. Each gets the session's timeouts (Wine takes them only from the
+// handle itself); a package transfer's request is published at once, so that
+// Cancel can close it also while the server has not answered yet.
+void CALLBACK OnTransferStatus(HINTERNET, DWORD_PTR dwContext, DWORD dwStatus, LPVOID pInfo, DWORD dwInfoLength) {
+    if (dwStatus != INTERNET_STATUS_HANDLE_CREATED || !dwContext || !pInfo || dwInfoLength < sizeof(HINTERNET)) return;
+    const auto& notice = *reinterpret_cast<const CTransferNotice*>(dwContext);
+    // The handle comes first, whether the notice carries a handle or an INTERNET_ASYNC_RESULT.
+    HINTERNET hCreated = *static_cast<HINTERNET*>(pInfo);
+    notice.m_app.ApplyTransferTimeouts(hCreated);
+    DWORD type = 0, size = sizeof type;
+    if (!notice.m_bAbortable || !::InternetQueryOptionA(hCreated, INTERNET_OPTION_HANDLE_TYPE, &type, &size) ||
+        type != INTERNET_HANDLE_TYPE_HTTP_REQUEST)
+        return;
+    t_hNotifiedRequest = hCreated;
+    notice.m_app.m_hTransferRequest = hCreated;
+}
+
 }  // namespace
 
 CSectionLineScan::CSectionLineScan(const std::string& section) {
@@ -181,7 +209,10 @@ BOOL CSetupApp::IsHttpStatusOk(HINTERNET hRequest) {
 BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection) {
     // Without a session the internet library may not even be there to ask.
     if (!m_hInternet) return FALSE;
-    CInternetRequest request(::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kIniFileFlags, 0));
+    ::InternetSetStatusCallback(m_hInternet, OnTransferStatus);
+    CTransferNotice notice{*this, false};
+    CInternetRequest request(
+        ::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kIniFileFlags, reinterpret_cast<DWORD_PTR>(&notice)));
     if (!request.Handle()) return FALSE;
     DWORD status = 0;
     DWORD statusSize = sizeof status;
@@ -238,50 +269,73 @@ namespace {
 // out of the slot closes it.
 class CAbortableRequest {
 public:
-    CAbortableRequest(std::atomic<HINTERNET>& slot, HINTERNET hRequest) : m_slot(slot), m_hRequest(hRequest) {
+    CAbortableRequest(std::atomic<HINTERNET>& slot, const std::atomic<bool>& bStop, HINTERNET hRequest)
+        : m_slot(slot), m_hRequest(hRequest) {
+        const HINTERNET hNotified = t_hNotifiedRequest;
+        t_hNotifiedRequest = nullptr;
+        if (hNotified && hNotified == hRequest) {
+            // Published while it was made; a Cancel that took it closed it.
+            if (m_slot != hRequest) m_hRequest = nullptr;
+            return;
+        }
+        // The session closed a request it notified but could not open.
+        HINTERNET hStale = hNotified;
+        if (hStale) m_slot.compare_exchange_strong(hStale, nullptr);
+        if (!hRequest) return;
         m_slot = hRequest;
+        // A Cancel that came while the address was opened found no handle to close.
+        if (bStop) Close();
     }
-    ~CAbortableRequest() {
-        if (HINTERNET hRequest = m_slot.exchange(nullptr)) ::InternetCloseHandle(hRequest);
-    }
+    ~CAbortableRequest() { Close(); }
     CAbortableRequest(const CAbortableRequest&) = delete;
     CAbortableRequest& operator=(const CAbortableRequest&) = delete;
     HINTERNET Handle() const { return m_hRequest; }
 
 private:
+    void Close() {
+        HINTERNET hOwn = m_hRequest;
+        if (hOwn && m_slot.compare_exchange_strong(hOwn, nullptr)) ::InternetCloseHandle(hOwn);
+    }
     std::atomic<HINTERNET>& m_slot;
     HINTERNET m_hRequest;
 };
 
 }  // namespace
 
+void CSetupApp::SetTransferTimeouts(DWORD dwTimeoutMs) {
+    m_dwTransferTimeoutMs = dwTimeoutMs;
+    ApplyTransferTimeouts(m_hInternet);
+}
+
+void CSetupApp::ApplyTransferTimeouts(HINTERNET hInternet) {
+    DWORD timeoutMs = m_dwTransferTimeoutMs;
+    if (!hInternet || timeoutMs == 0) return;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT})
+        ::InternetSetOptionA(hInternet, option, &timeoutMs, sizeof timeoutMs);
+}
+
 void CSetupApp::AbortTransfer() {
     m_bStopDownload = true;
     if (HINTERNET hRequest = m_hTransferRequest.exchange(nullptr)) ::InternetCloseHandle(hRequest);
 }
 
-bool LooksLikeHtmlPage(const std::string& head) {
-    const size_t start = head.find_first_not_of(" \t\r\n");
-    if (start == std::string::npos) return false;
-    std::string lower = head.substr(start, 14);
-    for (char& c : lower) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return lower.compare(0, 5, "<html") == 0 || lower.compare(0, 14, "<!doctype html") == 0;
-}
-
-int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& localPath, void* pContext,
-                                   DownloadProgressCallback pfnProgress, uint32_t* pnReceived) {
+// Counted in 64 bits: a package file may pass 2 and 4 GiB.
+int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& localPath, int64_t nMaxBytes,
+                                   void* pContext, DownloadProgressCallback pfnProgress, int64_t* pnReceived) {
     *pnReceived = 0;
-    if (!m_hInternet) return 0;
-    CAbortableRequest request(m_hTransferRequest,
+    if (!m_hInternet || m_bStopDownload) return 0;
+    ::InternetSetStatusCallback(m_hInternet, OnTransferStatus);
+    CTransferNotice notice{*this, true};
+    CAbortableRequest request(m_hTransferRequest, m_bStopDownload,
                               ::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kPackageFileFlags,
-                                                 reinterpret_cast<DWORD_PTR>(pContext)));
-    *pnReceived = 0;
-    if (!request.Handle()) return 0;
+                                                 reinterpret_cast<DWORD_PTR>(&notice)));
+    if (!request.Handle() || m_bStopDownload) return 0;
     if (!IsHttpStatusOk(request.Handle())) return -1;
 
     int result = 0;
     CLocalFile file;
-    for (;;) {
+    while (!m_bStopDownload) {
         DWORD available = 0;
         if (!::InternetQueryDataAvailable(request.Handle(), &available, 0, 0)) {
             result = -2;
@@ -289,6 +343,12 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
         }
         result = 1;
         if (available == 0 || m_bStopDownload) break;
+        // More than was promised is another file, or a server that never
+        // stops: none of it is kept.
+        if (available > nMaxBytes - *pnReceived) {
+            result = -5;
+            break;
+        }
         *pnReceived += available;
         if (pfnProgress) pfnProgress(pContext, available);
         CChunk chunk;
@@ -309,9 +369,14 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
             result = -4;
             break;
         }
-        if (m_bStopDownload) break;
     }
     file.Close();
+    // A response that ends before its own announced length broke off (the
+    // session ends a connection the server closed, or a receive that timed
+    // out, like a whole response): worth another attempt, not worth keeping.
+    // One that is whole but shorter than promised is the caller's to judge.
+    const long long announced = result > 0 ? AnnouncedLength(request.Handle()) : -1;
+    if (announced >= 0 && *pnReceived < announced) result = -3;
     if (m_bStopDownload || result <= 0) ::DeleteFileA(localPath.c_str());
-    return result <= 0 ? result : static_cast<int>(*pnReceived);
+    return result <= 0 ? result : *pnReceived > 0 ? 1 : 0;
 }

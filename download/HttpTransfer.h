@@ -28,10 +28,6 @@ private:
     bool m_bFound = false;
 };
 
-// The first bytes of a response are those of an HTML page: what a server
-// sends with status 200 for a file it does not have.
-bool LooksLikeHtmlPage(const std::string& head);
-
 // A file of one fetch's own beside localPath, unique in the process: a fetch
 // the user gave up on may still run when the next fetch of the file starts.
 std::string OwnFetchPath(const std::string& localPath);

@@ -66,9 +66,9 @@ bool ParseFileLine(const std::string& line, CPackageFile& file, CFileLineRefs& r
     file.m_strName = line.substr(0, equals);
     file.m_nVersion = ParseVersion64(fields[0]);
     refs.m_strDate = fields[1];
-    file.m_nSize = FieldToInt(fields[2]);
+    file.m_nSize = ParseDecimal64(fields[2].c_str());
     file.m_strSource = fields[3].empty() ? file.m_strName : fields[3];
-    file.m_nPackedSize = FieldToInt(fields[4]);
+    file.m_nPackedSize = ParseDecimal64(fields[4].c_str());
     if (file.m_nPackedSize == 0) file.m_nPackedSize = file.m_nSize;
     refs.m_nSourceId = FieldToInt(fields[5]);
     refs.m_bHasFolderId = fields.size() == 8 || (fields.size() == 7 && !fields[6].empty());

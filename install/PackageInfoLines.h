@@ -24,8 +24,8 @@ public:
     std::string m_strSource;
     int64_t m_nVersion = 0;
     int32_t m_tDate = 0;
-    int m_nSize = 0;
-    int m_nPackedSize = 0;
+    int64_t m_nSize = 0;
+    int64_t m_nPackedSize = 0;
     int m_nFlags = 0;
     std::string* m_pSource = nullptr;
     CPackageFolder* m_pFolder = nullptr;

@@ -66,13 +66,13 @@ Fetch BareRead(const std::string& url, const std::string& localPath) {
 
 Fetch CallDownload(const std::string& url, const std::string& localPath) {
     Fetch fetch;
-    uint32_t received = 0;
+    int64_t received = 0;
     // The page's end stops transfers, as its Cancel does.
     theApp.m_bStopDownload = false;
     const LARGE_INTEGER start = Now();
-    const int result = theApp.DownloadPackageFile(url, localPath, nullptr, nullptr, &received);
+    const int result = theApp.DownloadPackageFile(url, localPath, INT64_MAX, nullptr, nullptr, &received);
     fetch.seconds = Seconds(start, Now());
-    if (result > 0) fetch.bytes = result;
+    if (result > 0) fetch.bytes = received;
     return fetch;
 }
 

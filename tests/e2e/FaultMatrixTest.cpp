@@ -18,16 +18,20 @@ using namespace wizard;
 namespace {
 
 enum class Kind { List, Info, Sites, File, All };
-// What the wizard makes of a fault: the fetch succeeds slowly, fails, is
-// tried again until Cancel (package files only), or stalls until given up.
-enum class Outcome { Whole, Failed, Retried, Stalled };
+// What the wizard makes of a fault: the fetch succeeds slowly, fails (and
+// for a package file, keeps nothing under its name: dropped), is tried again
+// until Cancel (package files only), or stalls until given up.
+enum class Outcome { Whole, Failed, Dropped, Retried, Stalled };
 
 const struct Row {
     const char* name;
     Kind kind;
     const char* fault;
     Outcome outcome;
-    int answer = IDOK;  // to the list of what could not be downloaded
+    // To the list of what could not be downloaded; No to a Cancel asked
+    // while the package files arrive.
+    int answer = IDOK;
+    int timeoutSec = 0;  // of the program's transfers; 0: its own
 } kRows[] = {
     {"all-trickle", Kind::All, R"({"trickle": 16, "tick": 0.02})", Outcome::Whole},
     {"list-404", Kind::List, R"({"status": 404})", Outcome::Failed},
@@ -42,7 +46,10 @@ const struct Row {
     {"file-empty", Kind::File, R"({"empty": 1})", Outcome::Retried},
     {"file-500", Kind::File, R"({"status": 500})", Outcome::Retried},
     {"file-html", Kind::File, R"({"html_error": 1})", Outcome::Failed},
-    {"file-cut-not-accepted", Kind::File, R"({"cut": 20})", Outcome::Failed, IDCANCEL},
+    {"file-cut-not-accepted", Kind::File, R"({"cut": 20, "length": "match"})", Outcome::Failed, IDCANCEL},
+    {"file-longer", Kind::File, R"({"size": 100000})", Outcome::Dropped},
+    {"file-cancel-no", Kind::File, R"({"trickle": 8, "tick": 0.25})", Outcome::Whole, IDNO},
+    {"file-stall-timeout", Kind::File, R"({"stall_before": 60})", Outcome::Retried, IDOK, 1},
     {"file-stall-before", Kind::File, R"({"stall_before": 60})", Outcome::Stalled},
     {"file-stall-mid", Kind::File, R"({"stall": 60, "stall_at": 20})", Outcome::Stalled},
 };
@@ -96,14 +103,24 @@ Steps RoadOf(const Row& row) {
     steps.push_back({Act::Look, &kChooseSiteOfRoad, Back, {{Sites, kSitesShown}}});
     steps.push_back(ToMirror("139", 0).back());
     if (row.outcome == Outcome::Retried || (kind == Kind::File && stalled)) {
-        const Shows retrying{{IDC_DOWNLOADING_FILE, "tools.ex_  (attempt 2 failed, trying again in 1 sec)"}};
+        // No estimate while nothing has arrived or a file waits for its next attempt.
+        const Shows retrying{{IDC_DOWNLOADING_FILE, "tools.ex_  (attempt 2 failed, trying again in 1 sec)"},
+                             {IDC_DOWNLOADING_TIME, ""}};
         return steps + Steps{{Act::Next, &kDownloadingOfRoad, None, stalled ? Shows{} : retrying},
                              {Act::Cancel, &kDownloadingOfRoad, None},
                              {Act::Answer, nullptr, None, {}, IDYES, kAskCancel}};
     }
+    // A pass that ends under the question shows it has, and goes on only after No.
+    const Shows complete{{IDC_DOWNLOADING_COMPONENT, "Download complete."}};
+    if (row.answer == IDNO)
+        steps = steps + Steps{{Act::Next, &kDownloadingOfRoad, None},
+                              {Act::Cancel, &kDownloadingOfRoad, None},
+                              {Act::Look, &kDownloadingOfRoad, None, complete},
+                              {Act::Answer, &kInstallingOfRoad, None, {}, IDNO, kAskCancel}};
+    else if (kind != Kind::File || !failed)
+        steps.push_back({Act::Next, &kInstallingOfRoad, None});
     if (kind != Kind::File || !failed)
-        return steps + Steps{{Act::Next, &kInstallingOfRoad, None},
-                             {Act::Answer, &kFinishOfRoad, Finish, {{IDC_FINISH_OUTCOME, kFinished}}, IDOK, kBadNamed},
+        return steps + Steps{{Act::Answer, &kFinishOfRoad, Finish, {{IDC_FINISH_OUTCOME, kFinished}}, IDOK, kBadNamed},
                              {Act::Finish, nullptr}};
     // The list of files that could not be downloaded, accepted or not.
     steps = steps + Steps{{Act::Next, &kDownloadingOfRoad, None},
@@ -128,10 +145,13 @@ void CheckRow(const Row& row) {
                                          {"sites.ini", !ends && (row.kind != Kind::Sites || whole)}})
         EXPECT_EQ(replaced, testsupport::FileText(kDownloads + "\\" + copy).find(kEarlier) != 0) << copy;
     const bool ended = row.outcome == Outcome::Retried || (row.kind == Kind::File && row.outcome == Outcome::Stalled) ||
-                       row.answer != IDOK;
+                       row.answer == IDCANCEL;
     const bool installed = !ended && !ends, tools = installed && (whole || row.kind == Kind::Sites);
     EXPECT_EQ(std::string(installed ? "257 " : "0 ") + (tools ? "256" : "0"), Record("Base") + " " + Record("Tools"));
     EXPECT_EQ(tools ? "tools 1.0" : "<missing>", testsupport::FileText(kBin + "\\tools.exe"));
+    // Nothing a stopped or refused transfer wrote lies under the package file's name.
+    if (row.kind == Kind::File && (row.outcome == Outcome::Dropped || row.outcome == Outcome::Stalled))
+        EXPECT_EQ("<missing>", testsupport::FileText(kDownloads + "\\tools.ex_"));
 }
 
 }  // namespace
@@ -151,6 +171,6 @@ TEST(FaultMatrix, EachOutcomeOfEachFetch) {
         testsupport::WriteFile(kDownloads + "\\zep.sif", kEarlier + SetupInfo(0, url));
         const std::string sites = testsupport::FileText(site + "\\setup\\sites.ini");
         testsupport::WriteFile(kDownloads + "\\sites.ini", kEarlier + sites);
-        Drive({row.name, RoadOf(row), [&] { CheckRow(row); }}, url);
+        Drive({row.name, RoadOf(row), [&] { CheckRow(row); }, 0, true, row.timeoutSec}, url);
     }
 }

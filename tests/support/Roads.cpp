@@ -62,8 +62,9 @@ std::string CompressedInfo(int version, const std::string& name, int minor, size
 
 }  // namespace
 
-std::string SetupInfo(int minor, const std::string& baseUrl) {
-    return "[Product]\r\nName=ZEP Road\r\nDestination=C:\\zep-road\r\nGroup=ZEP Road\r\nLocationsInfo=sites.ini\r\n"
+std::string SetupInfo(int minor, const std::string& baseUrl, int timeoutSec) {
+    return "[Product]\r\n" + (timeoutSec ? "TransferTimeout=" + std::to_string(timeoutSec) + "\r\n" : "") +
+           "Name=ZEP Road\r\nDestination=C:\\zep-road\r\nGroup=ZEP Road\r\nLocationsInfo=sites.ini\r\n"
            "BaseURL=" + baseUrl + "\r\nSetupInfoLocation=setup\r\n[Components]\r\nBase\r\nTools\r\nBad\r\n"
            "[CompBase]\r\nName=ZEP Base\r\nPkgInfo=base.pki\r\nPkgInfoLocation=pki\r\nVer=257\r\n"
            "[CompTools]\r\nName=ZEP Tools\r\nPkgInfo=tools.pki\r\nPkgInfoLocation=pki\r\nDependOn1=Base\r\nVer=" +
@@ -221,7 +222,7 @@ void Drive(const Road& road, const std::string& baseUrl, const std::string& shot
     SCOPED_TRACE(road.name);
     if (road.fresh) testsupport::RemoveTree(kTarget);
     Wizard run;
-    ASSERT_TRUE(run.Launch(road.name, SetupInfo(road.minor, baseUrl), "", road.fresh));
+    ASSERT_TRUE(run.Launch(road.name, SetupInfo(road.minor, baseUrl, road.timeoutSec), "", road.fresh));
     run.SetShotPrefix(shotPrefix);
     ASSERT_TRUE(run.WaitForSheet());
     EXPECT_TRUE(run.Walk(road.steps));

@@ -25,8 +25,9 @@ extern const wizard::Page kWelcomeOfRoad, kComponentsOfRoad, kPreparingOfRoad, k
 
 // The catalogue: Base (plain files, one kept on removal, one per platform
 // family, a shortcut), Tools at version 1.minor, which depends on Base, and
-// Bad, whose compressed file is damaged. The setup web site is baseUrl.
-std::string SetupInfo(int minor, const std::string& baseUrl);
+// Bad, whose compressed file is damaged. The setup web site is baseUrl;
+// transfers wait timeoutSec for a server (0: the program's own time).
+std::string SetupInfo(int minor, const std::string& baseUrl, int timeoutSec = 0);
 // The package info files (*.pki) and package files of that catalogue.
 std::vector<File> PackageInfos(int minor);
 std::vector<File> PackageFiles(int minor);
@@ -49,7 +50,8 @@ std::string Record(const char* key);
 std::string Group();
 
 Steps operator+(Steps first, const Steps& then);
-// Welcome to the Install or download page, given the folder (and download only).
+// Welcome to the Install or download page, given the folder (and download
+// only).
 Steps Intro(const std::string& folder, bool downloadOnly = false);
 // The Components page once the site's list is in: everything to install.
 extern const wizard::Step kComponentsFetched;
@@ -72,6 +74,7 @@ struct Road {
     std::function<void()> check = [] {};
     int minor = 0;
     bool fresh = true;
+    int timeoutSec = 0;
 };
 // Launches zepsetup.exe with the catalogue of the site at baseUrl, walks the
 // road, waits for the program's end and checks what it left. Screenshots are

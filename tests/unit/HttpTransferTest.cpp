@@ -23,9 +23,9 @@ using namespace testsupport;
 namespace {
 
 const char kOldCopy[] = "[Product]\r\nName=Old copy kept by the caller\r\n";
-const int kAnyFailure = INT_MIN;  // the result may be any value of 0 or less
-const int kCounted = INT_MIN + 1;  // the result is the bytes counted before the stop
-const int kAnyResult = INT_MIN + 2;
+const long long kAnyFailure = LLONG_MIN;  // the result may be any value of 0 or less
+const long long kCounted = LLONG_MIN + 1;  // the result is the bytes counted before the stop
+const long long kAnyResult = LLONG_MIN + 2;
 const size_t kWhole = SIZE_MAX;
 
 enum class Fault { None, NoSession, QueryFailsAfter3, ReadFails, StopBeforeFirst, StopAfter3 };
@@ -74,6 +74,7 @@ protected:
         ASSERT_TRUE(WriteFile(site + "\\empty.ini", ""));
         m_app.m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
         ASSERT_NE(nullptr, m_app.m_hInternet);
+        m_app.SetTransferTimeouts(3000);
     }
     void TearDown() override {
         if (m_app.m_hInternet) ::InternetCloseHandle(m_app.m_hInternet);
@@ -110,12 +111,12 @@ protected:
         HWND shown = nullptr;
         robot::WaitUntil(
             [&] { return worker.Wait(0) || (shown = robot::FindMessageBox(::GetCurrentProcessId())) != nullptr; },
-            60000);
+            120000);
         if (shown) {
             box = robot::MessageBoxText(shown);
             robot::AnswerMessageBox(shown, IDOK);
         }
-        EXPECT_TRUE(worker.Wait(60000)) << "the transfer did not end";
+        EXPECT_TRUE(worker.Wait(120000)) << "the transfer did not end";
         m_app.m_hInternet = session;
         m_app.m_bStopDownload = false;
         return worker.GetResult();
@@ -133,13 +134,14 @@ protected:
 
     struct Case {
         const char* request;
-        int result;
+        long long result;  // of a download that arrived: the bytes counted
         Local local;
         size_t servedBytes = 0;
         Place place = Place::OldCopy;
         Fault fault = Fault::None;
         int calls = -1;  // of the progress callback; -1: any number
         const char* section = "Locations";
+        long long promised = LLONG_MAX;  // the most a download may take
     };
 
     // Each case in a fresh folder: the call's result, the progress it
@@ -154,18 +156,19 @@ protected:
             ProgressLog log;
             log.localPath = path;
             log.pStopApp = c.fault == Fault::StopAfter3 ? &m_app : nullptr;
-            uint32_t received = 77;
+            int64_t received = 77;
             std::string box;
-            const int result = Run(c.fault, [&] {
-                return download ? m_app.DownloadPackageFile(url, path, &log, RecordProgress, &received)
+            const long long result = Run(c.fault, [&] {
+                return download ? m_app.DownloadPackageFile(url, path, c.promised, &log, RecordProgress, &received)
                                 : m_app.FetchIniFile(url, path, c.section);
             }, box);
+            const long long got = download && result > 0 ? received : result;
 
-            const uint32_t counted = std::accumulate(log.counts.begin(), log.counts.end(), 0u);
+            const long long counted = std::accumulate(log.counts.begin(), log.counts.end(), 0LL);
             EXPECT_TRUE(!download || counted == received) << "counter " << received << ", chunks " << counted;
-            const int expected = c.result == kCounted ? int(counted) : c.result;
-            EXPECT_TRUE(expected == kAnyResult || (expected == kAnyFailure ? result <= 0 : result == expected))
-                << "result " << result;
+            const long long expected = c.result == kCounted ? counted : c.result;
+            EXPECT_TRUE(expected == kAnyResult || (expected == kAnyFailure ? got <= 0 : got == expected))
+                << "result " << got;
             EXPECT_TRUE(c.calls < 0 || size_t(c.calls) == log.counts.size()) << log.counts.size() << " progress calls";
             // Each chunk is counted before it is read: at every call the file
             // holds exactly the chunks announced before.
@@ -210,6 +213,7 @@ TEST_F(HttpTransferTest, FetchIniFileCases) {
         {"long.ini", TRUE, Local::Served, kWhole},
         {"moved.ini?location=/http/long.ini", TRUE, Local::Served, kWhole},
         {"long.ini?stall=1&stall_at=20000", TRUE, Local::Served, kWhole},
+        {"long.ini?stall_before=30", FALSE, Local::Old},  // ended by the session's timeout
         {"long.ini?html_error=1", FALSE, Local::Old},
         {"long.ini?status=404", FALSE, Local::Old},
         {"huge.ini", FALSE, Local::Old},  // past the size of any list
@@ -239,8 +243,10 @@ TEST_F(HttpTransferTest, DownloadPackageFileCases) {
         {"pkg.bin?size=300000", 300000, Local::Served, 300000},
         {"a.bin?location=/http/b.bin%3Fsize%3D5000", 5000, Local::Served, 5000},
         {"slow.bin?size=600&trickle=100&tick=0.05", 600, Local::Served, 600},
-        // The session ends a cut response like a whole one; the short count tells the caller.
-        {"pkg.bin?size=100000&cut=30000", 30000, Local::Served, 30000},
+        // The session ends a cut response like a whole one: the announced
+        // length tells it broke off; a whole one that is short is the caller's to judge.
+        {"pkg.bin?size=100000&cut=30000", -3, Local::None},
+        {"pkg.bin?size=100000&cut=30000&length=match", 30000, Local::Served, 30000},
         {"pkg.bin?empty=1", 0, Local::None, 0, Place::Empty, Fault::None, 0},
         // Nothing listens on port 1 of the loopback address.
         {"http://127.0.0.1:1/pkg.bin", 0, Local::Old, 0, Place::OldCopy, Fault::None, 0},
@@ -252,11 +258,32 @@ TEST_F(HttpTransferTest, DownloadPackageFileCases) {
         {"pkg.bin?size=100000", -2, Local::None, 0, Place::OldCopy, Fault::QueryFailsAfter3, 3},
         {"pkg.bin?size=1000", -3, Local::None, 0, Place::OldCopy, Fault::ReadFails, 1},
         {"pkg.bin?size=1000", -4, Local::None, 0, Place::MissingFolder, Fault::None, 1},
+        // Stalls end by the session's timeouts, before and after the answer.
+        {"pkg.bin?size=1000&stall_before=30", 0, Local::Old, 0, Place::OldCopy, Fault::None, 0},
+        {"pkg.bin?size=100000&stall=30&stall_at=20000", kAnyFailure, Local::None},
+        // More than was promised is not kept.
+        {"pkg.bin?size=300000", -5, Local::None, 0, Place::OldCopy, Fault::None, -1, "", 299999},
+        {"pkg.bin?size=300000", 300000, Local::Served, 300000, Place::Empty, Fault::None, -1, "", 300000},
         // A full disk: the file is given up, not installed cut short.
         {"pkg.bin?size=1000000", -4, Local::None, 0, Place::FullVolume},
         {"pkg.bin?size=100000", 0, Local::None, 0, Place::OldCopy, Fault::StopBeforeFirst, 0},
         {"pkg.bin?size=300000", kCounted, Local::None, 0, Place::Empty, Fault::StopAfter3, 3},
     });
+}
+
+// Past 2 GiB a 32-bit count turns negative, past 4 GiB it wraps.
+TEST_F(HttpTransferTest, PackageFileOfMoreThan2GiB) {
+    const long long size = (1LL << 31) + 12345;
+    const std::string path = MakeScratchDir("http-2g") + "\\big.bin";
+    int64_t received = 0;
+    std::string box;
+    EXPECT_EQ(1, Run(Fault::None, [&] {
+        return m_app.DownloadPackageFile(m_url + "big.bin?size=" + std::to_string(size), path, size, nullptr, nullptr,
+                                         &received);
+    }, box));
+    EXPECT_EQ(size, received);
+    EXPECT_EQ(size, FileSize(path));
+    ::DeleteFileA(path.c_str());
 }
 
 // An address that is not an HTTP one has no status to ask: that is no failure.
