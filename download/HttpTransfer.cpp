@@ -128,13 +128,6 @@ bool IsChunked(HINTERNET hRequest) {
     return coding.find("chunked") != std::string::npos;
 }
 
-// A request that failed may leave its connection in the pool with its
-// answer still to come (Wine pools one whose answer timed out), and the
-// next request would take that late answer for its own. Telling the library
-// that its settings changed drops the idle connections under Wine; Windows
-// never pools such a connection and only reads its settings again.
-void DropIdleConnections() { ::InternetSetOptionA(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0); }
-
 // What the session's notices need of the transfer that made a handle.
 struct CTransferNotice {
     CSetupApp& m_app;
@@ -220,10 +213,7 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
     CTransferNotice notice{*this, false};
     CInternetRequest request(
         ::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kIniFileFlags, reinterpret_cast<DWORD_PTR>(&notice)));
-    if (!request.Handle()) {
-        DropIdleConnections();
-        return FALSE;
-    }
+    if (!request.Handle()) return FALSE;
     DWORD status = 0;
     DWORD statusSize = sizeof status;
     if (!::HttpQueryInfoA(request.Handle(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize,
@@ -267,10 +257,7 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
         ReportCannotCreate(localPath);
         ok = FALSE;
     }
-    if (!ok) {
-        ::DeleteFileA(partialPath.c_str());
-        DropIdleConnections();
-    }
+    if (!ok) ::DeleteFileA(partialPath.c_str());
     return ok;
 }
 
@@ -347,7 +334,6 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
     CAbortableRequest request(m_hTransferRequest, m_bStopDownload,
                               ::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kPackageFileFlags,
                                                  reinterpret_cast<DWORD_PTR>(&notice)));
-    if (!request.Handle()) DropIdleConnections();
     if (!request.Handle() || m_bStopDownload) return 0;
     if (!IsHttpStatusOk(request.Handle())) return -1;
 
@@ -396,6 +382,5 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
     const long long announced = result > 0 && !m_bStopDownload ? AnnouncedLength(request.Handle()) : -1;
     if (announced >= 0 && *pnReceived < announced) result = -3;
     if (m_bStopDownload || result <= 0) ::DeleteFileA(localPath.c_str());
-    if (result < 0) DropIdleConnections();
     return result <= 0 ? result : *pnReceived > 0 ? 1 : 0;
 }
