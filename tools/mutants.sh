@@ -26,12 +26,11 @@ ini-write-unchecked @@ download/HttpTransfer.cpp @@ if (!partial.Write(chunk)) b
 ini-length-ignored @@ download/HttpTransfer.cpp @@ if (announced >= 0 ? received != static_cast<unsigned long long>(announced) : @@ if (announced >= 0 ? false : @@ ^unit\.HttpTransferTest$
 ini-partial-kept @@ download/HttpTransfer.cpp @@ if (!ok) ::DeleteFileA(partialPath.c_str()); @@  @@ ^unit\.HttpTransferTest$
 pkg-counter-kept @@ download/HttpTransfer.cpp @@ *pnReceived = 0;\n    if (!m_hInternet) @@ if (!m_hInternet) @@ ^unit\.HttpTransferTest$
-pkg-counter-kept @@ download/HttpTransfer.cpp @@ *pnReceived = 0;\n    if (!request.Handle()) @@ if (!request.Handle()) @@ ^unit\.HttpTransferTest$
+pkg-counter-kept @@ download/HttpTransfer.cpp @@ *pnReceived = 0;\n    if (!request.Handle() @@ if (!request.Handle() @@ ^unit\.HttpTransferTest$
 pkg-no-progress @@ download/HttpTransfer.cpp @@ if (pfnProgress) pfnProgress(pContext, available); @@  @@ ^unit\.HttpTransferTest$
 pkg-partial-kept @@ download/HttpTransfer.cpp @@ if (m_bStopDownload || result <= 0) ::DeleteFileA(localPath.c_str()); @@  @@ ^unit\.HttpTransferTest$
 base-any-scheme @@ app/SetupApp.cpp @@ if (!IsWebAddress(m_strBaseURL))\n        m_strBaseURL.clear();\n    else if @@ if @@ ^unit\.SetupInfoTest$
 redirect-downgrade @@ app/PathText.cpp @@ && (!BeginsWith(original, "https://") || BeginsWith(final, "https://")) @@  @@ ^unit\.NumberTextTest$
-redirect-unchecked @@ download/HttpTransfer.cpp @@ return ::InternetQueryOptionA(hRequest, INTERNET_OPTION_URL, final, &size) && @@ return true || @@ ^unit\.HttpTransferTest$
 ini-mark-refused @@ download/HttpTransfer.cpp @@ if (c == kUtf8Mark[m_nMarkBytes]) { @@ if (false) { @@ ^unit\.HttpTransferTest$
 ini-partial-mark-dropped @@ download/HttpTransfer.cpp @@ m_strLine.assign(kUtf8Mark, size_t(m_nMarkBytes)); @@  @@ ^unit\.HttpTransferTest$
 ini-comment-refused @@ download/HttpTransfer.cpp @@ } else if (c == ';' && LineMatches()) { @@ } else if (false) { @@ ^unit\.HttpTransferTest$
@@ -67,6 +66,7 @@ skipped-files-cancel-ignored @@ download/DownloadingPage.cpp @@ if (dlg.DoModal(
 skipped-info-cancel-ignored @@ select/PreparingPage.cpp @@ if (dlg.DoModal() != IDOK) EndWizard(); @@ dlg.DoModal(); @@ ^e2e\.FaultMatrixTest$
 list-fetched-every-time @@ select/ComponentsPage.cpp @@ if (theApp.m_bComponentListUpdated) return false;\n    if (FetchSetupIniFile @@ if (FetchSetupIniFile @@ ^e2e\.SelectionTest$
 ask-local-no-ignored @@ select/ComponentsPage.cpp @@ MB_YESNO) != IDYES)\n        page.EndWizard(); @@ MB_YESNO) == -12345)\n        page.EndWizard(); @@ ^e2e\.https\.Sites$
+redirect-unchecked @@ download/HttpTransfer.cpp @@ return ::InternetQueryOptionA(hRequest, INTERNET_OPTION_URL, final, &size) && @@ return true || @@ ^e2e\.https\.Sites$
 sites-beside-first @@ download/ChooseSitePage.cpp @@         path = JoinPath(".", m_strLocationsInfo); @@         path = JoinPath(m_strDownloadDir, m_strLocationsInfo); @@ ^e2e\.ChooseSiteTest$
 sites-beside-first @@ download/ChooseSitePage.cpp @@ std::string path = JoinPath(m_strDownloadDir, m_strLocationsInfo); @@ std::string path = JoinPath(".", m_strLocationsInfo); @@ ^e2e\.ChooseSiteTest$
 EOF
