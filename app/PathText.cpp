@@ -16,6 +16,24 @@ std::string JoinUrl(const std::string& base, const std::string& name) {
 
 namespace {
 
+// Whether text begins with the lower-case prefix, letters in any case.
+bool BeginsWith(const std::string& text, const std::string& prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if ((text[i] >= 'A' && text[i] <= 'Z' ? char(text[i] - 'A' + 'a') : text[i]) != prefix[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+bool IsWebAddress(const std::string& url) { return BeginsWith(url, "http://") || BeginsWith(url, "https://"); }
+
+bool IsAllowedFinalAddress(const std::string& original, const std::string& final) {
+    return IsWebAddress(final) && (!BeginsWith(original, "https://") || BeginsWith(final, "https://"));
+}
+
+namespace {
+
 // CON, NUL, AUX, PRN, COM1-COM9 and LPT1-LPT9, with any extension and in any
 // case, name a device in every folder: a file of that name would write to it.
 bool IsDeviceName(const std::string& name) {

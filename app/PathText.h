@@ -10,6 +10,13 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // An address on a web site: base, a "/" unless base ends in one, and name.
 std::string JoinUrl(const std::string& base, const std::string& name);
 
+// An address the program fetches from: "http://" or "https://", in any case.
+// Other schemes (ftp:, file:, javascript:...) and bare paths are not.
+bool IsWebAddress(const std::string& url);
+// Where a fetch of original may end after the server's redirects: a web
+// address, and an https one when original was https.
+bool IsAllowedFinalAddress(const std::string& original, const std::string& final);
+
 // A name that stays inside its folder: no path separators, no drive, not a
 // reference to the folder itself or its parent, and not a device name.
 bool IsPlainFileName(const std::string& name);

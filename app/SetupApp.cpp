@@ -1,5 +1,6 @@
 #include "app/SetupApp.h"
 
+#include "app/PathText.h"
 #include "app/ProfileSection.h"
 #include "app/Registry.h"
 #include "app/SetupWizard.h"
@@ -134,7 +135,12 @@ bool CSetupApp::LoadSetupInfo() {
     if (m_strLocationsInfo.empty()) return false;
     m_strBaseURL = ReadProfileValue(kSetupInfoFile, "Product", "BaseURL");
     if (m_strBaseURL.empty()) return false;
-    if (m_strBaseURL.back() != '/') m_strBaseURL += '/';
+    // Another kind of address is no base address: every fetch of a list from
+    // the setup site then fails at once, and the pages go on with local copies.
+    if (!IsWebAddress(m_strBaseURL))
+        m_strBaseURL.clear();
+    else if (m_strBaseURL.back() != '/')
+        m_strBaseURL += '/';
     m_strSetupInfoLocation = ReadProfileValue(kSetupInfoFile, "Product", "SetupInfoLocation");
     if (m_strSetupInfoLocation.empty()) return false;
 

@@ -57,7 +57,10 @@ public:
                            const std::string& workDir);
 
     // HTTP transfers through m_hInternet; they run on worker threads only.
-    BOOL FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection);
+    // A message of FetchIniFile names shownPath (when given): the file the
+    // user knows, where localPath is a fetch's own file.
+    BOOL FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection,
+                      const std::string& shownPath = std::string());
     // 1 when the file arrived, 0 when nothing came; failures below 0, -5
     // for a body longer than nMaxBytes. The bytes counted go to *pnReceived.
     int DownloadPackageFile(const std::string& url, const std::string& localPath, int64_t nMaxBytes, void* pContext,
@@ -84,6 +87,7 @@ public:
     std::string m_strTempDir;
     std::string m_strDownloadDir;
     std::string m_strInstallDir;
+    // Ends in "/"; empty when the file's BaseURL is no web address.
     std::string m_strBaseURL;
     std::string m_strLocationsInfo;
     std::string m_strProductName;

@@ -94,9 +94,11 @@ void CChooseSitePage::OnPageStart() {
     m_listViewSites.SetExtendedStyle(LVS_EX_FULLROWSELECT);
     m_listViewSites.InsertColumns({{"Site", LVCFMT_LEFT, m_listViewSites.GetClientWidth() - 1}});
     // Each name goes in front of the one before: for regions 1 to 16 the
-    // newest-first map lists them in file order.
+    // newest-first map lists them in file order. Each carries its region index.
     m_comboRegions.ResetContent();
-    theApp.m_mapRegions.ForEach([this](int, const std::string* pName) { m_comboRegions.InsertString(0, *pName); });
+    theApp.m_mapRegions.ForEach([this](int index, const std::string* pName) {
+        m_comboRegions.SetItemData(m_comboRegions.InsertString(0, *pName), index);
+    });
     m_comboRegions.SetCurSel(0);
     FillSitesList();
 }
@@ -105,12 +107,14 @@ int CChooseSitePage::RefreshLocations(int fallback) {
     return FetchSetupIniFile(theApp.m_strLocationsInfo, "Locations", "locations...") ? 1 : fallback;
 }
 
-// A site belongs to the region at combo position p when its region index is p.
+// A site belongs to the region chosen when its region index is the one the
+// region's entry carries, whatever the entry's position.
 void CChooseSitePage::FillSitesList() {
-    const int region = m_comboRegions.GetCurSel();
+    const int selected = m_comboRegions.GetCurSel();
     m_listViewSites.DeleteAllItems();
     PostWizardButtons(PSWIZB_BACK);
-    if (region < 0) return;
+    if (selected < 0) return;
+    const int region = int(m_comboRegions.GetItemData(selected));
     for (CDownloadSite* pSite : theApp.m_listSites)
         if (pSite->m_nRegion == region)
             m_listViewSites.InsertItem(0, pSite->m_strDisplay, reinterpret_cast<LPARAM>(pSite));

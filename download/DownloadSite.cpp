@@ -1,6 +1,7 @@
 #include "download/DownloadSite.h"
 
 #include "app/NumberText.h"
+#include "app/PathText.h"
 
 #include <cstdint>
 
@@ -22,7 +23,7 @@ bool ParseRegionLine(const std::string& line, int& nIndex, std::string& strName)
 bool ParseLocationLine(const std::string& line, CDownloadSite& site) {
     const size_t equals = line.find('=');
     const size_t comma = equals == std::string::npos ? equals : line.find(',', equals + 1);
-    if (comma == std::string::npos) return false;
+    if (comma == std::string::npos || !IsWebAddress(line.substr(0, equals))) return false;
     site.m_strURL = line.substr(0, equals);
     site.m_nRegion = RegionIndex(line.substr(equals + 1, comma - equals - 1));
     site.m_strDisplay = line.substr(comma + 1);

@@ -16,5 +16,6 @@ public:
 bool ParseRegionLine(const std::string& line, int& nIndex, std::string& strName);
 // A line of the section Locations, "address=region number,display text" (the
 // text may hold commas). False for a line without "=" or without a "," after
-// it: such a line names no site.
+// it, and for an address that is no web address (IsWebAddress): such a line
+// names no site.
 bool ParseLocationLine(const std::string& line, CDownloadSite& site);

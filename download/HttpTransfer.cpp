@@ -1,5 +1,6 @@
 #include "download/HttpTransfer.h"
 
+#include "app/PathText.h"
 #include "app/SetupApp.h"
 
 #include <atomic>
@@ -156,6 +157,14 @@ void CALLBACK OnTransferStatus(HINTERNET, DWORD_PTR dwContext, DWORD dwStatus, L
     notice.m_app.m_hTransferRequest = hCreated;
 }
 
+// WinINet follows redirects itself: the address a request ended at must be
+// one the program fetches from, and a fetch over https must not end in the clear.
+bool StaysOnAllowedScheme(const std::string& url, HINTERNET hRequest) {
+    char final[INTERNET_MAX_URL_LENGTH + 1] = "";
+    DWORD size = sizeof final;
+    return ::InternetQueryOptionA(hRequest, INTERNET_OPTION_URL, final, &size) && IsAllowedFinalAddress(url, final);
+}
+
 }  // namespace
 
 CSectionLineScan::CSectionLineScan(const std::string& section) {
@@ -165,14 +174,30 @@ CSectionLineScan::CSectionLineScan(const std::string& section) {
 }
 
 void CSectionLineScan::Feed(const char* data, size_t size) {
+    static const char kUtf8Mark[] = "\xEF\xBB\xBF";
     for (size_t i = 0; i < size && !m_bFound; ++i) {
         const char c = data[i];
+        // The first bytes wait apart while they may be a byte-order mark; a
+        // part of one is text of the first line.
+        if (m_nMarkBytes >= 0 && m_nMarkBytes < 3) {
+            if (c == kUtf8Mark[m_nMarkBytes]) {
+                ++m_nMarkBytes;
+                continue;
+            }
+            m_strLine.assign(kUtf8Mark, size_t(m_nMarkBytes));
+            m_nMarkBytes = -1;
+        }
         if (c == '\n' || c == '\r') {
             m_bFound = LineMatches();
             m_strLine.clear();
-            m_bLineTooLong = false;
+            m_bLineTooLong = m_bComment = false;
+        } else if (m_bComment) {
+            // The profile reader takes a heading up to the last "]" of its line.
+            m_bLineTooLong = m_bLineTooLong || c == ']';
         } else if (m_bLineTooLong || (m_strLine.empty() && IsBlank(c))) {
             continue;
+        } else if (c == ';' && LineMatches()) {
+            m_bComment = true;
         } else if (m_strLine.size() < m_strHeading.size() + kMaxTrailingBlanks) {
             m_strLine += Lower(c);
         } else {
@@ -206,14 +231,16 @@ BOOL CSetupApp::IsHttpStatusOk(HINTERNET hRequest) {
 // heading of firstSection (anywhere: a caller's ordinary file may begin with
 // another section): a transfer that breaks off, or a page that is no INI file
 // of the caller's kind, never replaces a good copy.
-BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection) {
+BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection,
+                             const std::string& shownPath) {
+    const std::string& shown = shownPath.empty() ? localPath : shownPath;
     // Without a session the internet library may not even be there to ask.
     if (!m_hInternet) return FALSE;
     ::InternetSetStatusCallback(m_hInternet, OnTransferStatus);
     CTransferNotice notice{*this, false};
     CInternetRequest request(
         ::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kIniFileFlags, reinterpret_cast<DWORD_PTR>(&notice)));
-    if (!request.Handle()) return FALSE;
+    if (!request.Handle() || !StaysOnAllowedScheme(url, request.Handle())) return FALSE;
     DWORD status = 0;
     DWORD statusSize = sizeof status;
     if (!::HttpQueryInfoA(request.Handle(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize,
@@ -238,7 +265,7 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
         if (received + available > kMaxListBytes || !chunk.Read(request.Handle(), available)) break;
         scan.Feed(chunk.Data(), chunk.Size());
         if (!partial.IsOpen() && !partial.Create(partialPath)) {
-            ReportCannotCreate(localPath);
+            ReportCannotCreate(shown);
             break;
         }
         if (!partial.Write(chunk)) break;
@@ -254,7 +281,7 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
     if (!scan.Found()) ok = FALSE;
     if (!partial.WasCreated()) return FALSE;
     if (ok && !::MoveFileExA(partialPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        ReportCannotCreate(localPath);
+        ReportCannotCreate(shown);
         ok = FALSE;
     }
     if (!ok) ::DeleteFileA(partialPath.c_str());
@@ -334,7 +361,7 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
     CAbortableRequest request(m_hTransferRequest, m_bStopDownload,
                               ::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kPackageFileFlags,
                                                  reinterpret_cast<DWORD_PTR>(&notice)));
-    if (!request.Handle() || m_bStopDownload) return 0;
+    if (!request.Handle() || m_bStopDownload || !StaysOnAllowedScheme(url, request.Handle())) return 0;
     if (!IsHttpStatusOk(request.Handle())) return -1;
 
     int result = 0;

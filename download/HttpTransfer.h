@@ -9,8 +9,10 @@ typedef void (*DownloadProgressCallback)(void* pContext, uint32_t nBytes);
 
 // Looks through a response, chunk by chunk, for the line that heads the
 // section a caller needs: "[" + section + "]", with blanks around it and
-// letters in any case, as the profile reader finds sections. Error pages,
-// portal pages and scripts with brackets have no such line.
+// letters in any case, as the profile reader finds sections; also after a
+// UTF-8 byte-order mark that begins the response, and with a "; comment"
+// (without "]") after it. Error pages, portal pages and scripts with
+// brackets have no such line.
 class CSectionLineScan {
 public:
     explicit CSectionLineScan(const std::string& section);
@@ -22,9 +24,14 @@ private:
     bool LineMatches() const;
     std::string m_strHeading;
     // The current line without its leading blanks; given up once it is
-    // longer than the heading with any blanks worth keeping.
+    // longer than the heading with any blanks worth keeping, or once its
+    // comment holds a "]".
     std::string m_strLine;
     bool m_bLineTooLong = false;
+    // The rest of the line after the heading and ";" is a comment.
+    bool m_bComment = false;
+    // Bytes of a byte-order mark read at the start so far; -1 once there is none.
+    int m_nMarkBytes = 0;
     bool m_bFound = false;
 };
 

@@ -13,9 +13,9 @@ bool FetchSetupIniFile(const std::string& name, const std::string& firstSection,
     CWorkerThread worker;
     const INT_PTR result = theApp.m_dlgDownloadWait.RunFetch(
         worker, subject,
-        [folder, url, ownPath, firstSection] {
+        [folder, url, ownPath, firstSection, localPath] {
             theApp.CreateFolderPath(folder, true);
-            return theApp.FetchIniFile(url, ownPath, firstSection) ? 0 : 1;
+            return theApp.FetchIniFile(url, ownPath, firstSection, localPath) ? 0 : 1;
         },
         [ownPath] { ::DeleteFileA(ownPath.c_str()); });
     const bool fetched = worker.Claim() && result == IDOK &&

@@ -77,6 +77,8 @@ public:
     void SetCurSel(int index) const { ::SendMessageA(m_hWnd, CB_SETCURSEL, index, 0); }
     // The selected position, CB_ERR (-1) when none is.
     int GetCurSel() const { return int(::SendMessageA(m_hWnd, CB_GETCURSEL, 0, 0)); }
+    void SetItemData(int index, LPARAM data) const { ::SendMessageA(m_hWnd, CB_SETITEMDATA, index, data); }
+    LPARAM GetItemData(int index) const { return ::SendMessageA(m_hWnd, CB_GETITEMDATA, index, 0); }
 
     HWND m_hWnd;
 };

@@ -145,7 +145,7 @@ int CPreparingPage::PackageInfoWorker(const std::string& folder, std::vector<CIn
     theApp.CreateFolderPath(folder, true);
     int count = 0;
     for (CInfoFetch& fetch : fetches) {
-        fetch.m_bFetched = theApp.FetchIniFile(fetch.m_strUrl, fetch.m_strOwnPath, "Package") &&
+        fetch.m_bFetched = theApp.FetchIniFile(fetch.m_strUrl, fetch.m_strOwnPath, "Package", fetch.m_strLocalPath) &&
                            int(::GetPrivateProfileIntA("Package", "Ver", 0, fetch.m_strOwnPath.c_str())) >=
                                fetch.m_nVersion;
         if (!fetch.m_bFetched) ++count;

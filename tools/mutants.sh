@@ -26,9 +26,16 @@ ini-write-unchecked @@ download/HttpTransfer.cpp @@ if (!partial.Write(chunk)) b
 ini-length-ignored @@ download/HttpTransfer.cpp @@ if (announced >= 0 ? received != static_cast<unsigned long long>(announced) : @@ if (announced >= 0 ? false : @@ ^unit\.HttpTransferTest$
 ini-partial-kept @@ download/HttpTransfer.cpp @@ if (!ok) ::DeleteFileA(partialPath.c_str()); @@  @@ ^unit\.HttpTransferTest$
 pkg-counter-kept @@ download/HttpTransfer.cpp @@ *pnReceived = 0;\n    if (!m_hInternet) @@ if (!m_hInternet) @@ ^unit\.HttpTransferTest$
-pkg-counter-kept @@ download/HttpTransfer.cpp @@ *pnReceived = 0;\n    if (!request.Handle()) @@ if (!request.Handle()) @@ ^unit\.HttpTransferTest$
+pkg-counter-kept @@ download/HttpTransfer.cpp @@ *pnReceived = 0;\n    if (!request.Handle() @@ if (!request.Handle() @@ ^unit\.HttpTransferTest$
 pkg-no-progress @@ download/HttpTransfer.cpp @@ if (pfnProgress) pfnProgress(pContext, available); @@  @@ ^unit\.HttpTransferTest$
 pkg-partial-kept @@ download/HttpTransfer.cpp @@ if (m_bStopDownload || result <= 0) ::DeleteFileA(localPath.c_str()); @@  @@ ^unit\.HttpTransferTest$
+base-any-scheme @@ app/SetupApp.cpp @@ if (!IsWebAddress(m_strBaseURL))\n        m_strBaseURL.clear();\n    else if @@ if @@ ^unit\.SetupInfoTest$
+redirect-downgrade @@ app/PathText.cpp @@ && (!BeginsWith(original, "https://") || BeginsWith(final, "https://")) @@  @@ ^unit\.NumberTextTest$
+ini-mark-refused @@ download/HttpTransfer.cpp @@ if (c == kUtf8Mark[m_nMarkBytes]) { @@ if (false) { @@ ^unit\.HttpTransferTest$
+ini-partial-mark-dropped @@ download/HttpTransfer.cpp @@ m_strLine.assign(kUtf8Mark, size_t(m_nMarkBytes)); @@  @@ ^unit\.HttpTransferTest$
+ini-comment-refused @@ download/HttpTransfer.cpp @@ } else if (c == ';' && LineMatches()) { @@ } else if (false) { @@ ^unit\.HttpTransferTest$
+ini-comment-bracket @@ download/HttpTransfer.cpp @@ m_bLineTooLong = m_bLineTooLong || c == ']'; @@  @@ ^unit\.HttpTransferTest$
+ini-names-own-file @@ download/HttpTransfer.cpp @@ ReportCannotCreate(shown);\n            break; @@ ReportCannotCreate(localPath);\n            break; @@ ^unit\.HttpTransferTest$
 progress-unscaled @@ framework/Controls.cpp @@ const int64_t scaled = value >> shift; @@ const int64_t scaled = value; @@ ^unit\.FrameworkTest$
 exit-skipped-on-throw @@ framework/WinApp.cpp @@ m_nExitCode = kExitCodeFault; @@ return m_nExitCode = kExitCodeFault; @@ ^unit\.FrameworkTest$
 sheet-not-minus-one @@ framework/PropertySheet.cpp @@ return m_bWindowMade ? result : -1; @@ return result; @@ ^unit\.FrameworkTest$
@@ -45,7 +52,9 @@ failed-unpack-queued @@ install/InstallEngine.cpp @@ if (!UnpackFiles(hUnpackBar
 unpack-partial-kept @@ install/PackageFile.cpp @@ if (!ok) std::remove(outputPath.c_str()); @@  @@ ^unit\.PackageFileTest$|^tools\.zeppack$
 plain-name-dotdot @@ app/PathText.cpp @@ name != ".." &&  @@  @@ ^unit\.NumberTextTest$
 reg-string-expand @@ app/Registry.cpp @@ return WriteRegValue(HKEY_LOCAL_MACHINE, key, name, REG_SZ, text); @@ return WriteRegValue(HKEY_LOCAL_MACHINE, key, name, REG_EXPAND_SZ, text); @@ ^unit\.(RegistryTest|InstallEngineTest)$
-regions-number-order @@ download/ChooseSitePage.cpp @@ theApp.m_mapRegions.ForEach([this](int, const std::string* pName) { m_comboRegions.InsertString(0, *pName); }); @@ for (int i = 999; i >= -1; --i)\n        if (const std::string* pName = theApp.m_mapRegions.Lookup(i)) m_comboRegions.InsertString(0, *pName); @@ ^e2e\.ChooseSiteTest$
+regions-number-order @@ download/ChooseSitePage.cpp @@ theApp.m_mapRegions.ForEach([this](int index, const std::string* pName) {\n        m_comboRegions.SetItemData(m_comboRegions.InsertString(0, *pName), index);\n    }); @@ for (int i = 999; i >= -1; --i)\n        if (const std::string* pName = theApp.m_mapRegions.Lookup(i))\n            m_comboRegions.SetItemData(m_comboRegions.InsertString(0, *pName), i); @@ ^e2e\.ChooseSiteTest$
+regions-by-position @@ download/ChooseSitePage.cpp @@ const int region = int(m_comboRegions.GetItemData(selected)); @@ const int region = selected; @@ ^e2e\.ChooseSiteTest$
+sites-any-scheme @@ download/DownloadSite.cpp @@  || !IsWebAddress(line.substr(0, equals)) @@  @@ ^e2e\.ChooseSiteTest$
 space-exact-refused @@ select/PreparingPage.cpp @@ space.m_nRequired > space.m_nAvailable @@ space.m_nRequired >= space.m_nAvailable @@ ^e2e\.SelectionTest$
 prereq-one-step @@ select/ComponentsPage.cpp @@ while (!pComp->m_strDependOn.empty()) { @@ if (!pComp->m_strDependOn.empty()) { @@ ^e2e\.SelectionTest$
 group-before-shortcut @@ select/RemovingPage.cpp @@ for (bool more = log.ReadFirstLink(record); @@ ::RemoveDirectoryA(JoinPath(theApp.m_strProgramsDir, theApp.m_strGroup).c_str());\n    for (bool more = log.ReadFirstLink(record); @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$
@@ -57,6 +66,7 @@ skipped-files-cancel-ignored @@ download/DownloadingPage.cpp @@ if (dlg.DoModal(
 skipped-info-cancel-ignored @@ select/PreparingPage.cpp @@ if (dlg.DoModal() != IDOK) EndWizard(); @@ dlg.DoModal(); @@ ^e2e\.FaultMatrixTest$
 list-fetched-every-time @@ select/ComponentsPage.cpp @@ if (theApp.m_bComponentListUpdated) return false;\n    if (FetchSetupIniFile @@ if (FetchSetupIniFile @@ ^e2e\.SelectionTest$
 ask-local-no-ignored @@ select/ComponentsPage.cpp @@ MB_YESNO) != IDYES)\n        page.EndWizard(); @@ MB_YESNO) == -12345)\n        page.EndWizard(); @@ ^e2e\.https\.Sites$
+redirect-unchecked @@ download/HttpTransfer.cpp @@ return ::InternetQueryOptionA(hRequest, INTERNET_OPTION_URL, final, &size) && @@ return true || @@ ^e2e\.https\.Sites$
 sites-beside-first @@ download/ChooseSitePage.cpp @@         path = JoinPath(".", m_strLocationsInfo); @@         path = JoinPath(m_strDownloadDir, m_strLocationsInfo); @@ ^e2e\.ChooseSiteTest$
 sites-beside-first @@ download/ChooseSitePage.cpp @@ std::string path = JoinPath(m_strDownloadDir, m_strLocationsInfo); @@ std::string path = JoinPath(".", m_strLocationsInfo); @@ ^e2e\.ChooseSiteTest$
 EOF

@@ -32,26 +32,31 @@ void PrepareRun(const std::string& name, const std::string& location, const std:
 
 }  // namespace
 
-// Regions 17, 40 and 0 fall into later buckets of the map, so combo positions
-// no longer match region numbers: position p shows the sites of region p + 1.
+// Regions 17, 40 and 0 fall into later buckets of the map and region 2 is
+// missing, so combo positions do not match region numbers: each region shows
+// its own sites, and only those at web addresses.
 TEST(ChooseSite, RegionsInMapOrderAndNextOnlyWhileASiteIsSelected) {
     PrepareRun("order", "missing",
-               List("1=Europe\r\n2=Asia\r\n3=America\r\n17=Far\r\n40=Farther\r\n0=Zero\r\n2=Asia Pacific\r\n",
-                    "http://eu1/=1,EU one\r\nhttp://as1/=2,Asia one, Tokyo\r\nhttp://eu2/=1,EU two\r\n"
-                    "http://no-comma/=1\r\nhttp://as2/=2,Asia two\r\nhttp://far/=17,Far\r\n"));
+               List("1=Europe\r\n3=America\r\n17=Far\r\n40=Farther\r\n0=Zero\r\n3=Americas\r\n",
+                    "http://eu1/=1,EU one\r\nhttp://am1/=3,America one, N\r\nHTTPS://eu2/=1,EU two\r\n"
+                    "http://no-comma/=1\r\nhttp://am2/=3,America two\r\nhttp://far/=17,Far\r\nftp://eu3/=1,FTP\r\n"
+                    "file://eu4/=1,File\r\neu5/=1,Path\r\nhttp://zero/=0,Zero one\r\nhttp://40/=40,Farther one\r\n"));
     theApp.m_hInternet = nullptr;
     const Page kSelected{IDC_SITES_TITLE, kChooseSite.text, "choose-site-selected"},
         kRegion{IDC_SITES_TITLE, kChooseSite.text, "choose-site-other-region"},
         kLeft{IDC_FINISH_TITLE, kFinish.text, "choose-site-left"};
-    const std::string regions = "Zero,Farther,Far,Europe,Asia Pacific,America, ";
-    const std::string europe = regions + "Zero: EU two,EU one", asia = regions + "Farther: Asia two,Asia one, Tokyo";
+    const std::string regions = "Zero,Farther,Far,Europe,Americas, ";
+    const std::string zero = regions + "Zero: Zero one", americas = regions + "Americas: America two,America one, N";
     const struct { int row; UINT key; Step step; } steps[] = {  // a row clicked, a key pressed in the regions box
-        {-1, 0, {Act::Next, &kChooseSite, Back, {{Sites, europe}}}},
-        {1, 0, {Act::Look, &kSelected, Back | Next, {{Sites, europe}}}},
-        {-1, VK_DOWN, {Act::Look, &kRegion, Back, {{Sites, asia}}}},
-        {0, 0, {Act::Look, &kSelected, Back | Next, {{Sites, asia}}}},
+        {-1, 0, {Act::Next, &kChooseSite, Back, {{Sites, zero}}}},
+        {0, 0, {Act::Look, &kSelected, Back | Next, {{Sites, zero}}}},
+        {-1, VK_DOWN, {Act::Look, &kRegion, Back, {{Sites, regions + "Farther: Farther one"}}}},
+        {-1, VK_DOWN, {Act::Look, &kRegion, Back, {{Sites, regions + "Far: Far"}}}},
+        {-1, VK_DOWN, {Act::Look, &kRegion, Back, {{Sites, regions + "Europe: EU two,EU one"}}}},
+        {-1, VK_END, {Act::Look, &kRegion, Back, {{Sites, americas}}}},
+        {0, 0, {Act::Look, &kSelected, Back | Next, {{Sites, americas}}}},
         {-1, 0, {Act::Back, &kWelcomeOfAnyProduct, Next}},
-        {-1, 0, {Act::Next, &kSelected, Back | Next, {{Sites, asia}}}},
+        {-1, 0, {Act::Next, &kSelected, Back | Next, {{Sites, americas}}}},
         {-1, 0, {Act::Next, &kLeft, Finish}}};
     CWelcomePage welcome;
     CChooseSitePage sites;
@@ -64,14 +69,16 @@ TEST(ChooseSite, RegionsInMapOrderAndNextOnlyWhileASiteIsSelected) {
         }
     });
     const CDownloadSite* pSite = theApp.m_pSelectedSite;
-    EXPECT_EQ("http://as2/|Asia two", pSite ? pSite->m_strURL + "|" + pSite->m_strDisplay : "none");
+    EXPECT_EQ("http://am2/|America two", pSite ? pSite->m_strURL + "|" + pSite->m_strDisplay : "none");
 }
 
 // Without the site's list (the roads fetch it), the download folder's copy
 // comes first, then the one beside the program, with no message; with none
 // the run ends.
 TEST(ChooseSite, WithoutTheSitesListALocalCopyServes) {
-    const auto list = [](const char* region) { return *region ? List("1="s + region + "\r\n", "l=1,L\r\n") : ""; };
+    const auto list = [](const char* region) {
+        return *region ? List("1="s + region + "\r\n", "http://l/=1,L\r\n") : "";
+    };
     const struct { const char *downloaded, *beside, *shown; } cases[] = {  // shown: null, the run ends
         {"", "Beside", "Beside"}, {"Downloaded", "Beside", "Downloaded"}, {"", "", nullptr}};
     for (const auto& c : cases) {

@@ -2,6 +2,7 @@
 // Locations lines.
 #include "FuzzCheck.h"
 #include "IniText.h"
+#include "app/PathText.h"
 #include "download/DownloadSite.h"
 
 #include <cstdint>
@@ -18,6 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& line : ini.Lines("Locations")) {
         CDownloadSite site;
         if (!ParseLocationLine(line, site)) continue;
+        // Only a web address names a site.
+        Require(IsWebAddress(site.m_strURL));
         // Address, "=", region number, ",", display text: nothing lost, nothing added.
         Require(line.find('=') == site.m_strURL.size() && line.compare(0, site.m_strURL.size(), site.m_strURL) == 0);
         const size_t comma = line.size() - site.m_strDisplay.size() - 1;

@@ -11,6 +11,8 @@ HTTPS, with certificates from test certificate authorities made at start.
         UNKNOWN_CA  HTTPS, certificate for 127.0.0.1 from an authority that
                     nobody is told to trust
         OTHER_NAME  HTTPS, certificate from DIR/tls/ca.pem for another name
+      On every HTTPS port, /downgrade/PATH answers 302 to http://.../PATH of
+      the HTTP port.
   nginx_site.py stop --dir DIR
       ends that nginx by its PID and removes DIR/state.
 
@@ -105,8 +107,9 @@ def write_config(directory, ports, certificates):
         if os.getuid() == 0 else ""
     servers = "    server { listen 127.0.0.1:%d; }\n" % ports[0]
     for port, name in zip(ports[1:], ("trusted", "unknown-ca", "other-name")):
-        servers += ("    server { listen 127.0.0.1:%d ssl; ssl_certificate %s; ssl_certificate_key %s; }\n"
-                    % ((port,) + certificates[name]))
+        servers += ("    server { listen 127.0.0.1:%d ssl; ssl_certificate %s; ssl_certificate_key %s;\n"
+                    "        rewrite ^/downgrade(/.*)$ http://127.0.0.1:%d$1 redirect; }\n"
+                    % ((port,) + certificates[name] + (ports[0],)))
     temp_paths = "".join("    %s_temp_path %s/%s;\n" % (kind, temp, kind)
                          for kind in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
     config = (user + "daemon off;\nworker_processes 1;\npid {d}/nginx.pid;\nerror_log {d}/error.log;\n"

@@ -158,9 +158,12 @@ protected:
             log.pStopApp = c.fault == Fault::StopAfter3 ? &m_app : nullptr;
             int64_t received = 77;
             std::string box;
+            // A list is fetched as the pages fetch it: into a file of its own, its messages naming path.
+            const std::string own = OwnFetchPath(path);
             const long long result = Run(c.fault, [&] {
                 return download ? m_app.DownloadPackageFile(url, path, c.promised, &log, RecordProgress, &received)
-                                : m_app.FetchIniFile(url, path, c.section);
+                                : m_app.FetchIniFile(url, own, c.section, path) &&
+                                      ::MoveFileExA(own.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
             }, box);
             const long long got = download && result > 0 ? received : result;
 
@@ -194,6 +197,8 @@ TEST(HttpIniCheckTest, FindsTheSectionHeadingOnALineOfItsOwn) {
     const std::pair<bool, std::string> cases[] = {
         {true, "[Product]"}, {true, "; x\r\n  [product] \t\r\nName=x"},
         {true, "[Product]" + std::string(99999, ' ') + "x\n[PRODUCT]"}, {false, ""},
+        {true, "\xEF\xBB\xBF [Product] ; mirrors\n"}, {true, "[product];" + std::string(999, 'c')},
+        {false, "\xEF\xBB[Product]"}, {false, "\n\xEF\xBB\xBF[Product]"}, {false, "[Product] ; a]"},
         {false, "<script>a[Product]</script>"},
         {false, "[Product] x\n[Products]\n[Produc]"}, {false, "[Product"}};
     for (const auto& [found, text] : cases) {
@@ -212,6 +217,7 @@ TEST_F(HttpTransferTest, FetchIniFileCases) {
     RunCases(false, {
         {"long.ini", TRUE, Local::Served, kWhole},
         {"moved.ini?location=/http/long.ini", TRUE, Local::Served, kWhole},
+        {"moved.ini?location=ftp://127.0.0.1/http/long.ini", FALSE, Local::Old},
         {"long.ini?stall=1&stall_at=20000", TRUE, Local::Served, kWhole},
         {"long.ini?stall_before=30", FALSE, Local::Old},  // ended by the session's timeout
         {"long.ini?html_error=1", FALSE, Local::Old},

@@ -45,6 +45,20 @@ TEST(PathText, PlainNamesStayInTheirFolderAndNameNoDevice) {
     for (const auto& c : cases) EXPECT_EQ(c.plain, IsPlainFileName(c.name)) << c.name;
 }
 
+// Only http and https are fetched from, and a fetch over https ends on https.
+TEST(PathText, WebAddressesAndWhereARedirectMayEnd) {
+    const struct { const char *original, *final; bool web, allowed; } cases[] = {
+        {"http://a/", "HTTP://b/x", true, true}, {"https://a/", "HttpS://b/", true, true},
+        {"http://a/", "https://a/", true, true}, {"HTTPS://a/", "http://a/", true, false},
+        {"https://a/", "ftp://a/", false, false}, {"http://a/", "file:///C:/x", false, false},
+        {"http://a/", "javascript:x", false, false}, {"http://a/", "C:\\x", false, false},
+        {"http://a/", "http:/a", false, false}, {"http://a/", "", false, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.web, IsWebAddress(c.final)) << c.final;
+        EXPECT_EQ(c.allowed, IsAllowedFinalAddress(c.original, c.final)) << c.original << " to " << c.final;
+    }
+}
+
 // The order and case of keys show in the catalogue (SetupInfoTest); removal
 // is the package map's.
 TEST(StringKeyMap, RemoveKeyRemovesOnlyWhatIsThere) {

@@ -127,6 +127,8 @@ TEST_F(SetupInfoTest, OversizedValuesAndSectionsUseWhatFits) {
     EXPECT_FALSE(app->m_bNewInstall);
     EXPECT_EQ(fits, app->m_strInstallDir);
     EXPECT_EQ("http://h/a/", app->m_strBaseURL);
+    // One of another scheme is none: nothing is fetched from it.
+    EXPECT_EQ("", Load(ProductWith("BaseURL", "ftp://h/a"))->m_strBaseURL);
     ASSERT_TRUE(WriteRegString(ZEP_CLIENT_KEY, "Path", over.c_str()));
     EXPECT_EQ("C:\\New", Load(ProductWith("Destination", "C:\\New"))->m_strInstallDir);
     // A temporary folder past the platform's path limit is none either.

@@ -76,8 +76,8 @@ TEST(Nginx, FirstInstallFromAMirror) {
 }
 
 // The same installation over HTTPS once the server's authority is trusted;
-// an authority nobody trusts, or a certificate for another host name, is a
-// site that cannot be had.
+// an authority nobody trusts, a certificate for another host name, or a
+// redirect from the trusted site to plain HTTP is a site that cannot be had.
 TEST(Https, TrustedSiteInstallsOthersAreRefused) {
     const Nginx nginx = RunningNginx();
     ASSERT_NE(0, nginx.otherName) << "nginx is not running";
@@ -85,9 +85,11 @@ TEST(Https, TrustedSiteInstallsOthersAreRefused) {
     const struct {
         const char* name;
         int port;
+        const char* path;
         bool trusted;
-    } sites[] = {{"https-trusted", nginx.trusted, true},
-                 {"https-unknown-authority", nginx.unknownAuthority, false},
-                 {"https-other-name", nginx.otherName, false}};
-    for (const auto& site : sites) InstallFrom(site.name, At(site.port), site.trusted);
+    } sites[] = {{"https-trusted", nginx.trusted, "", true},
+                 {"https-unknown-authority", nginx.unknownAuthority, "", false},
+                 {"https-other-name", nginx.otherName, "", false},
+                 {"https-downgrade", nginx.trusted, "/downgrade", false}};
+    for (const auto& site : sites) InstallFrom(site.name, At(site.port) + site.path, site.trusted);
 }
