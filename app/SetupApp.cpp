@@ -5,6 +5,7 @@
 #include "app/SetupWizard.h"
 #include "app/WizardPages.h"
 #include "framework/SystemLibrary.h"
+#include "framework/WorkerThread.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -13,6 +14,12 @@
 #include <vector>
 
 CSetupApp theApp;
+
+// How long the run's end waits for workers still running (a fetch given up,
+// a download cancelled): enough for one between chunks to see its stop and
+// clean up after itself, while one that a stalled server blocks keeps the
+// program only briefly after its wizard has closed.
+constexpr DWORD kWorkersEndWaitMs = 5000;
 
 int g_nComCtlMajor = 0;
 int g_nComCtlMinor = 0;
@@ -47,7 +54,11 @@ BOOL CSetupApp::InitInstance() {
     return FALSE;
 }
 
+// The session stays open while a worker could still end by itself, so that
+// none meets it closed halfway; one still running after the wait ends with
+// the program.
 int CSetupApp::ExitInstance() {
+    CWorkerThread::WaitForAll(kWorkersEndWaitMs);
     if (m_hInternet) {
         ::InternetCloseHandle(m_hInternet);
         m_hInternet = nullptr;

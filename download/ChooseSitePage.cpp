@@ -102,7 +102,7 @@ void CChooseSitePage::OnPageStart() {
 }
 
 int CChooseSitePage::RefreshLocations(int fallback) {
-    return FetchSetupIniFile(theApp.m_strLocationsInfo, "Locations", "locations...") ? 1 : fallback;
+    return FetchSetupIniFile(GetParent(), theApp.m_strLocationsInfo, "Locations", "locations...") ? 1 : fallback;
 }
 
 // A site belongs to the region at combo position p when its region index is p.
