@@ -6,6 +6,7 @@
 #include "app/SetupWizard.h"
 #include "app/WizardPages.h"
 #include "framework/SystemLibrary.h"
+#include "framework/WorkerThread.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -21,6 +22,12 @@ namespace {
 // bytes; a setup information file may give a slow network more.
 constexpr int kDefaultTransferTimeoutSec = 30;
 constexpr int kMaxTransferTimeoutSec = 3600;
+
+// How long the run's end waits for workers still running (a fetch given up,
+// a download cancelled): enough for one between chunks to see its stop and
+// clean up after itself, while one that a stalled server blocks keeps the
+// program only briefly after its wizard has closed.
+constexpr DWORD kWorkersEndWaitMs = 5000;
 
 }  // namespace
 
@@ -61,7 +68,13 @@ BOOL CSetupApp::InitInstance() {
     return FALSE;
 }
 
+// The session stays open while a worker could still end by itself, so that
+// none meets it closed halfway; one still running after the wait ends with
+// the program.
 int CSetupApp::ExitInstance() {
+    // A download still under way stops at once where the platform lets it.
+    AbortTransfer();
+    CWorkerThread::WaitForAll(kWorkersEndWaitMs);
     if (m_hInternet) {
         ::InternetCloseHandle(m_hInternet);
         m_hInternet = nullptr;

@@ -104,7 +104,7 @@ void CChooseSitePage::OnPageStart() {
 }
 
 int CChooseSitePage::RefreshLocations(int fallback) {
-    return FetchSetupIniFile(theApp.m_strLocationsInfo, "Locations", "locations...") ? 1 : fallback;
+    return FetchSetupIniFile(GetParent(), theApp.m_strLocationsInfo, "Locations", "locations...") ? 1 : fallback;
 }
 
 // A site belongs to the region chosen when its region index is the one the

@@ -11,8 +11,9 @@ INT_PTR CDownloadWaitDlg::DoModal() {
     return result;
 }
 
-INT_PTR CDownloadWaitDlg::RunFetch(CWorkerThread& worker, const std::string& subject, std::function<int()> fetch,
-                                   std::function<void()> cleanup) {
+INT_PTR CDownloadWaitDlg::RunFetch(HWND hOwner, CWorkerThread& worker, const std::string& subject,
+                                   std::function<int()> fetch, std::function<void()> cleanup) {
+    m_hParent = hOwner;
     m_strText = "Downloading " + subject;
     const unsigned run = NextRun();
     if (!worker.Start(std::move(fetch), [this, run](int missing) { EndRun(run, missing == 0); }, std::move(cleanup)))

@@ -18,13 +18,15 @@ public:
     INT_PTR DoModal();
 
     // One fetch as the pages run it: shows "Downloading " + subject while
-    // fetch runs on worker, and returns the modal result. fetch returns the
+    // fetch runs on worker, and returns the modal result. The run is owned by
+    // hOwner, the page's wizard, and disables it: no button of the wizard may
+    // leave the page or start another run meanwhile. fetch returns the
     // number of files it could not fetch; the run ends as fetched (IDOK) when
     // that is 0, else as failed (IDCANCEL). The page may wait for worker and
     // read that number once the run has ended. A run the user ends early
     // gives the worker up (see CWorkerThread::Claim); cleanup then removes
     // what it wrote.
-    INT_PTR RunFetch(CWorkerThread& worker, const std::string& subject, std::function<int()> fetch,
+    INT_PTR RunFetch(HWND hOwner, CWorkerThread& worker, const std::string& subject, std::function<int()> fetch,
                      std::function<void()> cleanup = {});
 
     // The page's side, before it starts the worker: the number of the run the

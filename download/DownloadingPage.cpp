@@ -17,8 +17,9 @@ namespace {
 const UINT_PTR kRefreshTimer = 1;
 // Often enough to look live; rare enough that showing never slows a transfer.
 const UINT kRefreshMs = 100;
-// How long Cancel waits for a transfer that even a closed request does not end.
-const DWORD kCancelWaitMs = 3000;
+// How long Cancel waits for a transfer that even a closed request does not
+// end; the program's end then waits for it once more.
+const DWORD kCancelWaitMs = 1000;
 
 }  // namespace
 
@@ -69,7 +70,7 @@ BOOL CDownloadingPage::OnQueryCancel() {
 
 // The worker is stopped between chunks and in its pauses; a read that a
 // stalled server blocks ends with its request closed on Windows. Under Wine
-// it does not, so after a few seconds the wizard closes all the same: the
+// it does not, so after a second the wizard closes all the same: the
 // partial file is deleted, which takes effect when the program ends and
 // with it the transfer's handle.
 void CDownloadingPage::OnCancel() {

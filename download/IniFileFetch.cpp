@@ -3,7 +3,8 @@
 #include "app/PathText.h"
 #include "app/SetupApp.h"
 
-bool FetchSetupIniFile(const std::string& name, const std::string& firstSection, const std::string& subject) {
+bool FetchSetupIniFile(HWND hOwner, const std::string& name, const std::string& firstSection,
+                       const std::string& subject) {
     if (!theApp.m_hInternet) return false;
     // The worker reads nothing the page may change meanwhile.
     const std::string folder = theApp.m_strDownloadDir;
@@ -12,7 +13,7 @@ bool FetchSetupIniFile(const std::string& name, const std::string& firstSection,
     const std::string url = JoinUrl(JoinUrl(theApp.m_strBaseURL, theApp.m_strSetupInfoLocation), name);
     CWorkerThread worker;
     const INT_PTR result = theApp.m_dlgDownloadWait.RunFetch(
-        worker, subject,
+        hOwner, worker, subject,
         [folder, url, ownPath, firstSection, localPath] {
             theApp.CreateFolderPath(folder, true);
             return theApp.FetchIniFile(url, ownPath, firstSection, localPath) ? 0 : 1;

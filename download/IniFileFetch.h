@@ -1,12 +1,15 @@
 // The pages' fetch of an INI file of the setup web site (from the folder of
 // its updated component list) into the download folder.
 #pragma once
+#include <windows.h>
+
 #include <string>
 
-// Runs the fetch of name on a worker while the wait dialog shows
-// "Downloading " + subject. Only a fetch that ended by itself, with a whole
-// file holding the heading of firstSection, replaces the copy in the
-// download folder; a fetch the user gave up on finishes alone and leaves
-// nothing. True when the copy was replaced; false at once, without the
-// dialog, when there is no internet session.
-bool FetchSetupIniFile(const std::string& name, const std::string& firstSection, const std::string& subject);
+// Runs the fetch of name on a worker while the wait dialog, owned by the
+// page's wizard hOwner, shows "Downloading " + subject. Only a fetch that
+// ended by itself, with a whole file holding the heading of firstSection,
+// replaces the copy in the download folder; a fetch the user gave up on
+// finishes alone and leaves nothing. True when the copy was replaced; false
+// at once, without the dialog, when there is no internet session.
+bool FetchSetupIniFile(HWND hOwner, const std::string& name, const std::string& firstSection,
+                       const std::string& subject);

@@ -109,6 +109,12 @@ LRESULT CALLBACK CPropertySheet::SheetProc(HWND hWnd, UINT msg, WPARAM wParam, L
     auto* pThis = reinterpret_cast<CPropertySheet*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
     try {
         switch (msg) {
+        case PSM_PRESSBUTTON:
+            // A modal dialog of a page (the wait dialog of a fetch) disables
+            // the wizard; a press posted meanwhile would still leave the page
+            // under it, and the next page could start a second fetch.
+            if (!::IsWindowEnabled(hWnd)) return 0;
+            break;
         case WM_PAINT:
             if (pThis->OnPaint()) return 0;
             break;

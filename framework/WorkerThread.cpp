@@ -1,8 +1,34 @@
 #include "framework/WorkerThread.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 namespace {
 enum Phase { kRunning, kEnded, kGivenUp };
+
+// The workers that have not ended yet, over the whole program.
+struct CRunningWorkers {
+    std::mutex m_lock;
+    std::condition_variable m_noneRunning;
+    int m_nCount = 0;
+};
+
+CRunningWorkers& RunningWorkers() {
+    // Never destroyed: a worker given up at the program's end may still end
+    // after the static objects are gone.
+    static auto* pWorkers = new CRunningWorkers;
+    return *pWorkers;
 }
+
+// A worker counted in (+1) or out (-1).
+void CountRunning(int delta) {
+    CRunningWorkers& workers = RunningWorkers();
+    std::lock_guard<std::mutex> guard(workers.m_lock);
+    workers.m_nCount += delta;
+    if (workers.m_nCount == 0) workers.m_noneRunning.notify_all();
+}
+}  // namespace
 
 // Shared by the page's object and the thread, so either may go first. The
 // phase is settled by one exchange on each side, so exactly one of them
@@ -35,8 +61,16 @@ bool CWorkerThread::Start(std::function<int()> work, std::function<void(int)> re
         return false;
     }
     m_pState = pState;
+    CountRunning(+1);
     ::ResumeThread(pState->m_hThread);
     return true;
+}
+
+bool CWorkerThread::WaitForAll(DWORD timeoutMs) {
+    CRunningWorkers& workers = RunningWorkers();
+    std::unique_lock<std::mutex> lock(workers.m_lock);
+    return workers.m_noneRunning.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                          [&] { return workers.m_nCount == 0; });
 }
 
 bool CWorkerThread::Wait(DWORD timeoutMs) const {
@@ -54,8 +88,15 @@ bool CWorkerThread::Claim() {
 bool CWorkerThread::IsGivenUp() { return t_pPhase && *t_pPhase == kGivenUp; }
 
 DWORD WINAPI CWorkerThread::ThreadProc(LPVOID pParam) {
-    std::shared_ptr<CState> pState = std::move(*static_cast<std::shared_ptr<CState>*>(pParam));
+    RunWork(std::move(*static_cast<std::shared_ptr<CState>*>(pParam)));
     delete static_cast<std::shared_ptr<CState>*>(pParam);
+    // Only once the thread has let go of the work and its state: whoever
+    // waits for every worker then waits for all that they do.
+    CountRunning(-1);
+    return 0;
+}
+
+void CWorkerThread::RunWork(std::shared_ptr<CState> pState) {
     t_pPhase = &pState->m_nPhase;
     int result = kFailed;
     try {
@@ -72,5 +113,4 @@ DWORD WINAPI CWorkerThread::ThreadProc(LPVOID pParam) {
     } catch (...) {
     }
     t_pPhase = nullptr;
-    return 0;
 }

@@ -50,9 +50,13 @@ public:
     // On a worker's thread: true once its page has given it up, so that it
     // shows the user nothing more.
     static bool IsGivenUp();
+    // True once every worker started so far has ended, given up or not, at
+    // the latest after timeoutMs; false when one still runs then.
+    static bool WaitForAll(DWORD timeoutMs);
 
 private:
     struct CState;
     static DWORD WINAPI ThreadProc(LPVOID pParam);
+    static void RunWork(std::shared_ptr<CState> pState);
     std::shared_ptr<CState> m_pState;
 };

@@ -19,7 +19,7 @@ bool IsInstalled(const CComponent& comp) { return comp.m_nInstalledVersion != 0;
 
 bool FetchUpdatedComponentList(CWizardPage& page) {
     if (theApp.m_bComponentListUpdated) return false;
-    if (FetchSetupIniFile(kComponentList, "Product", "components list...")) {
+    if (FetchSetupIniFile(page.GetParent(), kComponentList, "Product", "components list...")) {
         theApp.m_bComponentListUpdated = true;
         return true;
     }

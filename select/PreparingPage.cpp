@@ -124,7 +124,7 @@ int CPreparingPage::FetchPackageInfos(int missing) {
     const std::string folder = theApp.m_strDownloadDir;
     CWorkerThread worker;
     theApp.m_dlgDownloadWait.RunFetch(
-        worker, "package info files...", [folder, fetches] { return PackageInfoWorker(folder, *fetches); },
+        GetParent(), worker, "package info files...", [folder, fetches] { return PackageInfoWorker(folder, *fetches); },
         removeOwnFiles);
     if (!worker.Claim()) return missing;
     for (const CInfoFetch& fetch : *fetches) {

@@ -39,6 +39,8 @@ ini-names-own-file @@ download/HttpTransfer.cpp @@ ReportCannotCreate(shown);\n 
 progress-unscaled @@ framework/Controls.cpp @@ const int64_t scaled = value >> shift; @@ const int64_t scaled = value; @@ ^unit\.FrameworkTest$
 exit-skipped-on-throw @@ framework/WinApp.cpp @@ m_nExitCode = kExitCodeFault; @@ return m_nExitCode = kExitCodeFault; @@ ^unit\.FrameworkTest$
 sheet-not-minus-one @@ framework/PropertySheet.cpp @@ return m_bWindowMade ? result : -1; @@ return result; @@ ^unit\.FrameworkTest$
+workers-not-counted @@ framework/WorkerThread.cpp @@ CountRunning(+1); @@  @@ ^unit\.FrameworkTest$
+workers-never-end @@ framework/WorkerThread.cpp @@ CountRunning(-1);\n    return 0; @@ return 0; @@ ^unit\.FrameworkTest$
 wait-enter-fetched @@ download/DownloadWaitDlg.cpp @@ if (m_nRunFetched == m_nRunsBegun) CDialog::OnOK(); @@ CDialog::OnOK(); @@ ^unit\.HttpWaitDialogTest$
 wait-failure-fetched @@ download/DownloadWaitDlg.cpp @@ EndRun(run, missing == 0); @@ EndRun(run, true); @@ ^unit\.HttpWaitDialogTest$
 wait-late-failure @@ download/DownloadWaitDlg.cpp @@ if (m_nRunsEnded >= run) return;\n        if (m_nRunsBegun < run) @@ if (m_nRunsBegun < run) @@ ^unit\.HttpWaitDialogTest$
@@ -63,6 +65,8 @@ removal-oldest-first @@ select/RemovingPage.cpp @@ for (auto& entry : theApp.m_m
 in-use-not-scheduled @@ install/QueueCallback.cpp @@ if (pPaths->Win32Error == ERROR_SHARING_VIOLATION && @@ if (false && pPaths->Win32Error == ERROR_SHARING_VIOLATION && @@ ^e2e\.AcceptanceTest$
 pkg-html-accepted @@ download/DownloadingPage.cpp @@ && LooksLikeHtmlPage(ReadHead(localPath))) { @@ && false) { @@ ^e2e\.FaultMatrixTest$
 skipped-files-cancel-ignored @@ download/DownloadingPage.cpp @@ if (dlg.DoModal() != IDOK) {\n            m_bCancelNoConfirm = true; @@ if (dlg.DoModal() == -12345) {\n            m_bCancelNoConfirm = true; @@ ^e2e\.FaultMatrixTest$
+wait-unowned @@ download/DownloadWaitDlg.cpp @@ m_hParent = hOwner; @@ m_hParent = nullptr; @@ ^e2e\.FaultMatrixTest$
+sheet-press-while-disabled @@ framework/PropertySheet.cpp @@ if (!::IsWindowEnabled(hWnd)) return 0; @@  @@ ^e2e\.FaultMatrixTest$
 skipped-info-cancel-ignored @@ select/PreparingPage.cpp @@ if (dlg.DoModal() != IDOK) EndWizard(); @@ dlg.DoModal(); @@ ^e2e\.FaultMatrixTest$
 list-fetched-every-time @@ select/ComponentsPage.cpp @@ if (theApp.m_bComponentListUpdated) return false;\n    if (FetchSetupIniFile @@ if (FetchSetupIniFile @@ ^e2e\.SelectionTest$
 ask-local-no-ignored @@ select/ComponentsPage.cpp @@ MB_YESNO) != IDYES)\n        page.EndWizard(); @@ MB_YESNO) == -12345)\n        page.EndWizard(); @@ ^e2e\.https\.Sites$

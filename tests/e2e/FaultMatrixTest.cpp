@@ -63,6 +63,15 @@ Step GiveUpWaiting(const Page* page, unsigned buttons = Back | Next) {
     return {Act::Dialog, page, buttons, {}, IDCANCEL, kWait};
 }
 
+// Once the wait dialog has disabled the wizard, Next pressed there as the
+// driver presses it: handled before the close box that follows, so a page
+// still shown after that was not left for another fetch.
+std::string PressNextBehind(HWND page) {
+    if (::IsWindowEnabled(::GetParent(page))) return "enabled";
+    robot::PressButton(::GetParent(page), PSBTN_NEXT);
+    return "disabled";
+}
+
 // Yes to going on with the local list, which both pages ask for without the updated one.
 Step GoOnLocally(const Page* page) { return {Act::Answer, page, Back | Next, {}, IDYES, kAskLocal}; }
 
@@ -80,7 +89,9 @@ Steps RoadOf(const Row& row) {
     const Kind kind = row.kind;
     const bool failed = row.outcome != Outcome::Whole, stalled = row.outcome == Outcome::Stalled;
     Steps steps = Intro(kDownloads) + Steps{{Act::Next, &kComponentsOfRoad, Back | Next}};
-    if (kind == Kind::List && stalled) steps.push_back(GiveUpWaiting(&kComponentsOfRoad));
+    if (kind == Kind::List && stalled)
+        steps = steps + Steps{{Act::Look, &kComponentsOfRoad, Back | Next, {{PressNextBehind, "disabled"}}},
+                              GiveUpWaiting(&kComponentsOfRoad)};
     if (kind == Kind::List && failed) steps.push_back(GoOnLocally(&kComponentsOfRoad));
     steps.push_back({Act::Look, kComponentsFetched.page, Back | Next, kComponentsFetched.shows});
     steps.push_back({Act::Next, &kPreparingOfRoad, Back | Next});

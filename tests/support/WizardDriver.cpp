@@ -178,7 +178,7 @@ bool Wizard::Walk(const std::vector<Step>& steps) {
     for (size_t i = 0; i < steps.size(); ++i) {
         const Step& step = steps[i];
         // A user cannot reach the wizard's buttons behind a dialog (a wait
-        // dialog while the page fetches), but a posted press would.
+        // dialog while the page fetches), and the wizard drops a press then.
         if (step.act <= Act::Finish || step.act == Act::Cancel)
             robot::WaitUntil([&] { return robot::FindMessageBox(Pid()) == nullptr; }, kTimeoutMs);
         if (step.act <= Act::Finish) robot::PressButton(m_sheet, int(step.act));

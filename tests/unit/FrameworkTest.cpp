@@ -32,7 +32,8 @@ TEST(Controls, ProgressCountsBeyondThirtyTwoBitsAreScaled) {
 }
 
 // A worker keeps its result; one that throws reports failure instead of
-// ending the process; a page can wait a bounded time and walk away.
+// ending the process; a page can wait a bounded time and walk away; the
+// program's end waits for every worker, given up or not, until it ends.
 TEST(WorkerThread, ResultReportAndFailure) {
     CWorkerThread worker;
     EXPECT_FALSE(worker.IsRunning());
@@ -50,8 +51,10 @@ TEST(WorkerThread, ResultReportAndFailure) {
         }));
     EXPECT_TRUE(worker.IsRunning());
     EXPECT_FALSE(worker.Wait(50));
+    EXPECT_FALSE(CWorkerThread::WaitForAll(50));
     EXPECT_EQ(CWorkerThread::kFailed, worker.GetResult());
     ::SetEvent(release);
+    EXPECT_TRUE(CWorkerThread::WaitForAll(20000));
     ASSERT_TRUE(worker.Wait(20000));
     EXPECT_EQ(42, worker.GetResult());
     EXPECT_EQ(42, reported);
@@ -63,6 +66,15 @@ TEST(WorkerThread, ResultReportAndFailure) {
     ASSERT_TRUE(worker.Wait(20000));
     EXPECT_EQ(CWorkerThread::kFailed, worker.GetResult());
     EXPECT_EQ(CWorkerThread::kFailed, reported);
+
+    ::ResetEvent(release);
+    std::atomic<bool> cleaned{false};
+    ASSERT_TRUE(worker.Start([&] { return int(::WaitForSingleObject(release, 20000)); }, {}, [&] { cleaned = true; }));
+    EXPECT_FALSE(worker.Claim());
+    EXPECT_FALSE(CWorkerThread::WaitForAll(50));
+    ::SetEvent(release);
+    EXPECT_TRUE(CWorkerThread::WaitForAll(20000));
+    EXPECT_TRUE(cleaned);
 
     // Its owner gone, a worker still running ends by itself.
     ::ResetEvent(release);

@@ -53,7 +53,7 @@ TEST_F(HttpWaitDialogTest, EachRunShowsItsSubjectAndEndsWithItsWorkersResult) {
         ASSERT_TRUE(!c.globe || ::CopyFileA((SourceDir() + "\\res\\globe.ani").c_str(), "globe.ani", FALSE));
         std::string text, caption;
         HICON globe = nullptr;
-        const INT_PTR result = dlg.RunFetch(worker, c.subject, [&] {
+        const INT_PTR result = dlg.RunFetch(nullptr, worker, c.subject, [&] {
             if (HWND hDlg = WaitForDialog()) {
                 text = robot::GetDlgText(hDlg, IDC_DOWNLOAD_WAIT_TEXT);
                 caption = robot::GetText(hDlg);
@@ -82,12 +82,12 @@ TEST_F(HttpWaitDialogTest, EscapeAndTheCloseBoxEndARunAndItsLateWorkerLeavesTheN
     for (const auto& run : givenUp) {
         CWorkerThread late, next;
         HANDLE nextRunShows = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        EXPECT_EQ(IDCANCEL, dlg.RunFetch(late, "components list...", [&] {
+        EXPECT_EQ(IDCANCEL, dlg.RunFetch(nullptr, late, "components list...", [&] {
             if (HWND hDlg = WaitForDialog()) run.first(hDlg);
             ::WaitForSingleObject(nextRunShows, 20000);
             return run.second;
         }));
-        EXPECT_EQ(run.second ? IDOK : IDCANCEL, dlg.RunFetch(next, "components list...", [&] {
+        EXPECT_EQ(run.second ? IDOK : IDCANCEL, dlg.RunFetch(nullptr, next, "components list...", [&] {
             WaitForDialog();
             ::SetEvent(nextRunShows);
             late.Wait(20000);
@@ -118,7 +118,7 @@ TEST_F(HttpWaitDialogTest, AFetchGivenUpLeavesNothingBehindAndSaysNothing) {
         const auto fetch = [&] {
             return app.FetchIniFile(base + "/wait/zep.sif?stall_before=2", own, "Locations") ? 0 : 1;
         };
-        EXPECT_EQ(IDCANCEL, app.m_dlgDownloadWait.RunFetch(late, "components list...", fetch,
+        EXPECT_EQ(IDCANCEL, app.m_dlgDownloadWait.RunFetch(nullptr, late, "components list...", fetch,
                                                            [own] { ::DeleteFileA(own.c_str()); }));
         user.join();
         EXPECT_FALSE(late.Claim());
