@@ -207,8 +207,7 @@ void CDownloadingPage::UpdateProgressTexts() {
     m_pStatus->GetTexts(component, file, localPath);
     const int64_t received = m_pStatus->m_nBytesReceived;
     const time_t start = m_pStatus->m_tStart;
-    // Nothing to estimate from before the first byte, and nothing holds while a
-    // failed file waits.
+    // Nothing to estimate from before the first byte, and nothing holds while a failed file waits.
     const bool bEstimate = start != 0 && received > 0 && !m_pStatus->m_bRetryPause;
     const std::string timeLeft =
         bEstimate ? FormatTimeLeft(EstimateSecondsLeft(received, m_nBytesTotal, ::time(nullptr) - start + 2)) : "";

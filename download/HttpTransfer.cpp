@@ -352,16 +352,19 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
                                    void* pContext, DownloadProgressCallback pfnProgress, int64_t* pnReceived) {
     *pnReceived = 0;
     if (!m_hInternet) return 0;
-    if (m_bStopDownload) {
+    // A stopped transfer leaves no file of the name, whenever the stop came.
+    const auto stopped = [&localPath] {
         ::DeleteFileA(localPath.c_str());
         return 0;
-    }
+    };
+    if (m_bStopDownload) return stopped();
     ::InternetSetStatusCallback(m_hInternet, OnTransferStatus);
     CTransferNotice notice{*this, true};
     CAbortableRequest request(m_hTransferRequest, m_bStopDownload,
                               ::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kPackageFileFlags,
                                                  reinterpret_cast<DWORD_PTR>(&notice)));
-    if (!request.Handle() || m_bStopDownload || !StaysOnAllowedScheme(url, request.Handle())) return 0;
+    if (m_bStopDownload) return stopped();
+    if (!request.Handle() || !StaysOnAllowedScheme(url, request.Handle())) return 0;
     if (!IsHttpStatusOk(request.Handle())) return -1;
 
     int result = 0;
