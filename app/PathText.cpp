@@ -1,5 +1,7 @@
 #include "app/PathText.h"
 
+#include <algorithm>
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
 #ifdef _WIN32
     const char separator = '\\';
@@ -16,11 +18,13 @@ std::string JoinUrl(const std::string& base, const std::string& name) {
 
 namespace {
 
-// Whether text begins with the lower-case prefix, letters in any case.
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+// Whether text begins with prefix, letters in any case.
 bool BeginsWith(const std::string& text, const std::string& prefix) {
     if (text.size() < prefix.size()) return false;
     for (size_t i = 0; i < prefix.size(); ++i)
-        if ((text[i] >= 'A' && text[i] <= 'Z' ? char(text[i] - 'A' + 'a') : text[i]) != prefix[i]) return false;
+        if (Lower(text[i]) != Lower(prefix[i])) return false;
     return true;
 }
 
@@ -46,6 +50,28 @@ bool IsDeviceName(const std::string& name) {
 }
 
 }  // namespace
+
+bool IsAbsoluteFolderPath(const std::string& path) {
+    const bool drive = path.size() >= 3 && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':' &&
+                       (path[2] == '\\' || path[2] == '/');
+    const bool share = path.compare(0, 2, "\\\\") == 0;
+    if (!drive && !share) return false;
+    // The platform drops trailing dots and blanks of a part: "..." and ". " are ".." and ".".
+    size_t start = drive ? 3 : 2;
+    while (start < path.size()) {
+        const size_t end = std::min(path.find_first_of("\\/", start), path.size());
+        const std::string part = path.substr(start, end - start);
+        if (part.find_first_not_of(". ") == std::string::npos || part.find(':') != std::string::npos) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+bool IsShortcutIn(const std::string& path, const std::string& groupFolder) {
+    const std::string folder = JoinPath(groupFolder, "");
+    return path.size() > folder.size() + 4 && BeginsWith(path, folder) &&
+           IsPlainFileName(path.substr(folder.size())) && BeginsWith(path.substr(path.size() - 4), ".lnk");
+}
 
 bool IsPlainFileName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." && name.find_first_of("\\/:") == std::string::npos &&

@@ -17,6 +17,14 @@ bool IsWebAddress(const std::string& url);
 // address, and an https one when original was https.
 bool IsAllowedFinalAddress(const std::string& original, const std::string& final);
 
+// A folder an install log may name for removal: absolute (a drive's root or
+// a share) and without "." or ".." parts, empty parts or a stream name, so
+// that no record leads elsewhere than it reads.
+bool IsAbsoluteFolderPath(const std::string& path);
+// A shortcut an install log may name for removal: a ".lnk" file directly in
+// groupFolder (letters in any case).
+bool IsShortcutIn(const std::string& path, const std::string& groupFolder);
+
 // A name that stays inside its folder: no path separators, no drive, not a
 // reference to the folder itself or its parent, and not a device name.
 bool IsPlainFileName(const std::string& name);

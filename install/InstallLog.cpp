@@ -79,13 +79,13 @@ bool CInstallLog::Commit() {
     return false;
 }
 
-void CInstallLog::Close() {
+void CInstallLog::Close(bool bKeepRead) {
     if (m_nMode == MODE_NONE) return;
     ::CloseHandle(m_hFile);
     m_hFile = INVALID_HANDLE_VALUE;
     if (m_nMode == MODE_WRITE)
         ::DeleteFileA((m_strPath + kNewSuffix).c_str());
-    else
+    else if (!bKeepRead)
         ::DeleteFileA(m_strPath.c_str());
     m_nMode = MODE_NONE;
 }

@@ -21,7 +21,9 @@ public:
     bool AddFolder(int folderId, const std::string& path, int flags);
     bool AddLink(const std::string& path, int flags);
     bool Commit();
-    void Close();
+    // A log read is deleted unless bKeepRead: removal keeps one that lies
+    // where the product put none.
+    void Close(bool bKeepRead = false);
 
     // Each returns false when no further record of its kind is in the log.
     bool ReadFirstFolder(CInstallLogRecord& record);

@@ -9,6 +9,13 @@
 #include "res/resource.h"
 #include "select/ComponentStates.h"
 
+namespace {
+
+// Enough to tell what a tampered log asked for without a box taller than the screen.
+constexpr size_t kMaxSkippedShown = 10;
+
+}  // namespace
+
 CRemovingPage::CRemovingPage() : CWizardPage(IDD_REMOVING, IDC_REMOVING_TITLE, WM_PAGE_START) {}
 
 BOOL CRemovingPage::OnInitDialog() {
@@ -40,8 +47,15 @@ void CRemovingPage::RemoveSelectedComponents() {
     SetDlgItemText(IDC_REMOVING_HINT, "");
     SetDlgItemText(IDC_REMOVING_FILE, "");
     ShowProgressLines(SW_SHOWNA);
+    m_skippedRecords.clear();
     for (auto& entry : theApp.m_mapComponents)
         if (entry.second->m_nAction == ACTION_REMOVE) RemoveComponent(entry.first, entry.second);
+    if (!m_skippedRecords.empty()) {
+        std::string text = "Removal left alone these install log records, which name no file of the product:";
+        for (size_t i = 0; i < m_skippedRecords.size() && i < kMaxSkippedShown; ++i) text += "\n" + m_skippedRecords[i];
+        if (m_skippedRecords.size() > kMaxSkippedShown) text += "\n...";
+        MessageBox(text);
+    }
     SetDlgItemText(IDC_REMOVING_PROGRESS, "Components removing complete.");
     SetDlgItemText(IDC_REMOVING_HINT, RemovalDoneHint(theApp.m_nToInstall));
     PostWizardButtons(RemovalDoneButtons(theApp.m_nToInstall));
@@ -68,7 +82,9 @@ int CRemovingPage::RemoveComponent(const std::string& key, CComponent* pComp) {
 }
 
 // Folders go last, in the folder map's order; those not empty stay, and so
-// does the program group while other components have shortcuts in it.
+// does the program group while other components have shortcuts in it. The
+// log lies in a folder others may write: a record is followed only when it
+// names a file of an absolute folder or a shortcut of the program group.
 int CRemovingPage::RemoveLoggedFiles(const std::string& key, CComponent* pComp) {
     std::string logPath;
     if (!ReadRegPath((std::string(ZEP_CLIENT_KEY "\\") + key).c_str(), "DeIsLog", kRegPathLimit, logPath)) return 0;
@@ -76,18 +92,37 @@ int CRemovingPage::RemoveLoggedFiles(const std::string& key, CComponent* pComp) 
     if (!log.Open(logPath, CInstallLog::MODE_READ)) return 0;
     CIdMap<CInstallLogRecord> folders;
     CInstallLogRecord record;
-    for (bool more = log.ReadFirstFolder(record); more; more = log.ReadNextFolder(record))
-        folders.SetAt(record.m_nFolderId, new CInstallLogRecord(record));
+    for (bool more = log.ReadFirstFolder(record); more; more = log.ReadNextFolder(record)) {
+        if (IsAbsoluteFolderPath(record.m_strText))
+            folders.SetAt(record.m_nFolderId, new CInstallLogRecord(record));
+        else
+            m_skippedRecords.push_back(record.m_strText);
+    }
+    // The files of a folder left alone stay with it.
     for (bool more = log.ReadFirstFile(record); more; more = log.ReadNextFile(record)) {
         const CInstallLogRecord* pFolder = folders.Lookup(record.m_nFolderId);
-        // A name that would lead out of its folder is no file of the package.
-        if (pFolder && !(record.m_nFlags & PKG_KEEP_ON_REMOVE) && IsPlainFileName(record.m_strText))
+        if (!pFolder || (record.m_nFlags & PKG_KEEP_ON_REMOVE)) continue;
+        if (IsPlainFileName(record.m_strText))
             DeleteShownFile(JoinPath(pFolder->m_strText, record.m_strText));
+        else
+            m_skippedRecords.push_back(JoinPath(pFolder->m_strText, record.m_strText));
     }
-    for (bool more = log.ReadFirstLink(record); more; more = log.ReadNextLink(record))
-        DeleteShownFile(record.m_strText);
-    log.Close();
-    ::RemoveDirectoryA(JoinPath(theApp.m_strProgramsDir, theApp.m_strGroup).c_str());
+    const std::string group = JoinPath(theApp.m_strProgramsDir, theApp.m_strGroup);
+    for (bool more = log.ReadFirstLink(record); more; more = log.ReadNextLink(record)) {
+        if (IsShortcutIn(record.m_strText, group))
+            DeleteShownFile(record.m_strText);
+        else
+            m_skippedRecords.push_back(record.m_strText);
+    }
+    // The log is deleted only where the product keeps it: in the install
+    // folder or one of the folders it records.
+    const std::string logFolder = JoinPath(logPath.substr(0, logPath.find_last_of("\\/")), "");
+    bool bOwnLog = _stricmp(logFolder.c_str(), JoinPath(theApp.m_strInstallDir, "").c_str()) == 0;
+    folders.ForEach([&](int, const CInstallLogRecord* pFolder) {
+        bOwnLog = bOwnLog || _stricmp(logFolder.c_str(), JoinPath(pFolder->m_strText, "").c_str()) == 0;
+    });
+    log.Close(!bOwnLog);
+    ::RemoveDirectoryA(group.c_str());
     folders.ForEach([](int, const CInstallLogRecord* pFolder) {
         if (!(pFolder->m_nFlags & PKG_KEEP_ON_REMOVE)) ::RemoveDirectoryA(pFolder->m_strText.c_str());
     });

@@ -3,6 +3,7 @@
 #include "app/WizardPage.h"
 
 #include <string>
+#include <vector>
 
 class CComponent;
 
@@ -27,4 +28,8 @@ private:
     // Deletes the file, showing its path while it goes.
     void DeleteShownFile(const std::string& path) const;
     void ShowProgressLines(int nCmdShow) const;
+
+    // Records of the logs that lead elsewhere than a file of the product,
+    // left alone and named once the removal is done.
+    std::vector<std::string> m_skippedRecords;
 };

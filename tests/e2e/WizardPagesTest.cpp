@@ -1,8 +1,10 @@
 // Runs pages of the wizard inside this test program, with shared state the
 // real program cannot reach yet, and works them from a second thread as a
 // user would. Screenshots: pages-*.bmp in the artefacts folder.
+#include "app/Registry.h"
 #include "app/SetupApp.h"
 #include "app/WizardPages.h"
+#include "install/InstallLog.h"
 #include "res/resource.h"
 #include "select/ComponentStates.h"
 #include "support/InstallTestPackage.h"
@@ -127,13 +129,16 @@ LRESULT CALLBACK RecordRemoval(int code, WPARAM wParam, LPARAM lParam) {
 
 // The removal runs inside one message, watched from within it: every button
 // stays disabled, the component last in the catalogue goes first, and the
-// program group stays until its last shortcut has gone.
+// program group stays until its last shortcut has gone. A log that leads
+// elsewhere (Evil's) deletes nothing there and is named after the removal.
 TEST(WizardPages, RemovalDisablesEveryButtonAndKeepsTheGroupToItsLastShortcut) {
     ::CoInitialize(nullptr);
     const std::string root = testsupport::MakeScratchDir("removing");
     testsupport::PrepareRun(root,
-                            testsupport::SetupInfo("Base\r\nTools\r\n", testsupport::ComponentSection("Base", 256) +
-                                                                            testsupport::ComponentSection("Tools", 256)),
+                            testsupport::SetupInfo("Base\r\nTools\r\nEvil\r\n",
+                                                   testsupport::ComponentSection("Base", 256) +
+                                                       testsupport::ComponentSection("Tools", 256) +
+                                                       testsupport::ComponentSection("Evil", 256)),
                             {}, "", "");
     testsupport::PrepareInstallFolders(root);
     std::vector<std::unique_ptr<CPackageInfo>> packages;
@@ -147,15 +152,25 @@ TEST(WizardPages, RemovalDisablesEveryButtonAndKeepsTheGroupToItsLastShortcut) {
         packages.push_back(std::move(pkg));
     }
     ASSERT_EQ("committed, 2 files done", testsupport::InstallPackages({packages[0].get(), packages[1].get()}));
-    Set({0, 2, 0, 0, TRUE, FALSE});
+    const std::string victims = root + "\\victims", evilLog = root + "\\Evil.DeIsLog";
+    ::CreateDirectoryA(victims.c_str(), nullptr);
+    testsupport::WriteFile(victims + "\\system.dll", "kept");
+    CInstallLog evil;
+    ASSERT_TRUE(evil.Open(evilLog, CInstallLog::MODE_WRITE) && evil.AddFolder(1, victims + "\\..\\victims", 0) &&
+                evil.AddFile(1, "system.dll", 0) && evil.AddLink(victims + "\\system.dll", 0) && evil.Commit());
+    WriteRegString(ZEP_CLIENT_KEY "\\Evil", "DeIsLog", evilLog.c_str());
+    (*theApp.m_mapComponents.Lookup("Evil"))->m_nAction = ACTION_REMOVE;
+    Set({0, 3, 0, 0, TRUE, FALSE});
     g_removals.clear();
     HHOOK hook = ::SetWindowsHookExA(WH_CALLWNDPROC, RecordRemoval, nullptr, ::GetCurrentThreadId());
     CRemovingPage page;
-    Wizard::RunPages({&page}, [](Wizard& wizard) {
+    const std::string skipped = "Removal left alone these install log records, which name no file of the product:\n" +
+                                victims + "\\..\\victims\n" + victims + "\\system.dll";
+    Wizard::RunPages({&page}, [&skipped](Wizard& wizard) {
         const Page removed{IDC_REMOVING_HINT, kFinishHint, "removing-done"};
-        if (wizard.Walk({{Act::Look, &removed, Back | Finish,
+        if (wizard.Walk({{Act::Answer, &removed, Back | Finish,
                           {{IDC_REMOVING_PROGRESS, "Components removing complete."},
-                           {IDC_REMOVING_COMPONENT, "hidden"}}}}))
+                           {IDC_REMOVING_COMPONENT, "hidden"}}, IDOK, skipped}}))
             wizard.ExpectCancel(Cancel::Closes, "");
     });
     ::UnhookWindowsHookEx(hook);
@@ -164,5 +179,8 @@ TEST(WizardPages, RemovalDisablesEveryButtonAndKeepsTheGroupToItsLastShortcut) {
                                         "Base.dll" + during + "group", "Base.lnk" + during + "group"}),
               g_removals);
     EXPECT_FALSE(testsupport::FileExists(theApp.m_strInstallDir)) << "the install folder stayed";
+    std::string victim;
+    EXPECT_TRUE(testsupport::ReadFile(victims + "\\system.dll", victim) && victim == "kept");
+    EXPECT_TRUE(testsupport::FileExists(evilLog)) << "a log outside the product's folders was deleted";
     EXPECT_FALSE(testsupport::FileExists(theApp.m_strProgramsDir + "\\" + theApp.m_strGroup)) << "the group stayed";
 }

@@ -59,6 +59,22 @@ TEST(PathText, WebAddressesAndWhereARedirectMayEnd) {
     }
 }
 
+// What a log in a folder others may write can make removal delete: files of
+// absolute folders that read as they lead, and shortcuts of the program group.
+TEST(PathText, RecordsRemovalFollows) {
+    const struct { const char* path; bool folder, shortcut; } cases[] = {
+        {"C:\\zep\\bin", true, false}, {"c:/zep", true, false}, {"\\\\server\\share\\zep", true, false},
+        {"C:\\zep\\..\\Windows", false, false}, {"C:\\zep\\.\\bin", false, false}, {"C:\\zep\\...", false, false},
+        {"C:\\zep\\. ", false, false}, {"C:\\zep\\\\bin", false, false}, {"C:\\zep\\f:stream", false, false},
+        {"zep\\bin", false, false}, {"\\zep", false, false}, {"C:zep", false, false}, {"", false, false},
+        {"C:\\Group\\Tools.LNK", true, true}, {"c:\\group\\a.lnk", true, true}, {"C:\\Group\\a.exe", true, false},
+        {"C:\\Group\\sub\\a.lnk", true, false}, {"C:\\Groups\\a.lnk", true, false}, {"C:\\Group\\.lnk", true, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.folder, IsAbsoluteFolderPath(c.path)) << c.path;
+        EXPECT_EQ(c.shortcut, IsShortcutIn(c.path, "C:\\Group")) << c.path;
+    }
+}
+
 // The order and case of keys show in the catalogue (SetupInfoTest); removal
 // is the package map's.
 TEST(StringKeyMap, RemoveKeyRemovesOnlyWhatIsThere) {
