@@ -1,3 +1,4 @@
+#include "install/FileHash.h"
 #include "install/InstallEngine.h"
 
 #include "app/PathText.h"
@@ -188,6 +189,12 @@ bool CPackageInfo::FinishInstall() {
     const std::string key = std::string(ZEP_CLIENT_KEY "\\") + m_strKey;
     WriteRegDword(key.c_str(), "Version", DWORD(m_nVersion));
     WriteRegString(key.c_str(), "DeIsLog", m_log.m_strPath.c_str());
+    // Binds the log to its record: removal follows only the log written here.
+    std::string hash;
+    if (Sha256OfFile(m_log.m_strPath, hash))
+        WriteRegString(key.c_str(), kLogHashValue, hash.c_str());
+    else
+        DeleteRegValue(key.c_str(), kLogHashValue);
     WriteRegString(key.c_str(), "Path", m_strTarget.c_str());
     return true;
 }

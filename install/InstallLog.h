@@ -7,6 +7,9 @@
 
 #include <string>
 
+// The record's value beside DeIsLog that holds the log's SHA-256.
+constexpr char kLogHashValue[] = "DeIsLogHash";
+
 class CInstallLog {
 public:
     enum { MODE_NONE = 0, MODE_WRITE = 1, MODE_READ = 2 };

@@ -4,6 +4,7 @@
 #include "app/PathText.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
+#include "install/FileHash.h"
 #include "install/InstallLog.h"
 #include "install/PackageInfo.h"
 #include "res/resource.h"
@@ -71,7 +72,7 @@ int CRemovingPage::RemoveComponent(const std::string& key, CComponent* pComp) {
     const std::string recordKey = std::string(ZEP_CLIENT_KEY "\\") + key;
     std::string folder;
     if (ReadRegPath(recordKey.c_str(), "Path", kRegPathLimit, folder)) ::RemoveDirectoryA(folder.c_str());
-    for (const char* name : {"Version", "Path", "DeIsLog"}) DeleteRegValue(recordKey.c_str(), name);
+    for (const char* name : {"Version", "Path", "DeIsLog", kLogHashValue}) DeleteRegValue(recordKey.c_str(), name);
     DeleteRegKey(recordKey.c_str());
     pComp->m_nInstalledVersion = 0;
     pComp->m_nState = 0;
@@ -86,8 +87,15 @@ int CRemovingPage::RemoveComponent(const std::string& key, CComponent* pComp) {
 // log lies in a folder others may write: a record is followed only when it
 // names a file of an absolute folder or a shortcut of the program group.
 int CRemovingPage::RemoveLoggedFiles(const std::string& key, CComponent* pComp) {
-    std::string logPath;
-    if (!ReadRegPath((std::string(ZEP_CLIENT_KEY "\\") + key).c_str(), "DeIsLog", kRegPathLimit, logPath)) return 0;
+    const std::string recordKey = std::string(ZEP_CLIENT_KEY "\\") + key;
+    std::string logPath, expected, hash;
+    if (!ReadRegPath(recordKey.c_str(), "DeIsLog", kRegPathLimit, logPath)) return 0;
+    // A record of an earlier version has no hash: its log is checked record by record only.
+    if (ReadRegPath(recordKey.c_str(), kLogHashValue, kRegPathLimit, expected) &&
+        !(Sha256OfFile(logPath, hash) && hash == expected)) {
+        m_skippedRecords.push_back(logPath + " (refused: it changed after the install)");
+        return 0;
+    }
     CInstallLog log;
     if (!log.Open(logPath, CInstallLog::MODE_READ)) return 0;
     CIdMap<CInstallLogRecord> folders;

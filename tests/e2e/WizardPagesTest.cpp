@@ -130,15 +130,17 @@ LRESULT CALLBACK RecordRemoval(int code, WPARAM wParam, LPARAM lParam) {
 // The removal runs inside one message, watched from within it: every button
 // stays disabled, the component last in the catalogue goes first, and the
 // program group stays until its last shortcut has gone. A log that leads
-// elsewhere (Evil's) deletes nothing there and is named after the removal.
+// elsewhere (Evil's, an earlier version's without a hash) deletes nothing
+// there, nor does one changed after the install (Forged's); both are named.
 TEST(WizardPages, RemovalDisablesEveryButtonAndKeepsTheGroupToItsLastShortcut) {
     ::CoInitialize(nullptr);
     const std::string root = testsupport::MakeScratchDir("removing");
     testsupport::PrepareRun(root,
-                            testsupport::SetupInfo("Base\r\nTools\r\nEvil\r\n",
+                            testsupport::SetupInfo("Base\r\nTools\r\nEvil\r\nForged\r\n",
                                                    testsupport::ComponentSection("Base", 256) +
                                                        testsupport::ComponentSection("Tools", 256) +
-                                                       testsupport::ComponentSection("Evil", 256)),
+                                                       testsupport::ComponentSection("Evil", 256) +
+                                                       testsupport::ComponentSection("Forged", 256)),
                             {}, "", "");
     testsupport::PrepareInstallFolders(root);
     std::vector<std::unique_ptr<CPackageInfo>> packages;
@@ -153,19 +155,25 @@ TEST(WizardPages, RemovalDisablesEveryButtonAndKeepsTheGroupToItsLastShortcut) {
     }
     ASSERT_EQ("committed, 2 files done", testsupport::InstallPackages({packages[0].get(), packages[1].get()}));
     const std::string victims = root + "\\victims", evilLog = root + "\\Evil.DeIsLog";
+    const std::string forgedLog = root + "\\Forged.DeIsLog";
     ::CreateDirectoryA(victims.c_str(), nullptr);
     testsupport::WriteFile(victims + "\\system.dll", "kept");
-    CInstallLog evil;
+    CInstallLog evil, forged;
     ASSERT_TRUE(evil.Open(evilLog, CInstallLog::MODE_WRITE) && evil.AddFolder(1, victims + "\\..\\victims", 0) &&
                 evil.AddFile(1, "system.dll", 0) && evil.AddLink(victims + "\\system.dll", 0) && evil.Commit());
+    ASSERT_TRUE(forged.Open(forgedLog, CInstallLog::MODE_WRITE) && forged.AddFolder(1, victims, 0) &&
+                forged.AddFile(1, "system.dll", 0) && forged.Commit());
     WriteRegString(ZEP_CLIENT_KEY "\\Evil", "DeIsLog", evilLog.c_str());
-    (*theApp.m_mapComponents.Lookup("Evil"))->m_nAction = ACTION_REMOVE;
-    Set({0, 3, 0, 0, TRUE, FALSE});
+    WriteRegString(ZEP_CLIENT_KEY "\\Forged", "DeIsLog", forgedLog.c_str());
+    WriteRegString(ZEP_CLIENT_KEY "\\Forged", kLogHashValue, std::string(64, '0').c_str());
+    for (const char* key : {"Evil", "Forged"}) (*theApp.m_mapComponents.Lookup(key))->m_nAction = ACTION_REMOVE;
+    Set({0, 4, 0, 0, TRUE, FALSE});
     g_removals.clear();
     HHOOK hook = ::SetWindowsHookExA(WH_CALLWNDPROC, RecordRemoval, nullptr, ::GetCurrentThreadId());
     CRemovingPage page;
     const std::string skipped = "Removal left alone these install log records, which name no file of the product:\n" +
-                                victims + "\\..\\victims\n" + victims + "\\system.dll";
+                                forgedLog + " (refused: it changed after the install)\n" + victims +
+                                "\\..\\victims\n" + victims + "\\system.dll";
     Wizard::RunPages({&page}, [&skipped](Wizard& wizard) {
         const Page removed{IDC_REMOVING_HINT, kFinishHint, "removing-done"};
         if (wizard.Walk({{Act::Answer, &removed, Back | Finish,
