@@ -67,6 +67,8 @@ pkg-cut-kept @@ download/HttpTransfer.cpp @@ if (announced >= 0 && *pnReceived <
 timeouts-on-session-only @@ download/HttpTransfer.cpp @@ notice.m_app.ApplyTransferTimeouts(hCreated); @@  @@ ^unit\.HttpTransferTest$
 time-shown-in-pause @@ download/DownloadingPage.cpp @@ const bool bEstimate = start != 0 && received > 0 && !m_pStatus->m_bRetryPause; @@ const bool bEstimate = start != 0; @@ ^e2e\.FaultMatrixTest$
 pass-ends-under-question @@ download/DownloadingPage.cpp @@ if (m_bAskingCancel)\n        m_bEndPending = true;\n    else\n        EndPass(); @@ EndPass(); @@ ^e2e\.FaultMatrixTest$
+log-hash-ignored @@ select/RemovingPage.cpp @@ !(Sha256OfFile(logPath, hash) && hash == expected)) { @@ false) { @@ ^e2e\.WizardPagesTest$
+log-folder-unchecked @@ select/RemovingPage.cpp @@ if (IsAbsoluteFolderPath(record.m_strText)) @@ if (true) @@ ^e2e\.WizardPagesTest$
 skipped-files-cancel-ignored @@ download/DownloadingPage.cpp @@ if (dlg.DoModal() != IDOK) {\n            m_bCancelNoConfirm = true; @@ if (dlg.DoModal() == -12345) {\n            m_bCancelNoConfirm = true; @@ ^e2e\.FaultMatrixTest$
 wait-unowned @@ download/DownloadWaitDlg.cpp @@ m_hParent = hOwner; @@ m_hParent = nullptr; @@ ^e2e\.FaultMatrixTest$
 sheet-press-while-disabled @@ framework/PropertySheet.cpp @@ if (!::IsWindowEnabled(hWnd)) return 0; @@  @@ ^e2e\.FaultMatrixTest$
