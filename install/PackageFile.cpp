@@ -37,6 +37,11 @@ void Diagnose(const char* format, ...) {
 #endif
 }
 
+void DiagnoseTooLong(const std::string& inputPath, uint64_t limit) {
+    Diagnose("%s: %s decodes to more than its %llu bytes\n", kDecoderName, inputPath.c_str(),
+             (unsigned long long)limit);
+}
+
 bool ReadWord(std::FILE* file, uint32_t& value) {
     unsigned char bytes[4];
     if (std::fread(bytes, 1, 4, file) != 4) return false;
@@ -124,8 +129,7 @@ bool DecodeStream(std::FILE* input, std::FILE* output, const char prefix[4], con
         skip -= skipped;
         decoded += produced;
         if (decoded > limit) {
-            Diagnose("%s: %s decodes to more than its %llu bytes\n", kDecoderName, inputPath.c_str(),
-                     (unsigned long long)limit);
+            DiagnoseTooLong(inputPath, limit);
             break;
         }
         if ((result == BZ_OK || result == BZ_STREAM_END) && produced != skipped &&
@@ -239,8 +243,7 @@ bool UnpackPackageStream(std::FILE* input, std::FILE* output, const std::string&
             Diagnose("%s: I/O or other error writing the output of %s\n", kDecoderName, inputPath.c_str());
             return false;
         case EParallelDecode::kTooLong:
-            Diagnose("%s: %s decodes to more than its %llu bytes\n", kDecoderName, inputPath.c_str(),
-                     (unsigned long long)limit);
+            DiagnoseTooLong(inputPath, limit);
             return false;
         case EParallelDecode::kUndecided:
             break;
