@@ -106,6 +106,8 @@ public:
     int m_nToRemove = 0;
     int m_nToInstall = 0;
     int m_nPackagesToDownload = 0;
+    // The packages the download pass set out to fetch: what a download-only run is made of.
+    int m_nToDownload = 0;
     bool m_bComponentListUpdated = false;
     BOOL m_bInstallSucceeded = FALSE;
     BOOL m_bRebootRequired = FALSE;

@@ -105,6 +105,7 @@ BOOL CDownloadingPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT
 void CDownloadingPage::OnPageStart() {
     m_nBytesTotal = 0;
     m_bPassEnded = m_bEndPending = false;
+    theApp.m_nToDownload = theApp.m_nPackagesToDownload;
     m_pStatus = std::make_shared<CDownloadStatus>();
     for (const auto& entry : theApp.m_mapPackages) {
         CPackageInfo& package = *entry.second;

@@ -113,7 +113,9 @@ bool CPackageInfo::UnpackFiles(HWND hUnpackBar, HWND hStatusText) const {
                 ::UpdateWindow(hStatusText);
             }
             const std::string name = GetUnpackedName(index, *pFile);
-            if (!UnpackPackageFile(pFile->m_strPackageDir, pFile->m_strSource, theApp.m_strTempDir, name)) {
+            // A file that decodes past its Files line's size would fill the disk past the space check.
+            if (!UnpackPackageFile(pFile->m_strPackageDir, pFile->m_strSource, theApp.m_strTempDir, name, 0,
+                                   uint64_t(pFile->m_nSize))) {
                 for (const std::string& path : unpacked) ::DeleteFileA(path.c_str());
                 return false;
             }

@@ -37,6 +37,11 @@ void Diagnose(const char* format, ...) {
 #endif
 }
 
+void DiagnoseTooLong(const std::string& inputPath, uint64_t limit) {
+    Diagnose("%s: %s decodes to more than its %llu bytes\n", kDecoderName, inputPath.c_str(),
+             (unsigned long long)limit);
+}
+
 bool ReadWord(std::FILE* file, uint32_t& value) {
     unsigned char bytes[4];
     if (std::fread(bytes, 1, 4, file) != 4) return false;
@@ -90,10 +95,11 @@ bool IsSameFile(std::FILE* input, const std::string& outputPath) {
 bool IsBlockDigit(unsigned char c) { return c >= '1' && c <= '9'; }
 
 // Decodes the block stream that follows the header into output, leaving out
-// its first `skip` bytes. `prefix` is the standard stream head standing in
-// for what the header replaced.
+// its first `skip` bytes and failing before it writes past `limit` bytes.
+// `prefix` is the standard stream head standing in for what the header
+// replaced.
 bool DecodeStream(std::FILE* input, std::FILE* output, const char prefix[4], const std::string& inputPath,
-                  uint64_t skip) {
+                  uint64_t skip, uint64_t limit) {
     bz_stream stream = {};
     if (BZ2_bzDecompressInit(&stream, 0, 0) != BZ_OK) {
         Diagnose("%s: couldn't allocate enough memory for %s\n", kDecoderName, inputPath.c_str());
@@ -104,6 +110,7 @@ bool DecodeStream(std::FILE* input, std::FILE* output, const char prefix[4], con
     stream.next_in = in.data();
     stream.avail_in = 4;
     bool ok = false;
+    uint64_t decoded = 0;
     for (;;) {
         if (stream.avail_in == 0) {
             stream.avail_in = unsigned(std::fread(in.data(), 1, in.size(), input));
@@ -120,6 +127,11 @@ bool DecodeStream(std::FILE* input, std::FILE* output, const char prefix[4], con
         const size_t produced = out.size() - stream.avail_out;
         const size_t skipped = size_t(std::min<uint64_t>(skip, produced));
         skip -= skipped;
+        decoded += produced;
+        if (decoded > limit) {
+            DiagnoseTooLong(inputPath, limit);
+            break;
+        }
         if ((result == BZ_OK || result == BZ_STREAM_END) && produced != skipped &&
             std::fwrite(out.data() + skipped, 1, produced - skipped, output) != produced - skipped) {
             Diagnose("%s: I/O or other error writing the output of %s\n", kDecoderName, inputPath.c_str());
@@ -208,7 +220,8 @@ bool ProbePackageFile(const std::string& path, int64_t& version, int32_t& time) 
     return probed;
 }
 
-bool UnpackPackageStream(std::FILE* input, std::FILE* output, const std::string& inputPath, unsigned workers) {
+bool UnpackPackageStream(std::FILE* input, std::FILE* output, const std::string& inputPath, unsigned workers,
+                         uint64_t limit) {
     int32_t time;
     int64_t version;
     unsigned char tail[2];
@@ -223,11 +236,14 @@ bool UnpackPackageStream(std::FILE* input, std::FILE* output, const std::string&
     const long start = workers > 1 ? std::ftell(input) : -1;
     uint64_t written = 0;
     if (start >= 0) {
-        switch (DecodeBlocksInParallel(input, output, char(tail[1]), workers, written)) {
+        switch (DecodeBlocksInParallel(input, output, char(tail[1]), workers, limit, written)) {
         case EParallelDecode::kDecoded:
             return true;
         case EParallelDecode::kWriteFailed:
             Diagnose("%s: I/O or other error writing the output of %s\n", kDecoderName, inputPath.c_str());
+            return false;
+        case EParallelDecode::kTooLong:
+            DiagnoseTooLong(inputPath, limit);
             return false;
         case EParallelDecode::kUndecided:
             break;
@@ -238,11 +254,11 @@ bool UnpackPackageStream(std::FILE* input, std::FILE* output, const std::string&
             return false;
         }
     }
-    return DecodeStream(input, output, prefix, inputPath, written);
+    return DecodeStream(input, output, prefix, inputPath, written, limit);
 }
 
 bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, const std::string& destDir,
-                       const std::string& outputName, unsigned workers) {
+                       const std::string& outputName, unsigned workers, uint64_t limit) {
     const std::string inputPath = JoinPath(sourceDir, name);
     const std::string outputPath = JoinPath(destDir, outputName.empty() ? name : outputName);
     struct stat info;
@@ -274,7 +290,7 @@ bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, co
         return false;
     }
 
-    bool ok = UnpackPackageStream(input, output, inputPath, workers);
+    bool ok = UnpackPackageStream(input, output, inputPath, workers, limit);
     std::fclose(input);
     if (std::fclose(output) != 0 && ok) {
         Diagnose("%s: I/O or other error writing %s\n", kDecoderName, outputPath.c_str());

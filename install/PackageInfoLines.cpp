@@ -74,6 +74,8 @@ bool ParseFileLine(const std::string& line, CPackageFile& file, CFileLineRefs& r
     refs.m_bHasFolderId = fields.size() == 8 || (fields.size() == 7 && !fields[6].empty());
     if (refs.m_bHasFolderId) refs.m_nFolderId = FieldToInt(fields[6]);
     if (fields.size() == 8) file.m_nFlags = FieldToInt(fields[7]);
+    // A negative size would pass the disk-space check and any limit on what its package file decodes to.
+    if (file.m_nSize < 0 || file.m_nPackedSize < 0) return false;
     return IsPlainFileName(file.m_strName) && IsPlainFileName(file.m_strSource);
 }
 

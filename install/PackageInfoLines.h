@@ -74,7 +74,7 @@ struct CFileLineRefs {
 // A Files line, "name=version,date,size,source name,packed size,source
 // id[,folder id[,flags]]", into file (but its date, source and folder) and
 // refs. False for a comment, a line without "=" or with fewer than six
-// fields, and names that would leave their folder.
+// fields, negative sizes, and names that would leave their folder.
 bool ParseFileLine(const std::string& line, CPackageFile& file, CFileLineRefs& refs);
 // A Shortcuts line, "name=target[,working folder]". False for a line
 // without "=" and a name that would leave the program group.

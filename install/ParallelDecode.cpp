@@ -290,22 +290,24 @@ private:
     std::vector<std::thread> m_threads;
 };
 
-EParallelDecode WriteJob(CJob& job, std::FILE* output, uint64_t& written) {
-    bool writable = true;
+EParallelDecode WriteJob(CJob& job, std::FILE* output, uint64_t limit, uint64_t& written) {
+    EParallelDecode failure = EParallelDecode::kUndecided;
     const Sink write = [&](const char* data, size_t size) {
-        writable = std::fwrite(data, 1, size, output) == size;
-        if (writable) written += size;
-        return writable;
+        if (size > limit - written)
+            failure = EParallelDecode::kTooLong;
+        else if (std::fwrite(data, 1, size, output) != size)
+            failure = EParallelDecode::kWriteFailed;
+        else
+            written += size;
+        return failure == EParallelDecode::kUndecided;
     };
-    if (job.kept) {
-        const bool ok = job.output.empty() || write(job.output.data(), job.output.size());
-        return ok ? EParallelDecode::kDecoded : EParallelDecode::kWriteFailed;
-    }
-    if (DecodeBlockStream(job.stream, write)) return EParallelDecode::kDecoded;
-    return writable ? EParallelDecode::kUndecided : EParallelDecode::kWriteFailed;
+    if (job.kept)
+        return job.output.empty() || write(job.output.data(), job.output.size()) ? EParallelDecode::kDecoded : failure;
+    return DecodeBlockStream(job.stream, write) ? EParallelDecode::kDecoded : failure;
 }
 
-EParallelDecode Coordinate(std::FILE* input, std::FILE* output, char digit, unsigned workers, uint64_t& written) {
+EParallelDecode Coordinate(std::FILE* input, std::FILE* output, char digit, unsigned workers, uint64_t limit,
+                           uint64_t& written) {
     CDecoderPool pool(digit, workers);
     CBlockCutter cutter(input, digit);
     uint32_t combined = 0, stored = 0;
@@ -322,7 +324,7 @@ EParallelDecode Coordinate(std::FILE* input, std::FILE* output, char digit, unsi
         if (!job) break;
         if (!job->decoded) return EParallelDecode::kUndecided;
         combined = (combined << 1 | combined >> 31) ^ job->crc;
-        const EParallelDecode wrote = WriteJob(*job, output, written);
+        const EParallelDecode wrote = WriteJob(*job, output, limit, written);
         if (wrote != EParallelDecode::kDecoded) return wrote;
     }
     return combined == stored ? EParallelDecode::kDecoded : EParallelDecode::kUndecided;
@@ -331,10 +333,10 @@ EParallelDecode Coordinate(std::FILE* input, std::FILE* output, char digit, unsi
 }  // namespace
 
 EParallelDecode DecodeBlocksInParallel(std::FILE* input, std::FILE* output, char digit, unsigned workers,
-                                       uint64_t& written) {
+                                       uint64_t limit, uint64_t& written) {
     written = 0;
     try {
-        return Coordinate(input, output, digit, workers, written);
+        return Coordinate(input, output, digit, workers, limit, written);
     } catch (const std::bad_alloc&) {
         return EParallelDecode::kUndecided;
     }

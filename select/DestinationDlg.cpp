@@ -29,13 +29,18 @@ bool CDestinationDlg::SaveAndValidate() {
 }
 
 // A folder that exists, or one that can be made: the trial leaves behind only
-// the parents it created on the way.
+// the parents it created on the way. With a trailing backslash the trial would
+// make the folder on its way and then fail as it already exists, keeping it.
 bool CDestinationDlg::IsUsableFolder() const {
-    if (theApp.CreateFolderPath(m_strFolder, true)) {
-        ::RemoveDirectoryA(m_strFolder.c_str());
+    std::string folder = m_strFolder;
+    while (folder.size() > 1 && folder.back() == '\\' && folder[folder.size() - 2] != ':') folder.pop_back();
+    if (theApp.CreateFolderPath(folder, true)) {
+        ::RemoveDirectoryA(folder.c_str());
         return true;
     }
-    return ::GetLastError() == ERROR_ALREADY_EXISTS;
+    // The trial also stops at a file on the way or at the end: only a folder there will do.
+    const DWORD attributes = ::GetFileAttributesA(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 BOOL CDestinationDlg::OnInitDialog() {

@@ -10,8 +10,9 @@ BOOL CSkippedComponentsDlg::OnInitDialog() {
     if (m_nListMode == 2) {
         SetDlgItemText(IDC_SKIPPED_HEADING,
                        "Setup was unable to download all needed files for the following components:");
-        // Nothing would be left to install: the only way on is out.
-        if (theApp.m_nPackagesToDownload >= theApp.m_nToInstall) {
+        // Nothing would be left to install, or to keep of a download-only run: the only way on is out.
+        const int inRun = theApp.m_nDownloadOnly == 1 ? theApp.m_nToDownload : theApp.m_nToInstall;
+        if (theApp.m_nPackagesToDownload >= inRun) {
             SetDlgItemText(IDC_SKIPPED_QUESTION,
                            "These components will not be installed/upgraded.\nPress Cancel to exit Setup.");
             ShowDlgItem(IDOK, SW_HIDE);

@@ -249,19 +249,23 @@ TEST(Selection, PreparingListsPackagesSizesAndDrives) {
         dlg = WaitDialogWith(IDC_DESTINATION_FOLDER);
         robot::ClickId(dlg, IDC_DESTINATION_OTHER);
         ASSERT_TRUE(robot::WaitUntil([&] { return robot::IsEnabled(dlg, IDC_DESTINATION_FOLDER); }, kTimeoutMs));
-        robot::SetText(::GetDlgItem(dlg, IDC_DESTINATION_FOLDER), "C:\\b<>");
-        robot::ClickId(dlg, IDOK);
-        HWND refused = robot::WaitMessageBox(wizard.Pid(), kTimeoutMs, "Invalid path was entered");
-        ASSERT_NE(nullptr, refused) << "an invalid folder passed";
-        wizard.Shot("destination-invalid", refused);
-        robot::AnswerMessageBox(refused, IDOK);
-        robot::SetText(::GetDlgItem(dlg, IDC_DESTINATION_FOLDER), "Y:\\new\\zep");
+        // A name no folder can have, and a path below a file.
+        for (const std::string& invalid : {std::string("C:\\b<>"), theApp.m_strDownloadDir + "local.dat\\sub"}) {
+            robot::SetText(::GetDlgItem(dlg, IDC_DESTINATION_FOLDER), invalid);
+            robot::ClickId(dlg, IDOK);
+            HWND refused = robot::WaitMessageBox(wizard.Pid(), kTimeoutMs, "Invalid path was entered");
+            ASSERT_NE(nullptr, refused) << invalid << " passed";
+            wizard.Shot("destination-invalid", refused);
+            robot::AnswerMessageBox(refused, IDOK);
+        }
+        // Typed with a trailing backslash, the folder is tried all the same and not kept.
+        robot::SetText(::GetDlgItem(dlg, IDC_DESTINATION_FOLDER), "Y:\\new\\zep\\");
         robot::ClickId(dlg, IDOK);
         const std::string space = "Y:|" + K(fit + 5020) + "|" + K(fit + 5020);
         ASSERT_TRUE(wizard.Walk({{Act::Look, &kPreparing, Back | Next,
-                                  {{IDC_PREPARING_INSTALL_TO, "Install to  Y:\\new\\zep"},
+                                  {{IDC_PREPARING_INSTALL_TO, "Install to  Y:\\new\\zep\\"},
                                    {FirstDrive, space},
-                                   {StoredInstallFolder, "Y:\\new\\zep"}}},
+                                   {StoredInstallFolder, "Y:\\new\\zep\\"}}},
                                  {Act::Next, &kChooseSite, Back}}));
         EXPECT_TRUE(testsupport::FileExists("Y:\\new") && !testsupport::FileExists("Y:\\new\\zep"))
             << "tried by making it";
@@ -300,25 +304,29 @@ TEST(Selection, DownloadOnlyPackagesAreChosenByTheirBoxes) {
 }
 
 // Packages whose files could not all be downloaded; when nothing else would
-// be installed, only Cancel is offered.
+// be installed, or downloaded when downloading only, only Cancel is offered.
 TEST(Selection, SkippedFilesOfferOnlyCancelWhenNothingElseIsLeft) {
     PreparePackages("skipped-files", "", "");
     theApp.LoadPackageInfos();
     theApp.ComputePackageDownloads();
     const char kGoOn[] = "These components will not be processed.\nContinue setup with the rest of the packages ?";
     const char kOut[] = "These components will not be installed/upgraded.\nPress Cancel to exit Setup.";
-    for (const auto& [toInstall, question] : {std::pair{3, kGoOn}, std::pair{1, kOut}}) {
+    const struct { int downloadOnly, toInstall, toDownload; const char* question; } rows[] = {
+        {0, 3, 0, kGoOn}, {0, 1, 3, kOut}, {1, 0, 2, kGoOn}, {1, 3, 1, kOut}};
+    for (const auto& [downloadOnly, toInstall, toDownload, question] : rows) {
+        theApp.m_nDownloadOnly = downloadOnly;
         theApp.m_nToInstall = toInstall;
+        theApp.m_nToDownload = toDownload;
         CSkippedComponentsDlg dlg;
         dlg.m_nListMode = 2;
         std::thread user([&, question = question] {
             HWND shown = WaitDialogWith(IDC_SKIPPED_LIST);
             EXPECT_EQ(std::string("Setup was unable to download all needed files for the following components:|") +
-                          question + "|ZEP Half|" + (toInstall == 1 ? "hidden" : "OK"),
+                          question + "|ZEP Half|" + (question == kOut ? "hidden" : "OK"),
                       robot::GetDlgText(shown, IDC_SKIPPED_HEADING) + "|" +
                           robot::GetDlgText(shown, IDC_SKIPPED_QUESTION) + "|" +
                           ListText(::GetDlgItem(shown, IDC_SKIPPED_LIST), 0) + "|" + Shown(shown, IDOK));
-            const std::string shot = toInstall == 1 ? "skipped-files-cancel-only" : "skipped-files";
+            const std::string shot = question == kOut ? "skipped-files-cancel-only" : "skipped-files";
             robot::SavePaintedScreenshot(shown, testsupport::ArtefactsDir() + "\\pages-" + shot + ".bmp", kTimeoutMs);
             robot::AnswerMessageBox(shown, IDCANCEL);
         });

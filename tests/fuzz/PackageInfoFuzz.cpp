@@ -37,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(StartsWith(line, file.m_strName + "=") && line[0] != '#');
         Require(IsPlainFileName(file.m_strName) && IsPlainFileName(file.m_strSource));
         Require(file.m_nPackedSize != 0 || file.m_nSize == 0);
+        Require(file.m_nSize >= 0 && file.m_nPackedSize >= 0);
     }
     for (const std::string& line : ini.Lines("Shortcuts")) {
         CPackageShortcut shortcut;

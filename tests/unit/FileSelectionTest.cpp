@@ -223,12 +223,13 @@ TEST_F(FileSelectionTest, InfoLinesDropped) {
     }
     EXPECT_FALSE(m_info->Load(m_strRoot + "\\missing.ini"));
     // Comments, an empty last folder id, unknown sources and folders, missing
-    // fields, and names that would leave their folder.
+    // fields, negative sizes (also wrapped ones), and names that would leave their folder.
     ASSERT_TRUE(Load(kVersioned +
                      "[Files]\n#c.dll=1.0,,1,,,0,1\nd.dll=,,1,,,0,\nb.dll=1.0,,200,b.pk_,50,9,1\nx.dll=,,1,,,0,2\n"
                      "g.dll=,,1,,\nno equals sign\n..\\..\\evil.dll=1.0,,1,,,0,1\nsub/x.dll=1.0,,1,,,0,1\n"
                      "C:evil.dll=1.0,,1,,,0,1\n..=1.0,,1,,,0,1\nok.dll=1.0,,1,.,,0,1\n"
                      "ok.dll=1.0,,1,..\\..\\evil.dll,,0,1\nok.dll=1.0,,1,sub/x.dll,,0,1\n"
+                     "n.dll=1.0,,-1,,,0,1\nn.dll=1.0,,1,n.pk_,-1,0,1\nn.dll=1.0,,18446744073709551615,,,0,1\n"
                      "[Shortcuts]\nno equals sign\n..\\..\\evil=C:\\a.exe\nsub/x=C:\\a.exe\n"
                      "[RegEntries]\nonly,one=1,x\n"));
     EXPECT_EQ(Lines{}, PackageEntries(*m_info));

@@ -157,7 +157,7 @@ TEST_F(InstallEngineTest, QueueAndCommitInstallsAPackage) {
     AddPackageFolder(*pkg, 2, "${Target}\\data\\deep");
     AddPackageFolder(*pkg, 5, "${Target}\\ntonly", PKG_SKIP_ON_NT);
     AddPackageFolder(*pkg, 17, "${Target}\\more", PKG_KEEP_ON_REMOVE);
-    AddDownloadedFile(*pkg, "a.exe", 1, MakeCompressedPackage("payload A", 1000, 1), true);
+    AddDownloadedFile(*pkg, "a.exe", 1, MakeCompressedPackage("payload A", 1000, 1), true)->m_nSize = 9;
     AddDownloadedFile(*pkg, "b.txt", 2, "plain B", false, true, PKG_KEEP_ON_REMOVE);
     AddDownloadedFile(*pkg, "c.txt", 1, "current C", false, false);
     // The same package file installed a second time, into another folder.
@@ -217,12 +217,15 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     }
     // A package whose compressed file cannot be decoded, after one that can.
     auto bad = MakePackage("BadComp");
-    AddDownloadedFile(*bad, "first.exe", 1, MakeCompressedPackage("first", 1000, 1), true);
+    AddDownloadedFile(*bad, "first.exe", 1, MakeCompressedPackage("first", 1000, 1), true)->m_nSize = 5;
     std::string text;
     for (int i = 0; i < 4000; ++i) text += char('a' + (i * 7919) % 26);
     std::string corrupt = MakeCompressedPackage(text, 1000, 1);
     corrupt[corrupt.size() / 2] ^= 0x55;
-    AddDownloadedFile(*bad, "second.exe", 1, corrupt, true);
+    AddDownloadedFile(*bad, "second.exe", 1, corrupt, true)->m_nSize = 4000;
+    // A package whose compressed file decodes to more than its size.
+    auto longer = MakePackage("LongComp");
+    AddDownloadedFile(*longer, "long.exe", 1, MakeCompressedPackage("longer", 1000, 1), true)->m_nSize = 5;
     AddDownloadedFile(*bad, "third.txt", 1, "third", false);
     bad->m_listShortcuts.push_back(new CPackageShortcut{"Bad", "${Target}\\bin\\first.exe", ""});
     bad->m_listRegEntries.push_back(new CPackageRegEntry{kHkcu, kUserKey, "V", REG_SZ, "x", 0});
@@ -240,8 +243,8 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     AddDownloadedFile(*good, "good.txt", 1, "good", false);
     good->m_listShortcuts.push_back(new CPackageShortcut{"Good", "${Target}\\bin\\good.txt", ""});
 
-    EXPECT_EQ("committed, 1 files done, failed BadComp, failed BlockedComp, not finished StuckComp",
-              InstallPackages({bad.get(), blocked.get(), stuck.get(), good.get()}));
+    EXPECT_EQ("committed, 1 files done, failed BadComp, failed LongComp, failed BlockedComp, not finished StuckComp",
+              InstallPackages({bad.get(), longer.get(), blocked.get(), stuck.get(), good.get()}));
     // Nothing of a failing package is installed, not even what it decoded first.
     EXPECT_EQ((Lines{"good.txt"}), SortedFilesIn(m_strBin));
     EXPECT_EQ(Lines{}, SortedFilesIn(theApp.m_strTempDir));

@@ -204,8 +204,10 @@ TEST_F(PackageFileTest, ParallelAndSequentialDecodersAgreeOnEveryForm) {
     letter[16] = 'H';
     const std::string middleOf3 = package.substr(0, (blocks[2] + blocks[3]) / 16);
     const std::string magicIn3 = middleOf3 + "1AY&SY" + package.substr(middleOf3.size() + 6);
-    const struct { const char* label; std::string bytes, expected; bool alone; } forms[] = {
+    const struct { const char* label; std::string bytes, expected; bool alone; uint64_t limit = ~0ull; } forms[] = {
         {"intact", package, plain, true},
+        {"decodes to exactly its size", package, plain, true, plain.size()},
+        {"decodes to more than its size", package, "<failed>", false, plain.size() - 1},
         {"junk after the stream", package + "junk", plain, true},
         {"block size digit raised", digitTwo, plain, true},
         {"no blocks", MakePackage("", 1, 0, 0, Compress("")), "", true},
@@ -229,7 +231,7 @@ TEST_F(PackageFileTest, ParallelAndSequentialDecodersAgreeOnEveryForm) {
         for (unsigned workers : {1u, 3u}) {
             const std::string label = std::string(form.label) + ", workers " + std::to_string(workers);
             ASSERT_TRUE(WriteFile(m_dst + "\\form.pk_", "older output"));
-            const bool unpacked = UnpackPackageFile(m_src, "form.pk_", m_dst, "", workers);
+            const bool unpacked = UnpackPackageFile(m_src, "form.pk_", m_dst, "", workers, form.limit);
             EXPECT_TRUE((unpacked ? FileText(m_dst + "\\form.pk_") : "<failed>") == form.expected) << label;
             EXPECT_EQ(unpacked, FileExists(m_dst + "\\form.pk_")) << label;
         }
@@ -240,7 +242,7 @@ TEST_F(PackageFileTest, ParallelAndSequentialDecodersAgreeOnEveryForm) {
         int32_t time;
         uint64_t written;
         EXPECT_EQ(form.alone, ProbePackageStream(input, version, time) &&
-                                  DecodeBlocksInParallel(input, output, form.bytes[17], 2, written) ==
+                                  DecodeBlocksInParallel(input, output, form.bytes[17], 2, form.limit, written) ==
                                       EParallelDecode::kDecoded) << form.label;
         std::fclose(input);
         std::fclose(output);
