@@ -30,6 +30,9 @@ bool MergeComponents(CComponentMap& catalogue, const char* keys, size_t length, 
         if (version != -1) pComp->m_nVersion = version;
     }
 
+    // A list merged later may name another dependency: only the current one
+    // links, or removing the old target would take its former dependent too.
+    for (auto& entry : catalogue) entry.second->m_mapDependents.clear();
     for (auto& entry : catalogue) {
         CComponent* pComp = entry.second;
         if (pComp->m_strDependOn.empty()) continue;

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 class CComponent {
 public:
@@ -21,7 +23,7 @@ public:
     int m_nState = 0;
     // 0 none, 1 install, 2 upgrade, 3 remove.
     int m_nAction = 0;
-    // The components whose m_strDependOn names this one; no order.
+    // The components whose m_strDependOn names this one now; no order.
     std::set<CComponent*> m_mapDependents;
 };
 
@@ -44,3 +46,25 @@ public:
 // the list. New records are created with new; false, with the catalogue
 // unchanged, when keys is empty.
 bool MergeComponents(CComponentMap& catalogue, const char* keys, size_t length, CComponentValues& values);
+
+// Calls visit for every component that depends on comp, directly or through
+// others, each once, depth first: a dependent's own dependents come right
+// after it. The stack is explicit, since a catalogue may chain any number of
+// components or lead back into itself.
+template <class Visit>
+void WalkDependents(const CComponent& comp, Visit visit) {
+    using Range = std::pair<std::set<CComponent*>::const_iterator, std::set<CComponent*>::const_iterator>;
+    std::set<const CComponent*> visited{&comp};
+    std::vector<Range> stack{{comp.m_mapDependents.begin(), comp.m_mapDependents.end()}};
+    while (!stack.empty()) {
+        Range& top = stack.back();
+        if (top.first == top.second) {
+            stack.pop_back();
+            continue;
+        }
+        CComponent* pDependent = *top.first++;
+        if (!visited.insert(pDependent).second) continue;
+        visit(*pDependent);
+        stack.emplace_back(pDependent->m_mapDependents.begin(), pDependent->m_mapDependents.end());
+    }
+}

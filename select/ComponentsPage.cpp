@@ -9,6 +9,8 @@
 #include "select/ComponentStates.h"
 #include "select/DependentsDlg.h"
 
+#include <set>
+
 namespace {
 
 const char kComponentList[] = "zep.sif";
@@ -142,23 +144,16 @@ void CComponentsPage::SelectPrerequisites(CComponent* pComp) {
 }
 
 void CComponentsPage::MarkDependentsRemoved(CComponent* pComp) {
-    std::set<const CComponent*> visited{pComp};
-    MarkDependentsRemoved(pComp, visited);
-}
-
-void CComponentsPage::MarkDependentsRemoved(CComponent* pComp, std::set<const CComponent*>& visited) {
-    for (CComponent* pDependent : pComp->m_mapDependents) {
-        if (!visited.insert(pDependent).second) continue;
-        if (IsInstalled(*pDependent)) {
-            pDependent->m_nState = STATE_REMOVE;
-            pDependent->m_nAction = ACTION_REMOVE;
-        } else if (pDependent->m_nAction == ACTION_INSTALL) {
-            pDependent->m_nState = STATE_LEAVE;
-            pDependent->m_nAction = ACTION_NONE;
+    WalkDependents(*pComp, [this](CComponent& dependent) {
+        if (IsInstalled(dependent)) {
+            dependent.m_nState = STATE_REMOVE;
+            dependent.m_nAction = ACTION_REMOVE;
+        } else if (dependent.m_nAction == ACTION_INSTALL) {
+            dependent.m_nState = STATE_LEAVE;
+            dependent.m_nAction = ACTION_NONE;
         }
-        ShowSelection(pDependent);
-        MarkDependentsRemoved(pDependent, visited);
-    }
+        ShowSelection(&dependent);
+    });
 }
 
 bool CComponentsPage::UpdateSelectionCounts() {

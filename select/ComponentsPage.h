@@ -3,8 +3,6 @@
 #include "app/WizardPage.h"
 #include "framework/Controls.h"
 
-#include <set>
-
 class CComponent;
 
 // Brings the catalogue's updated list from the setup web site into the
@@ -36,7 +34,6 @@ private:
     void RefreshComponentList();
     // The row of pComp shows its box and action word.
     void ShowSelection(const CComponent* pComp) const;
-    void MarkDependentsRemoved(CComponent* pComp, std::set<const CComponent*>& visited);
 
     CListViewCtrl m_list;
     CImageList m_imageList;

@@ -10,19 +10,10 @@ BOOL CDependentsDlg::OnInitDialog() {
                                                "' and will be also removed:");
     m_list = CListViewCtrl(GetDlgItem(IDC_DEPENDENTS_LIST));
     m_list.InsertColumns({{"Component name", LVCFMT_LEFT, m_list.GetClientWidth()}});
-    std::set<const CComponent*> visited{m_pComponent};
-    ListDependents(*m_pComponent, visited);
+    WalkDependents(*m_pComponent, [this](const CComponent& dependent) {
+        m_list.InsertItem(0, dependent.m_strName, 0);
+    });
     return TRUE;
-}
-
-// Depth first, each row in front of the earlier ones; the catalogue may name
-// dependencies in a circle, so a component is listed at most once.
-void CDependentsDlg::ListDependents(const CComponent& component, std::set<const CComponent*>& visited) {
-    for (const CComponent* pDependent : component.m_mapDependents) {
-        if (!visited.insert(pDependent).second) continue;
-        m_list.InsertItem(0, pDependent->m_strName, 0);
-        ListDependents(*pDependent, visited);
-    }
 }
 
 BOOL CDependentsDlg::OnCommand(WORD id, WORD code, HWND hCtl) {

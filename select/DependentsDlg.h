@@ -4,8 +4,6 @@
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 
-#include <set>
-
 // Ends with IDYES, IDNO, or IDCANCEL on Escape, which callers take as No.
 class CDependentsDlg : public CDialog {
 public:
@@ -19,7 +17,5 @@ protected:
     BOOL OnCommand(WORD id, WORD code, HWND hCtl) override;
 
 private:
-    void ListDependents(const CComponent& component, std::set<const CComponent*>& visited);
-
     CListViewCtrl m_list;
 };

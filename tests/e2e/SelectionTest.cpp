@@ -6,6 +6,7 @@
 #include "app/SetupApp.h"
 #include "app/WizardPages.h"
 #include "res/resource.h"
+#include "select/ComponentStates.h"
 #include "select/SkippedComponentsDlg.h"
 #include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
@@ -69,16 +70,16 @@ std::string Boxes(HWND page) {
 TEST(Selection, ClicksFollowTheDependencyRules) {
     PrepareRun("clicks",
                SetupInfo("Base\r\nCore\r\nTools\r\nExtra\r\nDocs\r\nLoop1\r\nLoop2\r\nOrphan\r\n",
-                         Comp("Base", 513) + Comp("Core", 513, "Base") + Comp("Tools", 513, "Core") +
+                         Comp("Base", 513, "Nowhere") + Comp("Core", 513, "Base") + Comp("Tools", 513, "Core") +
                              Comp("Extra", 513, "Tools") + Comp("Docs", 513) + Comp("Loop1", 513, "Loop2") +
-                             Comp("Loop2", 513, "Loop1") + Comp("Orphan", 513, "Nowhere")),
-               {{"Base", 512}, {"Core", 600}, {"Docs", 256}, {"Loop2", 513}}, "good");
+                             Comp("Loop2", 513, "Loop1") + Comp("Orphan", 513, "Loop1")),
+               {{"Base", 512}, {"Core", 600}, {"Docs", 256}}, "good");
     CComponentsPage page;
     Wizard::RunPages({&page}, [](Wizard& wizard) {
         ASSERT_TRUE(wizard.Walk({{Act::Look, &kComponents, Back | Next, {{Col<IDC_COMPONENTS_LIST, -1>,
             "ZEP Base|upgrade available|3.2|upgrade,ZEP Core|already installed|2.1|,ZEP Tools|not installed|2.1|,"
             "ZEP Extra|not installed|2.1|,ZEP Docs|upgrade available|2.1|upgrade,ZEP Loop1|not installed|2.1|,"
-            "ZEP Loop2|already installed|2.1|,ZEP Orphan|not installed|2.1|,ZEP New|not installed|1.0|install"}}}}));
+            "ZEP Loop2|not installed|2.1|,ZEP Orphan|not installed|2.1|,ZEP New|not installed|1.0|install"}}}}));
         HWND list = ::GetDlgItem(wizard.Page(), IDC_COMPONENTS_LIST);
         const struct {
             int row, x, answer;  // answer: the dependents dialog's button, IDCANCEL for Escape, 0: not asked
@@ -94,9 +95,9 @@ TEST(Selection, ClicksFollowTheDependencyRules) {
             {4, 8, 0, "", ",,,,remove,,,,install"},
             {4, 8, 0, "", ",,,,,,,,install"},
             {4, 8, 0, "", ",,,,upgrade,,,,install"},
-            {5, 8, 0, "", ",,,,upgrade,install,,,install"},       // the chain ends where it began
-            {6, 8, IDYES, "ZEP Loop1", ",,,,upgrade,,remove,,install"},
-            {7, 8, 0, "", ",,,,upgrade,,remove,install,install"},
+            {5, 8, 0, "", ",,,,upgrade,install,install,,install"},  // the chain ends where it began
+            {6, 8, IDYES, "ZEP Orphan,ZEP Loop1", ",,,,upgrade,,,,install"},
+            {7, 8, 0, "", ",,,,upgrade,install,install,install,install"},  // none of the three installed
         };
         for (const auto& c : clicks) {
             SCOPED_TRACE(std::string("to ") + c.actions);
@@ -118,8 +119,16 @@ TEST(Selection, ClicksFollowTheDependencyRules) {
             EXPECT_EQ(pComp->m_nState + 1, robot::ListViewItemState(list, row, LVIS_STATEIMAGEMASK) >> 12) << row;
             EXPECT_EQ(0, robot::ListViewItemState(list, row, LVIS_SELECTED)) << row;
         }
-        EXPECT_EQ("3 1", std::to_string(theApp.m_nToInstall) + " " + std::to_string(theApp.m_nToRemove));
+        EXPECT_EQ("5 0", std::to_string(theApp.m_nToInstall) + " " + std::to_string(theApp.m_nToRemove));
     });
+}
+
+TEST(Selection, RemovingTheFirstOfTenThousandInstalledInARingMarksEveryOther) {
+    std::vector<CComponent> ring(10000);
+    for (size_t i = 0; i < ring.size(); ++i) ring[i].m_mapDependents.insert(&ring[(i + 1) % ring.size()]);
+    for (CComponent& comp : ring) comp.m_nInstalledVersion = 1;
+    CComponentsPage().MarkDependentsRemoved(&ring[0]);
+    for (size_t i = 1; i < ring.size(); ++i) ASSERT_EQ(STATE_REMOVE, ring[i].m_nState) << i;
 }
 
 // The updated list is fetched once per run; a failure (the faults are the

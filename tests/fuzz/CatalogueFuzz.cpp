@@ -49,8 +49,9 @@ std::vector<std::string> Snapshot(const CComponentMap& catalogue) {
         std::string record = entry.first + '\n' + comp.m_strName + '\n' + comp.m_strPkgInfoLocation + '\n' +
                              comp.m_strPkgInfo + '\n' + comp.m_strDependOn + '\n' + std::to_string(comp.m_nVersion);
         for (const CComponent* pDependent : comp.m_mapDependents) {
-            // Dependents are records of the catalogue.
-            Require(keys.count(pDependent) == 1);
+            // Dependents are records of the catalogue that name this one now.
+            const CComponent* const* pTarget = catalogue.Lookup(pDependent->m_strDependOn);
+            Require(keys.count(pDependent) == 1 && pTarget && *pTarget == &comp);
             record += '\n' + keys[pDependent];
         }
         records.push_back(record);

@@ -174,15 +174,16 @@ TEST_F(SetupInfoTest, MergeUpdatesInPlaceAndPutsNewKeysFirst) {
     core->m_nAction = 2;
 
     ASSERT_TRUE(WriteFile("zep.sif",
-                          "[Components]\r\nNew1\r\nCore\r\nNew2\r\n"
+                          "[Components]\r\nNew1\r\nCore\r\nNew2\r\nMaps\r\n"
+                          "[CompMaps]\r\nPkgInfo=maps.ini\r\nDependOn1=New1\r\n"
                           "[CompCore]\r\nName=Core 2\r\nPkgInfoLocation=c\r\nPkgInfo=core2.ini\r\nVer=512\r\n"
                           "[CompNew1]\r\nPkgInfo=n1\r\nDependOn1=Core\r\n"
                           "[CompNew2]\r\nPkgInfo=n2\r\nDependOn1=Nowhere\r\n"));
     // The same file twice: the second merge changes nothing.
     for (int merge = 0; merge < 2; ++merge) {
         ASSERT_TRUE(app->LoadComponents(".\\zep.sif"));
-        EXPECT_EQ((std::vector<std::string>{"New2: New2||n2|Nowhere|-1", "New1: New1||n1|Core|-1",
-                                            "Maps: Maps||maps.ini|Core|-1", "Core: Core 2|c|core2.ini||512|Maps|New1"}),
+        EXPECT_EQ((std::vector<std::string>{"New2: New2||n2|Nowhere|-1", "New1: New1||n1|Core|-1|Maps",
+                                            "Maps: Maps||maps.ini|New1|-1", "Core: Core 2|c|core2.ini||512|New1"}),
                   Catalogue(*app));
         EXPECT_EQ(core, Component(*app, "Core"));
         EXPECT_TRUE(core->m_nInstalledVersion == 256 && core->m_nState == 1 && core->m_nAction == 2)
