@@ -125,10 +125,11 @@ int CRemovingPage::RemoveLoggedFiles(const std::string& key, CComponent* pComp) 
     // The log is deleted only where the product keeps it: in the install
     // folder or one of the folders it records.
     const std::string logFolder = JoinPath(logPath.substr(0, logPath.find_last_of("\\/")), "");
-    bool bOwnLog = _stricmp(logFolder.c_str(), JoinPath(theApp.m_strInstallDir, "").c_str()) == 0;
-    folders.ForEach([&](int, const CInstallLogRecord* pFolder) {
-        bOwnLog = bOwnLog || _stricmp(logFolder.c_str(), JoinPath(pFolder->m_strText, "").c_str()) == 0;
-    });
+    const auto holdsLog = [&logFolder](const std::string& folder) {
+        return _stricmp(logFolder.c_str(), JoinPath(folder, "").c_str()) == 0;
+    };
+    bool bOwnLog = holdsLog(theApp.m_strInstallDir);
+    folders.ForEach([&](int, const CInstallLogRecord* pFolder) { bOwnLog = bOwnLog || holdsLog(pFolder->m_strText); });
     log.Close(!bOwnLog);
     ::RemoveDirectoryA(group.c_str());
     folders.ForEach([](int, const CInstallLogRecord* pFolder) {
