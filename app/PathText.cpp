@@ -16,15 +16,15 @@ std::string JoinUrl(const std::string& base, const std::string& name) {
     return !base.empty() && base.back() == '/' ? base + name : base + "/" + name;
 }
 
-namespace {
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+namespace {
 
 // Whether text begins with prefix, letters in any case.
 bool BeginsWith(const std::string& text, const std::string& prefix) {
     if (text.size() < prefix.size()) return false;
     for (size_t i = 0; i < prefix.size(); ++i)
-        if (Lower(text[i]) != Lower(prefix[i])) return false;
+        if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
     return true;
 }
 

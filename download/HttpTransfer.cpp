@@ -104,7 +104,6 @@ constexpr unsigned long long kMaxListBytes = 1 << 20;
 
 // Blanks a section heading may have after it and still be read as one.
 constexpr size_t kMaxTrailingBlanks = 256;
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // The length the server announced, or -1 when it announced none.
@@ -125,7 +124,7 @@ bool IsChunked(HINTERNET hRequest) {
     DWORD size = sizeof text;
     if (!::HttpQueryInfoA(hRequest, HTTP_QUERY_TRANSFER_ENCODING, text, &size, nullptr)) return false;
     std::string coding(text);
-    for (char& c : coding) c = Lower(c);
+    for (char& c : coding) c = LowerAscii(c);
     return coding.find("chunked") != std::string::npos;
 }
 
@@ -169,7 +168,7 @@ bool StaysOnAllowedScheme(const std::string& url, HINTERNET hRequest) {
 
 CSectionLineScan::CSectionLineScan(const std::string& section) {
     m_strHeading = "[";
-    for (char c : section) m_strHeading += Lower(c);
+    for (char c : section) m_strHeading += LowerAscii(c);
     m_strHeading += ']';
 }
 
@@ -199,7 +198,7 @@ void CSectionLineScan::Feed(const char* data, size_t size) {
         } else if (c == ';' && LineMatches()) {
             m_bComment = true;
         } else if (m_strLine.size() < m_strHeading.size() + kMaxTrailingBlanks) {
-            m_strLine += Lower(c);
+            m_strLine += LowerAscii(c);
         } else {
             m_bLineTooLong = true;
         }

@@ -6,6 +6,8 @@
 #include "app/SetupApp.h"
 #include "framework/Controls.h"
 #include "install/PackageFile.h"
+#include "install/PendingRenames.h"
+#include "install/QueueCallback.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -104,7 +106,6 @@ bool IsSkippedOnThisPlatform(int flags) {
 // queued: a package that fails queues nothing, so none of its files is
 // installed without a log to remove it by.
 bool CPackageInfo::UnpackFiles(HWND hUnpackBar, HWND hStatusText) const {
-    std::vector<std::string> unpacked;
     size_t index = 0;
     for (const CPackageFile* pFile : m_listFiles) {
         if (pFile->m_bInstall && pFile->m_bCompressed) {
@@ -116,15 +117,23 @@ bool CPackageInfo::UnpackFiles(HWND hUnpackBar, HWND hStatusText) const {
             // A file that decodes past its Files line's size would fill the disk past the space check.
             if (!UnpackPackageFile(pFile->m_strPackageDir, pFile->m_strSource, theApp.m_strTempDir, name, 0,
                                    uint64_t(pFile->m_nSize))) {
-                for (const std::string& path : unpacked) ::DeleteFileA(path.c_str());
+                DeleteUnpackedFiles();
                 return false;
             }
-            unpacked.push_back(JoinPath(theApp.m_strTempDir, name));
             if (hUnpackBar) CProgressCtrl(hUnpackBar).StepIt();
         }
         ++index;
     }
     return true;
+}
+
+void CPackageInfo::DeleteUnpackedFiles() const {
+    size_t index = 0;
+    for (const CPackageFile* pFile : m_listFiles) {
+        if (pFile->m_bInstall && pFile->m_bCompressed)
+            ::DeleteFileA(JoinPath(theApp.m_strTempDir, GetUnpackedName(index, *pFile)).c_str());
+        ++index;
+    }
 }
 
 bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, HWND hUnpackBar, HWND hStatusText) {
@@ -166,16 +175,22 @@ bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, HWND hUnpackBar, HWND hStatusText
 bool CPackageInfo::FinishInstall() {
     const std::string group = JoinPath(theApp.m_strProgramsDir, theApp.m_strGroup);
     theApp.CreateFolderPath(group, true);
+    std::vector<std::string> newLinks;
     for (CPackageShortcut* pShortcut : m_listShortcuts) {
         const std::string linkPath = JoinPath(group, pShortcut->m_strName + ".lnk");
         ExpandFolderRefs(pShortcut->m_strTarget);
         ExpandFolderRefs(pShortcut->m_strWorkDir);
+        if (::GetFileAttributesA(linkPath.c_str()) == INVALID_FILE_ATTRIBUTES) newLinks.push_back(linkPath);
         theApp.CreateShortcut(linkPath, pShortcut->m_strTarget, "test", pShortcut->m_strWorkDir);
         m_log.AddLink(linkPath, 0);
     }
     // A log that could not take the old one's place leaves the previous
-    // record in force, pointing at the old log.
-    if (!m_log.Commit()) return false;
+    // record in force, pointing at the old log, which names none of the
+    // shortcuts made here.
+    if (!m_log.Commit()) {
+        for (const std::string& link : newLinks) ::DeleteFileA(link.c_str());
+        return false;
+    }
 
     for (CPackageRegEntry* pEntry : m_listRegEntries) {
         // Roots come from a downloaded file: only the predefined keys, whose
@@ -199,4 +214,30 @@ bool CPackageInfo::FinishInstall() {
         DeleteRegValue(key.c_str(), kLogHashValue);
     WriteRegString(key.c_str(), "Path", m_strTarget.c_str());
     return true;
+}
+
+// A file that was there before the commit stays: the previous log of the
+// package, or another program, names it.
+void CPackageInfo::TakeBackCopies(const CInstallQueueCallback& callback) const {
+    std::vector<std::string> scheduled;
+    for (const CPackageFile* pFile : m_listFiles) {
+        if (!pFile->m_bInstall) continue;
+        const std::string target = GetTargetPath(*pFile);
+        if (callback.HasCreated(target)) ::DeleteFileA(target.c_str());
+        if (callback.HasScheduled(target)) scheduled.push_back(target);
+    }
+    CancelPendingReplacements(scheduled);
+}
+
+std::vector<CPackageInfo*> FinishPackages(const std::vector<CPackageInfo*>& ready, bool bCommitted,
+                                          const CInstallQueueCallback& callback) {
+    std::vector<CPackageInfo*> failed;
+    for (CPackageInfo* pPackage : ready) {
+        pPackage->DeleteUnpackedFiles();
+        if (bCommitted && !pPackage->m_bQueueFailed && pPackage->FinishInstall()) continue;
+        // A package that failed before its copies were queued has none to take back.
+        if (!pPackage->m_bQueueFailed) pPackage->TakeBackCopies(callback);
+        failed.push_back(pPackage);
+    }
+    return failed;
 }

@@ -1,6 +1,7 @@
 #include "install/InstallingPage.h"
 
 #include "app/SetupApp.h"
+#include "install/InstallEngine.h"
 #include "install/QueueCallback.h"
 #include "res/resource.h"
 
@@ -67,6 +68,7 @@ void CInstallingPage::OnPageStart() {
     ShowDlgItem(IDC_INSTALLING_PACKAGE, SW_HIDE);
     SetDlgItemText(IDC_INSTALLING_STAGE, "Processing queue...");
 
+    std::vector<CPackageInfo*> failed;
     {
         CInstallQueueCallback callback(GetParent(), m_hWnd, WM_QUEUE_PROGRESS, m_progressCopy.m_hWnd,
                                        GetDlgItem(IDC_INSTALLING_FILE));
@@ -75,17 +77,18 @@ void CInstallingPage::OnPageStart() {
         m_pQueueCallback = nullptr;
         m_progressCopy.SetPos(totalFiles);
         theApp.m_bRebootRequired = callback.IsRebootRequired(queue);
+        failed = FinishPackages(ready, theApp.m_bInstallSucceeded, callback);
     }
     ::SetupCloseFileQueue(queue);
 
     // A package that failed is named rather than left for the Finish page
-    // to pass over; the others are installed as usual.
-    std::string failed;
-    for (CPackageInfo* pPackage : ready) {
-        if (theApp.m_bInstallSucceeded && (pPackage->m_bQueueFailed || !pPackage->FinishInstall()))
-            failed += "\n" + pPackage->m_pComponent->m_strName;
+    // to pass over; the others are installed as usual. A queue that failed
+    // as a whole is the Finish page's to report.
+    if (theApp.m_bInstallSucceeded && !failed.empty()) {
+        std::string text = "The following components could not be installed:";
+        for (const CPackageInfo* pPackage : failed) text += "\n" + pPackage->m_pComponent->m_strName;
+        MessageBox(text);
     }
-    if (!failed.empty()) MessageBox("The following components could not be installed:" + failed);
 
     ::SendMessageA(GetParent(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
 }

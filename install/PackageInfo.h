@@ -13,6 +13,7 @@
 #include <vector>
 
 class CComponent;
+class CInstallQueueCallback;
 class CDiskSpaceList;
 
 // A map keyed by id with 17 buckets (bucket = unsigned id >> 4, mod 17),
@@ -94,7 +95,13 @@ public:
     std::string GetUnpackedName(size_t index, const CPackageFile& file) const;
     bool QueueFiles(HSPFILEQ hQueue, HWND hUnpackBar, HWND hStatusText);
     bool UnpackFiles(HWND hUnpackBar, HWND hStatusText) const;
+    // The decoded copies left in the temporary folder: the queue deletes a
+    // copy only once it has copied it.
+    void DeleteUnpackedFiles() const;
     bool FinishInstall();
+    // What the commit did for a package that cannot be finished, taken back:
+    // its log will not name them.
+    void TakeBackCopies(const CInstallQueueCallback& callback) const;
 
     // Per-file decisions (FileSelection.cpp).
     int SelectFilesToInstall();

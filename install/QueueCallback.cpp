@@ -1,7 +1,14 @@
 #include "install/QueueCallback.h"
 
 #include "app/SetupApp.h"
+#include "app/PathText.h"
 #include "framework/Controls.h"
+
+std::string CInstallQueueCallback::PathKey(const std::string& path) {
+    std::string key = path;
+    for (char& c : key) c = LowerAscii(c);
+    return key;
+}
 
 CInstallQueueCallback::CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, HWND hCopyBar,
                                              HWND hStatusText)
@@ -24,7 +31,7 @@ void CInstallQueueCallback::OnProgressMessage(WPARAM wParam) {
 
 bool CInstallQueueCallback::IsRebootRequired(HSPFILEQ hQueue) const {
     const INT result = ::SetupPromptReboot(hQueue, m_hOwner, TRUE);
-    return m_bReplacementScheduled || (result != -1 && (result & SPFILEQ_FILE_IN_USE));
+    return !m_scheduledFiles.empty() || (result != -1 && (result & SPFILEQ_FILE_IN_USE));
 }
 
 UINT CALLBACK CInstallQueueCallback::Callback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2) {
@@ -46,6 +53,7 @@ UINT CInstallQueueCallback::OnNotification(UINT notification, UINT_PTR param1, U
         break;
     case SPFILENOTIFY_STARTCOPY:
         m_bCurrentCounted = false;
+        m_bCurrentIsNew = ::GetFileAttributesA(pPaths->Target) == INVALID_FILE_ATTRIBUTES;
         if (m_hStatusText) ::SetWindowTextA(m_hStatusText, pPaths->Target);
         break;
     case SPFILENOTIFY_COPYERROR:
@@ -57,31 +65,22 @@ UINT CInstallQueueCallback::OnNotification(UINT notification, UINT_PTR param1, U
         break;
     case SPFILENOTIFY_ENDCOPY: {
         const UINT result = ::SetupDefaultQueueCallbackA(m_pDefaultContext, notification, param1, param2);
+        if (pPaths->Win32Error == NO_ERROR && m_bCurrentIsNew) m_createdFiles.insert(PathKey(pPaths->Target));
         CountCurrentCopy();
         return result;
     }
+    case SPFILENOTIFY_FILEOPDELAYED:
+        m_scheduledFiles.insert(PathKey(pPaths->Target));
+        break;
     }
     return ::SetupDefaultQueueCallbackA(m_pDefaultContext, notification, param1, param2);
 }
 
-static std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-static bool IsSameFolder(std::string a, std::string b) {
-    while (!a.empty() && a.back() == '\\') a.pop_back();
-    while (!b.empty() && b.back() == '\\') b.pop_back();
-    return ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
-}
-
 bool CInstallQueueCallback::ScheduleReplacement(const FILEPATHS_A& paths) {
     // The copy waits beside its target: a delayed rename cannot cross drives.
-    const std::string targetFolder = FolderOf(paths.Target);
-    // A decoded copy would have been deleted by the queue after its copy.
-    const std::string sourceFolder = FolderOf(paths.Source);
-    const bool decodedCopy =
-        IsSameFolder(sourceFolder, theApp.m_strTempDir) && !IsSameFolder(sourceFolder, theApp.m_strDownloadDir);
+    const std::string target = paths.Target;
+    const size_t slash = target.rfind('\\');
+    const std::string targetFolder = slash == std::string::npos ? std::string() : target.substr(0, slash);
     char pending[MAX_PATH] = "";
     if (!::GetTempFileNameA(targetFolder.c_str(), "zep", 0, pending)) return false;
     if (!::CopyFileA(paths.Source, pending, FALSE) ||
@@ -89,8 +88,7 @@ bool CInstallQueueCallback::ScheduleReplacement(const FILEPATHS_A& paths) {
         ::DeleteFileA(pending);
         return false;
     }
-    if (decodedCopy) ::DeleteFileA(paths.Source);
-    m_bReplacementScheduled = true;
+    m_scheduledFiles.insert(PathKey(target));
     return true;
 }
 

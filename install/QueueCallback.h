@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <set>
 #include <string>
 
 class CInstallQueueCallback {
@@ -31,11 +32,16 @@ public:
     bool IsRebootRequired(HSPFILEQ hQueue) const;
 
     int GetFilesDone() const { return m_nEndCopies > m_nProgressMessages ? m_nEndCopies : m_nProgressMessages; }
-    bool HasScheduledReplacement() const { return m_bReplacementScheduled; }
+    // What the commit did to a target, so that a package that fails can be
+    // taken back: a file that was not there before, or one whose
+    // replacement waits for the restart.
+    bool HasCreated(const std::string& target) const { return m_createdFiles.count(PathKey(target)) != 0; }
+    bool HasScheduled(const std::string& target) const { return m_scheduledFiles.count(PathKey(target)) != 0; }
 
 private:
     static UINT CALLBACK Callback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2);
     UINT OnNotification(UINT notification, UINT_PTR param1, UINT_PTR param2);
+    static std::string PathKey(const std::string& path);
     bool ScheduleReplacement(const FILEPATHS_A& paths);
     // Counts the file being copied once, however its copy ended.
     void CountCurrentCopy();
@@ -49,5 +55,7 @@ private:
     int m_nEndCopies = 0;
     bool m_bCurrentCounted = false;
     int m_nProgressMessages = 0;
-    bool m_bReplacementScheduled = false;
+    bool m_bCurrentIsNew = false;
+    std::set<std::string> m_createdFiles;
+    std::set<std::string> m_scheduledFiles;
 };

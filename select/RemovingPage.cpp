@@ -7,6 +7,7 @@
 #include "install/FileHash.h"
 #include "install/InstallLog.h"
 #include "install/PackageInfo.h"
+#include "install/PendingRenames.h"
 #include "res/resource.h"
 #include "select/ComponentStates.h"
 
@@ -106,15 +107,21 @@ int CRemovingPage::RemoveLoggedFiles(const std::string& key, CComponent* pComp) 
         else
             m_skippedRecords.push_back(record.m_strText);
     }
-    // The files of a folder left alone stay with it.
+    // The files of a folder left alone stay with it. A file replaced in use
+    // would come back at the restart.
+    std::vector<std::string> removedFiles;
     for (bool more = log.ReadFirstFile(record); more; more = log.ReadNextFile(record)) {
         const CInstallLogRecord* pFolder = folders.Lookup(record.m_nFolderId);
         if (!pFolder || (record.m_nFlags & PKG_KEEP_ON_REMOVE)) continue;
-        if (IsPlainFileName(record.m_strText))
-            DeleteShownFile(JoinPath(pFolder->m_strText, record.m_strText));
-        else
-            m_skippedRecords.push_back(JoinPath(pFolder->m_strText, record.m_strText));
+        const std::string path = JoinPath(pFolder->m_strText, record.m_strText);
+        if (!IsPlainFileName(record.m_strText)) {
+            m_skippedRecords.push_back(path);
+            continue;
+        }
+        DeleteShownFile(path);
+        removedFiles.push_back(path);
     }
+    CancelPendingReplacements(removedFiles);
     const std::string group = JoinPath(theApp.m_strProgramsDir, theApp.m_strGroup);
     for (bool more = log.ReadFirstLink(record); more; more = log.ReadNextLink(record)) {
         if (IsShortcutIn(record.m_strText, group))

@@ -2,6 +2,7 @@
 
 #include "app/SetupApp.h"
 #include "app/WizardPage.h"
+#include "install/InstallEngine.h"
 #include "install/InstallLog.h"
 #include "install/QueueCallback.h"
 #include "support/TestSupport.h"
@@ -81,17 +82,15 @@ std::string InstallPackages(const std::vector<CPackageInfo*>& packages, const CI
     std::string outcome;
     {
         CInstallQueueCallback callback(nullptr, nullptr, WM_QUEUE_PROGRESS, windows.hCopyBar, windows.hStatusText);
-        outcome = callback.Commit(hQueue) ? "committed" : "not committed";
+        const bool committed = callback.Commit(hQueue);
+        outcome = committed ? "committed" : "not committed";
         for (int i = 0; i < progressMessages; ++i) callback.OnProgressMessage(1);
         outcome += ", " + std::to_string(callback.GetFilesDone()) + " files done";
-        for (CPackageInfo* pkg : packages)
-            if (pkg->m_bQueueFailed) outcome += ", failed " + pkg->m_strKey;
-        if (callback.HasScheduledReplacement()) outcome += ", replacement scheduled";
         if (callback.IsRebootRequired(hQueue)) outcome += ", reboot required";
+        for (CPackageInfo* pkg : FinishPackages(packages, committed, callback))
+            outcome += (pkg->m_bQueueFailed ? ", failed " : ", not finished ") + pkg->m_strKey;
     }
     ::SetupCloseFileQueue(hQueue);
-    for (CPackageInfo* pkg : packages)
-        if (!pkg->m_bQueueFailed && !pkg->FinishInstall()) outcome += ", not finished " + pkg->m_strKey;
     return outcome;
 }
 

@@ -39,13 +39,12 @@ struct CInstallWindows {
 
 // Queues every package into one file queue (each one's m_bQueueFailed tells
 // how that went), commits it through CInstallQueueCallback and finishes the
-// packages whose queueing did not fail. progressMessages are the page's
+// packages as the Installing page does. progressMessages are the page's
 // one-per-file messages that Windows' default callback sends during the
 // commit and Wine's never does; they are handed to the callback afterwards.
 // Tells what happened: "committed" or "not committed", ", N files done",
-// then ", failed KEY" for each package whose queueing failed,
-// ", replacement scheduled", ", reboot required" where that is so, and
-// ", not finished KEY" for each package whose finishing failed.
+// ", reboot required" where that is so, then for each package that failed,
+// ", failed KEY" when its queueing failed or ", not finished KEY".
 std::string InstallPackages(const std::vector<CPackageInfo*>& packages, const CInstallWindows& windows = {},
                             int progressMessages = 0);
 

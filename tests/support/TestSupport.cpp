@@ -68,6 +68,18 @@ bool ReadFile(const std::string& path, std::string& content) {
 
 bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+std::string PendingRenames() {
+    std::string list(65536, '\0');
+    DWORD size = DWORD(list.size());
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                       "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, &list[0], &size) != ERROR_SUCCESS)
+        return "";
+    list.resize(size);
+    while (!list.empty() && list.back() == '\0') list.pop_back();
+    for (char& c : list) c = c ? c : '|';
+    return list.empty() ? list : list + "|";
+}
+
 Lines SortedFilesIn(const std::string& dir) {
     Lines names;
     WIN32_FIND_DATAA data;

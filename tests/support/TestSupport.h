@@ -25,5 +25,7 @@ bool ReadFile(const std::string& path, std::string& content);
 bool FileExists(const std::string& path);
 // The names of the files (not folders) directly in dir, sorted.
 Lines SortedFilesIn(const std::string& dir);
+// The platform's renames at the next restart, each string followed by "|".
+std::string PendingRenames();
 
 }  // namespace testsupport

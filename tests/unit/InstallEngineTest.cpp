@@ -234,19 +234,31 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     ASSERT_TRUE(::CreateDirectoryA((m_strInstallDir + "\\BlockedComp.DeIsLog.new~").c_str(), nullptr));
     AddDownloadedFile(*blocked, "blocked.txt", 1, "blocked", false);
     // A folder where the old log is: the new one cannot take its place.
+    // What its copies did is taken back: a new file, a file in use that was
+    // to be replaced at the restart, and a new shortcut.
     auto stuck = MakePackage("StuckComp");
     ASSERT_TRUE(::CreateDirectoryA((m_strInstallDir + "\\StuckComp.DeIsLog").c_str(), nullptr));
     ASSERT_TRUE(WriteFile(m_strInstallDir + "\\StuckComp.DeIsLog\\x", "x"));
+    AddDownloadedFile(*stuck, "stuck.txt", 1, "stuck", false);
+    AddDownloadedFile(*stuck, "busy.dll", 1, MakeCompressedPackage("busy 2", 1000, 1), true)->m_nSize = 6;
+    stuck->m_listShortcuts.push_back(new CPackageShortcut{"Stuck", "${Target}\\bin\\stuck.txt", ""});
+    ASSERT_TRUE(theApp.CreateFolderPath(m_strBin, true) && WriteFile(m_strBin + "\\busy.dll", "busy 1"));
+    const HANDLE busy = ::CreateFileA((m_strBin + "\\busy.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
     // Without a recorded folder the log goes to the install folder.
     auto good = MakePackage("GoodComp");
     good->m_strTarget.clear();
     AddDownloadedFile(*good, "good.txt", 1, "good", false);
     good->m_listShortcuts.push_back(new CPackageShortcut{"Good", "${Target}\\bin\\good.txt", ""});
 
-    EXPECT_EQ("committed, 1 files done, failed BadComp, failed LongComp, failed BlockedComp, not finished StuckComp",
+    EXPECT_EQ("committed, 3 files done, reboot required, failed BadComp, failed LongComp, failed BlockedComp, "
+              "not finished StuckComp",
               InstallPackages({bad.get(), longer.get(), blocked.get(), stuck.get(), good.get()}));
+    ::CloseHandle(busy);
     // Nothing of a failing package is installed, not even what it decoded first.
-    EXPECT_EQ((Lines{"good.txt"}), SortedFilesIn(m_strBin));
+    EXPECT_EQ((Lines{"busy.dll", "good.txt"}), SortedFilesIn(m_strBin));
+    EXPECT_EQ("busy 1", FileText(m_strBin + "\\busy.dll"));
+    EXPECT_EQ(std::string::npos, PendingRenames().find("busy.dll")) << PendingRenames();
     EXPECT_EQ(Lines{}, SortedFilesIn(theApp.m_strTempDir));
     EXPECT_EQ("previous", FileText(oldLog));
     EXPECT_EQ((Lines{"Good.lnk"}), SortedFilesIn(m_strGroup));

@@ -5,6 +5,7 @@
 #include "app/PathText.h"
 #include "app/StringKeyMap.h"
 #include "download/ProgressText.h"
+#include "install/PendingRenames.h"
 #include "select/SizeText.h"
 
 #include <gtest/gtest.h>
@@ -72,6 +73,33 @@ TEST(PathText, RecordsRemovalFollows) {
     for (const auto& c : cases) {
         EXPECT_EQ(c.folder, IsAbsoluteFolderPath(c.path)) << c.path;
         EXPECT_EQ(c.shortcut, IsShortcutIn(c.path, "C:\\Group")) << c.path;
+    }
+}
+
+TEST(PendingRenames, OnlyCopiesWaitingBesideARemovedFileAreDropped) {
+    // "|" stands for the zero after each string; the list ends with an empty one.
+    const struct { const char* list; const char* kept; const char* dropped; } cases[] = {
+        {"\\??\\C:\\z\\zep1.tmp|!\\??\\C:\\z\\a.dll|\\??\\C:\\o\\x.tmp|!\\??\\C:\\o\\x.dll||",
+         "\\??\\C:\\o\\x.tmp|!\\??\\C:\\o\\x.dll||", "C:\\z\\zep1.tmp|"},
+        {"\\??\\C:\\Z\\ZEP1.TMP|!\\??\\c:\\z\\A.DLL||", "", "C:\\Z\\ZEP1.TMP|"},
+        {"C:\\z\\x.tmp|!C:\\z\\a.dll|C:\\z\\y.tmp|C:\\z\\a.dll||", "", "C:\\z\\x.tmp|C:\\z\\y.tmp|"},
+        {"\\??\\C:\\t\\zep1.tmp|!\\??\\C:\\z\\a.dll||", nullptr, ""},  // waits elsewhere
+        {"\\??\\C:\\z\\a.new|!\\??\\C:\\z\\a.dll||", nullptr, ""},    // no waiting copy
+        {"\\??\\C:\\z\\b.tmp|!\\??\\C:\\z\\b.dll||", nullptr, ""},    // another file
+        {"\\??\\C:\\z\\a.tmp|||", nullptr, ""},                          // deleted, not renamed
+        {"", nullptr, ""}};
+    const auto wide = [](const char* text) {
+        std::wstring result;
+        for (const char* c = text; *c; ++c) result += *c == '|' ? L'\0' : wchar_t(*c);
+        return result;
+    };
+    for (const auto& c : cases) {
+        std::vector<std::wstring> dropped;
+        EXPECT_TRUE(wide(c.kept ? c.kept : c.list) == WithoutReplacementsOf(wide(c.list), {L"C:\\z\\a.dll"}, dropped))
+            << c.list;
+        std::wstring droppedList;
+        for (const std::wstring& source : dropped) droppedList += source + L'\0';
+        EXPECT_TRUE(wide(c.dropped) == droppedList) << c.list;
     }
 }
 
