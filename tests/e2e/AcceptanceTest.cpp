@@ -3,6 +3,7 @@
 // Each road's pages are screenshots wizard-acceptance_ROAD_NN-page.bmp,
 // which tools/test.sh puts on one contact sheet per road.
 #include "app/Registry.h"
+#include "install/InstallLog.h"
 #include "res/resource.h"
 #include "support/ChildProcess.h"
 #include "support/PackageTestFiles.h"
@@ -24,6 +25,23 @@ const std::string kCarried = std::string(kTarget) + "-carried";
 const char kWineVersion[] = "Software\\Wine\\AppDefaults\\zepsetup.exe";
 const Step kCancelled{Act::Answer, nullptr, None, {}, IDYES, kAskCancel};
 HANDLE g_held = INVALID_HANDLE_VALUE;
+std::string g_victim;
+
+// Base's log rewritten by someone who can write the install folder, to name
+// a system file; Tools' file replaced at the next restart, by a copy beside
+// it as the program leaves one for a file in use.
+void PlantBeforeRemoval() {
+    char system[MAX_PATH] = "", waiting[MAX_PATH] = "";
+    ::GetSystemDirectoryA(system, MAX_PATH);
+    g_victim = std::string(system) + "\\zep-victim.dll";
+    ASSERT_TRUE(testsupport::WriteFile(g_victim, "system"));
+    CInstallLog forged;
+    ASSERT_TRUE(forged.Open(std::string(kTarget) + "\\Base.DeIsLog", CInstallLog::MODE_WRITE) &&
+                forged.AddFolder(1, system, 0) && forged.AddFile(1, "zep-victim.dll", 0) && forged.Commit());
+    ASSERT_TRUE(::GetTempFileNameA(kBin.c_str(), "zep", 0, waiting) &&
+                ::MoveFileExA(waiting, (kBin + "\\tools.exe").c_str(),
+                              MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
+}
 
 std::vector<Road> Roads() {
     const char kRowsInstalled[] = "ZEP Base|already installed|1.1|,ZEP Tools|already installed|1.0|,"
@@ -65,13 +83,16 @@ std::vector<Road> Roads() {
          [] {
              ::CloseHandle(g_held);
              EXPECT_EQ("tools 1.0", testsupport::FileText(kBin + "\\tools.exe")) << "replaced before the restart";
+             EXPECT_NE(std::string::npos, testsupport::PendingRenames().find("tools.exe"));
              DWORD exitCode = 1;
              EXPECT_TRUE(testsupport::RunChild("wineboot.exe -r", "", 120000, exitCode)) << "no restart of the prefix";
              EXPECT_EQ("tools 1.1", testsupport::FileText(kBin + "\\tools.exe"));
              EXPECT_EQ("257", Record("Tools"));
          },
          1, false},
-        // Unmarking Bad leaves nothing chosen: only Back is offered.
+        // Unmarking Bad leaves nothing chosen: only Back is offered. Base's
+        // log was forged after the install (PlantBeforeRemoval): Base's files
+        // stay. Tools is removed before its replacement's restart.
         {"removal",
          Intro(kDownloads) +
              Steps{{Act::Next, &kComponentsOfRoad, Back | Next,
@@ -83,13 +104,21 @@ std::vector<Road> Roads() {
                     {{ComponentRows, "ZEP Base|already installed|1.1|remove,ZEP Tools|already installed|1.1|"
                                      "remove,ZEP Bad|not installed|1.0|"}},
                     IDYES, std::to_string(IDC_DEPENDENTS_LIST)},
-                   {Act::Next, &kRemovingOfRoad, Back | Finish,
+                   {Act::Next, &kRemovingOfRoad, None},
+                   {Act::Answer, &kRemovingOfRoad, Back | Finish,
                     {{IDC_REMOVING_HINT, "Press Finish to exit Setup Wizard, or Back to proceed with other "
-                                         "setup options."}}},
+                                         "setup options."}},
+                    IDOK,
+                    "Removal left alone these install log records, which name no file of the product:\n" +
+                        std::string(kTarget) + "\\Base.DeIsLog (refused: it changed after the install)"},
                    {Act::Finish, nullptr}},
          [] {
-             EXPECT_EQ(Lines{"base.ini"}, SortedFilesIn(kTarget)) << "only the file kept on removal stays";
-             EXPECT_FALSE(FileExists(kBin) || FileExists(Group()));
+             EXPECT_EQ((Lines{"Base.DeIsLog", "base.ini"}), SortedFilesIn(kTarget));
+             EXPECT_EQ((Lines{"base.dll", "nt.dll"}), SortedFilesIn(kBin)) << "no copy waits for the restart";
+             EXPECT_EQ(std::string::npos, testsupport::PendingRenames().find("tools.exe"));
+             EXPECT_EQ((Lines{"Base.lnk"}), SortedFilesIn(Group()));
+             EXPECT_TRUE(FileExists(g_victim)) << "a forged log deleted a system file";
+             ::DeleteFileA(g_victim.c_str());
              EXPECT_EQ("0 0", Record("Base") + " " + Record("Tools"));
          },
          1, false},
@@ -128,6 +157,7 @@ TEST(Acceptance, EveryRoadEndToEnd) {
         if (name == "upgrade-in-use")  // as a running program holds it
             g_held = ::CreateFileA((kBin + "\\tools.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                    OPEN_EXISTING, 0, nullptr);
+        if (name == "removal") PlantBeforeRemoval();
         const bool offline = name == "offline-95-98";
         if (offline) {
             ASSERT_TRUE(WriteRegValue(HKEY_CURRENT_USER, kWineVersion, "Version", REG_SZ, "win98"));

@@ -250,13 +250,17 @@ void Wizard::Shot(const std::string& shot, HWND window) {
         << name;
 }
 
+// Finish closes the sheet whatever its page offers. A walk that failed may
+// have left a box open, and a press while a box is open goes unanswered:
+// pressed again until the sheet closes.
 void Wizard::Close() {
-    if (Gone()) return;
-    robot::PressButton(m_sheet, PSBTN_FINISH);
     robot::WaitUntil(
         [&] {
+            if (Gone()) return true;
             if (HWND box = robot::FindMessageBox(Pid()))
                 robot::AnswerMessageBox(box, IDYES) || robot::AnswerMessageBox(box, IDOK);
+            else if (::IsWindowEnabled(m_sheet))
+                robot::PressButton(m_sheet, PSBTN_FINISH);
             return Gone();
         },
         kTimeoutMs);
