@@ -69,6 +69,11 @@ time-shown-in-pause @@ download/DownloadingPage.cpp @@ const bool bEstimate = st
 pass-ends-under-question @@ download/DownloadingPage.cpp @@ if (m_bAskingCancel)\n        m_bEndPending = true;\n    else\n        EndPass(); @@ EndPass(); @@ ^e2e\.FaultMatrixTest$
 log-hash-ignored @@ select/RemovingPage.cpp @@ !(Sha256OfFile(logPath, hash) && hash == expected)) { @@ false) { @@ ^e2e\.WizardPagesTest$
 log-folder-unchecked @@ select/RemovingPage.cpp @@ if (IsAbsoluteFolderPath(record.m_strText)) @@ if (true) @@ ^e2e\.WizardPagesTest$
+takeback-skipped @@ install/InstallEngine.cpp @@ if (!pPackage->m_bQueueFailed) pPackage->TakeBackCopies(callback); @@ (void)callback; @@ ^unit\.InstallEngineTest$
+unpacked-kept @@ install/InstallEngine.cpp @@ pPackage->DeleteUnpackedFiles();\n        if (bCommitted @@ if (bCommitted @@ ^unit\.InstallEngineTest$
+new-links-kept @@ install/InstallEngine.cpp @@ for (const std::string& link : newLinks) ::DeleteFileA(link.c_str()); @@  @@ ^unit\.InstallEngineTest$
+renames-any-folder @@ install/PendingRenames.cpp @@ SameText(FolderOf(source), FolderOf(target)); @@ true; @@ ^unit\.NumberTextTest$
+removal-renames-kept @@ select/RemovingPage.cpp @@ CancelPendingReplacements(removedFiles); @@ (void)removedFiles; @@ ^e2e\.AcceptanceTest$
 skipped-files-cancel-ignored @@ download/DownloadingPage.cpp @@ if (dlg.DoModal() != IDOK) {\n            m_bCancelNoConfirm = true; @@ if (dlg.DoModal() == -12345) {\n            m_bCancelNoConfirm = true; @@ ^e2e\.FaultMatrixTest$
 wait-unowned @@ download/DownloadWaitDlg.cpp @@ m_hParent = hOwner; @@ m_hParent = nullptr; @@ ^e2e\.FaultMatrixTest$
 sheet-press-while-disabled @@ framework/PropertySheet.cpp @@ if (!::IsWindowEnabled(hWnd)) return 0; @@  @@ ^e2e\.FaultMatrixTest$
