@@ -1,6 +1,5 @@
 #include "install/QueueCallback.h"
 
-#include "app/SetupApp.h"
 #include "app/PathText.h"
 #include "framework/Controls.h"
 
