@@ -18,6 +18,11 @@ std::string JoinUrl(const std::string& base, const std::string& name) {
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
+std::string LowerAscii(std::string text) {
+    for (char& c : text) c = LowerAscii(c);
+    return text;
+}
+
 namespace {
 
 // Whether text begins with prefix, letters in any case.

@@ -10,6 +10,7 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // c with the letters A to Z made small; other bytes as they are (the rules
 // of file and header names, not of a language).
 char LowerAscii(char c);
+std::string LowerAscii(std::string text);
 
 // An address on a web site: base, a "/" unless base ends in one, and name.
 std::string JoinUrl(const std::string& base, const std::string& name);

@@ -62,9 +62,12 @@ public:
     BOOL FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection,
                       const std::string& shownPath = std::string());
     // 1 when the file arrived, 0 when nothing came; failures below 0, -5
-    // for a body longer than nMaxBytes. The bytes counted go to *pnReceived.
+    // for a body longer than nMaxBytes, -6 for one whose SHA-256 is not
+    // sha256 (lower-case hex; empty: none given). The bytes counted go to
+    // *pnReceived.
     int DownloadPackageFile(const std::string& url, const std::string& localPath, int64_t nMaxBytes, void* pContext,
-                            DownloadProgressCallback pfnProgress, int64_t* pnReceived);
+                            DownloadProgressCallback pfnProgress, int64_t* pnReceived,
+                            const std::string& sha256 = std::string());
     static BOOL IsHttpStatusOk(HINTERNET hRequest);
     // A server that stops answering or sending fails the transfer after this
     // long instead of holding it for good.

@@ -126,6 +126,7 @@ void CDownloadingPage::OnPageStart() {
             fetch.m_strLocalPath = theApp.m_strDownloadDir + pFile->m_strSource;
             fetch.m_nPackedSize = pFile->m_nPackedSize;
             fetch.m_tDate = pFile->m_tDate;
+            fetch.m_strSha256 = pFile->m_strSha256;
             m_pStatus->m_fetches.push_back(fetch);
         }
     }
@@ -166,12 +167,14 @@ bool CDownloadingPage::FetchFile(CDownloadStatus& status, HWND hPage, CFileFetch
         if (theApp.m_bStopDownload) return false;
         int64_t got = 0;
         const int result = theApp.DownloadPackageFile(fetch.m_strUrl, fetch.m_strLocalPath, fetch.m_nPackedSize,
-                                                      &status, OnDownloadProgress, &got);
+                                                      &status, OnDownloadProgress, &got, fetch.m_strSha256);
         if (result <= 0 || got < fetch.m_nPackedSize) {
             status.m_nBytesReceived -= got;
             // Not creatable, not writable, longer than promised, or ended
-            // short by the server's own account.
-            if (result <= -4 || result > 0) return false;
+            // short by the server's own account. Other bytes than the
+            // publisher's (-6) may come from a proxy or a mirror that is
+            // mended meanwhile: tried again.
+            if (result == -4 || result == -5 || result > 0) return false;
         } else {
             const int kind = ProbeDownloadedFile(fetch.m_strLocalPath, fetch.m_nPackageVersion, fetch.m_tPackageTime);
             if (kind != DOWNLOADED_NONE) {

@@ -23,6 +23,7 @@ struct CFileFetch {
     std::string m_strComponent, m_strSource, m_strUrl, m_strLocalPath;
     int64_t m_nPackedSize = 0;
     int32_t m_tDate = 0;
+    std::string m_strSha256;
     // Set by the worker once the file is here.
     bool m_bFetched = false;
     bool m_bCompressed = false;

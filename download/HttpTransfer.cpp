@@ -2,6 +2,7 @@
 
 #include "app/PathText.h"
 #include "app/SetupApp.h"
+#include "install/FileHash.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -123,9 +124,7 @@ bool IsChunked(HINTERNET hRequest) {
     char text[64] = "";
     DWORD size = sizeof text;
     if (!::HttpQueryInfoA(hRequest, HTTP_QUERY_TRANSFER_ENCODING, text, &size, nullptr)) return false;
-    std::string coding(text);
-    for (char& c : coding) c = LowerAscii(c);
-    return coding.find("chunked") != std::string::npos;
+    return LowerAscii(std::string(text)).find("chunked") != std::string::npos;
 }
 
 // What the session's notices need of the transfer that made a handle.
@@ -348,7 +347,8 @@ void CSetupApp::AbortTransfer() {
 
 // Counted in 64 bits: a package file may pass 2 and 4 GiB.
 int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& localPath, int64_t nMaxBytes,
-                                   void* pContext, DownloadProgressCallback pfnProgress, int64_t* pnReceived) {
+                                   void* pContext, DownloadProgressCallback pfnProgress, int64_t* pnReceived,
+                                   const std::string& sha256) {
     *pnReceived = 0;
     if (!m_hInternet) return 0;
     // A stopped transfer leaves no file of the name, whenever the stop came.
@@ -368,6 +368,9 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
 
     int result = 0;
     CLocalFile file;
+    // Hashed as it arrives: a mirror is someone else's server, and a file of
+    // the right size may still be another.
+    std::unique_ptr<CSha256> hash(sha256.empty() ? nullptr : new CSha256);
     while (!m_bStopDownload) {
         DWORD available = 0;
         if (!::InternetQueryDataAvailable(request.Handle(), &available, 0, 0)) {
@@ -402,6 +405,7 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
             result = -4;
             break;
         }
+        if (hash) hash->Add(chunk.Data(), chunk.Size());
     }
     file.Close();
     // A response that ends before its own announced length broke off (the
@@ -410,6 +414,7 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
     // One that is whole but shorter than promised is the caller's to judge.
     const long long announced = result > 0 && !m_bStopDownload ? AnnouncedLength(request.Handle()) : -1;
     if (announced >= 0 && *pnReceived < announced) result = -3;
+    if (result > 0 && !m_bStopDownload && hash && hash->FinishHex() != sha256) result = -6;
     if (m_bStopDownload || result <= 0) ::DeleteFileA(localPath.c_str());
     return result <= 0 ? result : *pnReceived > 0 ? 1 : 0;
 }

@@ -1,7 +1,29 @@
-// The SHA-256 of a file, by the platform's CNG.
+// SHA-256 by the platform's CNG (bcrypt.dll, bound late from the system
+// folder): of install logs, and of package files as they arrive.
 #pragma once
+#include <windows.h>
+#include <bcrypt.h>
+
 #include <string>
 
-// The hash in lower-case hex; false when the file cannot be read or the
-// platform has no CNG (bcrypt.dll is bound late, from the system folder).
+// A hash fed piece by piece. A step that fails (or a platform without CNG)
+// leaves it failed: FinishHex then gives an empty text, which matches no hash.
+class CSha256 {
+public:
+    CSha256();
+    ~CSha256();
+    CSha256(const CSha256&) = delete;
+    CSha256& operator=(const CSha256&) = delete;
+
+    void Add(const void* data, size_t size);
+    // The hash in lower-case hex; empty when any step failed.
+    std::string FinishHex();
+
+private:
+    BCRYPT_ALG_HANDLE m_hAlgorithm = nullptr;
+    BCRYPT_HASH_HANDLE m_hHash = nullptr;
+    bool m_bFailed = false;
+};
+
+// The hash of a file in lower-case hex; false when it cannot be read.
 bool Sha256OfFile(const std::string& path, std::string& hex);

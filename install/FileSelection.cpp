@@ -4,6 +4,7 @@
 #include "app/PathText.h"
 #include "app/SetupApp.h"
 #include "install/DiskSpaceList.h"
+#include "install/FileHash.h"
 #include "install/InstallEngine.h"
 #include "install/PackageFile.h"
 
@@ -61,6 +62,13 @@ static bool IsCurrent(const CPackageFile& file, int64_t version, int32_t time) {
     return version != 0 ? version >= file.m_nVersion : time >= file.m_tDate;
 }
 
+// A download folder is anyone's to write, and a carried one has been
+// elsewhere: a copy found there counts only as the bytes the publisher hashed.
+static bool HasPublishedBytes(const CPackageFile& file, const std::string& path) {
+    std::string hex;
+    return file.m_strSha256.empty() || (Sha256OfFile(path, hex) && hex == file.m_strSha256);
+}
+
 int CPackageInfo::SelectFilesToInstall() {
     m_nFilesToInstall = 0;
     // Set before the walk, so a package with no file to install still logs
@@ -101,7 +109,9 @@ int CPackageInfo::SelectFilesToDownload(bool reset) {
             }
             if (pFile->m_tPackageTime != 0) {
                 pFile->m_strPackageDir = theApp.m_strDownloadDir;
-                if (IsCurrent(*pFile, pFile->m_nPackageVersion, pFile->m_tPackageTime)) pFile->m_bDownload = false;
+                if (IsCurrent(*pFile, pFile->m_nPackageVersion, pFile->m_tPackageTime) &&
+                    HasPublishedBytes(*pFile, packagePath))
+                    pFile->m_bDownload = false;
             }
         }
         if (pFile->m_bDownload)

@@ -1,6 +1,7 @@
 #include "install/PackageInfo.h"
 
 #include "app/Component.h"
+#include "app/PathText.h"
 #include "app/ProfileSection.h"
 #include "app/Registry.h"
 
@@ -8,6 +9,7 @@
 #include <oleauto.h>
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 CPackageInfo::CPackageInfo(const std::string& key, CComponent* pComponent) : m_pComponent(pComponent), m_strKey(key) {
@@ -50,6 +52,18 @@ bool CPackageInfo::Load(const std::string& path) {
         if (!pFile->m_pSource || !pFile->m_pFolder) continue;
         pFile->m_tDate = ParseFileDate(refs.m_strDate);
         m_listFiles.push_back(pFile.release());
+    }
+
+    // A package file the section does not name keeps no hash: sites made
+    // before it existed stay readable.
+    std::unordered_map<std::string, std::string> hashes;
+    for (const std::string& line : ReadSectionLines(path, "Hashes", 32767)) {
+        std::string source, sha256;
+        if (ParseHashLine(line, source, sha256)) hashes[LowerAscii(source)] = sha256;
+    }
+    for (CPackageFile* pFile : m_listFiles) {
+        auto found = hashes.find(LowerAscii(pFile->m_strSource));
+        if (found != hashes.end()) pFile->m_strSha256 = found->second;
     }
 
     for (const std::string& line : ReadSectionLines(path, "Shortcuts", 2048)) {

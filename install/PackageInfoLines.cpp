@@ -121,3 +121,17 @@ bool OleDateToFields(double date, CDateFields& fields) {
     fields.m_nSecond = int(totalSeconds % 60);
     return true;
 }
+
+bool ParseHashLine(const std::string& line, std::string& source, std::string& sha256) {
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos || equals == 0 || line.size() - equals - 1 != 64) return false;
+    std::string hex;
+    for (size_t i = equals + 1; i < line.size(); ++i) {
+        const char c = LowerAscii(line[i]);
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+        hex += c;
+    }
+    source = line.substr(0, equals);
+    sha256 = hex;
+    return true;
+}

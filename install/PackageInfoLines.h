@@ -37,6 +37,9 @@ public:
     bool m_bInstall = false;
     bool m_bCompressed = false;
     std::string m_strPackageDir;
+    // The SHA-256 the publisher gave for the package file as it lies on
+    // the site, in lower-case hex; empty when none was given.
+    std::string m_strSha256;
 };
 
 class CPackageShortcut {
@@ -76,6 +79,9 @@ struct CFileLineRefs {
 // refs. False for a comment, a line without "=" or with fewer than six
 // fields, negative sizes, and names that would leave their folder.
 bool ParseFileLine(const std::string& line, CPackageFile& file, CFileLineRefs& refs);
+// A Hashes line, "source name=64 hex digits" (either case), with the hex
+// made lower-case. False for any other line.
+bool ParseHashLine(const std::string& line, std::string& source, std::string& sha256);
 // A Shortcuts line, "name=target[,working folder]". False for a line
 // without "=" and a name that would leave the program group.
 bool ParseShortcutLine(const std::string& line, CPackageShortcut& shortcut);

@@ -1,13 +1,6 @@
 #include "install/QueueCallback.h"
 
-#include "app/PathText.h"
 #include "framework/Controls.h"
-
-std::string CInstallQueueCallback::PathKey(const std::string& path) {
-    std::string key = path;
-    for (char& c : key) c = LowerAscii(c);
-    return key;
-}
 
 CInstallQueueCallback::CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, HWND hCopyBar,
                                              HWND hStatusText)
@@ -64,12 +57,12 @@ UINT CInstallQueueCallback::OnNotification(UINT notification, UINT_PTR param1, U
         break;
     case SPFILENOTIFY_ENDCOPY: {
         const UINT result = ::SetupDefaultQueueCallbackA(m_pDefaultContext, notification, param1, param2);
-        if (pPaths->Win32Error == NO_ERROR && m_bCurrentIsNew) m_createdFiles.insert(PathKey(pPaths->Target));
+        if (pPaths->Win32Error == NO_ERROR && m_bCurrentIsNew) m_createdFiles.insert(LowerAscii(pPaths->Target));
         CountCurrentCopy();
         return result;
     }
     case SPFILENOTIFY_FILEOPDELAYED:
-        m_scheduledFiles.insert(PathKey(pPaths->Target));
+        m_scheduledFiles.insert(LowerAscii(pPaths->Target));
         break;
     }
     return ::SetupDefaultQueueCallbackA(m_pDefaultContext, notification, param1, param2);
@@ -87,7 +80,7 @@ bool CInstallQueueCallback::ScheduleReplacement(const FILEPATHS_A& paths) {
         ::DeleteFileA(pending);
         return false;
     }
-    m_scheduledFiles.insert(PathKey(target));
+    m_scheduledFiles.insert(LowerAscii(target));
     return true;
 }
 

@@ -7,6 +7,8 @@
 //   well as by the default callback's progress messages (which Wine never
 //   sends), taking the larger count so no file is counted twice.
 #pragma once
+#include "app/PathText.h"
+
 #include <windows.h>
 #include <setupapi.h>
 
@@ -35,13 +37,12 @@ public:
     // What the commit did to a target, so that a package that fails can be
     // taken back: a file that was not there before, or one whose
     // replacement waits for the restart.
-    bool HasCreated(const std::string& target) const { return m_createdFiles.count(PathKey(target)) != 0; }
-    bool HasScheduled(const std::string& target) const { return m_scheduledFiles.count(PathKey(target)) != 0; }
+    bool HasCreated(const std::string& target) const { return m_createdFiles.count(LowerAscii(target)) != 0; }
+    bool HasScheduled(const std::string& target) const { return m_scheduledFiles.count(LowerAscii(target)) != 0; }
 
 private:
     static UINT CALLBACK Callback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2);
     UINT OnNotification(UINT notification, UINT_PTR param1, UINT_PTR param2);
-    static std::string PathKey(const std::string& path);
     bool ScheduleReplacement(const FILEPATHS_A& paths);
     // Counts the file being copied once, however its copy ended.
     void CountCurrentCopy();

@@ -168,7 +168,8 @@ Lines PackageEntries(const CPackageInfo& info) {
                       unsigned(v >> 16) & 0xFFFF, unsigned(v) & 0xFFFF);
         entries.push_back(Join({f->m_strName, version, LocalText(f->m_tDate), std::to_string(f->m_nSize),
                                 f->m_strSource, std::to_string(f->m_nPackedSize), *f->m_pSource,
-                                f->m_pFolder->m_strPath, std::to_string(f->m_nFlags)}));
+                                f->m_pFolder->m_strPath, std::to_string(f->m_nFlags)}) +
+                          (f->m_strSha256.empty() ? "" : " | " + f->m_strSha256));
     }
     for (const CPackageShortcut* s : info.m_listShortcuts)
         entries.push_back(Join({s->m_strName, s->m_strTarget, s->m_strWorkDir}));

@@ -64,7 +64,8 @@ std::string LocalText(int32_t seconds);
 // The fields joined by " | ".
 std::string Join(const Lines& fields);
 // What a package info file gave: a line per file ("name | a.b.c.d | local
-// date | size | source | packed size | source path | folder path | flags"),
+// date | size | source | packed size | source path | folder path | flags", then
+// " | hash" when it has one),
 // per shortcut ("name | target | work folder") and per registry value
 // ("root | key | name | type | data | flags").
 Lines PackageEntries(const CPackageInfo& info);

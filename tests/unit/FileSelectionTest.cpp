@@ -119,7 +119,7 @@ TEST_F(FileSelectionTest, DownloadDecisions) {
     const struct { const char *name, *version; int packedSize; std::string package; } files[] = {
         {"short.exe", "1.0.0.1", 50, std::string(49, 'x')}, {"packed.exe", "2.0.0.0", int(packed.size()), packed},
         {"stale.exe", "1.0.0.0", int(stale.size()), stale}, {"plain.txt", "", 4, "abcd"}, {"absent.txt", "", 10, ""},
-        {"tool.exe", "3.1.4.1", 10, ""},
+        {"tool.exe", "3.1.4.1", 10, ""}, {"swapped.txt", "", 4, "abce"},
     };
     ASSERT_TRUE(WriteVersionedProgram(theApp.m_strDownloadDir + "tool.exe.pkg", ParseVersion64("3.1.4.1")));
     ASSERT_TRUE(SetModifiedTime(theApp.m_strDownloadDir + "tool.exe.pkg", kDate - 100));
@@ -129,25 +129,30 @@ TEST_F(FileSelectionTest, DownloadDecisions) {
         ASSERT_TRUE(WriteFile(theApp.m_strDownloadDir + file.name + ".pkg", file.package));
         ASSERT_TRUE(SetModifiedTime(theApp.m_strDownloadDir + file.name + ".pkg", kDate));
     }
-    ASSERT_EQ(6, m_pkg.SelectFilesToInstall());
-    EXPECT_EQ(3, m_pkg.SelectFilesToDownload(true));
+    // The publisher's hash of "abcd", as Python's hashlib gives it.
+    const char kAbcd[] = "88d4266fd4e6338d13b845fcf289579d209c897823b9217da3e161936f031589";
+    for (CPackageFile* pFile : m_pkg.m_listFiles)
+        if (pFile->m_nPackedSize == 4) pFile->m_strSha256 = kAbcd;
+    ASSERT_EQ(7, m_pkg.SelectFilesToInstall());
+    EXPECT_EQ(4, m_pkg.SelectFilesToDownload(true));
     // A short file is fetched again; a compressed package of the line's
     // version is kept, to be decoded, one of an older version fetched; a
-    // plain file's version resource or else its time decides.
+    // plain file's version resource or else its time decides; a copy other
+    // than the publisher's is fetched again.
     EXPECT_EQ((Lines{"short.exe install download", "packed.exe install compressed",
                      "stale.exe install download compressed", "plain.txt install", "absent.txt install download",
-                     "tool.exe install"}),
+                     "tool.exe install", "swapped.txt install download"}),
               Decisions());
     EXPECT_EQ(1, m_pkg.m_nFilesToUnpack);
     // Without reset the unpack count is left as it was.
     m_pkg.m_nFilesToUnpack = 7;
-    EXPECT_EQ(3, m_pkg.SelectFilesToDownload(false));
+    EXPECT_EQ(4, m_pkg.SelectFilesToDownload(false));
     EXPECT_EQ(7, m_pkg.m_nFilesToUnpack);
     // No size while the package info is still to be fetched or nothing is to be downloaded.
-    m_pkg.m_nFilesToDownload = 3;
+    m_pkg.m_nFilesToDownload = 4;
     EXPECT_EQ(0, m_pkg.GetDownloadSize());
     m_pkg.m_bNeedInfo = false;
-    EXPECT_EQ(50 + int(stale.size()) + 10, m_pkg.GetDownloadSize());
+    EXPECT_EQ(50 + int(stale.size()) + 10 + 4, m_pkg.GetDownloadSize());
     m_pkg.m_nFilesToDownload = 0;
     EXPECT_EQ(0, m_pkg.GetDownloadSize());
 }
@@ -192,6 +197,14 @@ TEST_F(FileSelectionTest, InfoLinesRead) {
          "a.dll | 1.2.3.4 | 1999-12-24 10:30:00 | 100 | a.dll | 100 | pub/base | C:\\one | 0"},
         {"[Files]\nc.dll=,,300,c.pk_,0,2,1,5", "c.dll | 0.0.0.0 | 0 | 300 | c.pk_ | 300 | pub/a,b,c | C:\\one | 5"},
         {"[Files]\nh.dll=2.0,,7,h.pk_,3,0,1,2", "h.dll | 2.0.0.0 | 0 | 7 | h.pk_ | 3 | pub/base | C:\\one | 2"},
+        // A hash by the package file's name, in any case; a line of another length or with other letters is none.
+        {"[Files]\nh.dll=2.0,,7,h.pk_,3,0,1,2\n[Hashes]\nh.pk_=0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcde\n"
+         "H.PK_=0123456789ABCDEF0123456789abcdef0123456789abcdef0123456789abcdef\n"
+         "x.pk_=0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef",
+         "h.dll | 2.0.0.0 | 0 | 7 | h.pk_ | 3 | pub/base | C:\\one | 2 | "
+         "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef"},
+        {"[Files]\nh.dll=2.0,,7,h.pk_,3,0,1,2\n[Hashes]\nh.pk_=0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdeg",
+         "h.dll | 2.0.0.0 | 0 | 7 | h.pk_ | 3 | pub/base | C:\\one | 2"},
         {"[Files]\ne.dll=,,1,,,0,1,", "e.dll | 0.0.0.0 | 0 | 1 | e.dll | 1 | pub/base | C:\\one | 0"},
         // Empty ids between commas are id 0.
         {"[Files]\nf.dll=,,1,,,,,3", "f.dll | 0.0.0.0 | 0 | 1 | f.dll | 1 | pub/base | C:\\zero | 3"},
