@@ -2,13 +2,26 @@
 """The test web site: serves a folder over HTTP/1.1 on 127.0.0.1 only and
 misbehaves on request, so that transfers can be tested against real sockets.
 
-  webserver.py start --root DIR --state FILE [--faults FILE] [--lifetime S]
+  webserver.py start --root DIR --state FILE [--faults FILE] [--log FILE] [--lifetime S]
       starts the server in the background on a port the system picks, writes
       "PORT PID" into FILE, prints the port and returns.
   webserver.py stop --state FILE
       ends the server named in FILE by its PID and removes FILE.
-  webserver.py serve --root DIR [--port N] [--state FILE] [--faults FILE]
+  webserver.py serve --root DIR [--port N] [--state FILE] [--faults FILE] [--log FILE]
       runs the server in the foreground (Ctrl+C ends it).
+
+With --log, every request appends the line
+  METHOD PATH range=<Range header or -> if-range=<If-Range header or -> status=<code>
+to FILE at once (status=- for a dropped request), so that a test can see
+what the server was asked while it runs.
+
+Files and size=N bodies are answered with Accept-Ranges: bytes, a strong
+ETag and, for files, Last-Modified. "Range: bytes=N-" or "bytes=N-M" gets a
+206 with Content-Range, or a 416 when N is at or past the end; any other
+Range (several ranges, a suffix, garbage) is ignored and the whole body
+sent. With If-Range the range is honoured only when its value equals the
+ETag, or the Last-Modified text, exactly. The faults below apply to the
+body of the response actually sent (cut=N: N bytes of that body).
 
 Faults are given per path: the faults file is a JSON object whose keys are
 request paths ("/info/zep.sif") and whose values are objects of the keys
@@ -32,14 +45,21 @@ query string apply to that one request ("/a.bin?cut=100&length=match").
                     wait S seconds after N bytes of the body
   drop=1            close the connection without answering
   trickle=N tick=S  send N bytes at a time, S seconds apart (default 0.05)
+  ranges=ignore     answer 200 with the whole body whatever the Range
+  range_start=K     answer an honoured range from offset K instead of the
+                    asked one (body and Content-Range)
+  etag=TEXT         send ETag "TEXT" instead, as a file changed on the
+                    server would; If-Range is compared with it
 
 Every wait is capped at MAX_WAIT seconds, a silent client is dropped after
 CLIENT_TIMEOUT seconds, and the server ends itself after --lifetime seconds.
 """
 import argparse
+import email.utils
 import http.server
 import json
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -53,6 +73,7 @@ START_TIMEOUT = 10.0
 STOP_TIMEOUT = 5.0
 SEND_BLOCK = 1 << 20
 PATTERN = bytes(i % 251 for i in range(251 * 4200))  # longer than SEND_BLOCK + 251
+SINGLE_RANGE = re.compile(r"bytes=(\d+)-(\d*)")
 
 ERROR_PAGE = ("<html><head><title>{code} {reason}</title></head>"
               "<body><h1>{reason}</h1><p>The requested document is not here.</p></body></html>")
@@ -89,13 +110,30 @@ class FaultTable:
             return dict(entry) if isinstance(entry, dict) else {}
 
 
+class RequestLog:
+    """Opened per line so that every line is on disk before the answer goes on."""
+
+    def __init__(self, path):
+        self.path = os.path.abspath(path) if path else None
+        self.lock = threading.Lock()
+
+    def write(self, line):
+        if self.path:
+            with self.lock, open(self.path, "a", encoding="utf-8", errors="replace") as f:
+                f.write(line + "\n")
+
+
 class FileBody:
     def __init__(self, path):
         self.path = path
-        self.length = os.path.getsize(path)
+        info = os.stat(path)
+        self.length = info.st_size
+        self.etag = '"%x-%x"' % (info.st_size, info.st_mtime_ns)
+        self.modified = email.utils.formatdate(info.st_mtime, usegmt=True)
 
-    def blocks(self, limit):
+    def blocks(self, start, limit):
         with open(self.path, "rb") as f:
+            f.seek(start)
             while limit > 0:
                 data = f.read(min(SEND_BLOCK, limit))
                 if not data:
@@ -105,15 +143,18 @@ class FileBody:
 
 
 class GeneratedBody:
+    modified = None
+
     def __init__(self, length):
         self.length = length
+        self.etag = '"size-%d"' % length
 
-    def blocks(self, limit):
-        offset = 0
-        while offset < limit:
-            n = min(SEND_BLOCK, limit - offset)
-            start = offset % 251
-            yield PATTERN[start:start + n]
+    def blocks(self, start, limit):
+        offset = start
+        while offset < start + limit:
+            n = min(SEND_BLOCK, start + limit - offset)
+            first = offset % 251
+            yield PATTERN[first:first + n]
             offset += n
 
 
@@ -129,16 +170,55 @@ def bounded_sleep(seconds):
         time.sleep(max(0.0, min(seconds, MAX_WAIT)))
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
+class BaseHandler(http.server.BaseHTTPRequestHandler):
+    """What the web site and the proxy share: timeouts, quiet disconnects, the request log."""
     protocol_version = "HTTP/1.1"
     disable_nagle_algorithm = True
     timeout = CLIENT_TIMEOUT
 
+    def header(self, name):
+        headers = getattr(self, "headers", None)
+        return headers.get(name) if headers is not None else None
+
+    def log_line(self, code):
+        raise NotImplementedError
+
+    def log_request(self, code="-", size="-"):
+        super().log_request(code, size)
+        self.server.requests.write(self.log_line(getattr(code, "value", code)))
+
+    def send_page(self, code, with_body, headers=()):
+        reason = self.responses.get(code, ("Error",))[0]
+        page = ERROR_PAGE.format(code=code, reason=reason).encode()
+        self.send_response(code)
+        for name, value in headers:
+            self.send_header(name, value)
+        self.send_header("Content-Type", "text/html")
+        self.send_header("Content-Length", str(len(page)))
+        self.end_headers()
+        if with_body:
+            self.wfile.write(page)
+
+    def handle_one_request(self):
+        try:
+            super().handle_one_request()
+        except (ConnectionError, TimeoutError):
+            self.close_connection = True
+
+    def log_message(self, format, *args):
+        sys.stderr.write("%s %s\n" % (self.log_date_time_string(), format % args))
+
+
+class Handler(BaseHandler):
     def do_GET(self):
         self.answer(with_body=True)
 
     def do_HEAD(self):
         self.answer(with_body=False)
+
+    def log_line(self, code):
+        return "%s %s range=%s if-range=%s status=%s" % (
+            self.command, self.path, self.header("Range") or "-", self.header("If-Range") or "-", code)
 
     def answer(self, with_body):
         url = urllib.parse.urlsplit(self.path)
@@ -148,6 +228,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
         bounded_sleep(number(fault, "stall_before"))
         if number(fault, "drop"):
+            self.log_request("-")
             self.close_connection = True
             return
         if "location" in fault:
@@ -181,32 +262,57 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return None
         return FileBody(local)
 
-    def send_page(self, code, with_body, headers=()):
-        reason = self.responses.get(code, ("Error",))[0]
-        page = ERROR_PAGE.format(code=code, reason=reason).encode()
-        self.send_response(code)
-        for name, value in headers:
-            self.send_header(name, value)
-        self.send_header("Content-Type", "text/html")
-        self.send_header("Content-Length", str(len(page)))
-        self.end_headers()
-        if with_body:
-            self.wfile.write(page)
+    def honoured_range(self, body, fault, etag):
+        """(first, last) of the range to answer, or None for the whole body."""
+        asked = SINGLE_RANGE.fullmatch((self.header("Range") or "").strip())
+        if not asked or fault.get("ranges") == "ignore":
+            return None
+        first, last = int(asked.group(1)), int(asked.group(2)) if asked.group(2) else None
+        if last is not None and last < first:
+            return None
+        condition = self.header("If-Range")
+        if condition is not None:
+            condition = condition.strip()
+            # A weak tag never matches; a date must be the very text sent, as the client keeps it.
+            current = etag if condition.startswith(('"', "W/")) else body.modified
+            if condition.startswith("W/") or condition != current:
+                return None
+        if "range_start" in fault:
+            first = int(number(fault, "range_start", first))
+        if last is None or last < first:
+            last = body.length - 1
+        return first, min(last, body.length - 1)
 
     def send_body(self, body, fault, with_body):
+        etag = fault.get("etag")
+        etag = body.etag if etag is None else etag if etag.startswith(('"', "W/")) else '"%s"' % etag
+        headers = [("Accept-Ranges", "bytes"), ("ETag", etag)]
+        if body.modified:
+            headers.append(("Last-Modified", body.modified))
+        chosen = self.honoured_range(body, fault, etag)
+        code, start, length = 200, 0, body.length
+        if chosen is not None:
+            if chosen[0] >= body.length:
+                self.send_page(416, with_body, headers + [("Content-Range", "bytes */%d" % body.length)])
+                return
+            code, start, length = 206, chosen[0], chosen[1] - chosen[0] + 1
+            headers.append(("Content-Range", "bytes %d-%d/%d" % (chosen[0], chosen[1], body.length)))
+
         cut = number(fault, "cut")
-        sent_length = body.length if cut is None else max(0, min(int(cut), body.length))
+        sent_length = length if cut is None else max(0, min(int(cut), length))
         length_mode = fault.get("length", "full")
-        self.send_response(200)
+        self.send_response(code)
         self.send_header("Content-Type", "application/octet-stream")
+        for name, value in headers:
+            self.send_header(name, value)
         chunked = length_mode == "chunked"
         if chunked:
             self.send_header("Transfer-Encoding", "chunked")
         elif cut is None or length_mode == "full":
-            self.send_header("Content-Length", str(body.length))
+            self.send_header("Content-Length", str(length))
         elif length_mode == "match":
             self.send_header("Content-Length", str(sent_length))
-        if sent_length < body.length or length_mode == "none":
+        if sent_length < length or length_mode == "none":
             self.send_header("Connection", "close")
             self.close_connection = True
         self.end_headers()
@@ -218,7 +324,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         trickle = int(number(fault, "trickle", 0))
         tick = number(fault, "tick", 0.05)
         offset = 0
-        for block in body.blocks(sent_length):
+        for block in body.blocks(start, sent_length):
             while block:
                 piece = block
                 if trickle > 0:
@@ -239,17 +345,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             bounded_sleep(stall)
         # A cut chunked body lacks its end mark.
-        if chunked and sent_length == body.length:
+        if chunked and sent_length == length:
             self.wfile.write(b"0\r\n\r\n")
-
-    def handle_one_request(self):
-        try:
-            super().handle_one_request()
-        except (ConnectionError, TimeoutError):
-            self.close_connection = True
-
-    def log_message(self, format, *args):
-        sys.stderr.write("%s %s\n" % (self.log_date_time_string(), format % args))
 
 
 class Server(http.server.ThreadingHTTPServer):
@@ -273,18 +370,15 @@ def read_state(path):
         return None
 
 
-def serve(args):
-    os.makedirs(args.root, exist_ok=True)
-    server = Server(("127.0.0.1", args.port), Handler)
-    server.root = os.path.realpath(args.root)
-    server.faults = FaultTable(os.path.abspath(args.faults) if args.faults else None)
+def run(server, args, what):
+    """Serves until SIGTERM, Ctrl+C or the end of the lifetime; the state file appears once the port is known."""
     signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=server.shutdown).start())
     lifetime = threading.Timer(args.lifetime, server.shutdown)
     lifetime.daemon = True
     lifetime.start()
     if args.state:
         write_state(args.state, server.server_address[1])
-    print("serving %s on http://127.0.0.1:%d/" % (server.root, server.server_address[1]), flush=True)
+    print("%s on http://127.0.0.1:%d/" % (what, server.server_address[1]), flush=True)
     try:
         server.serve_forever(poll_interval=0.2)
     except KeyboardInterrupt:
@@ -293,7 +387,16 @@ def serve(args):
     return 0
 
 
-def is_our_server(pid):
+def serve(args):
+    os.makedirs(args.root, exist_ok=True)
+    server = Server(("127.0.0.1", args.port), Handler)
+    server.root = os.path.realpath(args.root)
+    server.faults = FaultTable(os.path.abspath(args.faults) if args.faults else None)
+    server.requests = RequestLog(args.log)
+    return run(server, args, "serving %s" % server.root)
+
+
+def is_our_server(pid, script):
     try:
         with open("/proc/%d/cmdline" % pid, "rb") as f:
             words = f.read().split(b"\0")
@@ -301,18 +404,15 @@ def is_our_server(pid):
             alive = f.read().rsplit(")", 1)[1].split()[0] != "Z"
     except OSError:
         return False
-    return alive and any(w.endswith(b"webserver.py") for w in words) and b"serve" in words
+    return alive and any(w.endswith(script.encode()) for w in words) and b"serve" in words
 
 
-def start(args):
-    state = os.path.abspath(args.state)
+def start_in_background(script, state, options):
+    """Runs "script serve --state STATE options..." detached and waits for its state file; prints the port."""
     if os.path.exists(state):
         os.remove(state)
     os.makedirs(os.path.dirname(state), exist_ok=True)
-    command = [sys.executable, os.path.abspath(__file__), "serve", "--root", os.path.abspath(args.root),
-               "--state", state, "--lifetime", str(args.lifetime)]
-    if args.faults:
-        command += ["--faults", os.path.abspath(args.faults)]
+    command = [sys.executable, os.path.abspath(script), "serve", "--state", state] + options
     with open(state + ".log", "ab") as log:
         process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                                    start_new_session=True)
@@ -327,40 +427,62 @@ def start(args):
         time.sleep(0.05)
     if process.poll() is None:
         process.kill()
-    sys.stderr.write("web server did not start; see %s.log\n" % state)
+    sys.stderr.write("%s did not start; see %s.log\n" % (os.path.basename(script), state))
     return 1
 
 
-def stop(args):
-    found = read_state(args.state)
+def stop_by_state(script, state):
+    found = read_state(state)
     if not found:
-        sys.stderr.write("no web server state in %s\n" % args.state)
+        sys.stderr.write("no server state in %s\n" % state)
         return 0
     pid = found[1]
-    if is_our_server(pid):
+    name = os.path.basename(script)
+    if is_our_server(pid, name):
         os.kill(pid, signal.SIGTERM)
         deadline = time.monotonic() + STOP_TIMEOUT
-        while is_our_server(pid) and time.monotonic() < deadline:
+        while is_our_server(pid, name) and time.monotonic() < deadline:
             time.sleep(0.05)
-        if is_our_server(pid):
+        if is_our_server(pid, name):
             os.kill(pid, signal.SIGKILL)
-    os.remove(args.state)
+    os.remove(state)
     return 0
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+def start(args):
+    options = ["--root", os.path.abspath(args.root), "--lifetime", str(args.lifetime)]
+    if args.faults:
+        options += ["--faults", os.path.abspath(args.faults)]
+    if args.log:
+        options += ["--log", os.path.abspath(args.log)]
+    return start_in_background(__file__, os.path.abspath(args.state), options)
+
+
+def stop(args):
+    return stop_by_state(__file__, args.state)
+
+
+def command_line(doc, add_options):
+    """start/serve/stop parsers; add_options(parser, name) adds what start and serve take besides these."""
+    parser = argparse.ArgumentParser(description=doc, formatter_class=argparse.RawDescriptionHelpFormatter)
     commands = parser.add_subparsers(dest="command", required=True)
     for name in ("start", "serve"):
         command = commands.add_parser(name)
-        command.add_argument("--root", required=True)
-        command.add_argument("--faults")
+        command.add_argument("--log")
         command.add_argument("--lifetime", type=float, default=3600.0)
         command.add_argument("--state", required=(name == "start"))
         if name == "serve":
             command.add_argument("--port", type=int, default=0)
+        add_options(command, name)
     commands.add_parser("stop").add_argument("--state", required=True)
-    args = parser.parse_args()
+    return parser.parse_args()
+
+
+def main():
+    def options(command, name):
+        command.add_argument("--root", required=True)
+        command.add_argument("--faults")
+    args = command_line(__doc__, options)
     return {"start": start, "serve": serve, "stop": stop}[args.command](args)
 
 
