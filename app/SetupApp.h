@@ -62,9 +62,9 @@ public:
     BOOL FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection,
                       const std::string& shownPath = std::string());
     // 1 when the file arrived, 0 when nothing came; failures below 0, -5
-    // for a body longer than nMaxBytes, -6 for one whose SHA-256 is not
-    // sha256 (lower-case hex; empty: none given). The bytes counted go to
-    // *pnReceived.
+    // for a body longer than nMaxBytes, -6 for one of nMaxBytes whose
+    // SHA-256 is not sha256 (lower-case hex; empty: none given). The bytes
+    // counted go to *pnReceived.
     int DownloadPackageFile(const std::string& url, const std::string& localPath, int64_t nMaxBytes, void* pContext,
                             DownloadProgressCallback pfnProgress, int64_t* pnReceived,
                             const std::string& sha256 = std::string());

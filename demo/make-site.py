@@ -21,6 +21,7 @@ is written by tools/demo.sh, which knows the server's port.
 input; the exit code is 1 when anything differs.
 """
 import argparse
+import hashlib
 import os
 import shutil
 import subprocess
@@ -106,7 +107,7 @@ class Site:
             self.publish(path, sources[source])
             line = "%s=,%s,%d,,,%s,%s" % (name, local_date(int(os.path.getmtime(path))), os.path.getsize(path),
                                           source, folder)
-            return line + ("," + flags if flags else "")
+            return line + ("," + flags if flags else ""), "%s=%s" % (name, hashlib.sha256(read_bytes(path)).hexdigest())
         packed = os.path.join(scratch, package)
         command = [self.args.zeppack, "-s", source, "-f", folder] + (["-F", flags] if flags else []) + [path, packed]
         result = subprocess.run(command, stdout=subprocess.PIPE, universal_newlines=True)
@@ -114,13 +115,23 @@ class Site:
             fail("zeppack failed on " + name)
         self.publish(packed, sources[source])
         self.packed.append((packed, path))
-        return result.stdout.strip()
+        files_line, hash_line = result.stdout.splitlines()
+        return files_line, hash_line
 
     def package_info(self, template, scratch):
         with open(os.path.join(self.args.templates, template), encoding="ascii") as f:
             lines = f.read().splitlines()
         sources = section_entries(lines, "Sources")
-        out = [self.files_line(line, sources, scratch) if line.startswith("@") else line for line in lines]
+        # The hashes let the wizard refuse a mirror's file that is not the one packed here.
+        out, hashes = [], ["[Hashes]"]
+        for line in lines:
+            if line.startswith("@"):
+                files_line, hash_line = self.files_line(line, sources, scratch)
+                out.append(files_line)
+                hashes.append(hash_line)
+            else:
+                out.append(line)
+        out += hashes
         with open(os.path.join(self.args.out, "packages", template), "w", encoding="ascii", newline="\r\n") as f:
             f.write("\n".join(out) + "\n")
 

@@ -170,11 +170,10 @@ bool CDownloadingPage::FetchFile(CDownloadStatus& status, HWND hPage, CFileFetch
                                                       &status, OnDownloadProgress, &got, fetch.m_strSha256);
         if (result <= 0 || got < fetch.m_nPackedSize) {
             status.m_nBytesReceived -= got;
-            // Not creatable, not writable, longer than promised, or ended
-            // short by the server's own account. Other bytes than the
-            // publisher's (-6) may come from a proxy or a mirror that is
-            // mended meanwhile: tried again.
-            if (result == -4 || result == -5 || result > 0) return false;
+            // Not creatable, not writable, longer than promised, other bytes
+            // than the publisher's, or ended short by the server's own
+            // account: the same server would answer the same again.
+            if (result <= -4 || result > 0) return false;
         } else {
             const int kind = ProbeDownloadedFile(fetch.m_strLocalPath, fetch.m_nPackageVersion, fetch.m_tPackageTime);
             if (kind != DOWNLOADED_NONE) {

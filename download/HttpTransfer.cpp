@@ -414,7 +414,10 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
     // One that is whole but shorter than promised is the caller's to judge.
     const long long announced = result > 0 && !m_bStopDownload ? AnnouncedLength(request.Handle()) : -1;
     if (announced >= 0 && *pnReceived < announced) result = -3;
-    if (result > 0 && !m_bStopDownload && hash && hash->FinishHex() != sha256) result = -6;
+    // Only a body of the promised size is judged by its hash: a shorter one
+    // is the caller's to judge, as without one.
+    if (result > 0 && !m_bStopDownload && hash && *pnReceived == nMaxBytes && hash->FinishHex() != sha256)
+        result = -6;
     if (m_bStopDownload || result <= 0) ::DeleteFileA(localPath.c_str());
     return result <= 0 ? result : *pnReceived > 0 ? 1 : 0;
 }

@@ -48,6 +48,7 @@ const struct Row {
     {"file-html", Kind::File, R"({"html_error": 1})", Outcome::Failed},
     {"file-cut-not-accepted", Kind::File, R"({"cut": 20, "length": "match"})", Outcome::Failed, IDCANCEL},
     {"file-longer", Kind::File, R"({"size": 100000})", Outcome::Dropped},
+    {"file-swapped", Kind::File, R"({"swap": 1})", Outcome::Dropped},
     {"file-cancel-no", Kind::File, R"({"trickle": 8, "tick": 0.25})", Outcome::Whole, IDNO},
     {"file-stall-timeout", Kind::File, R"({"stall_before": 60})", Outcome::Retried, IDOK, 1},
     {"file-stall-before", Kind::File, R"({"stall_before": 60})", Outcome::Stalled},

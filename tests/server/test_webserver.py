@@ -157,6 +157,7 @@ class WebServerTest(unittest.TestCase):
             ("/g?size=1000", "bytes=500-", date, (200, generated(0, 999), None)),
             ("/g?size=1000&length=chunked", "bytes=990-", None, (206, generated(990, 999), "bytes 990-999/1000")),
             ("/g?size=0", "bytes=0-", None, (416, None, "bytes */0")),
+            (path + "?swap=1", "bytes=14-", None, (206, bytes(b ^ 0xFF for b in FILE_BYTES[14:]), "bytes 14-15/16")),
         ]
         for target, asked, condition, expected in table:
             with self.subTest(target=target, range=asked, if_range=condition):

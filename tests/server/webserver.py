@@ -48,6 +48,8 @@ query string apply to that one request ("/a.bin?cut=100&length=match").
   ranges=ignore     answer 200 with the whole body whatever the Range
   range_start=K     answer an honoured range from offset K instead of the
                     asked one (body and Content-Range)
+  swap=1            every byte of the body inverted: another file of the
+                    same size, as a mirror that serves something else
   etag=TEXT         send ETag "TEXT" instead, as a file changed on the
                     server would; If-Range is compared with it
 
@@ -324,7 +326,10 @@ class Handler(BaseHandler):
         trickle = int(number(fault, "trickle", 0))
         tick = number(fault, "tick", 0.05)
         offset = 0
+        swapped = fault.get("swap") not in (None, 0, "0")
         for block in body.blocks(start, sent_length):
+            if swapped:
+                block = bytes(b ^ 0xFF for b in block)
             while block:
                 piece = block
                 if trickle > 0:

@@ -1,6 +1,7 @@
 #include "support/Roads.h"
 
 #include "app/Registry.h"
+#include "install/FileHash.h"
 #include "res/resource.h"
 #include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
@@ -52,12 +53,15 @@ std::string Bad() {
 }
 
 // A package of one compressed file installed into bin, with a shortcut,
-// dated after any copy installed before: an upgrade replaces it.
-std::string CompressedInfo(int version, const std::string& name, int minor, size_t packedSize) {
+// dated after any copy installed before: an upgrade replaces it. The
+// publisher's hash names the file packed.
+std::string CompressedInfo(int version, const std::string& name, int minor, const std::string& packed) {
+    CSha256 hash;
+    hash.Add(packed.data(), packed.size());
     return "[Package]\r\nVer=" + std::to_string(version) + "\r\n[Folders]\r\n1=${Target}\\bin\r\n[Sources]\r\n" +
            "0=files\r\n[Files]\r\n" + name + ".exe=1.0.0." + std::to_string(minor) + ",12/31/2037 00:00:00,9," + name +
-           ".ex_," + std::to_string(packedSize) + ",0,1\r\n[Shortcuts]\r\n" + name + "=${Target}\\bin\\" + name +
-           ".exe,\r\n";
+           ".ex_," + std::to_string(packed.size()) + ",0,1\r\n[Shortcuts]\r\n" + name + "=${Target}\\bin\\" + name +
+           ".exe,\r\n[Hashes]\r\n" + name + ".ex_=" + hash.FinishHex() + "\r\n";
 }
 
 }  // namespace
@@ -74,8 +78,8 @@ std::string SetupInfo(int minor, const std::string& baseUrl, int timeoutSec) {
 
 std::vector<File> PackageInfos(int minor) {
     return {{"base.pki", kBaseInfo},
-            {"tools.pki", CompressedInfo(256 + minor, "tools", minor, Tools(minor).size())},
-            {"bad.pki", CompressedInfo(256, "bad", 0, Bad().size())}};
+            {"tools.pki", CompressedInfo(256 + minor, "tools", minor, Tools(minor))},
+            {"bad.pki", CompressedInfo(256, "bad", 0, Bad())}};
 }
 
 std::vector<File> PackageFiles(int minor) {

@@ -5,6 +5,7 @@
 #include "install/PackageFile.h"
 #include "tools/zeppack/Packer.h"
 #include "tools/zeppack/PeVersion.h"
+#include "tools/zeppack/Sha256.h"
 
 #include <sys/stat.h>
 
@@ -25,7 +26,7 @@ namespace {
 const char kUsage[] =
     "usage: zeppack [options] INPUT PACKAGE\n"
     "       zeppack -x PACKAGE FOLDER\n"
-    "Makes the compressed package file PACKAGE from INPUT and prints its Files line.\n"
+    "Makes the compressed package file PACKAGE from INPUT and prints its Files line, then its Hashes line.\n"
     "  -n NAME     installed file name (default: the name of INPUT)\n"
     "  -v VERSION  file version a.b.c.d (default: INPUT's version resource, else 0.0.0.0)\n"
     "  -t SECONDS  file time, seconds since 1970-01-01 UTC (default: INPUT's modification time)\n"
@@ -216,6 +217,8 @@ int Pack(const COptions& options) {
     std::printf("%s=%s,%s,%d,%s,%d,%d,%d,%d\n", name.c_str(), VersionText(version).c_str(), date.c_str(),
                 int(data.size()), source.c_str(), int(package.size()), options.nSourceId,
                 options.nFolderId, options.nFlags);
+    // The line of the Hashes section, for the package as it will lie on the site.
+    std::printf("%s=%s\n", source.c_str(), Sha256Hex(package).c_str());
     return 0;
 }
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Native tests of the packing tool: the Files line it prints, the bytes of
+"""Native tests of the packing tool: the Files and Hashes lines it prints, the bytes of
 the package it writes (checked with the bzip2 command), its version resource
 reader, its refusals, and the -x check of damaged packages.
 
 usage: test_zeppack.py ZEPPACK SCRATCH_DIR
 """
+import hashlib
 import os
 import random
 import shutil
@@ -61,8 +62,8 @@ class ZeppackTest(unittest.TestCase):
         data = b"".join(b"line %d of a text file\n" % i for i in range(20000))
         line, package = self.pack(data, "-t", "946710000", "-v", "1.2.3.40000", "-b", "1", "-T", "hello",
                                   "-s", "3", "-f", "7", "-F", "1", "-n", "app.dll")
-        self.assertEqual("app.dll=1.2.3.40000,01/01/2000 07:00:00,%d,input.pkg,%d,3,7,1\n"
-                         % (len(data), len(package)), line)
+        self.assertEqual("app.dll=1.2.3.40000,01/01/2000 07:00:00,%d,input.pkg,%d,3,7,1\ninput.pkg=%s\n"
+                         % (len(data), len(package), hashlib.sha256(package).hexdigest()), line)
         head = header(b"hello", 946710000, (1 << 16) | 2, (3 << 16) | 40000)
         self.assertEqual(head + b"h1", package[:len(head) + 2])
         self.assertEqual(data, bzip2_decode(b"BZ" + package[len(head):]))
@@ -73,7 +74,8 @@ class ZeppackTest(unittest.TestCase):
         result = run(source, self.path("tool.ex_"))
         self.assertEqual(0, result.returncode, result.stderr)
         package = read(self.path("tool.ex_"))
-        self.assertEqual("tool.exe=0.0.0.0,02/13/2009 23:31:30,13,tool.ex_,%d,0,0,0\n" % len(package), result.stdout)
+        self.assertEqual("tool.exe=0.0.0.0,02/13/2009 23:31:30,13,tool.ex_,%d,0,0,0\ntool.ex_=%s\n"
+                         % (len(package), hashlib.sha256(package).hexdigest()), result.stdout)
         head = header(b"tool.exe", 1234567890, 0, 0)
         self.assertEqual(head + b"h9", package[:len(head) + 2])
 
