@@ -3,11 +3,12 @@
 // "<way> <bytes> <seconds>" for each fetch:
 //   bare  the platform's read call alone, 64 KB at a time, into a file
 //   call  DownloadPackageFile, without a progress callback
+//   hash  the same, checking the file against its SHA-256 as it arrives
 //   page  the Downloading page, in a wizard on the screen, showing its
 //         progress as a user sees it
 // Each fetch writes FOLDER\<the address's last part>, which is compared with
 // the original file before the next fetch.
-//   bench_download URL FOLDER ORIGINAL ROUNDS
+//   bench_download URL FOLDER ORIGINAL ROUNDS SHA256
 #include "app/SetupApp.h"
 #include "app/SetupWizard.h"
 #include "app/WizardPages.h"
@@ -64,13 +65,15 @@ Fetch BareRead(const std::string& url, const std::string& localPath) {
     return fetch;
 }
 
-Fetch CallDownload(const std::string& url, const std::string& localPath) {
+// Without a hash any size is taken; with one, the size it belongs to.
+Fetch CallDownload(const std::string& url, const std::string& localPath, long long size, const std::string& sha256) {
     Fetch fetch;
     int64_t received = 0;
     // The page's end stops transfers, as its Cancel does.
     theApp.m_bStopDownload = false;
     const LARGE_INTEGER start = Now();
-    const int result = theApp.DownloadPackageFile(url, localPath, INT64_MAX, nullptr, nullptr, &received);
+    const int result = theApp.DownloadPackageFile(url, localPath, sha256.empty() ? INT64_MAX : size, nullptr, nullptr,
+                                                  &received, sha256);
     fetch.seconds = Seconds(start, Now());
     if (result > 0) fetch.bytes = received;
     return fetch;
@@ -142,8 +145,8 @@ bool SameFiles(const std::string& a, const std::string& b) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: bench_download URL FOLDER ORIGINAL ROUNDS\n");
+    if (argc != 6) {
+        std::fprintf(stderr, "usage: bench_download URL FOLDER ORIGINAL ROUNDS SHA256\n");
         return 2;
     }
     const std::string url = argv[1], original = argv[3];
@@ -163,10 +166,11 @@ int main(int argc, char** argv) {
     }
     const long long size = (long long)info.nFileSizeHigh << 32 | info.nFileSizeLow;
     for (int round = std::atoi(argv[4]); round > 0; --round) {
-        for (const char* way : {"bare", "call", "page"}) {
+        for (const char* way : {"bare", "call", "hash", "page"}) {
             ::DeleteFileA(localPath.c_str());
             const Fetch fetch = way[0] == 'b'   ? BareRead(url, localPath)
-                                : way[0] == 'c' ? CallDownload(url, localPath)
+                                : way[0] == 'c' ? CallDownload(url, localPath, size, "")
+                                : way[0] == 'h' ? CallDownload(url, localPath, size, argv[5])
                                                 : RunPage(url, size);
             if (fetch.bytes != size || !SameFiles(localPath, original)) {
                 std::fprintf(stderr, "%s: the copy differs from %s\n", way, original.c_str());
