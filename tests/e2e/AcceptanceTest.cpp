@@ -43,6 +43,17 @@ void PlantBeforeRemoval() {
                               MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
 }
 
+// The carried Tools package swapped for another of its size and version,
+// which only its hash tells apart; put back by the road's check.
+const std::string kCarriedTools = kCarried + "\\tools.ex_";
+std::string g_carriedTools;
+void SwapCarriedTools() {
+    ASSERT_TRUE(testsupport::ReadFile(kCarriedTools, g_carriedTools));
+    const std::string other = testsupport::MakeCompressedPackage("tools 9.0", 946031400, 0x0001000000000000);
+    ASSERT_EQ(g_carriedTools.size(), other.size());
+    ASSERT_TRUE(testsupport::WriteFile(kCarriedTools, other));
+}
+
 std::vector<Road> Roads() {
     const char kRowsInstalled[] = "ZEP Base|already installed|1.1|,ZEP Tools|already installed|1.0|,"
                                   "ZEP Bad|not installed|1.0|install";
@@ -133,6 +144,15 @@ std::vector<Road> Roads() {
                        SortedFilesIn(kCarried));
              EXPECT_FALSE(FileExists(kTarget)) << "download only installed something";
          }},
+        // The carried folder's Tools package swapped for other bytes of its
+        // size: it is not installed from, but would be fetched again.
+        {"offline-swapped",
+         OfflineToPreparing(kCarried, std::to_string(PackageFiles(0)[4].second.size())) +
+             Steps{{Act::Cancel, &kPreparingOfRoad, Back | Next}, kCancelled},
+         [] {
+             EXPECT_FALSE(FileExists(kTarget));
+             testsupport::WriteFile(kCarriedTools, g_carriedTools);
+         }},
         // The folder carried to a computer of the 95/98 family that never had
         // the product and cannot reach the site.
         {"offline-95-98", OfflineToPreparing(kCarried) + kInstalled,
@@ -158,8 +178,9 @@ TEST(Acceptance, EveryRoadEndToEnd) {
             g_held = ::CreateFileA((kBin + "\\tools.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                    OPEN_EXISTING, 0, nullptr);
         if (name == "removal") PlantBeforeRemoval();
-        const bool offline = name == "offline-95-98";
-        if (offline) {
+        if (name == "offline-swapped") SwapCarriedTools();
+        const bool offline = name.compare(0, 7, "offline") == 0;
+        if (name == "offline-95-98") {
             ASSERT_TRUE(WriteRegValue(HKEY_CURRENT_USER, kWineVersion, "Version", REG_SZ, "win98"));
         }
         Drive(road, offline ? "http://127.0.0.1:9/" : url, "acceptance_" + name + "_");

@@ -176,12 +176,12 @@ const Steps kInstalled = {{Act::Next, &kInstallingOfRoad, None},
                            {{IDC_FINISH_OUTCOME, kFinished}, {InstallingBars, "2/2 5/5 "}}, IDOK, kBadNamed},
                           {Act::Finish, nullptr}};
 
-Steps OfflineToPreparing(const std::string& folder) {
+Steps OfflineToPreparing(const std::string& folder, const std::string& total) {
     return Intro(folder) + Steps{{Act::Next, &kComponentsOfRoad, Back | Next},
                                  {Act::Answer, kComponentsFetched.page, Back | Next, kComponentsFetched.shows, IDYES,
                                   kAskLocal},
                                  {Act::Next, &kPreparingOfRoad, Back | Next},
-                                 {Act::Answer, &kPreparingOfRoad, Back | Next, {{IDC_PREPARING_TOTAL, "0"}}, IDYES,
+                                 {Act::Answer, &kPreparingOfRoad, Back | Next, {{IDC_PREPARING_TOTAL, total}}, IDYES,
                                   kAskLocal}};
 }
 

@@ -60,8 +60,9 @@ Steps ToMirror(const char* total, int row);
 // The Installing page, its box naming Bad, and Finish with both bars full.
 extern const Steps kInstalled;
 // From Welcome to the Preparing page without the site: both pages ask to go
-// on with the local lists, and nothing is to be downloaded.
-Steps OfflineToPreparing(const std::string& folder);
+// on with the local lists, and total bytes (default nothing) are to be
+// downloaded.
+Steps OfflineToPreparing(const std::string& folder, const std::string& total = "0");
 // The first installation from the good mirror into kTarget, and its check.
 Steps FirstInstall();
 void CheckFirstInstall();
