@@ -57,8 +57,8 @@ bool IsDeviceName(const std::string& name) {
 }  // namespace
 
 bool IsAbsoluteFolderPath(const std::string& path) {
-    const bool drive = path.size() >= 3 && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':' &&
-                       (path[2] == '\\' || path[2] == '/');
+    const bool drive = path.size() >= 3 && LowerAscii(path[0]) >= 'a' && LowerAscii(path[0]) <= 'z' &&
+                       path[1] == ':' && (path[2] == '\\' || path[2] == '/');
     const bool share = path.compare(0, 2, "\\\\") == 0;
     if (!drive && !share) return false;
     // The platform drops trailing dots and blanks of a part: "..." and ". " are ".." and ".".

@@ -10,9 +10,14 @@ constexpr DWORD kReadBytes = 64 * 1024;
 
 }  // namespace
 
-// Loaded by its full path first: the late binding then finds it loaded.
+// Loaded by its full path first, once: the late binding then finds it loaded.
+static bool LoadCng() {
+    static const bool loaded = LoadSystemLibrary("bcrypt.dll") != nullptr;
+    return loaded;
+}
+
 CSha256::CSha256()
-    : m_bFailed(!LoadSystemLibrary("bcrypt.dll") ||
+    : m_bFailed(!LoadCng() ||
                 !BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&m_hAlgorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
                 !BCRYPT_SUCCESS(::BCryptCreateHash(m_hAlgorithm, &m_hHash, nullptr, 0, nullptr, 0, 0))) {}
 

@@ -64,9 +64,16 @@ static bool IsCurrent(const CPackageFile& file, int64_t version, int32_t time) {
 
 // A download folder is anyone's to write, and a carried one has been
 // elsewhere: a copy found there counts only as the bytes the publisher hashed.
-static bool HasPublishedBytes(const CPackageFile& file, const std::string& path) {
-    std::string hex;
-    return file.m_strSha256.empty() || (Sha256OfFile(path, hex) && hex == file.m_strSha256);
+// It is hashed again once its size or time differ from the last time.
+static bool HasPublishedBytes(CPackageFile& file, const std::string& path, int64_t size, int32_t modified) {
+    if (file.m_strSha256.empty()) return true;
+    if (size != file.m_nHashedSize || modified != file.m_tHashedTime) {
+        std::string hex;
+        file.m_bHashMatched = Sha256OfFile(path, hex) && hex == file.m_strSha256;
+        file.m_nHashedSize = size;
+        file.m_tHashedTime = modified;
+    }
+    return file.m_bHashMatched;
 }
 
 int CPackageInfo::SelectFilesToInstall() {
@@ -110,7 +117,7 @@ int CPackageInfo::SelectFilesToDownload(bool reset) {
             if (pFile->m_tPackageTime != 0) {
                 pFile->m_strPackageDir = theApp.m_strDownloadDir;
                 if (IsCurrent(*pFile, pFile->m_nPackageVersion, pFile->m_tPackageTime) &&
-                    HasPublishedBytes(*pFile, packagePath))
+                    HasPublishedBytes(*pFile, packagePath, size, modified))
                     pFile->m_bDownload = false;
             }
         }

@@ -40,6 +40,11 @@ public:
     // The SHA-256 the publisher gave for the package file as it lies on
     // the site, in lower-case hex; empty when none was given.
     std::string m_strSha256;
+    // The download folder's copy as last hashed (size, time) and whether it
+    // matched: a click on the package list must not hash it all again.
+    int64_t m_nHashedSize = -1;
+    int32_t m_tHashedTime = 0;
+    bool m_bHashMatched = false;
 };
 
 class CPackageShortcut {
