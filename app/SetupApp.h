@@ -64,7 +64,10 @@ public:
     // 1 when the file arrived, 0 when nothing came; failures below 0, -5
     // for a body longer than nMaxBytes, -6 for one of nMaxBytes whose
     // SHA-256 is not sha256 (lower-case hex; empty: none given). The bytes
-    // counted go to *pnReceived.
+    // counted go to *pnReceived, a partial file's that it went on from
+    // included. localPath is written only once the response is whole; a
+    // transfer that broke off or was stopped leaves what came at
+    // ResumablePartPath(localPath) for the next one to go on from.
     int DownloadPackageFile(const std::string& url, const std::string& localPath, int64_t nMaxBytes, void* pContext,
                             DownloadProgressCallback pfnProgress, int64_t* pnReceived,
                             const std::string& sha256 = std::string());

@@ -23,18 +23,16 @@ const DWORD kCancelWaitMs = 1000;
 
 }  // namespace
 
-void CDownloadStatus::SetTexts(const std::string& component, const std::string& file, const std::string& localPath) {
+void CDownloadStatus::SetTexts(const std::string& component, const std::string& file) {
     std::lock_guard<std::mutex> guard(m_lock);
     m_strComponent = component;
     m_strFile = file;
-    m_strLocalPath = localPath;
 }
 
-void CDownloadStatus::GetTexts(std::string& component, std::string& file, std::string& localPath) {
+void CDownloadStatus::GetTexts(std::string& component, std::string& file) {
     std::lock_guard<std::mutex> guard(m_lock);
     component = m_strComponent;
     file = m_strFile;
-    localPath = m_strLocalPath;
 }
 
 CDownloadingPage::CDownloadingPage() : CWizardPage(IDD_DOWNLOADING, IDC_DOWNLOADING_TITLE, WM_PAGE_START) {}
@@ -70,18 +68,14 @@ BOOL CDownloadingPage::OnQueryCancel() {
 
 // The worker is stopped between chunks and in its pauses; a read that a
 // stalled server blocks ends with its request closed on Windows. Under Wine
-// it does not, so after a second the wizard closes all the same: the
-// partial file is deleted, which takes effect when the program ends and
-// with it the transfer's handle.
+// it does not, so after a second the wizard closes all the same: what
+// arrived stays in the transfer's partial file for the next run.
 void CDownloadingPage::OnCancel() {
     if (!m_pStatus) return;
     ::KillTimer(m_hWnd, kRefreshTimer);
     theApp.AbortTransfer();
     ::SetEvent(m_pStatus->m_hStop);
-    if (m_worker.Wait(kCancelWaitMs)) return;
-    std::string component, file, localPath;
-    m_pStatus->GetTexts(component, file, localPath);
-    if (!localPath.empty()) ::DeleteFileA(localPath.c_str());
+    m_worker.Wait(kCancelWaitMs);
 }
 
 BOOL CDownloadingPage::OnTimer(UINT_PTR id) {
@@ -162,14 +156,16 @@ int CDownloadingPage::DownloadWorker(CDownloadStatus& status, const std::string&
 // that a site that keeps failing is not hammered; Cancel ends the pause.
 bool CDownloadingPage::FetchFile(CDownloadStatus& status, HWND hPage, CFileFetch& fetch) {
     if (fetch.m_strUrl.empty()) return false;
-    status.SetTexts(fetch.m_strComponent, fetch.m_strSource, fetch.m_strLocalPath);
+    status.SetTexts(fetch.m_strComponent, fetch.m_strSource);
     for (int failed = 1;; ++failed) {
         if (theApp.m_bStopDownload) return false;
         int64_t got = 0;
+        status.m_nAttemptResumed = 0;
         const int result = theApp.DownloadPackageFile(fetch.m_strUrl, fetch.m_strLocalPath, fetch.m_nPackedSize,
                                                       &status, OnDownloadProgress, &got, fetch.m_strSha256);
         if (result <= 0 || got < fetch.m_nPackedSize) {
             status.m_nBytesReceived -= got;
+            status.m_nBytesResumed -= status.m_nAttemptResumed;
             // Not creatable, not writable, longer than promised, other bytes
             // than the publisher's, or ended short by the server's own
             // account: the same server would answer the same again.
@@ -191,29 +187,36 @@ bool CDownloadingPage::FetchFile(CDownloadStatus& status, HWND hPage, CFileFetch
         if (theApp.m_bStopDownload) return false;
         const unsigned pauseMs = RetryPauseMs(failed);
         status.m_bRetryPause = true;
-        status.SetTexts(fetch.m_strComponent, FormatRetryText(fetch.m_strSource, failed, pauseMs),
-                        fetch.m_strLocalPath);
+        status.SetTexts(fetch.m_strComponent, FormatRetryText(fetch.m_strSource, failed, pauseMs));
         ::PostMessageA(hPage, WM_DOWNLOAD_SHOW, 0, 0);
         const bool bStopped = ::WaitForSingleObject(status.m_hStop, pauseMs) == WAIT_OBJECT_0;
         status.m_bRetryPause = false;
         if (bStopped) return false;
-        status.SetTexts(fetch.m_strComponent, fetch.m_strSource, fetch.m_strLocalPath);
+        status.SetTexts(fetch.m_strComponent, fetch.m_strSource);
     }
 }
 
-void CDownloadingPage::OnDownloadProgress(void* pContext, uint32_t nBytes) {
-    static_cast<CDownloadStatus*>(pContext)->m_nBytesReceived += nBytes;
+void CDownloadingPage::OnDownloadProgress(void* pContext, int64_t nBytes, bool bAlreadyHere) {
+    auto& status = *static_cast<CDownloadStatus*>(pContext);
+    status.m_nBytesReceived += nBytes;
+    if (!bAlreadyHere) return;
+    status.m_nBytesResumed += nBytes;
+    status.m_nAttemptResumed = nBytes;
 }
 
 void CDownloadingPage::UpdateProgressTexts() {
-    std::string component, file, localPath;
-    m_pStatus->GetTexts(component, file, localPath);
+    std::string component, file;
+    m_pStatus->GetTexts(component, file);
     const int64_t received = m_pStatus->m_nBytesReceived;
+    // What earlier runs left took no time now: it counts as there, not as speed.
+    const int64_t resumed = m_pStatus->m_nBytesResumed;
     const time_t start = m_pStatus->m_tStart;
     // Nothing to estimate from before the first byte, and nothing holds while a failed file waits.
-    const bool bEstimate = start != 0 && received > 0 && !m_pStatus->m_bRetryPause;
+    const bool bEstimate = start != 0 && received > resumed && !m_pStatus->m_bRetryPause;
     const std::string timeLeft =
-        bEstimate ? FormatTimeLeft(EstimateSecondsLeft(received, m_nBytesTotal, ::time(nullptr) - start + 2)) : "";
+        bEstimate ? FormatTimeLeft(EstimateSecondsLeft(received - resumed, m_nBytesTotal - resumed,
+                                                       ::time(nullptr) - start + 2))
+                  : "";
     // Only what changed is set: the page is redrawn ten times a second.
     for (const auto& [id, text] : {std::pair<int, std::string>{IDC_DOWNLOADING_COMPONENT, component},
                                    {IDC_DOWNLOADING_FILE, file},

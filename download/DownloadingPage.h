@@ -36,6 +36,10 @@ struct CFileFetch {
 // outlive the page and the records.
 struct CDownloadStatus {
     std::atomic<int64_t> m_nBytesReceived{0};
+    // Of those, the bytes earlier transfers left, which took no time now.
+    std::atomic<int64_t> m_nBytesResumed{0};
+    // The part of m_nBytesResumed that the attempt under way went on from.
+    int64_t m_nAttemptResumed = 0;
     // When the worker started; 0 while no estimate can be shown.
     std::atomic<time_t> m_tStart{0};
     // Between attempts at a file no estimate holds.
@@ -45,15 +49,15 @@ struct CDownloadStatus {
     // Signalled by Cancel: it ends the pause between attempts at once.
     HANDLE m_hStop = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
-    // The texts of the component and file lines, and the file being written.
-    void SetTexts(const std::string& component, const std::string& file, const std::string& localPath);
-    void GetTexts(std::string& component, std::string& file, std::string& localPath);
+    // The texts of the component and file lines.
+    void SetTexts(const std::string& component, const std::string& file);
+    void GetTexts(std::string& component, std::string& file);
 
     ~CDownloadStatus() { ::CloseHandle(m_hStop); }
 
 private:
     std::mutex m_lock;
-    std::string m_strComponent, m_strFile, m_strLocalPath;
+    std::string m_strComponent, m_strFile;
 };
 
 class CDownloadingPage : public CWizardPage {
@@ -63,9 +67,9 @@ public:
     // The worker's pass over the status record's files into folder; tells
     // hPage by WM_DOWNLOAD_SHOW. Returns 0.
     static int DownloadWorker(CDownloadStatus& status, const std::string& folder, HWND hPage);
-    // Told each chunk's size, and 0 after a failed attempt; pContext is the
-    // CDownloadStatus.
-    static void OnDownloadProgress(void* pContext, uint32_t nBytes);
+    // Told each chunk's size, and the bytes a transfer goes on from;
+    // pContext is the CDownloadStatus.
+    static void OnDownloadProgress(void* pContext, int64_t nBytes, bool bAlreadyHere);
 
 protected:
     BOOL OnInitDialog() override;

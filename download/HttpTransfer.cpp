@@ -4,6 +4,7 @@
 #include "app/SetupApp.h"
 #include "install/FileHash.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <memory>
@@ -50,24 +51,32 @@ private:
     DWORD m_nRead = 0;
 };
 
-// The local file a transfer writes, opened for writing without sharing and
-// always created anew.
+// The local file a transfer writes, opened without sharing: created anew, or
+// opened to go on after the bytes an earlier transfer left.
 class CLocalFile {
 public:
     ~CLocalFile() { Close(); }
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
-    bool Create(const std::string& path) {
-        // Shared for deletion: a Cancel that gives up on a stalled transfer
-        // deletes the partial file while the transfer still holds it.
-        m_hFile = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-        m_bCreated = m_bCreated || IsOpen();
-        return IsOpen();
+    bool Create(const std::string& path) { return Open(path, CREATE_ALWAYS); }
+    // Positions after the first nBytes, cutting anything past them, and
+    // passes those bytes to pHash; false when the file holds fewer.
+    bool Resume(const std::string& path, int64_t nBytes, CSha256* pHash) {
+        if (!Open(path, OPEN_EXISTING)) return false;
+        char buffer[64 * 1024];
+        for (int64_t left = nBytes; left > 0;) {
+            DWORD read = 0;
+            if (!::ReadFile(m_hFile, buffer, DWORD(std::min<int64_t>(left, sizeof buffer)), &read, nullptr) ||
+                read == 0)
+                return false;
+            if (pHash) pHash->Add(buffer, read);
+            left -= read;
+        }
+        return ::SetEndOfFile(m_hFile);
     }
     bool WasCreated() const { return m_bCreated; }
-    bool Write(const CChunk& chunk) {
+    bool Write(const char* data, DWORD size) {
         DWORD written = 0;
-        return ::WriteFile(m_hFile, chunk.Data(), chunk.Size(), &written, nullptr) && written == chunk.Size();
+        return ::WriteFile(m_hFile, data, size, &written, nullptr) && written == size;
     }
     void Close() {
         if (IsOpen()) ::CloseHandle(m_hFile);
@@ -75,6 +84,14 @@ public:
     }
 
 private:
+    bool Open(const std::string& path, DWORD disposition) {
+        // Shared for deletion: a Cancel that gives up on a stalled transfer
+        // may delete the file while the transfer still holds it.
+        m_hFile = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        m_bCreated = m_bCreated || IsOpen();
+        return IsOpen();
+    }
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
     bool m_bCreated = false;
 };
@@ -266,7 +283,7 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
             ReportCannotCreate(shown);
             break;
         }
-        if (!partial.Write(chunk)) break;
+        if (!partial.Write(chunk.Data(), chunk.Size())) break;
         received += chunk.Size();
     }
     partial.Close();
@@ -345,40 +362,134 @@ void CSetupApp::AbortTransfer() {
     if (HINTERNET hRequest = m_hTransferRequest.exchange(nullptr)) ::InternetCloseHandle(hRequest);
 }
 
-// Counted in 64 bits: a package file may pass 2 and 4 GiB.
-int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& localPath, int64_t nMaxBytes,
-                                   void* pContext, DownloadProgressCallback pfnProgress, int64_t* pnReceived,
-                                   const std::string& sha256) {
-    *pnReceived = 0;
-    if (!m_hInternet) return 0;
-    // A stopped transfer leaves no file of the name, whenever the stop came.
-    const auto stopped = [&localPath] {
-        ::DeleteFileA(localPath.c_str());
-        return 0;
-    };
-    if (m_bStopDownload) return stopped();
-    ::InternetSetStatusCallback(m_hInternet, OnTransferStatus);
-    CTransferNotice notice{*this, true};
-    CAbortableRequest request(m_hTransferRequest, m_bStopDownload,
-                              ::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kPackageFileFlags,
-                                                 reinterpret_cast<DWORD_PTR>(&notice)));
-    if (m_bStopDownload) return stopped();
-    if (!request.Handle() || !StaysOnAllowedScheme(url, request.Handle())) return 0;
-    if (!IsHttpStatusOk(request.Handle())) return -1;
+namespace {
 
-    int result = 0;
-    CLocalFile file;
+// What a partial file beside a package file offers to go on from: its
+// bytes, and the validator the server sent with them.
+struct CResumePoint {
+    int64_t m_nBytes = 0;
+    std::string m_strValidator;
+};
+
+// A validator goes into a request header as it stands: one of any other
+// shape is none (a weak ETag may not be used to join ranges).
+bool IsUsableValidator(const std::string& text) {
+    if (text.empty() || text.size() > 200 || text.compare(0, 2, "W/") == 0) return false;
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+std::string ValidatorPath(const std::string& localPath) { return ResumablePartPath(localPath) + ".validator"; }
+
+// Both files lie in a folder other accounts may write: a partial file that
+// is not shorter than the package file, or a validator of any other shape,
+// is nothing to go on from.
+CResumePoint ReadResumePoint(const std::string& localPath, int64_t nMaxBytes) {
+    CResumePoint point;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(ResumablePartPath(localPath).c_str(), GetFileExInfoStandard, &data)) return point;
+    const int64_t size = (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    HANDLE hFile = ::CreateFileA(ValidatorPath(localPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) return point;
+    char text[256];
+    DWORD read = 0;
+    const bool ok = ::ReadFile(hFile, text, sizeof text, &read, nullptr);
+    ::CloseHandle(hFile);
+    const std::string validator(text, ok ? read : 0);
+    if (size > 0 && size < nMaxBytes && IsUsableValidator(validator)) point = {size, validator};
+    return point;
+}
+
+void DiscardPartial(const std::string& localPath) {
+    ::DeleteFileA(ResumablePartPath(localPath).c_str());
+    ::DeleteFileA(ValidatorPath(localPath).c_str());
+}
+
+std::string QueryHeader(HINTERNET hRequest, DWORD dwInfo) {
+    char text[256] = "";
+    DWORD size = sizeof text;
+    return ::HttpQueryInfoA(hRequest, dwInfo, text, &size, nullptr) ? std::string(text, size) : std::string();
+}
+
+// What a later request can join on to: a strong ETag names these very
+// bytes; a modification time does, less surely, where there is none.
+std::string ResponseValidator(HINTERNET hRequest) {
+    const std::string etag = QueryHeader(hRequest, HTTP_QUERY_ETAG);
+    if (IsUsableValidator(etag)) return etag;
+    const std::string modified = QueryHeader(hRequest, HTTP_QUERY_LAST_MODIFIED);
+    return IsUsableValidator(modified) ? modified : std::string();
+}
+
+// A server that answers with another part than the one asked for (or the
+// right part of another file, which If-Range turns into the whole file)
+// sends bytes that do not follow the partial file's.
+bool ContinuesAt(HINTERNET hRequest, int64_t nOffset) {
+    DWORD status = 0, size = sizeof status;
+    if (!::HttpQueryInfoA(hRequest, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+        status != 206)
+        return false;
+    return QueryHeader(hRequest, HTTP_QUERY_CONTENT_RANGE).rfind("bytes " + std::to_string(nOffset) + "-", 0) == 0;
+}
+
+// The validator is written first: the partial file's bytes are always a
+// start of the file it names, or of none.
+bool StartPartial(CLocalFile& file, const std::string& localPath, const std::string& validator) {
+    const std::string path = ValidatorPath(localPath);
+    if (validator.empty()) {
+        ::DeleteFileA(path.c_str());
+    } else {
+        CLocalFile written;
+        if (!written.Create(path) || !written.Write(validator.data(), DWORD(validator.size()))) return false;
+    }
+    return file.Create(ResumablePartPath(localPath));
+}
+
+const int kStartOver = INT_MIN;
+
+// One request for the package file, going on after resume's bytes when it
+// has any; kStartOver when the server answered a resumed request with
+// something else than the rest or the whole file.
+int TransferPackageFile(CSetupApp& app, const std::string& url, const std::string& localPath, int64_t nMaxBytes,
+                        void* pContext, DownloadProgressCallback pfnProgress, int64_t* pnReceived,
+                        const std::string& sha256, const CResumePoint& resume) {
+    *pnReceived = 0;
+    const std::string partPath = ResumablePartPath(localPath);
+    const std::string headers = resume.m_nBytes == 0 ? std::string()
+                                                      : "Range: bytes=" + std::to_string(resume.m_nBytes) +
+                                                            "-\r\nIf-Range: " + resume.m_strValidator + "\r\n";
+    // A cached copy would answer a range with bytes of its own choosing.
+    const DWORD flags = kPackageFileFlags | (resume.m_nBytes ? INTERNET_FLAG_RELOAD : 0);
+    ::InternetSetStatusCallback(app.m_hInternet, OnTransferStatus);
+    CTransferNotice notice{app, true};
+    CAbortableRequest request(app.m_hTransferRequest, app.m_bStopDownload,
+                              ::InternetOpenUrlA(app.m_hInternet, url.c_str(), headers.c_str(), DWORD(headers.size()),
+                                                 flags, reinterpret_cast<DWORD_PTR>(&notice)));
+    if (app.m_bStopDownload || !request.Handle() || !StaysOnAllowedScheme(url, request.Handle())) return 0;
     // Hashed as it arrives: a mirror is someone else's server, and a file of
     // the right size may still be another.
     std::unique_ptr<CSha256> hash(sha256.empty() ? nullptr : new CSha256);
-    while (!m_bStopDownload) {
+    CLocalFile file;
+    int64_t resumed = 0;
+    std::string validator;
+    if (resume.m_nBytes && ContinuesAt(request.Handle(), resume.m_nBytes)) {
+        if (!file.Resume(partPath, resume.m_nBytes, hash.get())) return kStartOver;
+        resumed = *pnReceived = resume.m_nBytes;
+        if (pfnProgress) pfnProgress(pContext, resumed, true);
+    } else if (!CSetupApp::IsHttpStatusOk(request.Handle())) {
+        return resume.m_nBytes ? kStartOver : -1;
+    } else {
+        validator = ResponseValidator(request.Handle());
+    }
+
+    int result = 0;
+    while (!app.m_bStopDownload) {
         DWORD available = 0;
         if (!::InternetQueryDataAvailable(request.Handle(), &available, 0, 0)) {
             result = -2;
             break;
         }
         result = 1;
-        if (available == 0 || m_bStopDownload) break;
+        if (available == 0 || app.m_bStopDownload) break;
         // More than was promised is another file, or a server that never
         // stops: none of it is kept.
         if (available > nMaxBytes - *pnReceived) {
@@ -386,13 +497,13 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
             break;
         }
         *pnReceived += available;
-        if (pfnProgress) pfnProgress(pContext, available);
+        if (pfnProgress) pfnProgress(pContext, available, false);
         CChunk chunk;
         if (!chunk.Read(request.Handle(), available)) {
             result = -3;
             break;
         }
-        if (!file.IsOpen() && !file.Create(localPath)) {
+        if (!file.IsOpen() && !StartPartial(file, localPath, validator)) {
             ReportCannotCreate(localPath);
             result = -4;
             break;
@@ -400,7 +511,7 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
         // A full disk would otherwise leave a cut file counted as complete,
         // and a plain package file would be installed cut short. Trying
         // again cannot help: the file is given up like one never created.
-        if (!file.Write(chunk)) {
+        if (!file.Write(chunk.Data(), chunk.Size())) {
             ReportCannotWrite(localPath);
             result = -4;
             break;
@@ -410,14 +521,41 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
     file.Close();
     // A response that ends before its own announced length broke off (the
     // session ends a connection the server closed, or a receive that timed
-    // out, like a whole response): worth another attempt, not worth keeping.
-    // One that is whole but shorter than promised is the caller's to judge.
-    const long long announced = result > 0 && !m_bStopDownload ? AnnouncedLength(request.Handle()) : -1;
-    if (announced >= 0 && *pnReceived < announced) result = -3;
+    // out, like a whole response): worth another attempt, and what came is
+    // kept to go on from. One that is whole but shorter than promised is
+    // the caller's to judge.
+    const long long announced = result > 0 && !app.m_bStopDownload ? AnnouncedLength(request.Handle()) : -1;
+    if (announced >= 0 && *pnReceived - resumed < announced) result = -3;
     // Only a body of the promised size is judged by its hash: a shorter one
     // is the caller's to judge, as without one.
-    if (result > 0 && !m_bStopDownload && hash && *pnReceived == nMaxBytes && hash->FinishHex() != sha256)
+    if (result > 0 && !app.m_bStopDownload && hash && *pnReceived == nMaxBytes && hash->FinishHex() != sha256)
         result = -6;
-    if (m_bStopDownload || result <= 0) ::DeleteFileA(localPath.c_str());
+    if (result > 0 && !app.m_bStopDownload && file.WasCreated()) {
+        ::DeleteFileA(ValidatorPath(localPath).c_str());
+        if (::MoveFileExA(partPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return 1;
+        ReportCannotCreate(localPath);
+        result = -4;
+    }
+    // Bytes that cannot be joined on to, or that are not the file's, are not kept.
+    const bool bKeep = (app.m_bStopDownload || result == -2 || result == -3) && (resumed || !validator.empty());
+    if (!bKeep && file.WasCreated()) DiscardPartial(localPath);
     return result <= 0 ? result : *pnReceived > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+std::string ResumablePartPath(const std::string& localPath) { return localPath + ".partial"; }
+
+// Counted in 64 bits: a package file may pass 2 and 4 GiB.
+int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& localPath, int64_t nMaxBytes,
+                                   void* pContext, DownloadProgressCallback pfnProgress, int64_t* pnReceived,
+                                   const std::string& sha256) {
+    *pnReceived = 0;
+    if (!m_hInternet || m_bStopDownload) return 0;
+    const CResumePoint resume = ReadResumePoint(localPath, nMaxBytes);
+    const int result = TransferPackageFile(*this, url, localPath, nMaxBytes, pContext, pfnProgress, pnReceived,
+                                           sha256, resume);
+    if (result != kStartOver) return result;
+    DiscardPartial(localPath);
+    return TransferPackageFile(*this, url, localPath, nMaxBytes, pContext, pfnProgress, pnReceived, sha256, {});
 }

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <string>
 
-// Told the size of every chunk of a package download before the chunk is read.
-typedef void (*DownloadProgressCallback)(void* pContext, uint32_t nBytes);
+// Told the size of every chunk of a package download before the chunk is
+// read, and first of the bytes an earlier transfer left to go on from
+// (bAlreadyHere).
+typedef void (*DownloadProgressCallback)(void* pContext, int64_t nBytes, bool bAlreadyHere);
 
 // Looks through a response, chunk by chunk, for the line that heads the
 // section a caller needs: "[" + section + "]", with blanks around it and
@@ -38,3 +40,8 @@ private:
 // A file of one fetch's own beside localPath, unique in the process: a fetch
 // the user gave up on may still run when the next fetch of the file starts.
 std::string OwnFetchPath(const std::string& localPath);
+
+// Where a package transfer keeps what arrived until the whole file is there,
+// so that a later transfer can go on from it; the server's validator of
+// those bytes lies beside it with ".validator" added.
+std::string ResumablePartPath(const std::string& localPath);

@@ -19,6 +19,16 @@ std::string BaseUrl() {
 
 std::string RootDir() { return Env("ZEP_WEB_ROOT"); }
 
+std::vector<std::string> RequestsFor(const std::string& part) {
+    std::ifstream log(Env("ZEP_WEB_LOG"));
+    std::vector<std::string> requests;
+    for (std::string line; std::getline(log, line);) {
+        const size_t range = line.find(" range=");
+        if (range != std::string::npos && line.find(part) < range) requests.push_back(line.substr(range + 1));
+    }
+    return requests;
+}
+
 std::string Pattern(size_t size) {
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i) bytes[i] = char(i % 251);

@@ -2,6 +2,7 @@
 // (tests/server/webserver.py): where it listens and which folder it serves.
 #pragma once
 #include <string>
+#include <vector>
 
 namespace testweb {
 
@@ -10,6 +11,10 @@ std::string BaseUrl();
 // The folder the site serves, as a Windows path; tests put their files into
 // a subfolder of their own.
 std::string RootDir();
+
+// What the site was asked for paths that hold part, in order, each as
+// "range=<Range> if-range=<If-Range> status=<code>" ("-" for a header not sent).
+std::vector<std::string> RequestsFor(const std::string& part);
 
 // The bytes the site generates for "?size=N": byte i is i % 251.
 std::string Pattern(size_t size);

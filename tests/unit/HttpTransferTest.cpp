@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -36,12 +37,15 @@ enum class Fault { None, NoSession, QueryFailsAfter3, ReadFails, StopBeforeFirst
 // on a volume too small for the response.
 enum class Place { OldCopy, Empty, MissingFolder, FullVolume };
 // What the local file holds afterwards: the old copy, nothing (no file), or
-// the first servedBytes of what the server sent.
-enum class Local { Old, None, Served };
+// the first servedBytes of what the server sent; or (Kept) what was there
+// before, and the first servedBytes (kWhole: the bytes counted) in the
+// partial file with the server's validator beside it.
+enum class Local { Old, None, Served, Kept };
 
 // What the progress callback saw.
 struct ProgressLog {
-    std::vector<uint32_t> counts;
+    std::vector<long long> counts;
+    long long alreadyHere = 0;
     std::vector<long long> fileSizes;  // of the local file at each call, -1 while it is missing
     std::string localPath;
     CSetupApp* pStopApp = nullptr;     // stopped after the third call
@@ -53,8 +57,9 @@ long long FileSize(const std::string& path) {
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-void RecordProgress(void* pContext, uint32_t nBytes) {
+void RecordProgress(void* pContext, int64_t nBytes, bool bAlreadyHere) {
     auto* log = static_cast<ProgressLog*>(pContext);
+    if (bAlreadyHere) log->alreadyHere += nBytes;
     log->counts.push_back(nBytes);
     log->fileSizes.push_back(FileSize(log->localPath));
     if (log->pStopApp && log->counts.size() == 3) log->pStopApp->m_bStopDownload = true;
@@ -125,12 +130,17 @@ protected:
     }
 
     // The local file as the case expects it, and nothing else beside it.
-    static void ExpectLocal(const std::string& path, Local local, const std::string& served) {
-        std::string content;
+    static void ExpectLocal(const std::string& path, Local local, Place place, const std::string& served) {
+        const bool bKept = local == Local::Kept;
+        if (bKept) local = place == Place::OldCopy ? Local::Old : Local::None;
+        std::string content, partial;
         EXPECT_EQ(local != Local::None, ReadFile(path, content));
         EXPECT_TRUE(local == Local::None || content == (local == Local::Old ? std::string(kOldCopy) : served))
             << content.size() << " bytes: " << content.substr(0, 40);
-        EXPECT_EQ(local == Local::None ? 0u : 1u, SortedFilesIn(path.substr(0, path.rfind('\\'))).size())
+        EXPECT_EQ(bKept, ReadFile(ResumablePartPath(path), partial));
+        EXPECT_TRUE(!bKept || partial == served) << partial.size() << " bytes kept";
+        EXPECT_EQ((local == Local::None ? 0u : 1u) + (bKept ? 2u : 0u),
+                  SortedFilesIn(path.substr(0, path.rfind('\\'))).size())
             << "files left beside it";
     }
 
@@ -157,7 +167,7 @@ protected:
             ASSERT_TRUE(c.place == Place::Empty || c.place == Place::MissingFolder || WriteFile(path, kOldCopy));
             const std::string url = std::strncmp(c.request, "http:", 5) == 0 ? c.request : m_url + c.request;
             ProgressLog log;
-            log.localPath = path;
+            log.localPath = ResumablePartPath(path);
             log.pStopApp = c.fault == Fault::StopAfter3 ? &m_app : nullptr;
             int64_t received = 77;
             std::string box;
@@ -188,7 +198,9 @@ protected:
                                   : c.place == Place::FullVolume && download ? " could not be written."
                                                                              : nullptr;
             EXPECT_EQ(message ? "Local file " + path + message : "", box);
-            ExpectLocal(path, c.local, download ? testweb::Pattern(c.servedBytes) : m_served.substr(0, c.servedBytes));
+            const size_t served = c.local == Local::Kept && c.servedBytes == kWhole ? counted : c.servedBytes;
+            ExpectLocal(path, c.local, c.place,
+                        download ? testweb::Pattern(served) : m_served.substr(0, c.servedBytes));
         }
     }
 
@@ -246,8 +258,10 @@ TEST_F(HttpTransferTest, FetchIniFileCases) {
     });
 }
 
-// A transfer that cannot start leaves an older file of the name alone; one
-// that breaks off, is stopped or meets a full disk leaves no file at all.
+// An older file of the name stays until the whole response is there. A
+// transfer that breaks off or is stopped keeps what came in a partial file
+// of its own, with the server's validator; one that cannot be finished, or
+// brings bytes other than the publisher's, keeps nothing.
 TEST_F(HttpTransferTest, DownloadPackageFileCases) {
     RunCases(true, {
         {"pkg.bin?size=300000", 300000, Local::Served, 300000},
@@ -255,7 +269,7 @@ TEST_F(HttpTransferTest, DownloadPackageFileCases) {
         {"slow.bin?size=600&trickle=100&tick=0.05", 600, Local::Served, 600},
         // The session ends a cut response like a whole one: the announced
         // length tells it broke off; a whole one that is short is the caller's to judge.
-        {"pkg.bin?size=100000&cut=30000", -3, Local::None},
+        {"pkg.bin?size=100000&cut=30000", -3, Local::Kept, 30000},
         {"pkg.bin?size=100000&cut=30000&length=match", 30000, Local::Served, 30000},
         {"pkg.bin?empty=1", 0, Local::None, 0, Place::Empty, Fault::None, 0},
         // Nothing listens on port 1 of the loopback address.
@@ -265,24 +279,78 @@ TEST_F(HttpTransferTest, DownloadPackageFileCases) {
         {"pkg.bin?drop=1", kAnyFailure, Local::Old, 0, Place::OldCopy, Fault::None, 0},
         {"pkg.bin?status=404", -1, Local::Old, 0, Place::OldCopy, Fault::None, 0},
         {"pkg.bin?size=1000", 0, Local::Old, 0, Place::OldCopy, Fault::NoSession, 0},
-        {"pkg.bin?size=100000", -2, Local::None, 0, Place::OldCopy, Fault::QueryFailsAfter3, 3},
-        {"pkg.bin?size=1000", -3, Local::None, 0, Place::OldCopy, Fault::ReadFails, 1},
+        {"pkg.bin?size=100000", -2, Local::Kept, kWhole, Place::OldCopy, Fault::QueryFailsAfter3, 3},
+        {"pkg.bin?size=1000", -3, Local::Old, 0, Place::OldCopy, Fault::ReadFails, 1},
         {"pkg.bin?size=1000", -4, Local::None, 0, Place::MissingFolder, Fault::None, 1},
         // Stalls end by the session's timeouts, before and after the answer.
         {"pkg.bin?size=1000&stall_before=30", 0, Local::Old, 0, Place::OldCopy, Fault::None, 0},
-        {"pkg.bin?size=100000&stall=30&stall_at=20000", kAnyFailure, Local::None},
+        {"pkg.bin?size=100000&stall=30&stall_at=20000", kAnyFailure, Local::Kept, 20000},
+        // A response without a validator cannot be joined on to.
+        {"pkg.bin?size=100000&cut=30000&etag=W/%22weak%22", -3, Local::Old},
         // More than was promised is not kept.
-        {"pkg.bin?size=300000", -5, Local::None, 0, Place::OldCopy, Fault::None, -1, "", 299999},
+        {"pkg.bin?size=300000", -5, Local::Old, 0, Place::OldCopy, Fault::None, -1, "", 299999},
         {"pkg.bin?size=300000", 300000, Local::Served, 300000, Place::Empty, Fault::None, -1, "", 300000},
         // Bytes other than the publisher's are not kept, whatever their size.
         {"pkg.bin?size=300000", 300000, Local::Served, 300000, Place::OldCopy, Fault::None, -1, "", 300000, kSha300000},
-        {"pkg.bin?size=300000", -6, Local::None, 0, Place::OldCopy, Fault::None, -1, "", 300000,
+        {"pkg.bin?size=300000", -6, Local::Old, 0, Place::OldCopy, Fault::None, -1, "", 300000,
          "3c65ea93424a9c362fec0e3a69ea36031e8a358441479dd665cc6110eabe7b09"},
         // A full disk: the file is given up, not installed cut short.
-        {"pkg.bin?size=1000000", -4, Local::None, 0, Place::FullVolume},
-        {"pkg.bin?size=100000", 0, Local::None, 0, Place::OldCopy, Fault::StopBeforeFirst, 0},
-        {"pkg.bin?size=300000", kCounted, Local::None, 0, Place::Empty, Fault::StopAfter3, 3},
+        {"pkg.bin?size=1000000", -4, Local::Old, 0, Place::FullVolume},
+        {"pkg.bin?size=100000", 0, Local::Old, 0, Place::OldCopy, Fault::StopBeforeFirst, 0},
+        {"pkg.bin?size=300000", kCounted, Local::Kept, kWhole, Place::Empty, Fault::StopAfter3, 3},
     });
+}
+
+// A transfer cut at half goes on where it ended when the server answers the
+// range asked for; any other answer starts over from the first byte. The
+// publisher's hash covers the whole file, the bytes kept included.
+TEST_F(HttpTransferTest, CutTransferGoesOnFromThePartialFile) {
+    const std::string asked = "range=bytes=150000- if-range=\"size-300000\" status=";
+    const std::string fresh = "range=- if-range=- status=200";
+    const struct {
+        const char* faults;  // of the second request
+        std::vector<std::string> requests;
+        long long alreadyHere, result;
+        size_t local;  // bytes of the site's pattern; 0: nothing
+        bool damaged = false;  // a byte of the partial file changed before
+    } cases[] = {
+        {"", {asked + "206"}, 150000, 1, 300000},
+        {"&ranges=ignore", {asked + "200"}, 0, 1, 300000},
+        {"&etag=changed", {asked + "200"}, 0, 1, 300000},
+        {"&range_start=1000", {asked + "206", fresh}, 0, 1, 300000},
+        // Shorter on the server now: the part asked for is past its end.
+        {"&size=100000&etag=size-300000", {asked + "416", fresh}, 0, 1, 100000},
+        {"", {asked + "206"}, 150000, -6, 0, true},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE("case " + std::to_string(row));
+        const std::string path = MakeScratchDir("http-resume" + std::to_string(row)) + "\\local.bin";
+        const std::string name = "/resume" + std::to_string(row++) + ".bin?";
+        const std::string url = m_url + name.substr(1) + "size=300000";
+        int64_t received = 0;
+        std::string box;
+        ASSERT_EQ(-3, Run(Fault::None, [&] {
+            return m_app.DownloadPackageFile(url + "&cut=150000", path, 300000, nullptr, nullptr, &received);
+        }, box));
+        if (c.damaged) {
+            std::string partial;
+            ASSERT_TRUE(ReadFile(ResumablePartPath(path), partial));
+            partial[1000] ^= 1;
+            ASSERT_TRUE(WriteFile(ResumablePartPath(path), partial));
+        }
+        const size_t before = testweb::RequestsFor(name).size();
+        ProgressLog log;
+        EXPECT_EQ(c.result, Run(Fault::None, [&] {
+            return m_app.DownloadPackageFile(url + c.faults, path, 300000, &log, RecordProgress, &received,
+                                             kSha300000);
+        }, box));
+        EXPECT_EQ(c.alreadyHere, log.alreadyHere);
+        std::vector<std::string> requests = testweb::RequestsFor(name);
+        requests.erase(requests.begin(), requests.begin() + std::min(before, requests.size()));
+        EXPECT_EQ(c.requests, requests);
+        ExpectLocal(path, c.local ? Local::Served : Local::None, Place::Empty, testweb::Pattern(c.local));
+    }
 }
 
 // Past 2 GiB a 32-bit count turns negative, past 4 GiB it wraps.
