@@ -114,7 +114,8 @@ def write_config(directory, ports, certificates):
                          for kind in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
     config = (user + "daemon off;\nworker_processes 1;\npid {d}/nginx.pid;\nerror_log {d}/error.log;\n"
               "events {{ worker_connections 64; }}\n"
-              "http {{\n    access_log {d}/access.log;\n    default_type application/octet-stream;\n"
+              "http {{\n    log_format ranges escape=none '$request range=$http_range if-range=$http_if_range status=$status';\n"
+              "    access_log {d}/access.log ranges;\n    default_type application/octet-stream;\n"
               "    root {d}/site;\n").format(d=directory) + temp_paths + servers + "}\n"
     path = os.path.join(directory, "nginx.conf")
     with open(path, "w") as f:

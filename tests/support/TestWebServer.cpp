@@ -19,8 +19,8 @@ std::string BaseUrl() {
 
 std::string RootDir() { return Env("ZEP_WEB_ROOT"); }
 
-std::vector<std::string> RequestsFor(const std::string& part) {
-    std::ifstream log(Env("ZEP_WEB_LOG"));
+std::vector<std::string> RequestsFor(const std::string& part, const std::string& logPath) {
+    std::ifstream log(logPath.empty() ? Env("ZEP_WEB_LOG") : logPath);
     std::vector<std::string> requests;
     for (std::string line; std::getline(log, line);) {
         const size_t range = line.find(" range=");

@@ -13,8 +13,9 @@ std::string BaseUrl();
 std::string RootDir();
 
 // What the site was asked for paths that hold part, in order, each as
-// "range=<Range> if-range=<If-Range> status=<code>" ("-" for a header not sent).
-std::vector<std::string> RequestsFor(const std::string& part);
+// "range=<Range> if-range=<If-Range> status=<code>" ("-" for a header not
+// sent), from the site's request log or another server's log of that form.
+std::vector<std::string> RequestsFor(const std::string& part, const std::string& logPath = "");
 
 // The bytes the site generates for "?size=N": byte i is i % 251.
 std::string Pattern(size_t size);

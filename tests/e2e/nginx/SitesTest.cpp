@@ -1,8 +1,11 @@
 // The real zepsetup.exe makes the online roads' first installation from
 // nginx, over HTTP and over HTTPS, and never accepts an HTTPS site whose
 // certificate Windows would not trust for its address.
+#include "app/SetupApp.h"
+#include "download/HttpTransfer.h"
 #include "support/Roads.h"
 #include "support/TestSupport.h"
+#include "support/TestWebServer.h"
 
 #include <gtest/gtest.h>
 #include <wincrypt.h>
@@ -31,6 +34,16 @@ Nginx RunningNginx() {
     nginx.dir = dir ? dir : "";
     std::ifstream(nginx.dir + "\\state") >> nginx.http >> nginx.trusted >> nginx.unknownAuthority >> nginx.otherName;
     return nginx;
+}
+
+// Stops the transfer that reports to it after its third chunk.
+void StopAfterThreeChunks(void* pContext, int64_t, bool bAlreadyHere) {
+    static int s_nChunks = 0;
+    if (!bAlreadyHere && ++s_nChunks == 3) static_cast<CSetupApp*>(pContext)->m_bStopDownload = true;
+}
+
+void CountAlreadyHere(void* pContext, int64_t nBytes, bool bAlreadyHere) {
+    if (bAlreadyHere) *static_cast<int64_t*>(pContext) += nBytes;
 }
 
 // Makes the authority of the PEM file one that every later program of the
@@ -73,6 +86,36 @@ TEST(Nginx, FirstInstallFromAMirror) {
     const Nginx nginx = RunningNginx();
     ASSERT_NE(0, nginx.http) << "nginx is not running";
     InstallFrom("nginx-http", "http://127.0.0.1:" + std::to_string(nginx.http));
+}
+
+// A transfer stopped part way goes on from its partial file with a range
+// that nginx answers, and the file arrives whole.
+TEST(Nginx, StoppedTransferGoesOnWithARange) {
+    const Nginx nginx = RunningNginx();
+    ASSERT_NE(0, nginx.http) << "nginx is not running";
+    const std::string bytes = testweb::Pattern(3000000);
+    ASSERT_TRUE(testsupport::WriteFile(nginx.dir + "\\site\\resume.bin", bytes));
+    const std::string url = "http://127.0.0.1:" + std::to_string(nginx.http) + "/resume.bin";
+    const std::string path = testsupport::MakeScratchDir("nginx-resume") + "\\resume.bin";
+    CSetupApp app;
+    app.m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    ASSERT_NE(nullptr, app.m_hInternet);
+    int64_t received = 0, alreadyHere = 0;
+    app.DownloadPackageFile(url, path, bytes.size(), &app, StopAfterThreeChunks, &received);
+    app.m_bStopDownload = false;
+    std::string kept;
+    ASSERT_TRUE(testsupport::ReadFile(ResumablePartPath(path), kept));
+    ASSERT_TRUE(kept.size() > 0 && kept.size() < bytes.size()) << kept.size();
+    EXPECT_EQ(1, app.DownloadPackageFile(url, path, bytes.size(), &alreadyHere, CountAlreadyHere, &received));
+    ::InternetCloseHandle(app.m_hInternet);
+    EXPECT_EQ(int64_t(kept.size()), alreadyHere);
+    const std::vector<std::string> requests = testweb::RequestsFor("/resume.bin", nginx.dir + "\\access.log");
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(0u, requests.back().find("range=bytes=" + std::to_string(kept.size()) + "- if-range=\""))
+        << requests.back();
+    EXPECT_NE(std::string::npos, requests.back().find("status=206")) << requests.back();
+    std::string arrived;
+    EXPECT_TRUE(testsupport::ReadFile(path, arrived) && arrived == bytes);
 }
 
 // The same installation over HTTPS once the server's authority is trusted;
