@@ -63,7 +63,8 @@ public:
                       const std::string& shownPath = std::string());
     // 1 when the file arrived, 0 when nothing came; failures below 0, -5
     // for a body longer than nMaxBytes, -6 for one of nMaxBytes whose
-    // SHA-256 is not sha256 (lower-case hex; empty: none given). The bytes
+    // SHA-256 is not sha256 (lower-case hex; empty: none given), -7 when a
+    // proxy wanted a login that the user did not give. The bytes
     // counted go to *pnReceived, a partial file's that it went on from
     // included. localPath is written only once the response is whole; a
     // transfer that broke off or was stopped leaves what came at
@@ -81,10 +82,22 @@ public:
     // blocked in a read, and every later one.
     void AbortTransfer();
 
+    // The proxy the session uses for url; empty when it goes direct.
+    std::string ProxyFor(const std::string& url);
+    // After an open of url that failed with dwError: a proxy that cannot be
+    // reached is named to the user, once a run.
+    void ReportFailedOpen(const std::string& url, DWORD dwError);
+    // A proxy's answer that it wants a login gets the platform's login
+    // dialog, and the request goes again with what the user typed; FALSE
+    // once the user gave none (told once, and never asked again).
+    BOOL PassProxyLogin(HINTERNET hRequest, const std::string& url);
+
     // Set by the page's thread, read by the download worker between chunks.
     std::atomic<bool> m_bStopDownload{false};
     // The request of the package transfer under way (see AbortTransfer).
     std::atomic<HINTERNET> m_hTransferRequest{nullptr};
+    std::atomic<bool> m_bProxyReported{false};
+    std::atomic<bool> m_bProxyLoginRefused{false};
     // Set before the first transfer; 0 leaves the session's defaults.
     DWORD m_dwTransferTimeoutMs = 0;
     CDownloadWaitDlg m_dlgDownloadWait;

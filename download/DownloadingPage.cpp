@@ -167,8 +167,8 @@ bool CDownloadingPage::FetchFile(CDownloadStatus& status, HWND hPage, CFileFetch
             status.m_nBytesReceived -= got;
             status.m_nBytesResumed -= status.m_nAttemptResumed;
             // Not creatable, not writable, longer than promised, other bytes
-            // than the publisher's, or ended short by the server's own
-            // account: the same server would answer the same again.
+            // than the publisher's, no proxy login, or ended short by the
+            // server's own account: the same server would answer the same again.
             if (result <= -4 || result > 0) return false;
         } else {
             const int kind = ProbeDownloadedFile(fetch.m_strLocalPath, fetch.m_nPackageVersion, fetch.m_tPackageTime);

@@ -255,7 +255,11 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
     CTransferNotice notice{*this, false};
     CInternetRequest request(
         ::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kIniFileFlags, reinterpret_cast<DWORD_PTR>(&notice)));
-    if (!request.Handle() || !StaysOnAllowedScheme(url, request.Handle())) return FALSE;
+    if (!request.Handle()) {
+        ReportFailedOpen(url, ::GetLastError());
+        return FALSE;
+    }
+    if (!PassProxyLogin(request.Handle(), url) || !StaysOnAllowedScheme(url, request.Handle())) return FALSE;
     DWORD status = 0;
     DWORD statusSize = sizeof status;
     if (!::HttpQueryInfoA(request.Handle(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize,
@@ -464,7 +468,14 @@ int TransferPackageFile(CSetupApp& app, const std::string& url, const std::strin
     CAbortableRequest request(app.m_hTransferRequest, app.m_bStopDownload,
                               ::InternetOpenUrlA(app.m_hInternet, url.c_str(), headers.c_str(), DWORD(headers.size()),
                                                  flags, reinterpret_cast<DWORD_PTR>(&notice)));
-    if (app.m_bStopDownload || !request.Handle() || !StaysOnAllowedScheme(url, request.Handle())) return 0;
+    const DWORD openError = ::GetLastError();
+    if (app.m_bStopDownload) return 0;
+    if (!request.Handle()) {
+        app.ReportFailedOpen(url, openError);
+        return 0;
+    }
+    if (!app.PassProxyLogin(request.Handle(), url)) return -7;
+    if (!StaysOnAllowedScheme(url, request.Handle())) return 0;
     // Hashed as it arrives: a mirror is someone else's server, and a file of
     // the right size may still be another.
     std::unique_ptr<CSha256> hash(sha256.empty() ? nullptr : new CSha256);

@@ -64,8 +64,11 @@ std::vector<Road> Roads() {
                    {Act::Cancel, &kDownloadingOfRoad, None},
                    kCancelled},
          [] {
-             // The transfer's partial file went with the program.
-             EXPECT_EQ((Lines{"bad.pki", "base.pki", "sites.ini", "tools.pki", "zep.sif"}), SortedFilesIn(kDownloads));
+             // What arrived waits beside the package file for the next run to go on from.
+             EXPECT_EQ((Lines{"bad.pki", "base.dll.partial", "base.dll.partial.validator", "base.pki", "sites.ini",
+                              "tools.pki", "zep.sif"}),
+                       SortedFilesIn(kDownloads));
+             EXPECT_EQ("ba", testsupport::FileText(kDownloads + "\\base.dll.partial"));
              EXPECT_FALSE(FileExists(kTarget));
          }},
         {"broken-mirror",

@@ -10,23 +10,40 @@ static std::string Env(const char* name) {
     return value ? value : "";
 }
 
-std::string BaseUrl() {
-    std::ifstream state(Env("ZEP_WEB_STATE"));
+// The port a server wrote first into its state file; 0 without one.
+static int PortOf(const char* stateVariable) {
+    std::ifstream state(Env(stateVariable));
     int port = 0;
-    if (!(state >> port) || port <= 0) return "";
-    return "http://127.0.0.1:" + std::to_string(port);
+    return state >> port && port > 0 ? port : 0;
 }
+
+std::string BaseUrl() {
+    const int port = PortOf("ZEP_WEB_STATE");
+    return port ? "http://127.0.0.1:" + std::to_string(port) : "";
+}
+
+int ProxyPort(bool login) { return PortOf(login ? "ZEP_PROXY_LOGIN" : "ZEP_PROXY_OPEN"); }
 
 std::string RootDir() { return Env("ZEP_WEB_ROOT"); }
 
-std::vector<std::string> RequestsFor(const std::string& part, const std::string& logPath) {
-    std::ifstream log(logPath.empty() ? Env("ZEP_WEB_LOG") : logPath);
+// The lines of a log that name part before " field=", from that field on.
+static std::vector<std::string> LogLinesFor(const std::string& part, const std::string& logPath,
+                                            const std::string& field) {
+    std::ifstream log(logPath);
     std::vector<std::string> requests;
     for (std::string line; std::getline(log, line);) {
-        const size_t range = line.find(" range=");
-        if (range != std::string::npos && line.find(part) < range) requests.push_back(line.substr(range + 1));
+        const size_t start = line.find(" " + field + "=");
+        if (start != std::string::npos && line.find(part) < start) requests.push_back(line.substr(start + 1));
     }
     return requests;
+}
+
+std::vector<std::string> RequestsFor(const std::string& part, const std::string& logPath) {
+    return LogLinesFor(part, logPath.empty() ? Env("ZEP_WEB_LOG") : logPath, "range");
+}
+
+std::vector<std::string> ProxyRequestsFor(const std::string& part) {
+    return LogLinesFor(part, Env("ZEP_PROXY_LOG"), "auth");
 }
 
 std::string Pattern(size_t size) {

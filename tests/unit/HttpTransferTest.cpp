@@ -103,8 +103,10 @@ protected:
     }
 
     // Runs a transfer on a worker, as the pages do, with the fault in place,
-    // and answers the message box it may show; box gets that box's text.
-    int Run(Fault fault, const std::function<int()>& transfer, std::string& box) {
+    // and answers the message box it may show; box gets that box's text. A
+    // login dialog gets the user name and password of login ("user:password";
+    // empty: Cancel); m_nLogins counts them.
+    int Run(Fault fault, const std::function<int()>& transfer, std::string& box, const std::string& login = "") {
         std::unique_ptr<InternetFault> patch;
         if (fault == Fault::QueryFailsAfter3) patch.reset(new InternetFault(InternetFault::QueryFailsLater, 3));
         if (fault == Fault::ReadFails) patch.reset(new InternetFault(InternetFault::ReadFails));
@@ -116,9 +118,15 @@ protected:
         CWorkerThread worker;
         EXPECT_TRUE(worker.Start(transfer));
         HWND shown = nullptr;
-        robot::WaitUntil(
-            [&] { return worker.Wait(0) || (shown = robot::FindMessageBox(::GetCurrentProcessId())) != nullptr; },
-            120000);
+        m_nLogins = 0;
+        robot::WaitUntil([&] {
+            if (worker.Wait(0)) return true;
+            shown = robot::FindMessageBox(::GetCurrentProcessId());
+            if (!shown || !AnswerLogin(shown, login)) return shown != nullptr;
+            ++m_nLogins;
+            robot::WaitUntil([&] { return !::IsWindow(shown); }, 10000);
+            return false;
+        }, 120000);
         if (shown) {
             box = robot::MessageBoxText(shown);
             robot::AnswerMessageBox(shown, IDOK);
@@ -127,6 +135,20 @@ protected:
         m_app.m_hInternet = session;
         m_app.m_bStopDownload = false;
         return worker.GetResult();
+    }
+
+    // A dialog with fields to type into is the login dialog: the first two
+    // get the user name and password.
+    static bool AnswerLogin(HWND dialog, const std::string& login) {
+        std::vector<HWND> fields;
+        for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+            if (robot::ClassName(child) == "Edit" && !(::GetWindowLongA(child, GWL_STYLE) & ES_READONLY))
+                fields.push_back(child);
+        if (fields.size() < 2) return false;
+        robot::SetText(fields[0], login.substr(0, login.find(':')));
+        robot::SetText(fields[1], login.substr(login.find(':') + 1));
+        robot::ClickId(dialog, login.empty() ? IDCANCEL : IDOK);
+        return true;
     }
 
     // The local file as the case expects it, and nothing else beside it.
@@ -206,6 +228,41 @@ protected:
 
     CSetupApp m_app;
     std::string m_url, m_served;
+    int m_nLogins = 0;
+};
+
+// The proxy settings of the prefix's user, as Internet Options keeps them,
+// while a case lasts.
+class PrefixProxy {
+public:
+    explicit PrefixProxy(const std::string& server) {
+        ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr);
+        for (auto& [name, value] : m_saved) {
+            DWORD size = sizeof value.second;
+            value.first = ::RegQueryValueExA(m_hKey, name, nullptr, nullptr, value.second, &size) == ERROR_SUCCESS;
+            m_sizes.push_back(size);
+        }
+        const DWORD enable = 1;
+        ::RegSetValueExA(m_hKey, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable), sizeof enable);
+        ::RegSetValueExA(m_hKey, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
+                         DWORD(server.size() + 1));
+        ::RegDeleteValueA(m_hKey, "ProxyOverride");
+    }
+    ~PrefixProxy() {
+        for (size_t i = 0; i < std::size(m_saved); ++i) {
+            const auto& [name, value] = m_saved[i];
+            if (!value.first) ::RegDeleteValueA(m_hKey, name);
+            else ::RegSetValueExA(m_hKey, name, 0, i == 0 ? REG_DWORD : REG_SZ, value.second, m_sizes[i]);
+        }
+        ::RegCloseKey(m_hKey);
+    }
+
+private:
+    static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    HKEY m_hKey = nullptr;
+    std::pair<const char*, std::pair<bool, BYTE[512]>> m_saved[3] = {
+        {"ProxyEnable", {}}, {"ProxyServer", {}}, {"ProxyOverride", {}}};
+    std::vector<DWORD> m_sizes;
 };
 
 // A heading split across chunks is found; a long line hides nothing after it.
@@ -350,6 +407,58 @@ TEST_F(HttpTransferTest, CutTransferGoesOnFromThePartialFile) {
         requests.erase(requests.begin(), requests.begin() + std::min(before, requests.size()));
         EXPECT_EQ(c.requests, requests);
         ExpectLocal(path, c.local ? Local::Served : Local::None, Place::Empty, testweb::Pattern(c.local));
+    }
+}
+
+// Through the proxy the system's settings name: a login it asks for is
+// typed into the platform's dialog once for all files, a login not given
+// and a proxy that cannot be reached are named as the cause.
+TEST_F(HttpTransferTest, ThroughTheSystemsProxy) {
+    const int open = testweb::ProxyPort(false), login = testweb::ProxyPort(true);
+    ASSERT_TRUE(open && login) << "the test proxies are not running";
+    const struct {
+        int port;
+        const char* login;
+        int result, logins;
+        const char* box;          // how the message begins after "The proxy server 127.0.0.1:<port> "
+        const char* lastRequest;  // as the proxy logged it
+    } cases[] = {
+        {open, "", 1, 0, "", "auth=no status=200"},
+        {login, "zep:secret", 1, 1, "", "auth=yes status=200"},
+        {login, "", -7, 1, "asks for a user name and password", "auth=no status=407"},
+        {1, "", 0, 0, "could not be reached", nullptr},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE("case " + std::to_string(row));
+        const std::string proxy = "127.0.0.1:" + std::to_string(c.port);
+        const std::string name = "proxied" + std::to_string(row++) + ".bin";
+        const std::string path = MakeScratchDir("http-" + name) + "\\local.bin";
+        HINTERNET direct = m_app.m_hInternet;
+        {
+            PrefixProxy settings(proxy);
+            m_app.m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        }
+        m_app.m_bProxyLoginRefused = m_app.m_bProxyReported = false;
+        int64_t received = 0;
+        std::string box;
+        // Named so that Wine takes no connection to the site that the
+        // direct session left open. Two files in one session: a login given
+        // holds for both.
+        const std::string url = "http://localhost:" + m_url.substr(m_url.rfind(':') + 1) + name;
+        EXPECT_EQ(c.result, Run(Fault::None, [&] {
+            const int first = m_app.DownloadPackageFile(url + "?size=1000", path, 1000, nullptr, nullptr,
+                                                        &received);
+            return first != 1 ? first
+                              : m_app.DownloadPackageFile(url + "?size=2000", path, 2000, nullptr, nullptr,
+                                                          &received);
+        }, box, c.login));
+        ::InternetCloseHandle(m_app.m_hInternet);
+        m_app.m_hInternet = direct;
+        EXPECT_EQ(c.logins, m_nLogins);
+        EXPECT_EQ(*c.box ? 0u : std::string::npos, box.find("The proxy server " + proxy + " " + c.box)) << box;
+        const std::vector<std::string> requests = testweb::ProxyRequestsFor(name);
+        EXPECT_EQ(c.lastRequest ? c.lastRequest : "", requests.empty() ? "" : requests.back());
     }
 }
 
