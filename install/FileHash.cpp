@@ -49,17 +49,48 @@ std::string CSha256::FinishHex() {
     return hex;
 }
 
-bool Sha256OfFile(const std::string& path, std::string& hex) {
+namespace {
+
+// Opened for reading with only reads shared, and hashed from the start;
+// INVALID_HANDLE_VALUE when it cannot be opened or read.
+HANDLE OpenHashed(const std::string& path, std::string& hex) {
     const HANDLE hFile =
         ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) return false;
+    if (hFile == INVALID_HANDLE_VALUE) return hFile;
     CSha256 sha;
     std::unique_ptr<char[]> buffer(new char[kReadBytes]);
     DWORD read = 0;
     bool ok = true;
     while (ok && (ok = ::ReadFile(hFile, buffer.get(), kReadBytes, &read, nullptr) != FALSE) && read > 0)
         sha.Add(buffer.get(), read);
-    ::CloseHandle(hFile);
     hex = ok ? sha.FinishHex() : "";
-    return !hex.empty();
+    if (!hex.empty()) return hFile;
+    ::CloseHandle(hFile);
+    return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+bool Sha256OfFile(const std::string& path, std::string& hex) {
+    const HANDLE hFile = OpenHashed(path, hex);
+    if (hFile == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(hFile);
+    return true;
+}
+
+bool CPinnedFiles::Pin(const std::string& path, const std::string& sha256) {
+    std::string hex;
+    const HANDLE hFile = OpenHashed(path, hex);
+    if (hFile == INVALID_HANDLE_VALUE) return false;
+    if (hex != sha256) {
+        ::CloseHandle(hFile);
+        return false;
+    }
+    m_handles.push_back(hFile);
+    return true;
+}
+
+void CPinnedFiles::Release() {
+    for (HANDLE hFile : m_handles) ::CloseHandle(hFile);
+    m_handles.clear();
 }

@@ -25,5 +25,25 @@ private:
     bool m_bFailed = false;
 };
 
+#include <vector>
+
 // The hash of a file in lower-case hex; false when it cannot be read.
 bool Sha256OfFile(const std::string& path, std::string& hex);
+
+// Files held open from the moment their hash was checked until they have
+// been used, others' writes and deletes shut out: a folder that other
+// accounts may write cannot change them in between.
+class CPinnedFiles {
+public:
+    CPinnedFiles() = default;
+    ~CPinnedFiles() { Release(); }
+    CPinnedFiles(const CPinnedFiles&) = delete;
+    CPinnedFiles& operator=(const CPinnedFiles&) = delete;
+
+    // False, holding nothing more, when path cannot be read or its hash is not sha256.
+    bool Pin(const std::string& path, const std::string& sha256);
+    void Release();
+
+private:
+    std::vector<HANDLE> m_handles;
+};

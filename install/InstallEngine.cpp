@@ -102,6 +102,16 @@ bool IsSkippedOnThisPlatform(int flags) {
     return ((flags & PKG_SKIP_ON_WIN9X) && theApp.m_bWin9x) || ((flags & PKG_SKIP_ON_NT) && theApp.m_bWinNT);
 }
 
+// The download folder is open to other accounts: a file checked when it
+// arrived, or on the Preparing page, may have been swapped since.
+bool CPackageInfo::PinFiles() {
+    for (const CPackageFile* pFile : m_listFiles)
+        if (pFile->m_bInstall && !pFile->m_strSha256.empty() &&
+            !m_pinnedFiles.Pin(JoinPath(pFile->m_strPackageDir, pFile->m_strSource), pFile->m_strSha256))
+            return false;
+    return true;
+}
+
 // Every compressed file of the package is decoded before the first copy is
 // queued: a package that fails queues nothing, so none of its files is
 // installed without a log to remove it by.
@@ -144,7 +154,8 @@ bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, HWND hUnpackBar, HWND hStatusText
     // package fails while its previous log and record stay in force.
     theApp.CreateFolderPath(m_strTarget, true);
     if (!m_log.Open(JoinPath(m_strTarget, m_strKey + ".DeIsLog"), CInstallLog::MODE_WRITE)) return false;
-    if (!UnpackFiles(hUnpackBar, hStatusText)) {
+    if (!PinFiles() || !UnpackFiles(hUnpackBar, hStatusText)) {
+        m_pinnedFiles.Release();
         m_log.Close();
         return false;
     }
@@ -233,6 +244,7 @@ std::vector<CPackageInfo*> FinishPackages(const std::vector<CPackageInfo*>& read
                                           const CInstallQueueCallback& callback) {
     std::vector<CPackageInfo*> failed;
     for (CPackageInfo* pPackage : ready) {
+        pPackage->m_pinnedFiles.Release();
         pPackage->DeleteUnpackedFiles();
         if (bCommitted && !pPackage->m_bQueueFailed && pPackage->FinishInstall()) continue;
         // A package that failed before its copies were queued has none to take back.

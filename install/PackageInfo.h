@@ -1,6 +1,7 @@
 // The package info of one component taking part in a run: what its package
 // installs, where from and where to, and the per-file decisions.
 #pragma once
+#include "install/FileHash.h"
 #include "install/InstallLog.h"
 #include "install/PackageInfoLines.h"
 
@@ -94,6 +95,10 @@ public:
     // file may be installed twice.
     std::string GetUnpackedName(size_t index, const CPackageFile& file) const;
     bool QueueFiles(HSPFILEQ hQueue, HWND hUnpackBar, HWND hStatusText);
+    // The package files to install that the publisher gave a hash for, held
+    // as they were checked until the package is finished; false when one
+    // no longer holds the publisher's bytes.
+    bool PinFiles();
     bool UnpackFiles(HWND hUnpackBar, HWND hStatusText) const;
     // The decoded copies left in the temporary folder: the queue deletes a
     // copy only once it has copied it.
@@ -121,6 +126,7 @@ public:
     int m_nFilesToUnpack = 0;
     bool m_bQueueFailed = false;
     CInstallLog m_log;
+    CPinnedFiles m_pinnedFiles;
     CIdMap<std::string> m_mapSources;
     CIdMap<CPackageFolder> m_mapFolders;
     std::list<CPackageFile*> m_listFiles;

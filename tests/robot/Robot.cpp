@@ -217,6 +217,17 @@ bool AnswerMessageBox(HWND box, int buttonId) {
     return WaitUntil([&] { return !::IsWindow(box); }, 10000);
 }
 
+bool AnswerLoginDialog(HWND dialog, const std::string& user, const std::string& password) {
+    std::vector<HWND> fields;
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        if (ClassName(child) == "Edit" && !(::GetWindowLongA(child, GWL_STYLE) & ES_READONLY))
+            fields.push_back(child);
+    if (fields.size() < 2) return false;
+    SetText(fields[0], user);
+    SetText(fields[1], password);
+    return AnswerMessageBox(dialog, user.empty() ? IDCANCEL : IDOK);
+}
+
 std::string GetText(HWND hWnd) {
     if (!hWnd) return "";
     DWORD_PTR length = 0;

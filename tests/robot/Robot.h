@@ -59,6 +59,10 @@ bool MessageBoxHasIcon(HWND box);
 // Presses one of the message box's buttons (IDOK, IDYES, IDNO...; IDCANCEL is
 // Escape where there is no such button); true once the box has gone.
 bool AnswerMessageBox(HWND box, int buttonId);
+// A dialog with two fields to type into is a login dialog: types user and
+// password into them and presses OK, or presses Cancel when user is empty;
+// true once the dialog has gone, false for any other dialog.
+bool AnswerLoginDialog(HWND dialog, const std::string& user, const std::string& password);
 
 std::string GetText(HWND hWnd);
 std::string GetDlgText(HWND dlg, int id);

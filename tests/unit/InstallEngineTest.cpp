@@ -233,6 +233,9 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     auto blocked = MakePackage("BlockedComp");
     ASSERT_TRUE(::CreateDirectoryA((m_strInstallDir + "\\BlockedComp.DeIsLog.new~").c_str(), nullptr));
     AddDownloadedFile(*blocked, "blocked.txt", 1, "blocked", false);
+    // A package file swapped after its hash was checked.
+    auto swapped = MakePackage("SwappedComp");
+    AddDownloadedFile(*swapped, "swapped.txt", 1, "swapped", false)->m_strSha256 = std::string(64, '0');
     // A folder where the old log is: the new one cannot take its place.
     // What its copies did is taken back: a new file, a file in use that was
     // to be replaced at the restart, and a new shortcut.
@@ -248,12 +251,14 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     // Without a recorded folder the log goes to the install folder.
     auto good = MakePackage("GoodComp");
     good->m_strTarget.clear();
-    AddDownloadedFile(*good, "good.txt", 1, "good", false);
+    CSha256 goodHash;
+    goodHash.Add("good", 4);
+    AddDownloadedFile(*good, "good.txt", 1, "good", false)->m_strSha256 = goodHash.FinishHex();
     good->m_listShortcuts.push_back(new CPackageShortcut{"Good", "${Target}\\bin\\good.txt", ""});
 
     EXPECT_EQ("committed, 3 files done, reboot required, failed BadComp, failed LongComp, failed BlockedComp, "
-              "not finished StuckComp",
-              InstallPackages({bad.get(), longer.get(), blocked.get(), stuck.get(), good.get()}));
+              "failed SwappedComp, not finished StuckComp",
+              InstallPackages({bad.get(), longer.get(), blocked.get(), swapped.get(), stuck.get(), good.get()}));
     ::CloseHandle(busy);
     // Nothing of a failing package is installed, not even what it decoded first.
     EXPECT_EQ((Lines{"busy.dll", "good.txt"}), SortedFilesIn(m_strBin));
