@@ -1,5 +1,6 @@
 #include "support/TestWebServer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -26,24 +27,14 @@ int ProxyPort(bool login) { return PortOf(login ? "ZEP_PROXY_LOGIN" : "ZEP_PROXY
 
 std::string RootDir() { return Env("ZEP_WEB_ROOT"); }
 
-// The lines of a log that name part before " field=", from that field on.
-static std::vector<std::string> LogLinesFor(const std::string& part, const std::string& logPath,
-                                            const std::string& field) {
-    std::ifstream log(logPath);
+std::vector<std::string> RequestsFor(const std::string& part, const std::string& logPath) {
+    std::ifstream log(logPath == "proxies" ? Env("ZEP_PROXY_LOG") : logPath.empty() ? Env("ZEP_WEB_LOG") : logPath);
     std::vector<std::string> requests;
     for (std::string line; std::getline(log, line);) {
-        const size_t start = line.find(" " + field + "=");
+        const size_t start = std::min(line.find(" range="), line.find(" auth="));
         if (start != std::string::npos && line.find(part) < start) requests.push_back(line.substr(start + 1));
     }
     return requests;
-}
-
-std::vector<std::string> RequestsFor(const std::string& part, const std::string& logPath) {
-    return LogLinesFor(part, logPath.empty() ? Env("ZEP_WEB_LOG") : logPath, "range");
-}
-
-std::vector<std::string> ProxyRequestsFor(const std::string& part) {
-    return LogLinesFor(part, Env("ZEP_PROXY_LOG"), "auth");
 }
 
 std::string Pattern(size_t size) {

@@ -15,9 +15,8 @@ std::string RootDir();
 // What the site was asked for paths that hold part, in order, each as
 // "range=<Range> if-range=<If-Range> status=<code>" ("-" for a header not
 // sent), from the site's request log or another server's log of that form;
-// or, from the proxies' log, as "auth=<yes|no> status=<code>".
+// or (logPath "proxies") from the test proxies' log, as "auth=<yes|no> status=<code>".
 std::vector<std::string> RequestsFor(const std::string& part, const std::string& logPath = "");
-std::vector<std::string> ProxyRequestsFor(const std::string& part);
 
 // The port of the test proxy that asks for the login zep:secret (login), or
 // of the one that asks for none; 0 when it is not running.

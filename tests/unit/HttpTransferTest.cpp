@@ -402,7 +402,7 @@ TEST_F(HttpTransferTest, ThroughTheSystemsProxy) {
         m_app.m_hInternet = direct;
         EXPECT_EQ(c.logins, m_nLogins);
         EXPECT_EQ(*c.box ? 0u : std::string::npos, box.find("The proxy server " + proxy + " " + c.box)) << box;
-        const std::vector<std::string> requests = testweb::ProxyRequestsFor(name);
+        const std::vector<std::string> requests = testweb::RequestsFor(name, "proxies");
         EXPECT_EQ(c.lastRequest ? c.lastRequest : "", requests.empty() ? "" : requests.back());
     }
 }
