@@ -435,18 +435,15 @@ bool ContinuesAt(HINTERNET hRequest, int64_t nOffset) {
     return QueryHeader(hRequest, HTTP_QUERY_CONTENT_RANGE).rfind("bytes " + std::to_string(nOffset) + "-", 0) == 0;
 }
 
-// The validator is written first: the partial file's bytes are always a
-// start of the file it names, or of none.
-bool StartPartial(CLocalFile& file, const std::string& localPath, const std::string& validator) {
-    const std::string path = ValidatorPath(localPath);
-    if (validator.empty()) {
-        ::DeleteFileA(path.c_str());
-    } else {
-        CLocalFile written;
-        if (!written.Create(path) || !written.Write(validator.data(), DWORD(validator.size()))) return false;
-    }
-    return file.Create(ResumablePartPath(localPath));
+bool WriteValidator(const std::string& localPath, const std::string& validator) {
+    CLocalFile file;
+    return file.Create(ValidatorPath(localPath)) && file.Write(validator.data(), DWORD(validator.size()));
 }
+
+// A transfer is kept to go on from once this much of it arrived: a smaller
+// file costs less to fetch again than the validator's file costs every
+// file (under Wine each file made in a folder of thousands takes a scan).
+constexpr int64_t kKeepAfterBytes = 1 << 20;
 
 const int kStartOver = INT_MIN;
 
@@ -482,6 +479,7 @@ int TransferPackageFile(CSetupApp& app, const std::string& url, const std::strin
     CLocalFile file;
     int64_t resumed = 0;
     std::string validator;
+    bool bValidatorWritten = false;
     if (resume.m_nBytes && ContinuesAt(request.Handle(), resume.m_nBytes)) {
         if (!file.Resume(partPath, resume.m_nBytes, hash.get())) return kStartOver;
         resumed = *pnReceived = resume.m_nBytes;
@@ -514,7 +512,7 @@ int TransferPackageFile(CSetupApp& app, const std::string& url, const std::strin
             result = -3;
             break;
         }
-        if (!file.IsOpen() && !StartPartial(file, localPath, validator)) {
+        if (!file.IsOpen() && !file.Create(partPath)) {
             ReportCannotCreate(localPath);
             result = -4;
             break;
@@ -528,6 +526,9 @@ int TransferPackageFile(CSetupApp& app, const std::string& url, const std::strin
             break;
         }
         if (hash) hash->Add(chunk.Data(), chunk.Size());
+        // Written after bytes it names: those in the file are always a start of that response.
+        if (!bValidatorWritten && !validator.empty() && *pnReceived >= kKeepAfterBytes)
+            bValidatorWritten = WriteValidator(localPath, validator);
     }
     file.Close();
     // A response that ends before its own announced length broke off (the
@@ -542,13 +543,13 @@ int TransferPackageFile(CSetupApp& app, const std::string& url, const std::strin
     if (result > 0 && !app.m_bStopDownload && hash && *pnReceived == nMaxBytes && hash->FinishHex() != sha256)
         result = -6;
     if (result > 0 && !app.m_bStopDownload && file.WasCreated()) {
-        ::DeleteFileA(ValidatorPath(localPath).c_str());
+        if (resume.m_nBytes || bValidatorWritten) ::DeleteFileA(ValidatorPath(localPath).c_str());
         if (::MoveFileExA(partPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return 1;
         ReportCannotCreate(localPath);
         result = -4;
     }
     // Bytes that cannot be joined on to, or that are not the file's, are not kept.
-    const bool bKeep = (app.m_bStopDownload || result == -2 || result == -3) && (resumed || !validator.empty());
+    const bool bKeep = (app.m_bStopDownload || result == -2 || result == -3) && (resumed || bValidatorWritten);
     if (!bKeep && file.WasCreated()) DiscardPartial(localPath);
     return result <= 0 ? result : *pnReceived > 0 ? 1 : 0;
 }

@@ -42,6 +42,7 @@ private:
 std::string OwnFetchPath(const std::string& localPath);
 
 // Where a package transfer keeps what arrived until the whole file is there,
-// so that a later transfer can go on from it; the server's validator of
-// those bytes lies beside it with ".validator" added.
+// so that a later transfer can go on from it once 1 MiB arrived; the
+// server's validator of those bytes then lies beside it with ".validator"
+// added.
 std::string ResumablePartPath(const std::string& localPath);

@@ -77,6 +77,11 @@ removal-renames-kept @@ select/RemovingPage.cpp @@ CancelPendingReplacements(rem
 download-hash-ignored @@ download/HttpTransfer.cpp @@ *pnReceived == nMaxBytes && hash->FinishHex() != sha256) @@ false) @@ ^unit\.HttpTransferTest$
 local-copy-hash-ignored @@ install/FileSelection.cpp @@ file.m_bHashMatched = Sha256OfFile(path, hex) && hex == file.m_strSha256; @@ file.m_bHashMatched = true; @@ ^unit\.FileSelectionTest$
 hashes-section-ignored @@ install/PackageInfo.cpp @@ if (found != hashes.end()) pFile->m_strSha256 = found->second; @@  @@ ^unit\.FileSelectionTest$
+resume-any-offset @@ download/HttpTransfer.cpp @@ return QueryHeader(hRequest, HTTP_QUERY_CONTENT_RANGE).rfind("bytes " + std::to_string(nOffset) + "-", 0) == 0; @@ return true; @@ ^unit\.HttpTransferTest$
+partial-never-kept @@ download/HttpTransfer.cpp @@ const bool bKeep = (app.m_bStopDownload || result == -2 || result == -3) && (resumed || bValidatorWritten); @@ const bool bKeep = false; @@ ^unit\.HttpTransferTest$
+kept-bytes-not-hashed @@ download/HttpTransfer.cpp @@ if (!file.Resume(partPath, resume.m_nBytes, hash.get())) return kStartOver; @@ if (!file.Resume(partPath, resume.m_nBytes, nullptr)) return kStartOver; @@ ^unit\.HttpTransferTest$
+proxy-login-passed-over @@ download/Proxy.cpp @@ status != HTTP_STATUS_PROXY_AUTH_REQ) @@ true) @@ ^unit\.HttpTransferTest$
+install-files-not-pinned @@ install/InstallEngine.cpp @@ if (!PinFiles() || !UnpackFiles(hUnpackBar, hStatusText)) { @@ if (!UnpackFiles(hUnpackBar, hStatusText)) { @@ ^unit\.InstallEngineTest$
 skipped-files-cancel-ignored @@ download/DownloadingPage.cpp @@ if (dlg.DoModal() != IDOK) {\n            m_bCancelNoConfirm = true; @@ if (dlg.DoModal() == -12345) {\n            m_bCancelNoConfirm = true; @@ ^e2e\.FaultMatrixTest$
 wait-unowned @@ download/DownloadWaitDlg.cpp @@ m_hParent = hOwner; @@ m_hParent = nullptr; @@ ^e2e\.FaultMatrixTest$
 sheet-press-while-disabled @@ framework/PropertySheet.cpp @@ if (!::IsWindowEnabled(hWnd)) return 0; @@  @@ ^e2e\.FaultMatrixTest$

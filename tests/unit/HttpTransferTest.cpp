@@ -36,7 +36,7 @@ const char kValidator[] = "\"size-300000\"";
 const std::string kAsked = std::string("range=bytes=150000- if-range=") + kValidator + " status=";
 const char kFresh[] = "range=- if-range=- status=200";
 
-enum class Fault { None, NoSession, QueryFailsAfter3, ReadFails, StopBeforeFirst, StopAfter3 };
+enum class Fault { None, NoSession, QueryFailsAfter3, ReadFails, StopBeforeFirst, StopPastMiB };
 // Where the local file lies and what is there before: an old copy in a
 // folder of the test, nothing, a folder that does not exist, an old copy on
 // a volume too small for the response; or an old copy, and the first half of
@@ -55,7 +55,7 @@ struct ProgressLog {
     long long alreadyHere = 0;
     std::vector<long long> fileSizes;  // of the local file at each call, -1 while it is missing
     std::string localPath;
-    CSetupApp* pStopApp = nullptr;     // stopped after the third call
+    CSetupApp* pStopApp = nullptr;     // stopped once a mebibyte was counted
 };
 
 long long FileSize(const std::string& path) {
@@ -69,7 +69,8 @@ void RecordProgress(void* pContext, int64_t nBytes, bool bAlreadyHere) {
     if (bAlreadyHere) log->alreadyHere += nBytes;
     log->counts.push_back(nBytes);
     log->fileSizes.push_back(FileSize(log->localPath));
-    if (log->pStopApp && log->counts.size() == 3) log->pStopApp->m_bStopDownload = true;
+    if (log->pStopApp && std::accumulate(log->counts.begin(), log->counts.end(), 0LL) >= 1 << 20)
+        log->pStopApp->m_bStopDownload = true;
 }
 
 }  // namespace
@@ -199,7 +200,7 @@ protected:
             const std::string url = std::strncmp(c.request, "http:", 5) == 0 ? c.request : m_url + c.request;
             ProgressLog log;
             log.localPath = ResumablePartPath(path);
-            log.pStopApp = c.fault == Fault::StopAfter3 ? &m_app : nullptr;
+            log.pStopApp = c.fault == Fault::StopPastMiB ? &m_app : nullptr;
             int64_t received = 77;
             std::string box;
             // A list is fetched as the pages fetch it: into a file of its own, its messages naming path.
@@ -309,7 +310,8 @@ TEST_F(HttpTransferTest, DownloadPackageFileCases) {
         {"slow.bin?size=600&trickle=100&tick=0.05", 600, Local::Served, 600},
         // The session ends a cut response like a whole one: the announced
         // length tells it broke off; a whole one that is short is the caller's to judge.
-        {"pkg.bin?size=100000&cut=30000", -3, Local::Kept, 30000},
+        {"pkg.bin?size=100000&cut=30000", -3, Local::Old},
+        {"pkg.bin?size=3000000&cut=1500000", -3, Local::Kept, 1500000},
         {"pkg.bin?size=100000&cut=30000&length=match", 30000, Local::Served, 30000},
         {"pkg.bin?empty=1", 0, Local::None, 0, Place::Empty, Fault::None, 0},
         // Nothing listens on port 1 of the loopback address.
@@ -319,14 +321,14 @@ TEST_F(HttpTransferTest, DownloadPackageFileCases) {
         {"pkg.bin?drop=1", kAnyFailure, Local::Old, 0, Place::OldCopy, Fault::None, 0},
         {"pkg.bin?status=404", -1, Local::Old, 0, Place::OldCopy, Fault::None, 0},
         {"pkg.bin?size=1000", 0, Local::Old, 0, Place::OldCopy, Fault::NoSession, 0},
-        {"pkg.bin?size=100000", -2, Local::Kept, kWhole, Place::OldCopy, Fault::QueryFailsAfter3, 3},
+        {"pkg.bin?size=100000", -2, Local::Old, 0, Place::OldCopy, Fault::QueryFailsAfter3, 3},
         {"pkg.bin?size=1000", -3, Local::Old, 0, Place::OldCopy, Fault::ReadFails, 1},
         {"pkg.bin?size=1000", -4, Local::None, 0, Place::MissingFolder, Fault::None, 1},
         // Stalls end by the session's timeouts, before and after the answer.
         {"pkg.bin?size=1000&stall_before=30", 0, Local::Old, 0, Place::OldCopy, Fault::None, 0},
-        {"pkg.bin?size=100000&stall=30&stall_at=20000", kAnyFailure, Local::Kept, 20000},
+        {"pkg.bin?size=3000000&stall=30&stall_at=1200000", kAnyFailure, Local::Kept, 1200000},
         // A response without a validator cannot be joined on to.
-        {"pkg.bin?size=100000&cut=30000&etag=W/%22weak%22", -3, Local::Old},
+        {"pkg.bin?size=3000000&cut=1500000&etag=W/%22weak%22", -3, Local::Old},
         // More than was promised is not kept.
         {"pkg.bin?size=300000", -5, Local::Old, 0, Place::OldCopy, Fault::None, -1, "", 299999},
         {"pkg.bin?size=300000", 300000, Local::Served, 300000, Place::Empty, Fault::None, -1, "", 300000},
@@ -337,7 +339,7 @@ TEST_F(HttpTransferTest, DownloadPackageFileCases) {
         // A full disk: the file is given up, not installed cut short.
         {"pkg.bin?size=1000000", -4, Local::Old, 0, Place::FullVolume},
         {"pkg.bin?size=100000", 0, Local::Old, 0, Place::OldCopy, Fault::StopBeforeFirst, 0},
-        {"pkg.bin?size=300000", kCounted, Local::Kept, kWhole, Place::Empty, Fault::StopAfter3, 3},
+        {"pkg.bin?size=3000000", kCounted, Local::Kept, kWhole, Place::Empty, Fault::StopPastMiB},
         // Half kept: a range that the site answers as asked is appended, and
         // the publisher's hash covers the kept half too; any other answer
         // starts over from the first byte.
