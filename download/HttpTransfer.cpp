@@ -85,8 +85,8 @@ public:
 
 private:
     bool Open(const std::string& path, DWORD disposition) {
-        // Shared for deletion: a Cancel that gives up on a stalled transfer
-        // may delete the file while the transfer still holds it.
+        // Shared for deletion: a transfer its page gave up on may still hold
+        // the file when a later one discards it.
         m_hFile = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         m_bCreated = m_bCreated || IsOpen();

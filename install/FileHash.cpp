@@ -54,8 +54,8 @@ namespace {
 // Opened for reading with only reads shared, and hashed from the start;
 // INVALID_HANDLE_VALUE when it cannot be opened or read.
 HANDLE OpenHashed(const std::string& path, std::string& hex) {
-    const HANDLE hFile =
-        ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE) return hFile;
     CSha256 sha;
     std::unique_ptr<char[]> buffer(new char[kReadBytes]);

@@ -1,10 +1,12 @@
 // SHA-256 by the platform's CNG (bcrypt.dll, bound late from the system
-// folder): of install logs, and of package files as they arrive.
+// folder): of install logs, and of package files as they arrive and where
+// they are used.
 #pragma once
 #include <windows.h>
 #include <bcrypt.h>
 
 #include <string>
+#include <vector>
 
 // A hash fed piece by piece. A step that fails (or a platform without CNG)
 // leaves it failed: FinishHex then gives an empty text, which matches no hash.
@@ -24,8 +26,6 @@ private:
     BCRYPT_HASH_HANDLE m_hHash = nullptr;
     bool m_bFailed = false;
 };
-
-#include <vector>
 
 // The hash of a file in lower-case hex; false when it cannot be read.
 bool Sha256OfFile(const std::string& path, std::string& hex);

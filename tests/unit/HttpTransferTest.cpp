@@ -381,8 +381,9 @@ TEST_F(HttpTransferTest, ThroughTheSystemsProxy) {
         // the session is opened; the throw-away prefix has none of its own.
         const char* key = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
         const DWORD on = 1;
-        ASSERT_FALSE(::RegSetKeyValueA(HKEY_CURRENT_USER, key, "ProxyServer", REG_SZ, proxy.c_str(), proxy.size() + 1) ||
-                     ::RegSetKeyValueA(HKEY_CURRENT_USER, key, "ProxyEnable", REG_DWORD, &on, sizeof on));
+        ASSERT_FALSE(
+            ::RegSetKeyValueA(HKEY_CURRENT_USER, key, "ProxyServer", REG_SZ, proxy.c_str(), DWORD(proxy.size() + 1)) ||
+            ::RegSetKeyValueA(HKEY_CURRENT_USER, key, "ProxyEnable", REG_DWORD, &on, sizeof on));
         HINTERNET direct = m_app.m_hInternet;
         m_app.m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
         ::RegDeleteKeyValueA(HKEY_CURRENT_USER, key, "ProxyEnable");
