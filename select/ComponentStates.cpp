@@ -3,6 +3,8 @@
 #include "app/Registry.h"
 #include "app/SetupApp.h"
 
+#include <set>
+
 ComponentKind KindOf(const CComponent& comp) {
     if (comp.m_nInstalledVersion == 0) return ComponentKind::NotInstalled;
     return comp.m_nVersion > comp.m_nInstalledVersion ? ComponentKind::Upgradable : ComponentKind::Current;
@@ -45,6 +47,80 @@ void ApplyClick(CComponent& comp) {
         comp.m_nAction = comp.m_nState == STATE_REMOVE ? ACTION_REMOVE : ACTION_NONE;
         break;
     }
+}
+
+namespace {
+
+bool IsInstalled(const CComponent& comp) { return comp.m_nInstalledVersion != 0; }
+
+// Installed and staying, or about to be installed.
+bool IsStayingOrComing(const CComponent& comp) {
+    return comp.m_nAction == ACTION_INSTALL || (IsInstalled(comp) && comp.m_nAction != ACTION_REMOVE);
+}
+
+}  // namespace
+
+void ClickComponent(CComponent& comp, const CComponentMap& catalogue, CSelectionView& view) {
+    const int s0 = comp.m_nState, a0 = comp.m_nAction;
+    ApplyClick(comp);
+    const bool leaves = comp.m_nAction == ACTION_REMOVE || (comp.m_nAction == ACTION_NONE && s0 == STATE_INSTALL);
+    if (leaves && !comp.m_mapDependents.empty()) {
+        bool ask = false;
+        for (const CComponent* pDependent : comp.m_mapDependents) ask = ask || IsStayingOrComing(*pDependent);
+        // The box shows the click while the question is open.
+        view.ShowSelection(comp);
+        if (ask && view.ConfirmDependentsRemoved(comp)) {
+            MarkDependentsRemoved(comp, view);
+        } else if (ask) {
+            comp.m_nState = s0;
+            comp.m_nAction = a0;
+        }
+    } else if (IsStayingOrComing(comp) && !comp.m_strDependOn.empty()) {
+        SelectPrerequisites(comp, catalogue, view);
+    }
+    view.ShowSelection(comp);
+}
+
+void SelectPrerequisites(const CComponent& comp, const CComponentMap& catalogue, CSelectionView& view) {
+    std::set<const CComponent*> visited{&comp};
+    for (const CComponent* pComp = &comp; !pComp->m_strDependOn.empty();) {
+        CComponent* const* ppPrerequisite = catalogue.Lookup(pComp->m_strDependOn);
+        if (!ppPrerequisite || !visited.insert(*ppPrerequisite).second) return;
+        CComponent& prerequisite = **ppPrerequisite;
+        if (!IsInstalled(prerequisite)) {
+            prerequisite.m_nAction = ACTION_INSTALL;
+            prerequisite.m_nState = STATE_INSTALL;
+        } else if (prerequisite.m_nAction == ACTION_REMOVE) {
+            prerequisite.m_nAction = ACTION_NONE;
+            prerequisite.m_nState = STATE_LEAVE;
+        }
+        view.ShowSelection(prerequisite);
+        pComp = &prerequisite;
+    }
+}
+
+void MarkDependentsRemoved(const CComponent& comp, CSelectionView& view) {
+    WalkDependents(comp, [&view](CComponent& dependent) {
+        if (IsInstalled(dependent)) {
+            dependent.m_nState = STATE_REMOVE;
+            dependent.m_nAction = ACTION_REMOVE;
+        } else if (dependent.m_nAction == ACTION_INSTALL) {
+            dependent.m_nState = STATE_LEAVE;
+            dependent.m_nAction = ACTION_NONE;
+        }
+        view.ShowSelection(dependent);
+    });
+}
+
+CSelectionCounts CountSelection(const CComponentMap& catalogue) {
+    CSelectionCounts counts;
+    for (const auto& entry : catalogue) {
+        const CComponent& comp = *entry.second;
+        counts.m_bAnySelected = counts.m_bAnySelected || comp.m_nAction != ACTION_NONE;
+        if (comp.m_nState == STATE_INSTALL) ++counts.m_nToInstall;
+        if (comp.m_nState == STATE_REMOVE) ++counts.m_nToRemove;
+    }
+    return counts;
 }
 
 // Defaults are applied again at every call: a new computer gets everything,

@@ -18,3 +18,33 @@ std::string StateText(const CComponent& comp);
 
 // One click on a component: its next selection state and action.
 void ApplyClick(CComponent& comp);
+
+// The one who clicks, as the selection rules see them: shown each change,
+// and asked when a click would take dependents along.
+class CSelectionView {
+public:
+    // comp's state or action changed.
+    virtual void ShowSelection(const CComponent& comp) = 0;
+    // Whether the dependents of comp, which is leaving, leave with it.
+    virtual bool ConfirmDependentsRemoved(const CComponent& comp) = 0;
+
+protected:
+    ~CSelectionView() = default;
+};
+
+// One click on comp with the dependency rules: its prerequisites are marked
+// along; a component that leaves takes its installed or chosen dependents
+// with it when the view agrees, and otherwise the click is taken back.
+void ClickComponent(CComponent& comp, const CComponentMap& catalogue, CSelectionView& view);
+// A chain that leads back into itself ends where it was before.
+void SelectPrerequisites(const CComponent& comp, const CComponentMap& catalogue, CSelectionView& view);
+void MarkDependentsRemoved(const CComponent& comp, CSelectionView& view);
+
+// What the selection amounts to: components to install or upgrade, to
+// remove, and whether any has an action at all.
+struct CSelectionCounts {
+    int m_nToInstall = 0;
+    int m_nToRemove = 0;
+    bool m_bAnySelected = false;
+};
+CSelectionCounts CountSelection(const CComponentMap& catalogue);

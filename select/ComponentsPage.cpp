@@ -9,13 +9,9 @@
 #include "select/ComponentStates.h"
 #include "select/DependentsDlg.h"
 
-#include <set>
-
 namespace {
 
 const char kComponentList[] = "zep.sif";
-
-bool IsInstalled(const CComponent& comp) { return comp.m_nInstalledVersion != 0; }
 
 }  // namespace
 
@@ -88,84 +84,29 @@ void CComponentsPage::RefreshComponentList() {
     }
 }
 
-void CComponentsPage::ShowSelection(const CComponent* pComp) const {
-    const int row = m_list.FindItemByData(reinterpret_cast<LPARAM>(pComp));
+void CComponentsPage::ShowSelection(const CComponent& comp) {
+    const int row = m_list.FindItemByData(reinterpret_cast<LPARAM>(&comp));
     if (row < 0) return;
-    m_list.SetStateImage(row, pComp->m_nState + 1);
-    m_list.SetItemText(row, 3, ActionWord(pComp->m_nAction));
+    m_list.SetStateImage(row, comp.m_nState + 1);
+    m_list.SetItemText(row, 3, ActionWord(comp.m_nAction));
+}
+
+bool CComponentsPage::ConfirmDependentsRemoved(const CComponent& comp) {
+    CDependentsDlg dlg(m_hWnd);
+    dlg.m_pComponent = &comp;
+    return dlg.DoModal() == IDYES;
 }
 
 void CComponentsPage::ToggleComponent(int row) {
-    auto* pComp = reinterpret_cast<CComponent*>(m_list.GetItemData(row));
-    if (!pComp) return;
-    const int s0 = pComp->m_nState, a0 = pComp->m_nAction;
-    ApplyClick(*pComp);
-    const bool leaves = pComp->m_nAction == ACTION_REMOVE || (pComp->m_nAction == ACTION_NONE && s0 == STATE_INSTALL);
-    if (leaves && !pComp->m_mapDependents.empty()) {
-        m_list.SetStateImage(row, pComp->m_nState + 1);
-        bool ask = false;
-        for (const CComponent* pDependent : pComp->m_mapDependents)
-            ask = ask || pDependent->m_nAction == ACTION_INSTALL ||
-                  (IsInstalled(*pDependent) && pDependent->m_nAction != ACTION_REMOVE);
-        if (ask) {
-            CDependentsDlg dlg(m_hWnd);
-            dlg.m_pComponent = pComp;
-            if (dlg.DoModal() == IDYES) {
-                MarkDependentsRemoved(pComp);
-            } else {
-                pComp->m_nState = s0;
-                pComp->m_nAction = a0;
-            }
-        }
-    } else if ((pComp->m_nAction == ACTION_INSTALL || (IsInstalled(*pComp) && pComp->m_nAction != ACTION_REMOVE)) &&
-               !pComp->m_strDependOn.empty()) {
-        SelectPrerequisites(pComp);
-    }
-    ShowSelection(pComp);
+    if (auto* pComp = reinterpret_cast<CComponent*>(m_list.GetItemData(row)))
+        ClickComponent(*pComp, theApp.m_mapComponents, *this);
     UpdateSelectionCounts();
 }
 
-// A chain that leads back into itself ends where it was before.
-void CComponentsPage::SelectPrerequisites(CComponent* pComp) {
-    std::set<const CComponent*> visited{pComp};
-    while (!pComp->m_strDependOn.empty()) {
-        CComponent** ppPrerequisite = theApp.m_mapComponents.Lookup(pComp->m_strDependOn);
-        if (!ppPrerequisite || !visited.insert(*ppPrerequisite).second) return;
-        pComp = *ppPrerequisite;
-        if (!IsInstalled(*pComp)) {
-            pComp->m_nAction = ACTION_INSTALL;
-            pComp->m_nState = STATE_INSTALL;
-        } else if (pComp->m_nAction == ACTION_REMOVE) {
-            pComp->m_nAction = ACTION_NONE;
-            pComp->m_nState = STATE_LEAVE;
-        }
-        ShowSelection(pComp);
-    }
-}
-
-void CComponentsPage::MarkDependentsRemoved(CComponent* pComp) {
-    WalkDependents(*pComp, [this](CComponent& dependent) {
-        if (IsInstalled(dependent)) {
-            dependent.m_nState = STATE_REMOVE;
-            dependent.m_nAction = ACTION_REMOVE;
-        } else if (dependent.m_nAction == ACTION_INSTALL) {
-            dependent.m_nState = STATE_LEAVE;
-            dependent.m_nAction = ACTION_NONE;
-        }
-        ShowSelection(&dependent);
-    });
-}
-
 bool CComponentsPage::UpdateSelectionCounts() {
-    theApp.m_nToRemove = 0;
-    theApp.m_nToInstall = 0;
-    bool anySelected = false;
-    for (const auto& entry : theApp.m_mapComponents) {
-        const CComponent* pComp = entry.second;
-        anySelected = anySelected || pComp->m_nAction != ACTION_NONE;
-        if (pComp->m_nState == STATE_INSTALL) ++theApp.m_nToInstall;
-        if (pComp->m_nState == STATE_REMOVE) ++theApp.m_nToRemove;
-    }
-    PostWizardButtons(anySelected ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
-    return anySelected;
+    const CSelectionCounts counts = CountSelection(theApp.m_mapComponents);
+    theApp.m_nToInstall = counts.m_nToInstall;
+    theApp.m_nToRemove = counts.m_nToRemove;
+    PostWizardButtons(counts.m_bAnySelected ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+    return counts.m_bAnySelected;
 }

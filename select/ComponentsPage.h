@@ -2,8 +2,7 @@
 #pragma once
 #include "app/WizardPage.h"
 #include "framework/Controls.h"
-
-class CComponent;
+#include "select/ComponentStates.h"
 
 // Brings the catalogue's updated list from the setup web site into the
 // download folder, once per run, while the wait dialog shows. When that
@@ -11,14 +10,14 @@ class CComponent;
 // wizard. True when the list was fetched by this call.
 bool FetchUpdatedComponentList(CWizardPage& page);
 
-class CComponentsPage : public CWizardPage {
+// A view of the selection rules: the list shows what they decide, and the
+// dependents dialog asks what they ask.
+class CComponentsPage : public CWizardPage, private CSelectionView {
 public:
     CComponentsPage();
 
     // One click on the row's box, with the dependency rules.
     void ToggleComponent(int row);
-    void SelectPrerequisites(CComponent* pComp);
-    void MarkDependentsRemoved(CComponent* pComp);
     // Recounts the selection and offers Next only with one; true when some
     // component has an action.
     bool UpdateSelectionCounts();
@@ -32,8 +31,9 @@ protected:
 
 private:
     void RefreshComponentList();
-    // The row of pComp shows its box and action word.
-    void ShowSelection(const CComponent* pComp) const;
+    // The row of comp shows its box and action word.
+    void ShowSelection(const CComponent& comp) override;
+    bool ConfirmDependentsRemoved(const CComponent& comp) override;
 
     CListViewCtrl m_list;
     CImageList m_imageList;

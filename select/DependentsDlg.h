@@ -10,7 +10,7 @@ public:
     explicit CDependentsDlg(HWND hParent = nullptr);
 
     // The component to remove; set before DoModal.
-    CComponent* m_pComponent = nullptr;
+    const CComponent* m_pComponent = nullptr;
 
 protected:
     BOOL OnInitDialog() override;

@@ -57,7 +57,8 @@ regions-number-order @@ download/ChooseSitePage.cpp @@ theApp.m_mapRegions.ForEa
 regions-by-position @@ download/ChooseSitePage.cpp @@ const int region = int(m_comboRegions.GetItemData(selected)); @@ const int region = selected; @@ ^e2e\.ChooseSiteTest$
 sites-any-scheme @@ download/DownloadSite.cpp @@  || !IsWebAddress(line.substr(0, equals)) @@  @@ ^e2e\.ChooseSiteTest$
 space-exact-refused @@ select/PreparingPage.cpp @@ space.m_nRequired > space.m_nAvailable @@ space.m_nRequired >= space.m_nAvailable @@ ^e2e\.SelectionTest$
-prereq-one-step @@ select/ComponentsPage.cpp @@ while (!pComp->m_strDependOn.empty()) { @@ if (!pComp->m_strDependOn.empty()) { @@ ^e2e\.SelectionTest$
+prereq-one-step @@ select/ComponentStates.cpp @@ pComp = &prerequisite; @@ return; @@ ^unit\.SelectionRulesTest$
+dependents-question-ignored @@ select/ComponentStates.cpp @@ if (ask && view.ConfirmDependentsRemoved(comp)) { @@ if (ask) { @@ ^unit\.SelectionRulesTest$
 group-before-shortcut @@ select/RemovingPage.cpp @@ for (bool more = log.ReadFirstLink(record); @@ ::RemoveDirectoryA(group.c_str());\n    for (bool more = log.ReadFirstLink(record); @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$
 group-before-shortcut @@ select/RemovingPage.cpp @@ log.Close(!bOwnLog);\n    ::RemoveDirectoryA(group.c_str()); @@ log.Close(!bOwnLog); @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$
 removal-oldest-first @@ select/RemovingPage.cpp @@ for (auto& entry : theApp.m_mapComponents)\n        if (entry.second->m_nAction == ACTION_REMOVE) @@ std::vector<std::pair<std::string, CComponent*>> order;\n    for (auto& entry : theApp.m_mapComponents) order.insert(order.begin(), {entry.first, entry.second});\n    for (auto& entry : order)\n        if (entry.second->m_nAction == ACTION_REMOVE) @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$
