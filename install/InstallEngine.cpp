@@ -1,10 +1,10 @@
-#include "install/FileHash.h"
 #include "install/InstallEngine.h"
 
 #include "app/PathText.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
 #include "framework/Controls.h"
+#include "install/FileHash.h"
 #include "install/PackageFile.h"
 #include "install/PendingRenames.h"
 #include "install/QueueCallback.h"
@@ -238,6 +238,28 @@ void CPackageInfo::TakeBackCopies(const CInstallQueueCallback& callback) const {
         if (callback.HasScheduled(target)) scheduled.push_back(target);
     }
     CancelPendingReplacements(scheduled);
+}
+
+CInstallOutcome InstallReadyPackages(const std::vector<CPackageInfo*>& ready, CInstallQueueCallback& callback,
+                                     CInstallSteps& steps, HWND hUnpackBar, HWND hStatusText) {
+    CInstallOutcome outcome;
+    const HSPFILEQ hQueue = ::SetupOpenFileQueue();
+    // Without a queue nothing is queued, and every package fails as one whose queueing failed.
+    for (CPackageInfo* pPackage : ready) {
+        steps.OnQueueing(*pPackage);
+        pPackage->m_bQueueFailed =
+            hQueue == INVALID_HANDLE_VALUE || !pPackage->QueueFiles(hQueue, hUnpackBar, hStatusText);
+        steps.OnQueued(*pPackage);
+    }
+    steps.OnCommitting();
+    if (hQueue != INVALID_HANDLE_VALUE) {
+        outcome.m_bCommitted = callback.Commit(hQueue);
+        steps.OnCommitted();
+        outcome.m_bRebootRequired = callback.IsRebootRequired(hQueue);
+    }
+    outcome.m_failed = FinishPackages(ready, outcome.m_bCommitted, callback);
+    if (hQueue != INVALID_HANDLE_VALUE) ::SetupCloseFileQueue(hQueue);
+    return outcome;
 }
 
 std::vector<CPackageInfo*> FinishPackages(const std::vector<CPackageInfo*>& ready, bool bCommitted,

@@ -2,6 +2,8 @@
 // registry values and the install log of one package. Its operations are
 // members of CSetupApp and CPackageInfo; this header holds what they share.
 #pragma once
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -16,3 +18,35 @@ bool IsSkippedOnThisPlatform(int flags);
 // and returns those.
 std::vector<CPackageInfo*> FinishPackages(const std::vector<CPackageInfo*>& ready, bool bCommitted,
                                           const CInstallQueueCallback& callback);
+
+// The steps of an install that the queue's callback does not see, told to
+// whoever shows them; each does nothing unless overridden.
+class CInstallSteps {
+public:
+    // Before the package's files are decoded and queued.
+    virtual void OnQueueing(const CPackageInfo&) {}
+    // After, also when that failed (its m_bQueueFailed).
+    virtual void OnQueued(const CPackageInfo&) {}
+    // Every package queued, the commit next.
+    virtual void OnCommitting() {}
+    // Between the commit and finishing the packages.
+    virtual void OnCommitted() {}
+
+protected:
+    ~CInstallSteps() = default;
+};
+
+// What installing the ready packages came to: the queue committed, a
+// restart needed, and the packages that could not be installed.
+struct CInstallOutcome {
+    bool m_bCommitted = false;
+    bool m_bRebootRequired = false;
+    std::vector<CPackageInfo*> m_failed;
+};
+
+// Queues the files of every ready package into one file queue of the
+// platform (each package's m_bQueueFailed tells how that went), commits it
+// through callback and finishes the packages. hUnpackBar and hStatusText,
+// which may be null, show the decoding.
+CInstallOutcome InstallReadyPackages(const std::vector<CPackageInfo*>& ready, CInstallQueueCallback& callback,
+                                     CInstallSteps& steps, HWND hUnpackBar, HWND hStatusText);

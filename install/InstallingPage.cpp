@@ -36,16 +36,16 @@ BOOL CInstallingPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
 void CInstallingPage::OnPageStart() {
     theApp.CreateFolderPath(theApp.m_strInstallDir, true);
     std::vector<CPackageInfo*> ready;
-    int totalFiles = 0;
+    m_nTotalFiles = 0;
     int totalUnpacks = 0;
     for (const auto& entry : theApp.m_mapPackages) {
         CPackageInfo& package = *entry.second;
         if (package.m_bNeedInfo || package.m_nFilesToDownload != 0) continue;
         ready.push_back(&package);
-        totalFiles += package.m_nFilesToInstall;
+        m_nTotalFiles += package.m_nFilesToInstall;
         totalUnpacks += package.m_nFilesToUnpack;
     }
-    m_progressCopy.SetRange32(0, totalFiles);
+    m_progressCopy.SetRange32(0, m_nTotalFiles);
     m_progressUnpack.SetRange32(0, totalUnpacks);
     for (const CProgressCtrl* bar : {&m_progressCopy, &m_progressUnpack}) {
         bar->SetPos(0);
@@ -53,33 +53,19 @@ void CInstallingPage::OnPageStart() {
     }
     ::UpdateWindow(m_hWnd);
 
-    HSPFILEQ queue = ::SetupOpenFileQueue();
-    int unpacksDone = 0;
-    for (CPackageInfo* pPackage : ready) {
-        SetDlgItemText(IDC_INSTALLING_PACKAGE, pPackage->m_pComponent->m_strName);
-        ::UpdateWindow(GetDlgItem(IDC_INSTALLING_PACKAGE));
-        pPackage->m_bQueueFailed =
-            !pPackage->QueueFiles(queue, m_progressUnpack.m_hWnd, GetDlgItem(IDC_INSTALLING_FILE));
-        // A package that failed part way still has its share passed, so the bar ends full.
-        unpacksDone += pPackage->m_nFilesToUnpack;
-        m_progressUnpack.SetPos(unpacksDone);
-        ::UpdateWindow(m_progressUnpack.m_hWnd);
-    }
-    ShowDlgItem(IDC_INSTALLING_PACKAGE, SW_HIDE);
-    SetDlgItemText(IDC_INSTALLING_STAGE, "Processing queue...");
-
+    m_nUnpacksDone = 0;
     std::vector<CPackageInfo*> failed;
     {
         CInstallQueueCallback callback(GetParent(), m_hWnd, WM_QUEUE_PROGRESS, m_progressCopy.m_hWnd,
                                        GetDlgItem(IDC_INSTALLING_FILE));
         m_pQueueCallback = &callback;
-        theApp.m_bInstallSucceeded = callback.Commit(queue);
+        const CInstallOutcome outcome =
+            InstallReadyPackages(ready, callback, *this, m_progressUnpack.m_hWnd, GetDlgItem(IDC_INSTALLING_FILE));
         m_pQueueCallback = nullptr;
-        m_progressCopy.SetPos(totalFiles);
-        theApp.m_bRebootRequired = callback.IsRebootRequired(queue);
-        failed = FinishPackages(ready, theApp.m_bInstallSucceeded, callback);
+        theApp.m_bInstallSucceeded = outcome.m_bCommitted;
+        theApp.m_bRebootRequired = outcome.m_bRebootRequired;
+        failed = outcome.m_failed;
     }
-    ::SetupCloseFileQueue(queue);
 
     // A package that failed is named rather than left for the Finish page
     // to pass over; the others are installed as usual. A queue that failed
@@ -92,3 +78,22 @@ void CInstallingPage::OnPageStart() {
 
     ::SendMessageA(GetParent(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
 }
+
+void CInstallingPage::OnQueueing(const CPackageInfo& package) {
+    SetDlgItemText(IDC_INSTALLING_PACKAGE, package.m_pComponent->m_strName);
+    ::UpdateWindow(GetDlgItem(IDC_INSTALLING_PACKAGE));
+}
+
+// A package that failed part way still has its share passed, so the bar ends full.
+void CInstallingPage::OnQueued(const CPackageInfo& package) {
+    m_nUnpacksDone += package.m_nFilesToUnpack;
+    m_progressUnpack.SetPos(m_nUnpacksDone);
+    ::UpdateWindow(m_progressUnpack.m_hWnd);
+}
+
+void CInstallingPage::OnCommitting() {
+    ShowDlgItem(IDC_INSTALLING_PACKAGE, SW_HIDE);
+    SetDlgItemText(IDC_INSTALLING_STAGE, "Processing queue...");
+}
+
+void CInstallingPage::OnCommitted() { m_progressCopy.SetPos(m_nTotalFiles); }

@@ -3,10 +3,10 @@
 #pragma once
 #include "app/WizardPage.h"
 #include "framework/Controls.h"
+#include "install/InstallEngine.h"
 
-class CInstallQueueCallback;
-
-class CInstallingPage : public CWizardPage {
+// A view of the install: the bars and texts show its steps and the queue's.
+class CInstallingPage : public CWizardPage, private CInstallSteps {
 public:
     CInstallingPage();
 
@@ -20,6 +20,13 @@ protected:
     CProgressCtrl m_progressUnpack;
 
 private:
+    void OnQueueing(const CPackageInfo& package) override;
+    void OnQueued(const CPackageInfo& package) override;
+    void OnCommitting() override;
+    void OnCommitted() override;
+
     // Set while the queue is committed, for its progress messages.
     CInstallQueueCallback* m_pQueueCallback = nullptr;
+    int m_nTotalFiles = 0;
+    int m_nUnpacksDone = 0;
 };

@@ -75,23 +75,26 @@ void CInstallWindows::Destroy() const {
 
 std::string InstallPackages(const std::vector<CPackageInfo*>& packages, const CInstallWindows& windows,
                             int progressMessages) {
-    HSPFILEQ hQueue = ::SetupOpenFileQueue();
-    if (hQueue == INVALID_HANDLE_VALUE) return "no file queue";
-    for (CPackageInfo* pkg : packages)
-        pkg->m_bQueueFailed = !pkg->QueueFiles(hQueue, windows.hUnpackBar, windows.hStatusText);
-    std::string outcome;
-    {
-        CInstallQueueCallback callback(nullptr, nullptr, WM_QUEUE_PROGRESS, windows.hCopyBar, windows.hStatusText);
-        const bool committed = callback.Commit(hQueue);
-        outcome = committed ? "committed" : "not committed";
-        for (int i = 0; i < progressMessages; ++i) callback.OnProgressMessage(1);
-        outcome += ", " + std::to_string(callback.GetFilesDone()) + " files done";
-        if (callback.IsRebootRequired(hQueue)) outcome += ", reboot required";
-        for (CPackageInfo* pkg : FinishPackages(packages, committed, callback))
-            outcome += (pkg->m_bQueueFailed ? ", failed " : ", not finished ") + pkg->m_strKey;
-    }
-    ::SetupCloseFileQueue(hQueue);
-    return outcome;
+    // Hands the progress messages over after the commit.
+    struct Steps : CInstallSteps {
+        CInstallQueueCallback* pCallback;
+        int messages;
+        void OnCommitted() override {
+            for (int i = 0; i < messages; ++i) pCallback->OnProgressMessage(1);
+        }
+    };
+    CInstallQueueCallback callback(nullptr, nullptr, WM_QUEUE_PROGRESS, windows.hCopyBar, windows.hStatusText);
+    Steps steps;
+    steps.pCallback = &callback;
+    steps.messages = progressMessages;
+    const CInstallOutcome outcome =
+        InstallReadyPackages(packages, callback, steps, windows.hUnpackBar, windows.hStatusText);
+    std::string text = outcome.m_bCommitted ? "committed" : "not committed";
+    text += ", " + std::to_string(callback.GetFilesDone()) + " files done";
+    if (outcome.m_bRebootRequired) text += ", reboot required";
+    for (const CPackageInfo* pkg : outcome.m_failed)
+        text += (pkg->m_bQueueFailed ? ", failed " : ", not finished ") + pkg->m_strKey;
+    return text;
 }
 
 Lines ReadInstallLog(const std::string& path) {

@@ -37,9 +37,8 @@ struct CInstallWindows {
     void Destroy() const;
 };
 
-// Queues every package into one file queue (each one's m_bQueueFailed tells
-// how that went), commits it through CInstallQueueCallback and finishes the
-// packages as the Installing page does. progressMessages are the page's
+// Installs the packages as the Installing page does (InstallReadyPackages),
+// through a CInstallQueueCallback on windows. progressMessages are the page's
 // one-per-file messages that Windows' default callback sends during the
 // commit and Wine's never does; they are handed to the callback afterwards.
 // Tells what happened: "committed" or "not committed", ", N files done",
