@@ -3,7 +3,6 @@
 #include "app/PathText.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
-#include "framework/Controls.h"
 #include "install/FileHash.h"
 #include "install/PackageFile.h"
 #include "install/PendingRenames.h"
@@ -115,14 +114,11 @@ bool CPackageInfo::PinFiles() {
 // Every compressed file of the package is decoded before the first copy is
 // queued: a package that fails queues nothing, so none of its files is
 // installed without a log to remove it by.
-bool CPackageInfo::UnpackFiles(HWND hUnpackBar, HWND hStatusText) const {
+bool CPackageInfo::UnpackFiles(CInstallSteps& steps) const {
     size_t index = 0;
     for (const CPackageFile* pFile : m_listFiles) {
         if (pFile->m_bInstall && pFile->m_bCompressed) {
-            if (hStatusText) {
-                ::SetWindowTextA(hStatusText, pFile->m_strSource.c_str());
-                ::UpdateWindow(hStatusText);
-            }
+            steps.OnUnpacking(*pFile);
             const std::string name = GetUnpackedName(index, *pFile);
             // A file that decodes past its Files line's size would fill the disk past the space check.
             if (!UnpackPackageFile(pFile->m_strPackageDir, pFile->m_strSource, theApp.m_strTempDir, name, 0,
@@ -130,7 +126,7 @@ bool CPackageInfo::UnpackFiles(HWND hUnpackBar, HWND hStatusText) const {
                 DeleteUnpackedFiles();
                 return false;
             }
-            if (hUnpackBar) CProgressCtrl(hUnpackBar).StepIt();
+            steps.OnUnpacked();
         }
         ++index;
     }
@@ -146,7 +142,7 @@ void CPackageInfo::DeleteUnpackedFiles() const {
     }
 }
 
-bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, HWND hUnpackBar, HWND hStatusText) {
+bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, CInstallSteps& steps) {
     // A component installed without a recorded folder logs into the install folder.
     if (m_strTarget.empty()) m_strTarget = theApp.m_strInstallDir;
     // A log that cannot be written would later leave the registry record
@@ -154,7 +150,7 @@ bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, HWND hUnpackBar, HWND hStatusText
     // package fails while its previous log and record stay in force.
     theApp.CreateFolderPath(m_strTarget, true);
     if (!m_log.Open(JoinPath(m_strTarget, m_strKey + ".DeIsLog"), CInstallLog::MODE_WRITE)) return false;
-    if (!PinFiles() || !UnpackFiles(hUnpackBar, hStatusText)) {
+    if (!PinFiles() || !UnpackFiles(steps)) {
         m_pinnedFiles.Release();
         m_log.Close();
         return false;
@@ -241,14 +237,14 @@ void CPackageInfo::TakeBackCopies(const CInstallQueueCallback& callback) const {
 }
 
 CInstallOutcome InstallReadyPackages(const std::vector<CPackageInfo*>& ready, CInstallQueueCallback& callback,
-                                     CInstallSteps& steps, HWND hUnpackBar, HWND hStatusText) {
+                                     CInstallSteps& steps) {
     CInstallOutcome outcome;
     const HSPFILEQ hQueue = ::SetupOpenFileQueue();
     // Without a queue nothing is queued, and every package fails as one whose queueing failed.
     for (CPackageInfo* pPackage : ready) {
         steps.OnQueueing(*pPackage);
         pPackage->m_bQueueFailed =
-            hQueue == INVALID_HANDLE_VALUE || !pPackage->QueueFiles(hQueue, hUnpackBar, hStatusText);
+            hQueue == INVALID_HANDLE_VALUE || !pPackage->QueueFiles(hQueue, steps);
         steps.OnQueued(*pPackage);
     }
     steps.OnCommitting();

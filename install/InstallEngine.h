@@ -8,6 +8,7 @@
 #include <vector>
 
 class CInstallQueueCallback;
+class CPackageFile;
 class CPackageInfo;
 
 // Whether PKG_SKIP_ON_WIN9X / PKG_SKIP_ON_NT in flags applies to this system.
@@ -19,16 +20,22 @@ bool IsSkippedOnThisPlatform(int flags);
 std::vector<CPackageInfo*> FinishPackages(const std::vector<CPackageInfo*>& ready, bool bCommitted,
                                           const CInstallQueueCallback& callback);
 
-// The steps of an install that the queue's callback does not see, told to
-// whoever shows them; each does nothing unless overridden.
+// The steps of an install, told to whoever shows them; each does nothing
+// unless overridden.
 class CInstallSteps {
 public:
     // Before the package's files are decoded and queued.
     virtual void OnQueueing(const CPackageInfo&) {}
+    // A compressed file of it is decoded next, and has been.
+    virtual void OnUnpacking(const CPackageFile&) {}
+    virtual void OnUnpacked() {}
     // After, also when that failed (its m_bQueueFailed).
     virtual void OnQueued(const CPackageInfo&) {}
     // Every package queued, the commit next.
     virtual void OnCommitting() {}
+    // The queue copies to target next; the files it has done so far.
+    virtual void OnCopying(const char* /*target*/) {}
+    virtual void OnFilesDone(int /*nFiles*/) {}
     // Between the commit and finishing the packages.
     virtual void OnCommitted() {}
 
@@ -46,7 +53,6 @@ struct CInstallOutcome {
 
 // Queues the files of every ready package into one file queue of the
 // platform (each package's m_bQueueFailed tells how that went), commits it
-// through callback and finishes the packages. hUnpackBar and hStatusText,
-// which may be null, show the decoding.
+// through callback and finishes the packages, telling steps.
 CInstallOutcome InstallReadyPackages(const std::vector<CPackageInfo*>& ready, CInstallQueueCallback& callback,
-                                     CInstallSteps& steps, HWND hUnpackBar, HWND hStatusText);
+                                     CInstallSteps& steps);

@@ -56,11 +56,9 @@ void CInstallingPage::OnPageStart() {
     m_nUnpacksDone = 0;
     std::vector<CPackageInfo*> failed;
     {
-        CInstallQueueCallback callback(GetParent(), m_hWnd, WM_QUEUE_PROGRESS, m_progressCopy.m_hWnd,
-                                       GetDlgItem(IDC_INSTALLING_FILE));
+        CInstallQueueCallback callback(GetParent(), m_hWnd, WM_QUEUE_PROGRESS, *this);
         m_pQueueCallback = &callback;
-        const CInstallOutcome outcome =
-            InstallReadyPackages(ready, callback, *this, m_progressUnpack.m_hWnd, GetDlgItem(IDC_INSTALLING_FILE));
+        const CInstallOutcome outcome = InstallReadyPackages(ready, callback, *this);
         m_pQueueCallback = nullptr;
         theApp.m_bInstallSucceeded = outcome.m_bCommitted;
         theApp.m_bRebootRequired = outcome.m_bRebootRequired;
@@ -84,6 +82,13 @@ void CInstallingPage::OnQueueing(const CPackageInfo& package) {
     ::UpdateWindow(GetDlgItem(IDC_INSTALLING_PACKAGE));
 }
 
+void CInstallingPage::OnUnpacking(const CPackageFile& file) {
+    SetDlgItemText(IDC_INSTALLING_FILE, file.m_strSource);
+    ::UpdateWindow(GetDlgItem(IDC_INSTALLING_FILE));
+}
+
+void CInstallingPage::OnUnpacked() { m_progressUnpack.StepIt(); }
+
 // A package that failed part way still has its share passed, so the bar ends full.
 void CInstallingPage::OnQueued(const CPackageInfo& package) {
     m_nUnpacksDone += package.m_nFilesToUnpack;
@@ -95,5 +100,9 @@ void CInstallingPage::OnCommitting() {
     ShowDlgItem(IDC_INSTALLING_PACKAGE, SW_HIDE);
     SetDlgItemText(IDC_INSTALLING_STAGE, "Processing queue...");
 }
+
+void CInstallingPage::OnCopying(const char* target) { SetDlgItemText(IDC_INSTALLING_FILE, target); }
+
+void CInstallingPage::OnFilesDone(int nFiles) { m_progressCopy.SetPos(nFiles); }
 
 void CInstallingPage::OnCommitted() { m_progressCopy.SetPos(m_nTotalFiles); }

@@ -21,8 +21,12 @@ protected:
 
 private:
     void OnQueueing(const CPackageInfo& package) override;
+    void OnUnpacking(const CPackageFile& file) override;
+    void OnUnpacked() override;
     void OnQueued(const CPackageInfo& package) override;
     void OnCommitting() override;
+    void OnCopying(const char* target) override;
+    void OnFilesDone(int nFiles) override;
     void OnCommitted() override;
 
     // Set while the queue is committed, for its progress messages.

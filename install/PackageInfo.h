@@ -14,6 +14,7 @@
 #include <vector>
 
 class CComponent;
+class CInstallSteps;
 class CInstallQueueCallback;
 class CDiskSpaceList;
 
@@ -94,12 +95,12 @@ public:
     // in the temporary folder: one of its own per record, as one package
     // file may be installed twice.
     std::string GetUnpackedName(size_t index, const CPackageFile& file) const;
-    bool QueueFiles(HSPFILEQ hQueue, HWND hUnpackBar, HWND hStatusText);
+    bool QueueFiles(HSPFILEQ hQueue, CInstallSteps& steps);
     // The package files to install that the publisher gave a hash for, held
     // as they were checked until the package is finished; false when one
     // no longer holds the publisher's bytes.
     bool PinFiles();
-    bool UnpackFiles(HWND hUnpackBar, HWND hStatusText) const;
+    bool UnpackFiles(CInstallSteps& steps) const;
     // The decoded copies left in the temporary folder: the queue deletes a
     // copy only once it has copied it.
     void DeleteUnpackedFiles() const;

@@ -1,10 +1,8 @@
 #include "install/QueueCallback.h"
 
-#include "framework/Controls.h"
 
-CInstallQueueCallback::CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, HWND hCopyBar,
-                                             HWND hStatusText)
-    : m_hOwner(hOwner), m_hPage(hPage), m_hCopyBar(hCopyBar), m_hStatusText(hStatusText),
+CInstallQueueCallback::CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, CInstallSteps& steps)
+    : m_hOwner(hOwner), m_hPage(hPage), m_steps(steps),
       m_pDefaultContext(::SetupInitDefaultQueueCallbackEx(hOwner, hPage, progressMessage, 0, nullptr)) {}
 
 CInstallQueueCallback::~CInstallQueueCallback() {
@@ -18,7 +16,7 @@ BOOL CInstallQueueCallback::Commit(HSPFILEQ hQueue) {
 void CInstallQueueCallback::OnProgressMessage(WPARAM wParam) {
     if (wParam != 1) return;
     ++m_nProgressMessages;
-    UpdateCopyBar();
+    ReportFilesDone();
 }
 
 bool CInstallQueueCallback::IsRebootRequired(HSPFILEQ hQueue) const {
@@ -46,7 +44,7 @@ UINT CInstallQueueCallback::OnNotification(UINT notification, UINT_PTR param1, U
     case SPFILENOTIFY_STARTCOPY:
         m_bCurrentCounted = false;
         m_bCurrentIsNew = ::GetFileAttributesA(pPaths->Target) == INVALID_FILE_ATTRIBUTES;
-        if (m_hStatusText) ::SetWindowTextA(m_hStatusText, pPaths->Target);
+        m_steps.OnCopying(pPaths->Target);
         break;
     case SPFILENOTIFY_COPYERROR:
         if (pPaths->Win32Error == ERROR_SHARING_VIOLATION && ScheduleReplacement(*pPaths)) {
@@ -88,9 +86,7 @@ void CInstallQueueCallback::CountCurrentCopy() {
     if (m_bCurrentCounted) return;
     m_bCurrentCounted = true;
     ++m_nEndCopies;
-    UpdateCopyBar();
+    ReportFilesDone();
 }
 
-void CInstallQueueCallback::UpdateCopyBar() const {
-    if (m_hCopyBar) CProgressCtrl(m_hCopyBar).SetPos(GetFilesDone());
-}
+void CInstallQueueCallback::ReportFilesDone() const { m_steps.OnFilesDone(GetFilesDone()); }

@@ -8,6 +8,7 @@
 //   sends), taking the larger count so no file is counted twice.
 #pragma once
 #include "app/PathText.h"
+#include "install/InstallEngine.h"
 
 #include <windows.h>
 #include <setupapi.h>
@@ -18,9 +19,9 @@
 class CInstallQueueCallback {
 public:
     // hPage receives the default callback's progress messages (wParam 1 per
-    // file) and is repainted when the queue starts; hCopyBar and hStatusText
-    // may be null.
-    CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, HWND hCopyBar, HWND hStatusText);
+    // file) and is repainted when the queue starts; steps is told of each
+    // copy and of the files done.
+    CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, CInstallSteps& steps);
     virtual ~CInstallQueueCallback();
     CInstallQueueCallback(const CInstallQueueCallback&) = delete;
     CInstallQueueCallback& operator=(const CInstallQueueCallback&) = delete;
@@ -46,12 +47,11 @@ private:
     bool ScheduleReplacement(const FILEPATHS_A& paths);
     // Counts the file being copied once, however its copy ended.
     void CountCurrentCopy();
-    void UpdateCopyBar() const;
+    void ReportFilesDone() const;
 
     HWND m_hOwner;
     HWND m_hPage;
-    HWND m_hCopyBar;
-    HWND m_hStatusText;
+    CInstallSteps& m_steps;
     PVOID m_pDefaultContext;
     int m_nEndCopies = 0;
     bool m_bCurrentCounted = false;

@@ -58,37 +58,25 @@ CPackageFile* AddDownloadedFile(CPackageInfo& pkg, const std::string& name, int 
     return pFile;
 }
 
-CInstallWindows CInstallWindows::Create() {
-    ::InitCommonControls();
-    auto window = [](const char* kind) {
-        return ::CreateWindowExA(0, kind, "", WS_POPUP, 0, 0, 100, 10, nullptr, nullptr, nullptr, nullptr);
-    };
-    CInstallWindows windows{window(PROGRESS_CLASSA), window(PROGRESS_CLASSA), window("STATIC")};
-    ::SendMessageA(windows.hUnpackBar, PBM_SETSTEP, 1, 0);
-    return windows;
-}
-
-void CInstallWindows::Destroy() const {
-    for (HWND hWnd : {hUnpackBar, hCopyBar, hStatusText})
-        if (hWnd) ::DestroyWindow(hWnd);
-}
-
-std::string InstallPackages(const std::vector<CPackageInfo*>& packages, const CInstallWindows& windows,
+std::string InstallPackages(const std::vector<CPackageInfo*>& packages, CInstallRecord* pRecord,
                             int progressMessages) {
-    // Hands the progress messages over after the commit.
+    // Records the steps, and hands the progress messages over after the commit.
     struct Steps : CInstallSteps {
-        CInstallQueueCallback* pCallback;
-        int messages;
+        CInstallRecord record;
+        CInstallQueueCallback* pCallback = nullptr;
+        int messages = 0;
+        void OnUnpacked() override { ++record.unpacked; }
+        void OnCopying(const char* target) override { record.copying = target; }
+        void OnFilesDone(int nFiles) override { record.filesDone = nFiles; }
         void OnCommitted() override {
             for (int i = 0; i < messages; ++i) pCallback->OnProgressMessage(1);
         }
-    };
-    CInstallQueueCallback callback(nullptr, nullptr, WM_QUEUE_PROGRESS, windows.hCopyBar, windows.hStatusText);
-    Steps steps;
+    } steps;
+    CInstallQueueCallback callback(nullptr, nullptr, WM_QUEUE_PROGRESS, steps);
     steps.pCallback = &callback;
     steps.messages = progressMessages;
-    const CInstallOutcome outcome =
-        InstallReadyPackages(packages, callback, steps, windows.hUnpackBar, windows.hStatusText);
+    const CInstallOutcome outcome = InstallReadyPackages(packages, callback, steps);
+    if (pRecord) *pRecord = steps.record;
     std::string text = outcome.m_bCommitted ? "committed" : "not committed";
     text += ", " + std::to_string(callback.GetFilesDone()) + " files done";
     if (outcome.m_bRebootRequired) text += ", reboot required";

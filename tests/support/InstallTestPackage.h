@@ -27,24 +27,22 @@ CPackageFile* AddPackageFile(CPackageInfo& pkg, const std::string& name, int fol
 CPackageFile* AddDownloadedFile(CPackageInfo& pkg, const std::string& name, int folderId,
                                 const std::string& packageBytes, bool compressed, bool install = true, int flags = 0);
 
-// Hidden stand-ins for the Installing page's unpack bar (step 1), copy bar
-// and status text; or none at all.
-struct CInstallWindows {
-    HWND hUnpackBar = nullptr;
-    HWND hCopyBar = nullptr;
-    HWND hStatusText = nullptr;
-    static CInstallWindows Create();
-    void Destroy() const;
+// What an install showed: files decoded, the last count of files done, the
+// last target copied to.
+struct CInstallRecord {
+    int unpacked = 0;
+    int filesDone = 0;
+    std::string copying;
 };
 
 // Installs the packages as the Installing page does (InstallReadyPackages),
-// through a CInstallQueueCallback on windows. progressMessages are the page's
+// recording its steps into *pRecord when given. progressMessages are the page's
 // one-per-file messages that Windows' default callback sends during the
 // commit and Wine's never does; they are handed to the callback afterwards.
 // Tells what happened: "committed" or "not committed", ", N files done",
 // ", reboot required" where that is so, then for each package that failed,
 // ", failed KEY" when its queueing failed or ", not finished KEY".
-std::string InstallPackages(const std::vector<CPackageInfo*>& packages, const CInstallWindows& windows = {},
+std::string InstallPackages(const std::vector<CPackageInfo*>& packages, CInstallRecord* pRecord = nullptr,
                             int progressMessages = 0);
 
 // The records of an install log as lines "F folder flags name", "D folder

@@ -174,14 +174,13 @@ TEST_F(InstallEngineTest, QueueAndCommitInstallsAPackage) {
                              new CPackageRegEntry{int(reinterpret_cast<INT_PTR>(live)), "", "L", REG_SZ, "x", 0}};
     ASSERT_FALSE(FileExists(m_strInstallDir));  // the log's folder is made by the engine
 
-    const CInstallWindows windows = CInstallWindows::Create();
+    CInstallRecord shown;
     // Two progress messages, as Windows' default callback sends for the two
     // copies that the queue's notifications count as well: counted once.
-    EXPECT_EQ("committed, 3 files done", InstallPackages({pkg.get()}, windows, 3));
-    EXPECT_EQ(2, ::SendMessageA(windows.hUnpackBar, PBM_GETPOS, 0, 0));
-    EXPECT_EQ(3, ::SendMessageA(windows.hCopyBar, PBM_GETPOS, 0, 0));
-    EXPECT_EQ(m_strInstallDir + "\\data\\deep\\a.exe", robot::GetText(windows.hStatusText));
-    windows.Destroy();
+    EXPECT_EQ("committed, 3 files done", InstallPackages({pkg.get()}, &shown, 3));
+    EXPECT_EQ(2, shown.unpacked);
+    EXPECT_EQ(3, shown.filesDone);
+    EXPECT_EQ(m_strInstallDir + "\\data\\deep\\a.exe", shown.copying);
 
     EXPECT_EQ("payload A", FileText(m_strBin + "\\a.exe"));
     EXPECT_EQ("plain B", FileText(m_strInstallDir + "\\data\\deep\\b.txt"));
