@@ -59,22 +59,22 @@ sites-any-scheme @@ download/DownloadSite.cpp @@  || !IsWebAddress(line.substr(0
 space-exact-refused @@ select/PreparingPage.cpp @@ space.m_nRequired > space.m_nAvailable @@ space.m_nRequired >= space.m_nAvailable @@ ^e2e\.SelectionTest$
 prereq-one-step @@ select/ComponentStates.cpp @@ pComp = &prerequisite; @@ return; @@ ^unit\.SelectionRulesTest$
 dependents-question-ignored @@ select/ComponentStates.cpp @@ if (ask && view.ConfirmDependentsRemoved(comp)) { @@ if (ask) { @@ ^unit\.SelectionRulesTest$
-group-before-shortcut @@ select/RemovingPage.cpp @@ for (bool more = log.ReadFirstLink(record); @@ ::RemoveDirectoryA(group.c_str());\n    for (bool more = log.ReadFirstLink(record); @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$
-group-before-shortcut @@ select/RemovingPage.cpp @@ log.Close(!bOwnLog);\n    ::RemoveDirectoryA(group.c_str()); @@ log.Close(!bOwnLog); @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$
-removal-oldest-first @@ select/RemovingPage.cpp @@ for (auto& entry : theApp.m_mapComponents)\n        if (entry.second->m_nAction == ACTION_REMOVE) @@ std::vector<std::pair<std::string, CComponent*>> order;\n    for (auto& entry : theApp.m_mapComponents) order.insert(order.begin(), {entry.first, entry.second});\n    for (auto& entry : order)\n        if (entry.second->m_nAction == ACTION_REMOVE) @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$
+group-before-shortcut @@ select/Removal.cpp @@ for (bool more = log.ReadFirstLink(record); @@ ::RemoveDirectoryA(group.c_str());\n    for (bool more = log.ReadFirstLink(record); @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$
+group-before-shortcut @@ select/Removal.cpp @@ log.Close(!bOwnLog);\n    ::RemoveDirectoryA(group.c_str()); @@ log.Close(!bOwnLog); @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$
+removal-oldest-first @@ select/Removal.cpp @@ for (auto& entry : theApp.m_mapComponents)\n        if (entry.second->m_nAction == ACTION_REMOVE) @@ std::vector<std::pair<std::string, CComponent*>> order;\n    for (auto& entry : theApp.m_mapComponents) order.insert(order.begin(), {entry.first, entry.second});\n    for (auto& entry : order)\n        if (entry.second->m_nAction == ACTION_REMOVE) @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$
 in-use-not-scheduled @@ install/QueueCallback.cpp @@ if (pPaths->Win32Error == ERROR_SHARING_VIOLATION && @@ if (false && pPaths->Win32Error == ERROR_SHARING_VIOLATION && @@ ^e2e\.AcceptanceTest$
 pkg-longer-accepted @@ download/HttpTransfer.cpp @@ if (available > nMaxBytes - *pnReceived) { @@ if (false) { @@ ^unit\.HttpTransferTest$
 pkg-cut-kept @@ download/HttpTransfer.cpp @@ if (announced >= 0 && *pnReceived - resumed < announced) result = -3; @@  @@ ^unit\.HttpTransferTest$
 timeouts-on-session-only @@ download/HttpTransfer.cpp @@ notice.m_app.ApplyTransferTimeouts(hCreated); @@  @@ ^unit\.HttpTransferTest$
 time-shown-in-pause @@ download/DownloadingPage.cpp @@ const bool bEstimate = start != 0 && received > resumed && !m_pStatus->m_bRetryPause; @@ const bool bEstimate = start != 0; @@ ^e2e\.FaultMatrixTest$
 pass-ends-under-question @@ download/DownloadingPage.cpp @@ if (m_bAskingCancel)\n        m_bEndPending = true;\n    else\n        EndPass(); @@ EndPass(); @@ ^e2e\.FaultMatrixTest$
-log-hash-ignored @@ select/RemovingPage.cpp @@ !(Sha256OfFile(logPath, hash) && hash == expected)) { @@ false) { @@ ^e2e\.WizardPagesTest$
-log-folder-unchecked @@ select/RemovingPage.cpp @@ if (IsAbsoluteFolderPath(record.m_strText)) @@ if (true) @@ ^e2e\.WizardPagesTest$
+log-hash-ignored @@ select/Removal.cpp @@ !(Sha256OfFile(logPath, hash) && hash == expected)) { @@ false) { @@ ^e2e\.WizardPagesTest$
+log-folder-unchecked @@ select/Removal.cpp @@ if (IsAbsoluteFolderPath(record.m_strText)) @@ if (true) @@ ^e2e\.WizardPagesTest$
 takeback-skipped @@ install/InstallEngine.cpp @@ if (!pPackage->m_bQueueFailed) pPackage->TakeBackCopies(callback); @@ (void)callback; @@ ^unit\.InstallEngineTest$
 unpacked-kept @@ install/InstallEngine.cpp @@ pPackage->DeleteUnpackedFiles();\n        if (bCommitted @@ if (bCommitted @@ ^unit\.InstallEngineTest$
 new-links-kept @@ install/InstallEngine.cpp @@ for (const std::string& link : newLinks) ::DeleteFileA(link.c_str()); @@  @@ ^unit\.InstallEngineTest$
 renames-any-folder @@ install/PendingRenames.cpp @@ SameText(FolderOf(source), FolderOf(target)); @@ true; @@ ^unit\.NumberTextTest$
-removal-renames-kept @@ select/RemovingPage.cpp @@ CancelPendingReplacements(removedFiles); @@ (void)removedFiles; @@ ^e2e\.AcceptanceTest$
+removal-renames-kept @@ select/Removal.cpp @@ CancelPendingReplacements(removedFiles); @@ (void)removedFiles; @@ ^e2e\.AcceptanceTest$
 download-hash-ignored @@ download/HttpTransfer.cpp @@ *pnReceived == nMaxBytes && hash->FinishHex() != sha256) @@ false) @@ ^unit\.HttpTransferTest$
 local-copy-hash-ignored @@ install/FileSelection.cpp @@ file.m_bHashMatched = Sha256OfFile(path, hex) && hex == file.m_strSha256; @@ file.m_bHashMatched = true; @@ ^unit\.FileSelectionTest$
 hashes-section-ignored @@ install/PackageInfo.cpp @@ if (found != hashes.end()) pFile->m_strSha256 = found->second; @@  @@ ^unit\.FileSelectionTest$

@@ -1,0 +1,31 @@
+// Removal of the components marked for it: what their install logs list,
+// their install folders when empty, and their registry records.
+#pragma once
+#include <string>
+#include <vector>
+
+class CComponent;
+
+// What a removal reports as it goes; each does nothing unless overridden.
+class CRemovalSteps {
+public:
+    virtual void OnRemovingComponent(const CComponent&) {}
+    virtual void OnDeletingFile(const std::string& /*path*/) {}
+
+protected:
+    ~CRemovalSteps() = default;
+};
+
+// Removes every component of the catalogue whose action is remove, in the
+// catalogue's order; returns the install log records it left alone because
+// they lead elsewhere than a file of the product.
+std::vector<std::string> RemoveMarkedComponents(CRemovalSteps& steps);
+// Removes what the component's install log lists, its install folder when
+// empty, and its registry record; returns 1. The registry record goes also
+// when no log could be read: the component then counts as removed.
+int RemoveComponent(const std::string& key, CComponent* pComp, CRemovalSteps& steps,
+                    std::vector<std::string>& skippedRecords);
+// 1 when the component's log was read and its files removed, 0 when it has
+// none or it cannot be opened.
+int RemoveLoggedFiles(const std::string& key, CComponent* pComp, CRemovalSteps& steps,
+                      std::vector<std::string>& skippedRecords);
