@@ -53,6 +53,11 @@ namespace {
 
 bool IsInstalled(const CComponent& comp) { return comp.m_nInstalledVersion != 0; }
 
+void Mark(CComponent& comp, int nState, int nAction) {
+    comp.m_nState = nState;
+    comp.m_nAction = nAction;
+}
+
 // Installed and staying, or about to be installed.
 bool IsStayingOrComing(const CComponent& comp) {
     return comp.m_nAction == ACTION_INSTALL || (IsInstalled(comp) && comp.m_nAction != ACTION_REMOVE);
@@ -72,8 +77,7 @@ void ClickComponent(CComponent& comp, const CComponentMap& catalogue, CSelection
         if (ask && view.ConfirmDependentsRemoved(comp)) {
             MarkDependentsRemoved(comp, view);
         } else if (ask) {
-            comp.m_nState = s0;
-            comp.m_nAction = a0;
+            Mark(comp, s0, a0);
         }
     } else if (IsStayingOrComing(comp) && !comp.m_strDependOn.empty()) {
         SelectPrerequisites(comp, catalogue, view);
@@ -87,13 +91,10 @@ void SelectPrerequisites(const CComponent& comp, const CComponentMap& catalogue,
         CComponent* const* ppPrerequisite = catalogue.Lookup(pComp->m_strDependOn);
         if (!ppPrerequisite || !visited.insert(*ppPrerequisite).second) return;
         CComponent& prerequisite = **ppPrerequisite;
-        if (!IsInstalled(prerequisite)) {
-            prerequisite.m_nAction = ACTION_INSTALL;
-            prerequisite.m_nState = STATE_INSTALL;
-        } else if (prerequisite.m_nAction == ACTION_REMOVE) {
-            prerequisite.m_nAction = ACTION_NONE;
-            prerequisite.m_nState = STATE_LEAVE;
-        }
+        if (!IsInstalled(prerequisite))
+            Mark(prerequisite, STATE_INSTALL, ACTION_INSTALL);
+        else if (prerequisite.m_nAction == ACTION_REMOVE)
+            Mark(prerequisite, STATE_LEAVE, ACTION_NONE);
         view.ShowSelection(prerequisite);
         pComp = &prerequisite;
     }
@@ -101,13 +102,10 @@ void SelectPrerequisites(const CComponent& comp, const CComponentMap& catalogue,
 
 void MarkDependentsRemoved(const CComponent& comp, CSelectionView& view) {
     WalkDependents(comp, [&view](CComponent& dependent) {
-        if (IsInstalled(dependent)) {
-            dependent.m_nState = STATE_REMOVE;
-            dependent.m_nAction = ACTION_REMOVE;
-        } else if (dependent.m_nAction == ACTION_INSTALL) {
-            dependent.m_nState = STATE_LEAVE;
-            dependent.m_nAction = ACTION_NONE;
-        }
+        if (IsInstalled(dependent))
+            Mark(dependent, STATE_REMOVE, ACTION_REMOVE);
+        else if (dependent.m_nAction == ACTION_INSTALL)
+            Mark(dependent, STATE_LEAVE, ACTION_NONE);
         view.ShowSelection(dependent);
     });
 }
