@@ -2,8 +2,6 @@
 // registry values and the install log of one package. Its operations are
 // members of CSetupApp and CPackageInfo; this header holds what they share.
 #pragma once
-#include <windows.h>
-
 #include <string>
 #include <vector>
 
