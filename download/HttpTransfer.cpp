@@ -124,24 +124,26 @@ constexpr unsigned long long kMaxListBytes = 1 << 20;
 constexpr size_t kMaxTrailingBlanks = 256;
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// A response header's text; empty when the response has none.
+std::string QueryHeader(HINTERNET hRequest, DWORD dwInfo) {
+    char text[256] = "";
+    DWORD size = sizeof text;
+    return ::HttpQueryInfoA(hRequest, dwInfo, text, &size, nullptr) ? std::string(text, size) : std::string();
+}
+
 // The length the server announced, or -1 when it announced none.
 long long AnnouncedLength(HINTERNET hRequest) {
-    char text[32] = "";
-    DWORD size = sizeof text;
-    if (!::HttpQueryInfoA(hRequest, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return -1;
+    const std::string text = QueryHeader(hRequest, HTTP_QUERY_CONTENT_LENGTH);
     char* end = nullptr;
-    long long length = std::strtoll(text, &end, 10);
-    return end != text && length >= 0 ? length : -1;
+    const long long length = std::strtoll(text.c_str(), &end, 10);
+    return end != text.c_str() && length >= 0 ? length : -1;
 }
 
 // A chunked body ends with a mark of its own, left to the session to check
 // (Wine's takes a chunked body cut short for a whole one); a body that ends
 // where the server closed the connection cannot be told from one cut short.
 bool IsChunked(HINTERNET hRequest) {
-    char text[64] = "";
-    DWORD size = sizeof text;
-    if (!::HttpQueryInfoA(hRequest, HTTP_QUERY_TRANSFER_ENCODING, text, &size, nullptr)) return false;
-    return LowerAscii(std::string(text)).find("chunked") != std::string::npos;
+    return LowerAscii(QueryHeader(hRequest, HTTP_QUERY_TRANSFER_ENCODING)).find("chunked") != std::string::npos;
 }
 
 // What the session's notices need of the transfer that made a handle.
@@ -233,12 +235,17 @@ std::string OwnFetchPath(const std::string& localPath) {
     return localPath + "." + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++s_nFetches) + ".new";
 }
 
-BOOL CSetupApp::IsHttpStatusOk(HINTERNET hRequest) {
-    DWORD status = DWORD(-1);
+DWORD HttpStatusOf(HINTERNET hRequest) {
+    DWORD status = 0;
     DWORD length = sizeof status;
-    if (!::HttpQueryInfoA(hRequest, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr))
-        return TRUE;
-    return status == 200;
+    return ::HttpQueryInfoA(hRequest, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)
+               ? status
+               : 0;
+}
+
+BOOL CSetupApp::IsHttpStatusOk(HINTERNET hRequest) {
+    const DWORD status = HttpStatusOf(hRequest);
+    return status == 0 || status == 200;
 }
 
 // The response goes to a file of this thread's own beside localPath, which
@@ -260,12 +267,7 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
         return FALSE;
     }
     if (!PassProxyLogin(request.Handle(), url) || !StaysOnAllowedScheme(url, request.Handle())) return FALSE;
-    DWORD status = 0;
-    DWORD statusSize = sizeof status;
-    if (!::HttpQueryInfoA(request.Handle(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize,
-                          nullptr) ||
-        status != 200)
-        return FALSE;
+    if (HttpStatusOf(request.Handle()) != 200) return FALSE;
 
     const std::string partialPath = PartialFilePath(localPath);
     CLocalFile partial;
@@ -409,12 +411,6 @@ void DiscardPartial(const std::string& localPath) {
     ::DeleteFileA(ValidatorPath(localPath).c_str());
 }
 
-std::string QueryHeader(HINTERNET hRequest, DWORD dwInfo) {
-    char text[256] = "";
-    DWORD size = sizeof text;
-    return ::HttpQueryInfoA(hRequest, dwInfo, text, &size, nullptr) ? std::string(text, size) : std::string();
-}
-
 // What a later request can join on to: a strong ETag names these very
 // bytes; a modification time does, less surely, where there is none.
 std::string ResponseValidator(HINTERNET hRequest) {
@@ -428,11 +424,8 @@ std::string ResponseValidator(HINTERNET hRequest) {
 // right part of another file, which If-Range turns into the whole file)
 // sends bytes that do not follow the partial file's.
 bool ContinuesAt(HINTERNET hRequest, int64_t nOffset) {
-    DWORD status = 0, size = sizeof status;
-    if (!::HttpQueryInfoA(hRequest, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
-        status != 206)
-        return false;
-    return QueryHeader(hRequest, HTTP_QUERY_CONTENT_RANGE).rfind("bytes " + std::to_string(nOffset) + "-", 0) == 0;
+    return HttpStatusOf(hRequest) == 206 &&
+           QueryHeader(hRequest, HTTP_QUERY_CONTENT_RANGE).rfind("bytes " + std::to_string(nOffset) + "-", 0) == 0;
 }
 
 bool WriteValidator(const std::string& localPath, const std::string& validator) {

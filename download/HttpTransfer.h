@@ -1,5 +1,8 @@
 // Types and checks of the HTTP transfers that CSetupApp runs on worker threads.
 #pragma once
+#include <windows.h>
+#include <wininet.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -36,6 +39,10 @@ private:
     int m_nMarkBytes = 0;
     bool m_bFound = false;
 };
+
+// The status code of a request's response; 0 when it has none to ask (an
+// address that is not an HTTP one, or no answer).
+DWORD HttpStatusOf(HINTERNET hRequest);
 
 // A file of one fetch's own beside localPath, unique in the process: a fetch
 // the user gave up on may still run when the next fetch of the file starts.

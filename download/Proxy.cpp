@@ -2,6 +2,7 @@
 
 #include "app/PathText.h"
 #include "app/SetupApp.h"
+#include "download/HttpTransfer.h"
 #include "framework/WorkerThread.h"
 
 #include <vector>
@@ -85,10 +86,7 @@ void CSetupApp::ReportFailedOpen(const std::string& url, DWORD dwError) {
 
 BOOL CSetupApp::PassProxyLogin(HINTERNET hRequest, const std::string& url) {
     for (;;) {
-        DWORD status = 0, size = sizeof status;
-        if (!::HttpQueryInfoA(hRequest, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
-            status != HTTP_STATUS_PROXY_AUTH_REQ)
-            return TRUE;
+        if (HttpStatusOf(hRequest) != HTTP_STATUS_PROXY_AUTH_REQ) return TRUE;
         // Once refused, the user is not asked again at every file.
         if (m_bProxyLoginRefused || CWorkerThread::IsGivenUp()) return FALSE;
         // The proxy's page goes before the request is sent again on the same connection.

@@ -81,7 +81,7 @@ hashes-section-ignored @@ install/PackageInfo.cpp @@ if (found != hashes.end()) 
 resume-any-offset @@ download/HttpTransfer.cpp @@ return QueryHeader(hRequest, HTTP_QUERY_CONTENT_RANGE).rfind("bytes " + std::to_string(nOffset) + "-", 0) == 0; @@ return true; @@ ^unit\.HttpTransferTest$
 partial-never-kept @@ download/HttpTransfer.cpp @@ const bool bKeep = (app.m_bStopDownload || result == -2 || result == -3) && (resumed || bValidatorWritten); @@ const bool bKeep = false; @@ ^unit\.HttpTransferTest$
 kept-bytes-not-hashed @@ download/HttpTransfer.cpp @@ if (!file.Resume(partPath, resume.m_nBytes, hash.get())) return kStartOver; @@ if (!file.Resume(partPath, resume.m_nBytes, nullptr)) return kStartOver; @@ ^unit\.HttpTransferTest$
-proxy-login-passed-over @@ download/Proxy.cpp @@ status != HTTP_STATUS_PROXY_AUTH_REQ) @@ true) @@ ^unit\.HttpTransferTest$
+proxy-login-passed-over @@ download/Proxy.cpp @@ if (HttpStatusOf(hRequest) != HTTP_STATUS_PROXY_AUTH_REQ) return TRUE; @@ return TRUE; @@ ^unit\.HttpTransferTest$
 install-files-not-pinned @@ install/InstallEngine.cpp @@ if (!PinFiles() || !UnpackFiles(steps)) { @@ if (!UnpackFiles(steps)) { @@ ^unit\.InstallEngineTest$
 skipped-files-cancel-ignored @@ download/DownloadingPage.cpp @@ if (dlg.DoModal() != IDOK) {\n            m_bCancelNoConfirm = true; @@ if (dlg.DoModal() == -12345) {\n            m_bCancelNoConfirm = true; @@ ^e2e\.FaultMatrixTest$
 wait-unowned @@ download/DownloadWaitDlg.cpp @@ m_hParent = hOwner; @@ m_hParent = nullptr; @@ ^e2e\.FaultMatrixTest$
