@@ -1,6 +1,7 @@
 #include "app/OldProducts.h"
 
 #include "app/Registry.h"
+#include "app/SetupApp.h"
 #include "app/StringKeyMap.h"
 #include "framework/WinApp.h"
 
@@ -56,6 +57,12 @@ CUninstallCommand SplitUninstallCommand(const std::string& command) {
 void DetectOldProducts() {
     const auto products = FindOldProducts();
     if (products.empty()) return;
+    // Another program's uninstaller would wait for a person who is not there.
+    if (theApp.m_options.IsUnattended()) {
+        for (const auto& product : products)
+            theApp.m_log.Write("Old product found, its uninstaller is not run: " + product.first);
+        return;
+    }
     if (AfxMessageBox("Setup Wizard detected old versions of ZEP products installed on your computer.\n"
                       "It is STRONGLY recommended to UNINSTALL them right now.\n"
                       " Do you want Setup Wizard to start uninstall for these products?",

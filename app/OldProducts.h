@@ -18,5 +18,5 @@ struct CUninstallCommand {
 CUninstallCommand SplitUninstallCommand(const std::string& command);
 
 // Asks once whether to start the uninstallers of the products found, and
-// starts them without waiting for them.
+// starts them without waiting for them; a run without a person only logs them.
 void DetectOldProducts();

@@ -4,6 +4,7 @@
 #include "app/ProfileSection.h"
 #include "app/Registry.h"
 #include "app/SetupWizard.h"
+#include "app/QuietRun.h"
 #include "app/WizardPages.h"
 #include "framework/SystemLibrary.h"
 #include "framework/WorkerThread.h"
@@ -31,12 +32,30 @@ constexpr DWORD kWorkersEndWaitMs = 5000;
 
 }  // namespace
 
+static std::string EnvironmentValue(const char* name) {
+    char value[MAX_PATH] = "";
+    DWORD length = ::GetEnvironmentVariableA(name, value, sizeof value);
+    return length > 0 && length < sizeof value ? value : "";
+}
+
 int g_nComCtlMajor = 0;
 int g_nComCtlMinor = 0;
 
 CSetupApp::~CSetupApp() = default;
 
+// The log is opened first, so that even a run refused for its options tells why.
 BOOL CSetupApp::InitInstance() {
+    const bool bOptionsRead = ParseCommandLine(m_strCommandLine, m_options);
+    OpenLog();
+    if (!bOptionsRead) {
+        AfxMessageBox("Unknown option or value: " + m_options.m_strBadArgument + "\n\n" + kUsageText);
+        m_nExitCode = kExitBadOption;
+        return FALSE;
+    }
+    if (m_options.m_bUsage) {
+        AfxMessageBox(kUsageText);
+        return FALSE;
+    }
     ReadCommonControlsVersion();
     Enable3dControls();
     ReadPlatformFamily();
@@ -49,13 +68,19 @@ BOOL CSetupApp::InitInstance() {
 
     if (!LoadSetupInfo()) {
         AfxMessageBox("Failed to load setup information file");
+        m_nExitCode = kExitFailed;
         return FALSE;
     }
+    if (!m_options.m_strInstallDir.empty()) m_strInstallDir = m_options.m_strInstallDir;
     int timeoutSec =
         int(::GetPrivateProfileIntA("Product", "TransferTimeout", kDefaultTransferTimeoutSec, kSetupInfoFile));
     if (timeoutSec <= 0 || timeoutSec > kMaxTransferTimeoutSec) timeoutSec = kDefaultTransferTimeoutSec;
     SetTransferTimeouts(DWORD(timeoutSec) * 1000);
 
+    if (m_options.m_bQuiet) {
+        m_nExitCode = RunQuietSetup();
+        return FALSE;
+    }
     // The sheet and its pages live only while the wizard runs; whatever
     // ends it, the run shuts down the same way.
     {
@@ -65,13 +90,44 @@ BOOL CSetupApp::InitInstance() {
         wizard.SetWizardMode();
         if (wizard.DoModal() < 0) AfxMessageBox("Failed to create setup wizard window");
     }
+    m_nExitCode = RunExitCode(m_bWizardFinished, PackagesNotDone(), m_bRebootRequired);
     return FALSE;
+}
+
+void CSetupApp::OpenLog() {
+    m_strTempDir = EnvironmentValue("TEMP");
+    if (m_strTempDir.empty()) m_strTempDir = EnvironmentValue("TMP");
+    if (m_strTempDir.empty()) m_strTempDir = "C:\\";
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    // A log that cannot go where it was asked to still goes somewhere.
+    if (m_options.m_strLogPath.empty() || !m_log.Open(m_options.m_strLogPath)) m_log.OpenNew(m_strTempDir, now);
+    std::string arguments;
+    for (const std::string& argument : SplitArguments(m_strCommandLine)) arguments += " " + WithoutUserInfo(argument);
+    m_log.Write("ZEP Setup started:" + (arguments.empty() ? std::string(" no options") : arguments));
+}
+
+bool CSetupApp::AnswerMessage(const std::string& text, UINT type, int& answer) {
+    m_log.Write("Message: " + text);
+    if (!m_options.IsUnattended()) return false;
+    const UINT buttons = type & MB_TYPEMASK;
+    answer = buttons == MB_YESNO || buttons == MB_YESNOCANCEL ? IDYES : IDOK;
+    m_log.Write(answer == IDYES ? "Answered: Yes" : "Answered: OK");
+    return true;
+}
+
+int CSetupApp::PackagesNotDone() const {
+    int count = m_nPackagesFailed;
+    for (const auto& entry : m_mapPackages)
+        if (entry.second->m_bNeedInfo || entry.second->m_nFilesToDownload != 0) ++count;
+    return count;
 }
 
 // The session stays open while a worker could still end by itself, so that
 // none meets it closed halfway; one still running after the wait ends with
 // the program.
 int CSetupApp::ExitInstance() {
+    m_log.Write("Exit code " + std::to_string(m_nExitCode));
     // A download still under way stops at once where the platform lets it.
     AbortTransfer();
     CWorkerThread::WaitForAll(kWorkersEndWaitMs);
@@ -124,12 +180,6 @@ void CSetupApp::ReadProgramsDir() {
     m_strProgramsDir = path;
 }
 
-static std::string EnvironmentValue(const char* name) {
-    char value[MAX_PATH] = "";
-    DWORD length = ::GetEnvironmentVariableA(name, value, sizeof value);
-    return length > 0 && length < sizeof value ? value : "";
-}
-
 bool CSetupApp::LoadSetupInfo() {
     ReadProgramsDir();
 
@@ -156,10 +206,6 @@ bool CSetupApp::LoadSetupInfo() {
         m_strBaseURL += '/';
     m_strSetupInfoLocation = ReadProfileValue(kSetupInfoFile, "Product", "SetupInfoLocation");
     if (m_strSetupInfoLocation.empty()) return false;
-
-    m_strTempDir = EnvironmentValue("TEMP");
-    if (m_strTempDir.empty()) m_strTempDir = EnvironmentValue("TMP");
-    if (m_strTempDir.empty()) m_strTempDir = "C:\\";
 
     return LoadComponents(kSetupInfoFile);
 }

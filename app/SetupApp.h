@@ -1,6 +1,8 @@
 // The application object of one setup run and all state the pages share.
 #pragma once
+#include "app/CommandLine.h"
 #include "app/Component.h"
+#include "app/SetupLog.h"
 #include "download/DownloadSite.h"
 #include "download/DownloadWaitDlg.h"
 #include "download/HttpTransfer.h"
@@ -33,6 +35,9 @@ public:
 
     BOOL InitInstance() override;
     int ExitInstance() override;
+    // Every message goes to the setup log; a run without a person answers
+    // it as documented for administrators: Yes and OK.
+    bool AnswerMessage(const std::string& text, UINT type, int& answer) override;
 
     bool LoadSetupInfo();
     bool LoadComponents(const char* path);
@@ -92,6 +97,9 @@ public:
     // once the user gave none (told once, and never asked again).
     BOOL PassProxyLogin(HINTERNET hRequest, const std::string& url);
 
+    // The run's options from its command line, and its log.
+    CSetupOptions m_options;
+    CSetupLog m_log;
     // Set by the page's thread, read by the download worker between chunks.
     std::atomic<bool> m_bStopDownload{false};
     // The request of the package transfer under way (see AbortTransfer).
@@ -129,11 +137,20 @@ public:
     int m_nToDownload = 0;
     bool m_bComponentListUpdated = false;
     BOOL m_bInstallSucceeded = FALSE;
+    // Packages the install run took up and could not install.
+    int m_nPackagesFailed = 0;
+    // A page accepted Finish: the wizard was not cancelled.
+    bool m_bWizardFinished = false;
     BOOL m_bRebootRequired = FALSE;
     HINTERNET m_hInternet = nullptr;
     bool m_bNewInstall = false;
 
+    // The packages of the run that are not installed (or, downloading
+    // only, not downloaded) at its end.
+    int PackagesNotDone() const;
+
 private:
+    void OpenLog();
     void ReadCommonControlsVersion();
     void ReadProgramsDir();
 };

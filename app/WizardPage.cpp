@@ -56,3 +56,10 @@ BOOL CWizardPage::OnQueryCancel() {
     }
     return TRUE;
 }
+
+// A wizard that a page let finish ended as the user wanted, not cancelled.
+BOOL CWizardPage::OnNotify(NMHDR* pHdr, LRESULT& result) {
+    const BOOL bHandled = CPropertyPage::OnNotify(pHdr, result);
+    if (bHandled && pHdr->code == PSN_WIZFINISH && result == FALSE) theApp.m_bWizardFinished = true;
+    return bHandled;
+}

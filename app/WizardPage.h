@@ -34,6 +34,7 @@ protected:
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
     BOOL OnQueryCancel() override;
+    BOOL OnNotify(NMHDR* pHdr, LRESULT& result) override;
     BOOL OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     virtual void OnPageStart() {}
 

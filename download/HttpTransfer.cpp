@@ -51,6 +51,27 @@ private:
     DWORD m_nRead = 0;
 };
 
+// One line of the setup log per request, however it ends: the address (without
+// a login it may carry), the server's status, the bytes, the outcome and the
+// platform's error where one failed.
+struct CFetchRecord {
+    CFetchRecord(CSetupApp& app, const std::string& url) : m_app(app), m_strUrl(url) {}
+    ~CFetchRecord() {
+        m_app.m_log.Write("Fetch " + WithoutUserInfo(m_strUrl) + ": " + m_strOutcome + " (HTTP " +
+                          std::to_string(m_dwStatus) + ", " + std::to_string(m_nBytes) + " bytes" +
+                          (m_dwError ? ", error " + std::to_string(m_dwError) : std::string()) + ")");
+    }
+    CFetchRecord(const CFetchRecord&) = delete;
+    CFetchRecord& operator=(const CFetchRecord&) = delete;
+
+    CSetupApp& m_app;
+    std::string m_strUrl;
+    std::string m_strOutcome = "failed";
+    DWORD m_dwStatus = 0;
+    DWORD m_dwError = 0;
+    int64_t m_nBytes = 0;
+};
+
 // The local file a transfer writes, opened without sharing: created anew, or
 // opened to go on after the bytes an earlier transfer left.
 class CLocalFile {
@@ -260,14 +281,19 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
     if (!m_hInternet) return FALSE;
     ::InternetSetStatusCallback(m_hInternet, OnTransferStatus);
     CTransferNotice notice{*this, false};
+    CFetchRecord record(*this, url);
     CInternetRequest request(
         ::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kIniFileFlags, reinterpret_cast<DWORD_PTR>(&notice)));
     if (!request.Handle()) {
-        ReportFailedOpen(url, ::GetLastError());
+        record.m_dwError = ::GetLastError();
+        ReportFailedOpen(url, record.m_dwError);
         return FALSE;
     }
-    if (!PassProxyLogin(request.Handle(), url) || !StaysOnAllowedScheme(url, request.Handle())) return FALSE;
-    if (HttpStatusOf(request.Handle()) != 200) return FALSE;
+    const BOOL bLoginPassed = PassProxyLogin(request.Handle(), url);
+    record.m_dwStatus = HttpStatusOf(request.Handle());
+    if (!bLoginPassed) record.m_strOutcome = "no login for the proxy";
+    if (!bLoginPassed || !StaysOnAllowedScheme(url, request.Handle())) return FALSE;
+    if (record.m_dwStatus != 200) return FALSE;
 
     const std::string partialPath = PartialFilePath(localPath);
     CLocalFile partial;
@@ -277,13 +303,23 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
     // A worker its page gave up stops writing at once.
     while (!CWorkerThread::IsGivenUp()) {
         DWORD available = 0;
-        if (!::InternetQueryDataAvailable(request.Handle(), &available, 0, 0)) break;
+        if (!::InternetQueryDataAvailable(request.Handle(), &available, 0, 0)) {
+            record.m_dwError = ::GetLastError();
+            break;
+        }
         if (available == 0) {
             ok = TRUE;
             break;
         }
         CChunk chunk;
-        if (received + available > kMaxListBytes || !chunk.Read(request.Handle(), available)) break;
+        if (received + available > kMaxListBytes) {
+            record.m_strOutcome = "longer than a list may be";
+            break;
+        }
+        if (!chunk.Read(request.Handle(), available)) {
+            record.m_dwError = ::GetLastError();
+            break;
+        }
         scan.Feed(chunk.Data(), chunk.Size());
         if (!partial.IsOpen() && !partial.Create(partialPath)) {
             ReportCannotCreate(shown);
@@ -306,6 +342,9 @@ BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPat
         ok = FALSE;
     }
     if (!ok) ::DeleteFileA(partialPath.c_str());
+    record.m_nBytes = int64_t(received);
+    if (ok) record.m_strOutcome = "fetched";
+    else if (!scan.Found()) record.m_strOutcome = "no [" + firstSection + "] in what came, or cut short";
     return ok;
 }
 
@@ -440,12 +479,29 @@ constexpr int64_t kKeepAfterBytes = 1 << 20;
 
 const int kStartOver = INT_MIN;
 
+std::string PackageFetchOutcome(int result, bool bStopped) {
+    if (bStopped) return "stopped";
+    switch (result) {
+    case 1: return "fetched";
+    case 0: return "nothing came";
+    case -1: return "refused by the server";
+    case -2: return "no answer";
+    case -3: return "broke off";
+    case -4: return "could not be written";
+    case -5: return "longer than promised";
+    case -6: return "other bytes than the publisher's (SHA-256)";
+    case -7: return "no login for the proxy";
+    case kStartOver: return "not gone on from the kept bytes, asked for the whole file";
+    default: return "failed";
+    }
+}
+
 // One request for the package file, going on after resume's bytes when it
 // has any; kStartOver when the server answered a resumed request with
 // something else than the rest or the whole file.
 int TransferPackageFile(CSetupApp& app, const std::string& url, const std::string& localPath, int64_t nMaxBytes,
                         void* pContext, DownloadProgressCallback pfnProgress, int64_t* pnReceived,
-                        const std::string& sha256, const CResumePoint& resume) {
+                        const std::string& sha256, const CResumePoint& resume, CFetchRecord& record) {
     *pnReceived = 0;
     const std::string partPath = ResumablePartPath(localPath);
     const std::string headers = resume.m_nBytes == 0 ? std::string()
@@ -461,10 +517,13 @@ int TransferPackageFile(CSetupApp& app, const std::string& url, const std::strin
     const DWORD openError = ::GetLastError();
     if (app.m_bStopDownload) return 0;
     if (!request.Handle()) {
+        record.m_dwError = openError;
         app.ReportFailedOpen(url, openError);
         return 0;
     }
-    if (!app.PassProxyLogin(request.Handle(), url)) return -7;
+    const BOOL bLoginPassed = app.PassProxyLogin(request.Handle(), url);
+    record.m_dwStatus = HttpStatusOf(request.Handle());
+    if (!bLoginPassed) return -7;
     if (!StaysOnAllowedScheme(url, request.Handle())) return 0;
     // Hashed as it arrives: a mirror is someone else's server, and a file of
     // the right size may still be another.
@@ -487,6 +546,7 @@ int TransferPackageFile(CSetupApp& app, const std::string& url, const std::strin
     while (!app.m_bStopDownload) {
         DWORD available = 0;
         if (!::InternetQueryDataAvailable(request.Handle(), &available, 0, 0)) {
+            record.m_dwError = ::GetLastError();
             result = -2;
             break;
         }
@@ -502,6 +562,7 @@ int TransferPackageFile(CSetupApp& app, const std::string& url, const std::strin
         if (pfnProgress) pfnProgress(pContext, available, false);
         CChunk chunk;
         if (!chunk.Read(request.Handle(), available)) {
+            record.m_dwError = ::GetLastError();
             result = -3;
             break;
         }
@@ -557,10 +618,16 @@ int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& lo
                                    const std::string& sha256) {
     *pnReceived = 0;
     if (!m_hInternet || m_bStopDownload) return 0;
-    const CResumePoint resume = ReadResumePoint(localPath, nMaxBytes);
-    const int result = TransferPackageFile(*this, url, localPath, nMaxBytes, pContext, pfnProgress, pnReceived,
-                                           sha256, resume);
-    if (result != kStartOver) return result;
-    DiscardPartial(localPath);
-    return TransferPackageFile(*this, url, localPath, nMaxBytes, pContext, pfnProgress, pnReceived, sha256, {});
+    CResumePoint resume = ReadResumePoint(localPath, nMaxBytes);
+    for (;;) {
+        CFetchRecord record(*this, url);
+        if (resume.m_nBytes) record.m_strUrl += " from byte " + std::to_string(resume.m_nBytes);
+        const int result = TransferPackageFile(*this, url, localPath, nMaxBytes, pContext, pfnProgress, pnReceived,
+                                               sha256, resume, record);
+        record.m_nBytes = *pnReceived;
+        record.m_strOutcome = PackageFetchOutcome(result, m_bStopDownload);
+        if (result != kStartOver) return result;
+        DiscardPartial(localPath);
+        resume = {};
+    }
 }

@@ -13,3 +13,7 @@
 // at once, without the dialog, when there is no internet session.
 bool FetchSetupIniFile(HWND hOwner, const std::string& name, const std::string& firstSection,
                        const std::string& subject);
+
+// The same fetch on the calling thread, without a window: for a run
+// without a person.
+bool FetchSetupIniFileHere(const std::string& name, const std::string& firstSection);

@@ -94,8 +94,9 @@ BOOL CSetupApp::PassProxyLogin(HINTERNET hRequest, const std::string& url) {
         for (DWORD read = 0, total = 0; total < 1 << 20; total += read)
             if (!::InternetReadFile(hRequest, page, sizeof page, &read) || read == 0) break;
         HWND hOwner = ::IsWindow(m_hMainWnd) ? m_hMainWnd : ::GetDesktopWindow();
-        // Windows answers Cancel with ERROR_CANCELLED, Wine with 0.
-        if (::InternetErrorDlg(hOwner, hRequest, ERROR_INTERNET_INCORRECT_PASSWORD,
+        // Windows answers Cancel with ERROR_CANCELLED, Wine with 0. A run
+        // without a person has nobody to ask: as if Cancel was pressed.
+        if (m_options.IsUnattended() || ::InternetErrorDlg(hOwner, hRequest, ERROR_INTERNET_INCORRECT_PASSWORD,
                                FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_GENERATE_DATA |
                                    FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS,
                                nullptr) != ERROR_INTERNET_FORCE_RETRY) {

@@ -49,6 +49,8 @@ void CWinApp::Enable3dControls() {
 }
 
 int AfxMessageBox(const std::string& text, UINT type) {
+    int answer = 0;
+    if (s_pApp && s_pApp->AnswerMessage(text, type, answer)) return answer;
     HWND owner = s_pApp ? s_pApp->m_hMainWnd : nullptr;
     if (owner && !::IsWindow(owner)) owner = nullptr;
     return ::MessageBoxA(owner, text.c_str(), AppTitle().c_str(), type | MB_ICONEXCLAMATION);

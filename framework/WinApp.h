@@ -22,9 +22,15 @@ public:
     // controls lack it.
     void Enable3dControls();
 
+    // Every message box of the program passes here before it shows: a run
+    // without a person answers it here (true, with the answer) and none shows.
+    virtual bool AnswerMessage(const std::string& /*text*/, UINT /*type*/, int& /*answer*/) { return false; }
+
     HINSTANCE m_hInstance = nullptr;
     HWND m_hMainWnd = nullptr;
     int m_nExitCode = 0;
+    // The arguments the program was started with, without its own name.
+    std::string m_strCommandLine;
 };
 
 CWinApp* AfxGetApp();

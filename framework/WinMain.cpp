@@ -4,11 +4,13 @@
 #include "framework/SystemLibrary.h"
 #include "framework/WinApp.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {
     // Before anything binds a late-bound import.
     RestrictDllSearchToSystem();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&icc);
     CWinApp* app = AfxGetApp();
-    return app ? app->Run() : 1;
+    if (!app) return 1;
+    app->m_strCommandLine = lpCmdLine ? lpCmdLine : "";
+    return app->Run();
 }

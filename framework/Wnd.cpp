@@ -1,5 +1,7 @@
 #include "framework/Wnd.h"
 
+#include "framework/WinApp.h"
+
 #include <vector>
 
 std::string CWnd::GetDlgItemText(int id) const {
@@ -15,6 +17,8 @@ void CWnd::SetDlgItemText(int id, const std::string& text) const {
 }
 
 int CWnd::MessageBox(const std::string& text, UINT type) const {
+    int answer = 0;
+    if (CWinApp* app = AfxGetApp(); app && app->AnswerMessage(text, type, answer)) return answer;
     return ::MessageBoxA(m_hWnd, text.c_str(), AppTitle().c_str(), type);
 }
 

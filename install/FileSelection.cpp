@@ -99,6 +99,15 @@ int CPackageInfo::SelectFilesToInstall() {
     return m_nFilesToInstall;
 }
 
+std::string FileDecision(const CPackageFile& file, bool bDownloadOnly) {
+    if (IsSkippedOnThisPlatform(file.m_nFlags)) return "skip: not for this system";
+    if (!bDownloadOnly && !file.m_bInstall) return "keep: the installed copy is current";
+    if (file.m_bDownload)
+        return file.m_tPackageTime == 0 ? "download: no copy in the download folder"
+                                        : "download: the download folder's copy is older or not the publisher's";
+    return bDownloadOnly ? "keep: the download folder's copy is current" : "install from the download folder";
+}
+
 int CPackageInfo::SelectFilesToDownload(bool reset) {
     int count = 0;
     if (reset) m_nFilesToUnpack = 0;

@@ -13,3 +13,8 @@ enum { DOWNLOADED_NONE = 0, DOWNLOADED_PLAIN = 1, DOWNLOADED_COMPRESSED = 2 };
 // DOWNLOADED_COMPRESSED with version and time from the package header,
 // DOWNLOADED_PLAIN as ProbeInstalledFile finds it, DOWNLOADED_NONE when absent.
 int ProbeDownloadedFile(const std::string& path, int64_t& version, int32_t& time);
+
+class CPackageFile;
+// What the run does with a package file once its files are selected, and
+// why, as the setup log tells it.
+std::string FileDecision(const CPackageFile& file, bool bDownloadOnly);

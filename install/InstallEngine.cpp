@@ -236,6 +236,15 @@ void CPackageInfo::TakeBackCopies(const CInstallQueueCallback& callback) const {
     CancelPendingReplacements(scheduled);
 }
 
+std::vector<CPackageInfo*> ReadyPackages() {
+    std::vector<CPackageInfo*> ready;
+    for (const auto& entry : theApp.m_mapPackages) {
+        CPackageInfo& package = *entry.second;
+        if (!package.m_bNeedInfo && package.m_nFilesToDownload == 0) ready.push_back(&package);
+    }
+    return ready;
+}
+
 CInstallOutcome InstallReadyPackages(const std::vector<CPackageInfo*>& ready, CInstallQueueCallback& callback,
                                      CInstallSteps& steps) {
     CInstallOutcome outcome;
@@ -245,11 +254,14 @@ CInstallOutcome InstallReadyPackages(const std::vector<CPackageInfo*>& ready, CI
         steps.OnQueueing(*pPackage);
         pPackage->m_bQueueFailed =
             hQueue == INVALID_HANDLE_VALUE || !pPackage->QueueFiles(hQueue, steps);
+        if (pPackage->m_bQueueFailed) theApp.m_log.Write("Package " + pPackage->m_strKey + " could not be queued");
         steps.OnQueued(*pPackage);
     }
     steps.OnCommitting();
     if (hQueue != INVALID_HANDLE_VALUE) {
         outcome.m_bCommitted = callback.Commit(hQueue);
+        if (!outcome.m_bCommitted)
+            theApp.m_log.Write("The file queue could not be committed: error " + std::to_string(::GetLastError()));
         steps.OnCommitted();
         outcome.m_bRebootRequired = callback.IsRebootRequired(hQueue);
     }

@@ -49,6 +49,9 @@ struct CInstallOutcome {
     std::vector<CPackageInfo*> m_failed;
 };
 
+// The run's packages whose files are all here, in catalogue order.
+std::vector<CPackageInfo*> ReadyPackages();
+
 // Queues the files of every ready package into one file queue of the
 // platform (each package's m_bQueueFailed tells how that went), commits it
 // through callback and finishes the packages, telling steps.

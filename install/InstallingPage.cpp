@@ -35,15 +35,12 @@ BOOL CInstallingPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
 // The bars take 32-bit ranges: a queue may hold more than 65,535 files.
 void CInstallingPage::OnPageStart() {
     theApp.CreateFolderPath(theApp.m_strInstallDir, true);
-    std::vector<CPackageInfo*> ready;
+    const std::vector<CPackageInfo*> ready = ReadyPackages();
     m_nTotalFiles = 0;
     int totalUnpacks = 0;
-    for (const auto& entry : theApp.m_mapPackages) {
-        CPackageInfo& package = *entry.second;
-        if (package.m_bNeedInfo || package.m_nFilesToDownload != 0) continue;
-        ready.push_back(&package);
-        m_nTotalFiles += package.m_nFilesToInstall;
-        totalUnpacks += package.m_nFilesToUnpack;
+    for (const CPackageInfo* pPackage : ready) {
+        m_nTotalFiles += pPackage->m_nFilesToInstall;
+        totalUnpacks += pPackage->m_nFilesToUnpack;
     }
     m_progressCopy.SetRange32(0, m_nTotalFiles);
     m_progressUnpack.SetRange32(0, totalUnpacks);
@@ -63,6 +60,7 @@ void CInstallingPage::OnPageStart() {
         theApp.m_bInstallSucceeded = outcome.m_bCommitted;
         theApp.m_bRebootRequired = outcome.m_bRebootRequired;
         failed = outcome.m_failed;
+        theApp.m_nPackagesFailed = int(failed.size());
     }
 
     // A package that failed is named rather than left for the Finish page

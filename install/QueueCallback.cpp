@@ -1,5 +1,6 @@
 #include "install/QueueCallback.h"
 
+#include "app/SetupApp.h"
 
 CInstallQueueCallback::CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, CInstallSteps& steps)
     : m_hOwner(hOwner), m_hPage(hPage), m_steps(steps),
@@ -39,7 +40,7 @@ UINT CInstallQueueCallback::OnNotification(UINT notification, UINT_PTR param1, U
     const auto* pPaths = reinterpret_cast<const FILEPATHS_A*>(param1);
     switch (notification) {
     case SPFILENOTIFY_STARTQUEUE:
-        if (m_hPage) ::UpdateWindow(m_hPage);
+        if (m_hPage != INVALID_HANDLE_VALUE) ::UpdateWindow(m_hPage);
         break;
     case SPFILENOTIFY_STARTCOPY:
         m_bCurrentCounted = false;
@@ -52,14 +53,20 @@ UINT CInstallQueueCallback::OnNotification(UINT notification, UINT_PTR param1, U
             CountCurrentCopy();
             return FILEOP_SKIP;
         }
+        theApp.m_log.Write("Could not copy " + std::string(pPaths->Target) + ": error " +
+                           std::to_string(pPaths->Win32Error));
+        // Without a person to answer the platform's question, the queue fails as a whole.
+        if (!m_hOwner) return FILEOP_ABORT;
         break;
     case SPFILENOTIFY_ENDCOPY: {
         const UINT result = ::SetupDefaultQueueCallbackA(m_pDefaultContext, notification, param1, param2);
+        if (pPaths->Win32Error == NO_ERROR) theApp.m_log.Write("Installed " + std::string(pPaths->Target));
         if (pPaths->Win32Error == NO_ERROR && m_bCurrentIsNew) m_createdFiles.insert(LowerAscii(pPaths->Target));
         CountCurrentCopy();
         return result;
     }
     case SPFILENOTIFY_FILEOPDELAYED:
+        theApp.m_log.Write("Replaced at the next restart: " + std::string(pPaths->Target));
         m_scheduledFiles.insert(LowerAscii(pPaths->Target));
         break;
     }
@@ -79,6 +86,7 @@ bool CInstallQueueCallback::ScheduleReplacement(const FILEPATHS_A& paths) {
         return false;
     }
     m_scheduledFiles.insert(LowerAscii(target));
+    theApp.m_log.Write("Replaced at the next restart: " + target);
     return true;
 }
 

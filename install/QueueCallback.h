@@ -18,6 +18,9 @@
 
 class CInstallQueueCallback {
 public:
+    // A run without a person has no owner (hOwner null): a copy error that
+    // the platform would ask about fails the queue instead, and hPage is
+    // INVALID_HANDLE_VALUE. Otherwise
     // hPage receives the default callback's progress messages (wParam 1 per
     // file) and is repainted when the queue starts; steps is told of each
     // copy and of the files done.

@@ -10,8 +10,6 @@
 CInstallOrDownloadPage::CInstallOrDownloadPage()
     : CWizardPage(IDD_INSTALL_OR_DOWNLOAD, IDC_MODE_TITLE), m_strFolder(InitialFolder()) {}
 
-// The folder confirmed last time, else the setup file's Source, else the
-// folder the program runs in.
 std::string CInstallOrDownloadPage::InitialFolder() {
     std::string folder;
     if (ReadRegPath(ZEP_CLIENT_KEY, "DownloadPath", kRegPathLimit, folder)) return folder;

@@ -7,6 +7,9 @@
 class CInstallOrDownloadPage : public CWizardPage {
 public:
     CInstallOrDownloadPage();
+    // The folder confirmed last time, else the setup file's Source, else the
+    // folder the program runs in.
+    static std::string InitialFolder();
 
     int m_nMode = 0;
     std::string m_strFolder;
@@ -19,6 +22,5 @@ protected:
     BOOL OnCommand(WORD id, WORD code, HWND hCtl) override;
 
 private:
-    static std::string InitialFolder();
     void StoreChoices();
 };

@@ -1,5 +1,6 @@
 #include "select/ComponentStates.h"
 
+#include "app/NumberText.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
 
@@ -140,5 +141,44 @@ void CSetupApp::ComputeComponentStates() {
             pComp->m_nAction = ACTION_INSTALL;
             pComp->m_nState = STATE_INSTALL;
         }
+    }
+}
+
+bool SelectByKeys(CComponentMap& catalogue, const std::vector<std::string>& install,
+                  const std::vector<std::string>& remove, CSelectionView& view, std::string& unknownKey) {
+    for (const std::vector<std::string>* keys : {&install, &remove})
+        for (const std::string& key : *keys)
+            if (!catalogue.Lookup(key)) {
+                unknownKey = key;
+                return false;
+            }
+    if (!install.empty() || !remove.empty())
+        for (auto& entry : catalogue)
+            if (entry.second->m_nState == STATE_INSTALL) {
+                Mark(*entry.second, STATE_LEAVE, ACTION_NONE);
+                view.ShowSelection(*entry.second);
+            }
+    for (const std::string& key : install) {
+        CComponent& comp = **catalogue.Lookup(key);
+        if (comp.m_nState == STATE_LEAVE && KindOf(comp) != ComponentKind::Current)
+            ClickComponent(comp, catalogue, view);
+    }
+    for (const std::string& key : remove) {
+        CComponent& comp = **catalogue.Lookup(key);
+        if (!IsInstalled(comp)) continue;
+        Mark(comp, STATE_REMOVE, ACTION_REMOVE);
+        view.ShowSelection(comp);
+        MarkDependentsRemoved(comp, view);
+    }
+    return true;
+}
+
+void LogSelection(const CComponentMap& catalogue) {
+    for (const auto& entry : catalogue) {
+        const CComponent& comp = *entry.second;
+        const std::string action = ActionWord(comp.m_nAction);
+        theApp.m_log.Write("Component " + entry.first + " (" + comp.m_strName + "): " + StateText(comp) +
+                           ", available " + VersionToString(comp.m_nVersion) +
+                           (action.empty() ? std::string() : ", to " + action));
     }
 }

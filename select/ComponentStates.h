@@ -4,6 +4,7 @@
 #include "app/Component.h"
 
 #include <string>
+#include <vector>
 
 enum { ACTION_NONE = 0, ACTION_INSTALL = 1, ACTION_UPGRADE = 2, ACTION_REMOVE = 3 };
 enum { STATE_LEAVE = 0, STATE_INSTALL = 1, STATE_REMOVE = 2 };
@@ -40,6 +41,14 @@ void ClickComponent(CComponent& comp, const CComponentMap& catalogue, CSelection
 void SelectPrerequisites(const CComponent& comp, const CComponentMap& catalogue, CSelectionView& view);
 void MarkDependentsRemoved(const CComponent& comp, CSelectionView& view);
 
+// The selection a run without a person asks for, by the same rules. Named
+// components replace the preselection: exactly those of install (and their
+// prerequisites) are installed or upgraded, and each of remove leaves with
+// its dependents, as when the user agrees to take them along. False, with
+// the key, for a key the catalogue lacks.
+bool SelectByKeys(CComponentMap& catalogue, const std::vector<std::string>& install,
+                  const std::vector<std::string>& remove, CSelectionView& view, std::string& unknownKey);
+
 // What the selection amounts to: components to install or upgrade, to
 // remove, and whether any has an action at all.
 struct CSelectionCounts {
@@ -48,3 +57,6 @@ struct CSelectionCounts {
     bool m_bAnySelected = false;
 };
 CSelectionCounts CountSelection(const CComponentMap& catalogue);
+
+// Each component's state and action, into the setup log.
+void LogSelection(const CComponentMap& catalogue);

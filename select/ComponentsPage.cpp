@@ -50,7 +50,10 @@ BOOL CComponentsPage::OnSetActive() {
     return CWizardPage::OnSetActive();
 }
 
-LRESULT CComponentsPage::OnWizardNext() { return NextPageAfterComponents(theApp.m_nToRemove); }
+LRESULT CComponentsPage::OnWizardNext() {
+    LogSelection(theApp.m_mapComponents);
+    return NextPageAfterComponents(theApp.m_nToRemove);
+}
 
 BOOL CComponentsPage::OnNotify(NMHDR* pHdr, LRESULT& result) {
     if (pHdr->idFrom != IDC_COMPONENTS_LIST) return CWizardPage::OnNotify(pHdr, result);

@@ -1,7 +1,12 @@
 // The package records of a run: which components take part, their package
 // info files, and what of each is to be installed and fetched.
+#include "select/PreparePackages.h"
+
 #include "app/PathText.h"
 #include "app/SetupApp.h"
+#include "download/HttpTransfer.h"
+#include "install/DiskSpaceList.h"
+#include "install/FileSelection.h"
 
 namespace {
 
@@ -55,4 +60,82 @@ void CSetupApp::ComputePackageDownloads() {
         package.m_nFilesToDownload = package.SelectFilesToDownload(true);
         if (package.m_nFilesToDownload != 0) ++m_nPackagesToDownload;
     }
+    for (const auto& entry : m_mapPackages) {
+        if (entry.second->m_bNeedInfo) {
+            m_log.Write("Package " + entry.first + ": no package info file");
+            continue;
+        }
+        for (const CPackageFile* pFile : entry.second->m_listFiles)
+            m_log.Write("Package " + entry.first + ", " + pFile->m_strSource + ": " +
+                        FileDecision(*pFile, m_nDownloadOnly == 1));
+    }
+}
+
+std::vector<CInfoFetch> ListPackageInfoFetches() {
+    std::vector<CInfoFetch> fetches;
+    for (const auto& entry : theApp.m_mapPackages) {
+        const CPackageInfo& package = *entry.second;
+        const CComponent& comp = *package.m_pComponent;
+        if (!package.m_bNeedInfo || !IsPlainFileName(comp.m_strPkgInfo)) continue;
+        CInfoFetch fetch;
+        fetch.m_strKey = entry.first;
+        fetch.m_strUrl = JoinUrl(JoinUrl(theApp.m_strBaseURL, comp.m_strPkgInfoLocation), comp.m_strPkgInfo);
+        fetch.m_strLocalPath = theApp.m_strDownloadDir + comp.m_strPkgInfo;
+        fetch.m_strOwnPath = OwnFetchPath(fetch.m_strLocalPath);
+        fetch.m_nVersion = comp.m_nVersion;
+        fetches.push_back(fetch);
+    }
+    return fetches;
+}
+
+int FetchPackageInfoFiles(const std::string& folder, std::vector<CInfoFetch>& fetches) {
+    theApp.CreateFolderPath(folder, true);
+    int count = 0;
+    for (CInfoFetch& fetch : fetches) {
+        fetch.m_bFetched = theApp.FetchIniFile(fetch.m_strUrl, fetch.m_strOwnPath, "Package", fetch.m_strLocalPath) &&
+                           PackageVersionOf(fetch.m_strOwnPath) >= fetch.m_nVersion;
+        if (!fetch.m_bFetched) ++count;
+    }
+    return count;
+}
+
+int ApplyPackageInfoFetches(const std::vector<CInfoFetch>& fetches, int missing) {
+    for (const CInfoFetch& fetch : fetches) {
+        std::unique_ptr<CPackageInfo>* ppPackage = theApp.m_mapPackages.Lookup(fetch.m_strKey);
+        if (!fetch.m_bFetched || !ppPackage ||
+            !::MoveFileExA(fetch.m_strOwnPath.c_str(), fetch.m_strLocalPath.c_str(), MOVEFILE_REPLACE_EXISTING))
+            continue;
+        if ((*ppPackage)->Load(fetch.m_strLocalPath)) {
+            (*ppPackage)->m_bNeedInfo = false;
+            --missing;
+        }
+    }
+    return missing;
+}
+
+std::vector<CDriveSpace> ComputeDriveSpace() {
+    CStringKeyMap<CDriveSpace> drives;
+    CDiskSpaceList list;
+    for (const auto& entry : theApp.m_mapPackages) {
+        const CPackageInfo& package = *entry.second;
+        if (!package.m_bNeedInfo && (package.m_nFilesToInstall != 0 || package.m_nFilesToDownload != 0))
+            package.AddToDiskSpaceList(list);
+    }
+    for (const std::string& drive : list.QueryDrives()) {
+        CDriveSpace space{drive, list.QuerySpaceRequired(drive), -1};
+        DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+        if (::GetDiskFreeSpaceA((drive + "\\").c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                                &clusters))
+            space.m_nAvailable = int64_t(sectorsPerCluster) * bytesPerSector * freeClusters;
+        drives.SetAt(drive, space);
+    }
+    std::vector<CDriveSpace> spaces;
+    for (const auto& entry : drives) spaces.push_back(entry.second);
+    return spaces;
+}
+
+bool HasEnoughSpace(const std::vector<CDriveSpace>& drives) {
+    for (const CDriveSpace& space : drives)
+        if (space.m_nAvailable >= 0 && space.m_nRequired > space.m_nAvailable) return false;
+    return true;
 }

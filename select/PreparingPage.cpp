@@ -2,12 +2,11 @@
 
 #include "app/NumberText.h"
 #include "app/PageFlow.h"
-#include "app/PathText.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
-#include "install/DiskSpaceList.h"
 #include "res/resource.h"
 #include "select/ComponentsPage.h"
+#include "select/PreparePackages.h"
 #include "select/SizeText.h"
 #include "select/SkippedComponentsDlg.h"
 
@@ -105,52 +104,19 @@ void CPreparingPage::PreparePackages() {
 // when it ended by itself.
 int CPreparingPage::FetchPackageInfos(int missing) {
     if (!theApp.m_hInternet) return missing;
-    auto fetches = std::make_shared<std::vector<CInfoFetch>>();
-    for (const auto& entry : theApp.m_mapPackages) {
-        const CPackageInfo& package = *entry.second;
-        const CComponent& comp = *package.m_pComponent;
-        if (!package.m_bNeedInfo || !IsPlainFileName(comp.m_strPkgInfo)) continue;
-        CInfoFetch fetch;
-        fetch.m_strKey = entry.first;
-        fetch.m_strUrl = JoinUrl(JoinUrl(theApp.m_strBaseURL, comp.m_strPkgInfoLocation), comp.m_strPkgInfo);
-        fetch.m_strLocalPath = theApp.m_strDownloadDir + comp.m_strPkgInfo;
-        fetch.m_strOwnPath = OwnFetchPath(fetch.m_strLocalPath);
-        fetch.m_nVersion = comp.m_nVersion;
-        fetches->push_back(fetch);
-    }
+    auto fetches = std::make_shared<std::vector<CInfoFetch>>(ListPackageInfoFetches());
     auto removeOwnFiles = [fetches] {
         for (const CInfoFetch& fetch : *fetches) ::DeleteFileA(fetch.m_strOwnPath.c_str());
     };
     const std::string folder = theApp.m_strDownloadDir;
     CWorkerThread worker;
     theApp.m_dlgDownloadWait.RunFetch(
-        GetParent(), worker, "package info files...", [folder, fetches] { return PackageInfoWorker(folder, *fetches); },
-        removeOwnFiles);
+        GetParent(), worker, "package info files...",
+        [folder, fetches] { return FetchPackageInfoFiles(folder, *fetches); }, removeOwnFiles);
     if (!worker.Claim()) return missing;
-    for (const CInfoFetch& fetch : *fetches) {
-        std::unique_ptr<CPackageInfo>* ppPackage = theApp.m_mapPackages.Lookup(fetch.m_strKey);
-        if (!fetch.m_bFetched || !ppPackage ||
-            !::MoveFileExA(fetch.m_strOwnPath.c_str(), fetch.m_strLocalPath.c_str(), MOVEFILE_REPLACE_EXISTING))
-            continue;
-        if ((*ppPackage)->Load(fetch.m_strLocalPath)) {
-            (*ppPackage)->m_bNeedInfo = false;
-            --missing;
-        }
-    }
+    missing = ApplyPackageInfoFetches(*fetches, missing);
     removeOwnFiles();
     return missing;
-}
-
-int CPreparingPage::PackageInfoWorker(const std::string& folder, std::vector<CInfoFetch>& fetches) {
-    theApp.CreateFolderPath(folder, true);
-    int count = 0;
-    for (CInfoFetch& fetch : fetches) {
-        fetch.m_bFetched = theApp.FetchIniFile(fetch.m_strUrl, fetch.m_strOwnPath, "Package", fetch.m_strLocalPath) &&
-                           int(::GetPrivateProfileIntA("Package", "Ver", 0, fetch.m_strOwnPath.c_str())) >=
-                               fetch.m_nVersion;
-        if (!fetch.m_bFetched) ++count;
-    }
-    return count;
 }
 
 void CPreparingPage::FillPackageList() {
@@ -186,32 +152,14 @@ void CPreparingPage::UpdateDownloadTotal() const {
 // A drive that cannot be asked shows "?" and blocks nothing: the copy
 // itself will tell whether the space is there.
 void CPreparingPage::UpdateDiskSpace() {
-    CStringKeyMap<CDriveSpace> drives;
-    {
-        CDiskSpaceList list;
-        for (const auto& entry : theApp.m_mapPackages) {
-            const CPackageInfo& package = *entry.second;
-            if (!package.m_bNeedInfo && (package.m_nFilesToInstall != 0 || package.m_nFilesToDownload != 0))
-                package.AddToDiskSpaceList(list);
-        }
-        for (const std::string& drive : list.QueryDrives()) {
-            CDriveSpace space{drive, list.QuerySpaceRequired(drive), -1};
-            DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
-            if (::GetDiskFreeSpaceA((drive + "\\").c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                                    &clusters))
-                space.m_nAvailable = int64_t(sectorsPerCluster) * bytesPerSector * freeClusters;
-            drives.SetAt(drive, space);
-        }
-    }
+    const std::vector<CDriveSpace> drives = ComputeDriveSpace();
     m_listDrives.DeleteAllItems();
-    m_bNotEnoughSpace = false;
-    for (const auto& entry : drives) {
-        const CDriveSpace& space = entry.second;
+    for (const CDriveSpace& space : drives) {
         m_listDrives.InsertItem(0, space.m_strDrive, 0);
         m_listDrives.SetItemText(0, 1, FormatSizeK64(space.m_nRequired));
         m_listDrives.SetItemText(0, 2, space.m_nAvailable < 0 ? "?" : FormatSizeK64(space.m_nAvailable));
-        if (space.m_nAvailable >= 0 && space.m_nRequired > space.m_nAvailable) m_bNotEnoughSpace = true;
     }
+    m_bNotEnoughSpace = !HasEnoughSpace(drives);
 }
 
 void CPreparingPage::TogglePackage(int row) {

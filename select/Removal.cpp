@@ -13,7 +13,10 @@ namespace {
 
 void DeleteReportedFile(const std::string& path, CRemovalSteps& steps) {
     steps.OnDeletingFile(path);
-    ::DeleteFileA(path.c_str());
+    if (::DeleteFileA(path.c_str()))
+        theApp.m_log.Write("Removed " + path);
+    else if (::GetLastError() != ERROR_FILE_NOT_FOUND)
+        theApp.m_log.Write("Could not remove " + path + ": error " + std::to_string(::GetLastError()));
 }
 
 }  // namespace
@@ -29,6 +32,7 @@ std::vector<std::string> RemoveMarkedComponents(CRemovalSteps& steps) {
 
 int RemoveComponent(const std::string& key, CComponent* pComp, CRemovalSteps& steps,
                     std::vector<std::string>& skippedRecords) {
+    theApp.m_log.Write("Removing component " + key);
     steps.OnRemovingComponent(*pComp);
     RemoveLoggedFiles(key, pComp, steps, skippedRecords);
     const std::string recordKey = std::string(ZEP_CLIENT_KEY "\\") + key;

@@ -1,0 +1,116 @@
+#include "app/CommandLine.h"
+
+#include "app/PathText.h"
+
+#include <cstdlib>
+
+const char kUsageText[] =
+    "zepsetup.exe [options]\n\n"
+    "/quiet\t\tno window at all\n"
+    "/passive\t\tthe pages show and go on by themselves\n"
+    "/accept-license\taccepts the license (needed by /quiet and /passive)\n"
+    "/components:KEY[,KEY...]\tcomponents to install or upgrade\n"
+    "/remove:KEY[,KEY...]\tcomponents to remove\n"
+    "/dir:PATH\t\tthe install folder\n"
+    "/download-only:FOLDER\tdownload the packages into FOLDER only\n"
+    "/site:N or /site:URL\tthe N-th site of the sites list, or an address\n"
+    "/log:FILE\t\tthe setup log\n"
+    "/norestart\t\tnever restart the computer\n\n"
+    "Exit codes: 0 done, 3010 done and a restart is needed, 1602 cancelled,\n"
+    "1603 failed, 87 an unknown option.";
+
+int RunExitCode(bool bFinished, int nPackagesNotDone, bool bRebootRequired) {
+    if (!bFinished) return kExitCancelled;
+    if (nPackagesNotDone != 0) return kExitFailed;
+    return bRebootRequired ? kExitRestartNeeded : kExitDone;
+}
+
+std::vector<std::string> SplitArguments(const std::string& commandLine) {
+    std::vector<std::string> arguments;
+    std::string current;
+    bool quoted = false, inArgument = false;
+    for (char c : commandLine) {
+        if (c == '"') {
+            quoted = !quoted;
+            inArgument = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inArgument) arguments.push_back(current);
+            current.clear();
+            inArgument = false;
+        } else {
+            current += c;
+            inArgument = true;
+        }
+    }
+    if (inArgument) arguments.push_back(current);
+    return arguments;
+}
+
+namespace {
+
+// Keys as the catalogue spells them; an empty one is a malformed list.
+bool SplitKeys(const std::string& list, std::vector<std::string>& keys) {
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = list.find(',', start);
+        const std::string key = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (key.empty()) return false;
+        keys.push_back(key);
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
+}
+
+bool ParseSite(const std::string& value, CSetupOptions& options) {
+    if (IsWebAddress(value)) {
+        options.m_strSiteUrl = value;
+        return true;
+    }
+    if (value.empty() || value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos) return false;
+    options.m_nSite = std::atoi(value.c_str());
+    return options.m_nSite > 0;
+}
+
+bool ParseArgument(const std::string& argument, CSetupOptions& options) {
+    if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) return false;
+    const size_t colon = argument.find(':');
+    const std::string name = LowerAscii(argument.substr(1, colon == std::string::npos ? std::string::npos : colon - 1));
+    if (colon == std::string::npos) {
+        bool* flag = name == "quiet"            ? &options.m_bQuiet
+                     : name == "passive"        ? &options.m_bPassive
+                     : name == "accept-license" ? &options.m_bAcceptLicense
+                     : name == "norestart"      ? &options.m_bNoRestart
+                     : name == "?"              ? &options.m_bUsage
+                                                : nullptr;
+        if (flag) *flag = true;
+        return flag != nullptr;
+    }
+    const std::string value = argument.substr(colon + 1);
+    if (name == "components") return SplitKeys(value, options.m_components);
+    if (name == "remove") return SplitKeys(value, options.m_remove);
+    if (name == "site") return ParseSite(value, options);
+    std::string* text = name == "dir"             ? &options.m_strInstallDir
+                        : name == "download-only" ? &options.m_strDownloadOnlyDir
+                        : name == "log"           ? &options.m_strLogPath
+                                                  : nullptr;
+    if (!text || value.empty()) return false;
+    *text = value;
+    return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(const std::string& commandLine, CSetupOptions& options) {
+    for (const std::string& argument : SplitArguments(commandLine)) {
+        if (ParseArgument(argument, options)) continue;
+        options.m_strBadArgument = argument;
+        return false;
+    }
+    // Quiet and passive at once ask for two things; so does downloading only while removing.
+    if ((options.m_bQuiet && options.m_bPassive) ||
+        (!options.m_strDownloadOnlyDir.empty() && !options.m_remove.empty())) {
+        options.m_strBadArgument = options.m_bQuiet && options.m_bPassive ? "/passive" : "/remove";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,6 @@
+// A run without a window (/quiet): the wizard's work in the wizard's order,
+// with the answers documented for administrators, told to the setup log.
+#pragma once
+
+// The run's exit code.
+int RunQuietSetup();

@@ -1,0 +1,40 @@
+// Preparing the run's packages without a window: the package info files
+// still missing, and the disk space the selection needs.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The space one drive needs and has; available is -1 when the drive could
+// not be asked.
+struct CDriveSpace {
+    std::string m_strDrive;
+    int64_t m_nRequired = 0;
+    int64_t m_nAvailable = 0;
+};
+
+// One package info file to fetch: where from, where to, and the version it
+// must have. The worker fetches into a file of its own; the page moves it
+// into place once it has the worker's result.
+struct CInfoFetch {
+    std::string m_strKey;
+    std::string m_strUrl;
+    std::string m_strLocalPath;
+    std::string m_strOwnPath;
+    int m_nVersion = 0;
+    bool m_bFetched = false;
+};
+
+// The package info files the run's packages lack, to fetch from the site.
+std::vector<CInfoFetch> ListPackageInfoFetches();
+// The worker: fetches each file into folder as it was when the fetch
+// began; the number it could not get.
+int FetchPackageInfoFiles(const std::string& folder, std::vector<CInfoFetch>& fetches);
+// Moves what was fetched into place and loads it; the number of packages
+// still without their package info afterwards.
+int ApplyPackageInfoFetches(const std::vector<CInfoFetch>& fetches, int missing);
+// Per drive, the space what is to be installed and fetched needs, and what is free.
+// Drives in the order the page lists them, last first.
+std::vector<CDriveSpace> ComputeDriveSpace();
+// No drive that could be asked has less free than needed.
+bool HasEnoughSpace(const std::vector<CDriveSpace>& drives);

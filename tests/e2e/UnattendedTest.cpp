@@ -1,0 +1,147 @@
+// The real zepsetup.exe run as deployment tools run it, without a window:
+// one run after another against the test web site, each with its exit code,
+// what it leaves on disk and in the registry, and the lines of its log.
+#include "app/Registry.h"
+#include "support/ChildProcess.h"
+#include "support/PackageTestFiles.h"
+#include "support/Roads.h"
+#include "support/TestSupport.h"
+#include "support/TestWebServer.h"
+
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
+#include <functional>
+
+using namespace roads;
+using testsupport::Lines;
+using testsupport::SortedFilesIn;
+
+namespace {
+
+const std::string kCarried = std::string(kTarget) + "-unattended";
+HANDLE g_held = INVALID_HANDLE_VALUE;
+
+struct QuietRun {
+    std::string name;
+    std::string options;
+    int exitCode;
+    Lines logged;
+    std::function<void()> check = [] {};
+    int minor = 0;
+    bool fresh = true;
+    std::function<void()> before = [] {};
+};
+
+// The newest default log in the temporary folder; "" when there is none.
+std::string NewestDefaultLog() {
+    char temp[MAX_PATH] = "";
+    ::GetTempPathA(MAX_PATH, temp);
+    std::string newest;
+    WIN32_FIND_DATAA found;
+    const HANDLE hFind = ::FindFirstFileA((std::string(temp) + "zepsetup-*.log").c_str(), &found);
+    if (hFind == INVALID_HANDLE_VALUE) return "";
+    do
+        if (newest < found.cFileName) newest = found.cFileName;
+    while (::FindNextFileA(hFind, &found));
+    ::FindClose(hFind);
+    return std::string(temp) + newest;
+}
+
+std::vector<QuietRun> Runs(const std::string& url) {
+    return {
+        {"unknown-option", "/quiet /frobnicate", 87, {"ZEP Setup started: /quiet /frobnicate",
+                                                      "Message: Unknown option or value: /frobnicate", "Exit code 87"}},
+        {"no-license",
+         "/quiet /components:Tools",
+         1602,
+         {"The license was not accepted (/accept-license): nothing is installed", "Exit code 1602"},
+         [] { EXPECT_FALSE(testsupport::FileExists(kTarget)); }},
+        {"site-down",
+         "/quiet /accept-license /site:3",
+         1603,
+         {"Fetch http://127.0.0.1:9/setup/zep.sif: failed (HTTP 0, 0 bytes, error 12029)",
+          "The updated components list could not be fetched: the local list is used",
+          "3 package(s) without a package info file are skipped", "Exit code 1603"}},
+        {"install",
+         "/QUIET -accept-license /components:Tools /site:3",
+         0,
+         {"Component Base (ZEP Base): not installed, available 1.1, to install",
+          "Component Tools (ZEP Tools): not installed, available 1.0, to install",
+          "Fetch " + url + "mirror/files/tools.ex_: fetched (HTTP 200, ",
+          "Package Tools, tools.ex_: download: no copy in the download folder",
+          "Installed " + kBin + "\\tools.exe", "Exit code 0"},
+         [] {
+             EXPECT_EQ((Lines{"base.dll", "nt.dll", "tools.exe"}), SortedFilesIn(kBin));
+             EXPECT_EQ("257 256 0", Record("Base") + " " + Record("Tools") + " " + Record("Bad"));
+         }},
+        // Tools held open as a running program holds it: its upgrade waits
+        // for the restart, which the run never makes itself.
+        {"restart",
+         "/quiet /accept-license /components:Tools /site:3 /norestart",
+         3010,
+         {"Component Tools (ZEP Tools): upgrade available, available 1.1, to upgrade",
+          "Replaced at the next restart: " + kBin + "\\tools.exe", "Exit code 3010"},
+         [] {
+             ::CloseHandle(g_held);
+             EXPECT_EQ("tools 1.0", testsupport::FileText(kBin + "\\tools.exe"));
+             EXPECT_NE(std::string::npos, testsupport::PendingRenames().find("tools.exe"));
+         },
+         1, false,
+         [] {
+             g_held = ::CreateFileA((kBin + "\\tools.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+         }},
+        {"removal",
+         "/quiet /remove:Base",
+         0,
+         {"Component Tools (ZEP Tools): already installed, available 1.1, to remove", "Removing component Tools",
+          "Removed " + kBin + "\\base.dll", "Exit code 0"},
+         [] {
+             EXPECT_EQ(Lines{}, SortedFilesIn(kBin));
+             EXPECT_EQ(std::string::npos, testsupport::PendingRenames().find("tools.exe"));
+             EXPECT_EQ("0 0", Record("Base") + " " + Record("Tools"));
+         },
+         1, false},
+        {"download-only",
+         "/quiet /download-only:" + kCarried + " /site:3",
+         0,
+         {"Package Bad, bad.ex_: download: no copy in the download folder", "Exit code 0"},
+         [] {
+             EXPECT_EQ((Lines{"9x.dll", "bad.ex_", "bad.pki", "base.dll", "base.ini", "base.pki", "nt.dll", "sites.ini",
+                              "tools.ex_", "tools.pki", "zep.sif"}),
+                       SortedFilesIn(kCarried));
+             EXPECT_FALSE(testsupport::FileExists(kTarget)) << "download only installed something";
+         }},
+    };
+}
+
+}  // namespace
+
+TEST(Unattended, EveryExitCodeWithItsLog) {
+    const std::string site = testweb::RootDir() + "\\unattended", url = testweb::BaseUrl() + "/unattended/";
+    testsupport::RemoveTree(kCarried);
+    for (const QuietRun& run : Runs(url)) {
+        SCOPED_TRACE(run.name);
+        PublishSite(site, url, run.minor);
+        if (run.fresh) {
+            testsupport::RemoveTree(kTarget);
+            ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
+        }
+        run.before();
+        const std::string dir = testsupport::MakeScratchDir("unattended-" + run.name);
+        ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif",
+                                           SetupInfo(run.minor, run.name == "site-down" ? "http://127.0.0.1:9/" : url)));
+        // The first run's log goes where a run without /log: puts it.
+        const std::string log = run.exitCode == 87 ? "" : dir + "\\setup.log";
+        DWORD exitCode = 0;
+        ASSERT_TRUE(testsupport::RunChild(testsupport::BinDir() + "\\zepsetup.exe " + run.options +
+                                              (log.empty() ? "" : " /log:" + log),
+                                          dir, 120000, exitCode));
+        EXPECT_EQ(run.exitCode, int(exitCode));
+        std::string text;
+        EXPECT_TRUE(testsupport::ReadFile(log.empty() ? NewestDefaultLog() : log, text));
+        for (const std::string& line : run.logged) EXPECT_NE(std::string::npos, text.find(line)) << line << "\n" << text;
+        run.check();
+    }
+}
