@@ -38,6 +38,12 @@ static std::string EnvironmentValue(const char* name) {
     return length > 0 && length < sizeof value ? value : "";
 }
 
+static std::string TempFolder() {
+    std::string folder = EnvironmentValue("TEMP");
+    if (folder.empty()) folder = EnvironmentValue("TMP");
+    return folder.empty() ? "C:\\" : folder;
+}
+
 int g_nComCtlMajor = 0;
 int g_nComCtlMinor = 0;
 
@@ -90,18 +96,16 @@ BOOL CSetupApp::InitInstance() {
         wizard.SetWizardMode();
         if (wizard.DoModal() < 0) AfxMessageBox("Failed to create setup wizard window");
     }
-    m_nExitCode = RunExitCode(m_bWizardFinished, PackagesNotDone(), m_bRebootRequired);
+    m_nExitCode = m_nPassiveEndCode ? m_nPassiveEndCode
+                                    : RunExitCode(m_bWizardFinished, PackagesNotDone(), m_bRebootRequired);
     return FALSE;
 }
 
 void CSetupApp::OpenLog() {
-    m_strTempDir = EnvironmentValue("TEMP");
-    if (m_strTempDir.empty()) m_strTempDir = EnvironmentValue("TMP");
-    if (m_strTempDir.empty()) m_strTempDir = "C:\\";
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     // A log that cannot go where it was asked to still goes somewhere.
-    if (m_options.m_strLogPath.empty() || !m_log.Open(m_options.m_strLogPath)) m_log.OpenNew(m_strTempDir, now);
+    if (m_options.m_strLogPath.empty() || !m_log.Open(m_options.m_strLogPath)) m_log.OpenNew(TempFolder(), now);
     std::string arguments;
     for (const std::string& argument : SplitArguments(m_strCommandLine)) arguments += " " + WithoutUserInfo(argument);
     m_log.Write("ZEP Setup started:" + (arguments.empty() ? std::string(" no options") : arguments));
@@ -207,6 +211,7 @@ bool CSetupApp::LoadSetupInfo() {
     m_strSetupInfoLocation = ReadProfileValue(kSetupInfoFile, "Product", "SetupInfoLocation");
     if (m_strSetupInfoLocation.empty()) return false;
 
+    m_strTempDir = TempFolder();
     return LoadComponents(kSetupInfoFile);
 }
 

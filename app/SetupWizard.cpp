@@ -1,7 +1,17 @@
 #include "app/SetupWizard.h"
 
-#include "framework/WinApp.h"
+#include "app/SetupApp.h"
 #include "res/resource.h"
+
+namespace {
+
+const UINT_PTR kPassiveTimer = 1;
+// Long enough for each page to be seen, short enough not to keep anyone waiting.
+const UINT kPassiveStepMs = 700;
+// The sheet's own Next and Finish buttons.
+const int kNextButtonId = 0x3024, kFinishButtonId = 0x3025;
+
+}  // namespace
 
 CSetupWizard::CSetupWizard(UINT iSelectPage)
     : CPropertySheet(IDS_WIZARD_CAPTION, nullptr, iSelectPage),
@@ -12,6 +22,22 @@ BOOL CSetupWizard::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     // Message boxes of the application are owned by the wizard from now on.
     if (CWinApp* app = AfxGetApp()) app->m_hMainWnd = m_hWnd;
+    if (theApp.m_options.m_bPassive) ::SetTimer(m_hWnd, kPassiveTimer, kPassiveStepMs, nullptr);
+    return TRUE;
+}
+
+// A passive run goes on by itself: whichever of Next and Finish the page
+// offers is pressed, once no dialog of a page holds the wizard.
+BOOL CSetupWizard::OnTimer(UINT_PTR id) {
+    if (id != kPassiveTimer) return FALSE;
+    if (!::IsWindowEnabled(m_hWnd)) return TRUE;
+    for (const auto& [button, buttonId] : {std::pair<int, int>{PSBTN_NEXT, kNextButtonId}, {PSBTN_FINISH, kFinishButtonId}}) {
+        const HWND hButton = ::GetDlgItem(m_hWnd, buttonId);
+        if (hButton && ::IsWindowVisible(hButton) && ::IsWindowEnabled(hButton)) {
+            ::PostMessageA(m_hWnd, PSM_PRESSBUTTON, button, 0);
+            break;
+        }
+    }
     return TRUE;
 }
 

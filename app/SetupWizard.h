@@ -13,4 +13,5 @@ protected:
     BOOL OnInitDialog() override;
     BOOL OnPaint() override;
     BOOL OnQueryDragIcon(HICON& icon) override;
+    BOOL OnTimer(UINT_PTR id) override;
 };

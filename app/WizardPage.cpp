@@ -41,6 +41,12 @@ void CWizardPage::EndWizard() const {
     ::PostMessageA(GetParent(), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
 }
 
+void CWizardPage::EndPassiveRun(int nExitCode, const std::string& why) const {
+    theApp.m_log.Write(why);
+    theApp.m_nPassiveEndCode = nExitCode;
+    EndWizard();
+}
+
 BOOL CWizardPage::OnQueryCancel() {
     if (s_bEndingWizard) {
         s_bEndingWizard = false;

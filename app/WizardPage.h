@@ -29,6 +29,8 @@ public:
 
     // Ends the whole wizard as cancelled, without the question Cancel asks.
     void EndWizard() const;
+    // Ends a passive run that cannot go on, with its exit code and why.
+    void EndPassiveRun(int nExitCode, const std::string& why) const;
 
 protected:
     BOOL OnInitDialog() override;

@@ -101,6 +101,33 @@ void CChooseSitePage::OnPageStart() {
     });
     m_comboRegions.SetCurSel(0);
     FillSitesList();
+    if (theApp.m_options.m_bPassive) SelectPassiveSite();
+}
+
+// The site of /site:, from the list in file order, or an address of its
+// own in the region shown; selected as a click selects it.
+void CChooseSitePage::SelectPassiveSite() {
+    const CSetupOptions& options = theApp.m_options;
+    CDownloadSite* pChosen = nullptr;
+    if (!options.m_strSiteUrl.empty()) {
+        pChosen = new CDownloadSite;
+        pChosen->m_strURL = pChosen->m_strDisplay = options.m_strSiteUrl;
+        const int shown = m_comboRegions.GetCurSel();
+        pChosen->m_nRegion = shown < 0 ? 0 : int(m_comboRegions.GetItemData(shown));
+        theApp.m_listSites.push_back(pChosen);
+    } else {
+        int place = 0;
+        for (CDownloadSite* pSite : theApp.m_listSites)
+            if (++place == options.m_nSite) pChosen = pSite;
+    }
+    if (!pChosen) {
+        EndPassiveRun(kExitFailed, "No site " + std::to_string(options.m_nSite) + " in the sites list");
+        return;
+    }
+    for (int i = 0; i < m_comboRegions.GetCount(); ++i)
+        if (int(m_comboRegions.GetItemData(i)) == pChosen->m_nRegion) m_comboRegions.SetCurSel(i);
+    FillSitesList();
+    m_listViewSites.SelectItem(m_listViewSites.FindItemByData(reinterpret_cast<LPARAM>(pChosen)));
 }
 
 int CChooseSitePage::RefreshLocations(int fallback) {

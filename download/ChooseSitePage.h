@@ -12,6 +12,7 @@ public:
     int RefreshLocations(int fallback);
     // The sites of the region chosen, the last of the file on top; none selected.
     void FillSitesList();
+    void SelectPassiveSite();
 
 protected:
     BOOL OnInitDialog() override;

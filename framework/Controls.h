@@ -60,6 +60,9 @@ public:
     int GetItemCount() const { return ListView_GetItemCount(m_hWnd); }
     // The first selected row, -1 when none is.
     int GetSelectedItem() const { return ListView_GetNextItem(m_hWnd, -1, LVNI_SELECTED); }
+    void SelectItem(int item) const {
+        ListView_SetItemState(m_hWnd, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
     BOOL DeleteAllItems() const { return ListView_DeleteAllItems(m_hWnd); }
 
     HWND m_hWnd;
@@ -75,6 +78,7 @@ public:
         return int(::SendMessageA(m_hWnd, CB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text.c_str())));
     }
     void SetCurSel(int index) const { ::SendMessageA(m_hWnd, CB_SETCURSEL, index, 0); }
+    int GetCount() const { return int(::SendMessageA(m_hWnd, CB_GETCOUNT, 0, 0)); }
     // The selected position, CB_ERR (-1) when none is.
     int GetCurSel() const { return int(::SendMessageA(m_hWnd, CB_GETCURSEL, 0, 0)); }
     void SetItemData(int index, LPARAM data) const { ::SendMessageA(m_hWnd, CB_SETITEMDATA, index, data); }

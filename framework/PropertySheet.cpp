@@ -118,6 +118,9 @@ LRESULT CALLBACK CPropertySheet::SheetProc(HWND hWnd, UINT msg, WPARAM wParam, L
         case WM_PAINT:
             if (pThis->OnPaint()) return 0;
             break;
+        case WM_TIMER:
+            if (pThis->OnTimer(wParam)) return 0;
+            break;
         case WM_QUERYDRAGICON: {
             HICON icon = nullptr;
             if (pThis->OnQueryDragIcon(icon)) return reinterpret_cast<LRESULT>(icon);

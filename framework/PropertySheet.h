@@ -54,6 +54,7 @@ protected:
     virtual BOOL OnInitDialog() { return TRUE; }
     virtual BOOL OnPaint() { return FALSE; }
     virtual BOOL OnQueryDragIcon(HICON& icon) { return FALSE; }
+    virtual BOOL OnTimer(UINT_PTR /*id*/) { return FALSE; }
     LRESULT Default(UINT msg, WPARAM wParam, LPARAM lParam) const {
         return ::CallWindowProcA(m_prevProc, m_hWnd, msg, wParam, lParam);
     }

@@ -9,6 +9,11 @@ CFinishPage::CFinishPage() : CWizardPage(IDD_FINISH, IDC_FINISH_TITLE) {}
 void CFinishPage::DoDataExchange(CDataExchange* pDX) { DDX_Radio(pDX, IDC_FINISH_REBOOT_NOW, m_nReboot); }
 
 BOOL CFinishPage::OnSetActive() {
+    // A passive run never restarts the computer: the exit code tells.
+    if (theApp.m_options.m_bPassive) {
+        m_nReboot = 1;
+        UpdateData(FALSE);
+    }
     PostWizardButtons(PSWIZB_FINISH);
     if (!theApp.m_bInstallSucceeded)
         SetDlgItemText(IDC_FINISH_OUTCOME, "Setup Wizard failed to copy files. Selected components were not installed.");

@@ -26,6 +26,12 @@ void CInstallOrDownloadPage::DoDataExchange(CDataExchange* pDX) {
 }
 
 BOOL CInstallOrDownloadPage::OnSetActive() {
+    const std::string& downloadOnlyFolder = theApp.m_options.m_strDownloadOnlyDir;
+    if (theApp.m_options.m_bPassive && !downloadOnlyFolder.empty()) {
+        m_nMode = 1;
+        m_strFolder = downloadOnlyFolder;
+        UpdateData(FALSE);
+    }
     PostWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
     return CWizardPage::OnSetActive();
 }

@@ -1,6 +1,7 @@
 #include "pages/LicensePage.h"
 
 #include "app/PageFlow.h"
+#include "app/SetupApp.h"
 #include "res/resource.h"
 
 CLicensePage::CLicensePage() : CWizardPage(IDD_LICENSE, IDC_LICENSE_TITLE) {}
@@ -34,6 +35,12 @@ BOOL CLicensePage::OnInitDialog() {
 }
 
 BOOL CLicensePage::OnSetActive() {
+    if (theApp.m_options.m_bPassive && !theApp.m_options.m_bAcceptLicense) {
+        EndPassiveRun(kExitCancelled, "The license was not accepted (/accept-license): nothing is installed");
+    } else if (theApp.m_options.m_bPassive) {
+        m_nAccept = 0;
+        UpdateData(FALSE);
+    }
     PostWizardButtons(LicenseButtons(m_nAccept));
     return CWizardPage::OnSetActive();
 }

@@ -71,6 +71,10 @@ void CComponentsPage::RefreshComponentList() {
     // Also a list fetched by an earlier run.
     theApp.LoadComponents((theApp.m_strDownloadDir + kComponentList).c_str());
     theApp.ComputeComponentStates();
+    std::string unknownKey;
+    const CSetupOptions& options = theApp.m_options;
+    if (options.m_bPassive && !SelectByKeys(theApp.m_mapComponents, options.m_components, options.m_remove, *this, unknownKey))
+        EndPassiveRun(kExitBadOption, "No component " + unknownKey + " in the components list");
     // Also offers Next only with a selection.
     UpdateSelectionCounts();
     const CListFill fill(m_list);

@@ -54,6 +54,10 @@ BOOL CPreparingPage::OnKillActive() {
 LRESULT CPreparingPage::OnWizardBack() { return BackPageFromPreparing(theApp.m_nDownloadOnly); }
 
 LRESULT CPreparingPage::OnWizardNext() {
+    if (m_bNotEnoughSpace && theApp.m_options.m_bPassive) {
+        EndPassiveRun(kExitFailed, "Not enough disk space");
+        return IDD_PREPARING;
+    }
     if (m_bNotEnoughSpace) {
         MessageBox("You have not enough hard disk space.\nPlease, examine disk space requirements information,\n"
                    "free up space where needed and press Next button again.");

@@ -23,6 +23,9 @@ BOOL CSkippedComponentsDlg::OnInitDialog() {
     m_list = CListViewCtrl(GetDlgItem(IDC_SKIPPED_LIST));
     m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
     m_list.InsertColumns({{"Component", LVCFMT_LEFT, m_list.GetClientWidth()}});
+    // A passive run goes on without the components, where it can.
+    if (theApp.m_options.m_bPassive)
+        ::PostMessageA(m_hWnd, WM_COMMAND, ::IsWindowEnabled(GetDlgItem(IDOK)) ? IDOK : IDCANCEL, 0);
     for (const auto& entry : theApp.m_mapPackages) {
         const CPackageInfo& package = *entry.second;
         CComponent* pComponent = package.m_pComponent;

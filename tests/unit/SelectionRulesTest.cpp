@@ -105,3 +105,33 @@ TEST(SelectionRules, RemovingTheFirstOfTenThousandInstalledInARingMarksEveryOthe
     for (size_t i = 1; i < ring.size(); ++i) ASSERT_EQ(STATE_REMOVE, ring[i].m_nState) << i;
     EXPECT_EQ(ring.size() - 1, view.shown.size());
 }
+
+// Each row from the preselection of a computer with Base and Core
+// installed (Core upgradable); named keys replace that preselection.
+TEST(SelectionRules, NamedComponentsReplaceThePreselection) {
+    const struct {
+        std::vector<std::string> install, remove;
+        const char* actions;
+    } rows[] = {
+        {{}, {}, ",upgrade,,install"},
+        {{"Extra"}, {}, ",,install,install"},  // its prerequisite is marked along
+        {{"Base"}, {}, ",,,"},                 // already current: nothing to do
+        {{}, {"Base"}, "remove,remove,,"},     // its dependents leave with it
+        {{"Extra"}, {"Core"}, ",remove,,"},    // a removal takes what needs it along
+        {{"Tools"}, {"Nowhere"}, ""},          // an unknown key changes nothing
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.actions);
+        Catalogue catalogue({{"Base", 513, 513, ""}, {"Core", 513, 512, "Base"}, {"Tools", 513, 0, "Core"},
+                             {"Extra", 513, 0, "Tools"}});
+        catalogue.records[3].m_nState = STATE_INSTALL, catalogue.records[3].m_nAction = ACTION_INSTALL;
+        RecordingView view;
+        std::string unknown;
+        const bool known = SelectByKeys(catalogue.map, row.install, row.remove, view, unknown);
+        EXPECT_EQ(*row.actions == '\0' ? "Nowhere" : "", unknown);
+        EXPECT_EQ(known, *row.actions != '\0');
+        if (known) {
+            EXPECT_EQ(row.actions, catalogue.Actions());
+        }
+    }
+}
