@@ -23,6 +23,7 @@ BOOL CWizardPage::OnInitDialog() {
 // The start message is posted before the framework's activation, so the work
 // runs once the page is visible.
 BOOL CWizardPage::OnSetActive() {
+    theApp.m_log.Write("Page: " + GetDlgItemText(m_nTitleId));
     if (m_nStartMessage && m_startOn == PageStart::EveryActivation) PostMessage(m_nStartMessage);
     return CPropertyPage::OnSetActive();
 }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <cstdio>
 #include <functional>
 
 using namespace roads;
@@ -144,4 +145,44 @@ TEST(Unattended, EveryExitCodeWithItsLog) {
         for (const std::string& line : run.logged) EXPECT_NE(std::string::npos, text.find(line)) << line << "\n" << text;
         run.check();
     }
+}
+
+// The wizard's pages show and go on by themselves; each page met is kept as
+// a screenshot of the acceptance suite's "passive" road.
+TEST(Unattended, PassiveShowsEveryPageAndAsksNothing) {
+    const std::string site = testweb::RootDir() + "\\unattended", url = testweb::BaseUrl() + "/unattended/";
+    PublishSite(site, url, 0);
+    testsupport::RemoveTree(kTarget);
+    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
+    const std::string dir = testsupport::MakeScratchDir("unattended-passive");
+    ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", SetupInfo(0, url)));
+    robot::Process program;
+    ASSERT_TRUE(program.Start(testsupport::BinDir() + "\\zepsetup.exe", dir,
+                              "/passive /accept-license /components:Tools /site:3 /log:" + dir + "\\setup.log"));
+    const HWND sheet = robot::WaitWizard(program.Id(), wizard::kTimeoutMs);
+    ASSERT_NE(nullptr, sheet);
+    std::vector<HWND> pages;
+    EXPECT_TRUE(robot::WaitUntil(
+        [&] {
+            const HWND page = robot::CurrentPage(sheet);
+            if (page && (pages.empty() || pages.back() != page) && ::IsWindowVisible(page)) {
+                pages.push_back(page);
+                char name[64];
+                std::snprintf(name, sizeof name, "\\wizard-acceptance_passive_%02zu-page.bmp", pages.size());
+                robot::SavePaintedScreenshot(sheet, testsupport::ArtefactsDir() + name, wizard::kTimeoutMs);
+            }
+            return !program.IsRunning();
+        },
+        60000));
+    EXPECT_EQ(0u, program.ExitCode());
+    std::string log, met;
+    EXPECT_TRUE(testsupport::ReadFile(dir + "\\setup.log", log));
+    for (size_t at = log.find("Page: "); at != std::string::npos; at = log.find("Page: ", at + 1))
+        met += log.substr(at + 6, log.find('\r', at) - at - 6) + ",";
+    EXPECT_EQ("End-User License Agreement,Install / Download Options,Select components,Preparing to setup,"
+              "Choose download location,"
+              "Downloading components,Installing / Upgrading,Setup Wizard Finished,",
+              met);
+    EXPECT_LE(5u, pages.size()) << "screenshots of the pages met";
+    EXPECT_EQ((Lines{"base.dll", "nt.dll", "tools.exe"}), SortedFilesIn(kBin));
 }
