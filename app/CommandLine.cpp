@@ -101,11 +101,10 @@ bool ParseArgument(const std::string& argument, CSetupOptions& options) {
 }  // namespace
 
 bool ParseCommandLine(const std::string& commandLine, CSetupOptions& options) {
-    for (const std::string& argument : SplitArguments(commandLine)) {
-        if (ParseArgument(argument, options)) continue;
-        options.m_strBadArgument = argument;
-        return false;
-    }
+    // Read to the end all the same: a /quiet after a bad argument still keeps the run without a window.
+    for (const std::string& argument : SplitArguments(commandLine))
+        if (!ParseArgument(argument, options) && options.m_strBadArgument.empty()) options.m_strBadArgument = argument;
+    if (!options.m_strBadArgument.empty()) return false;
     // Quiet and passive at once ask for two things; so does downloading only while removing.
     if ((options.m_bQuiet && options.m_bPassive) ||
         (!options.m_strDownloadOnlyDir.empty() && !options.m_remove.empty())) {

@@ -74,7 +74,8 @@ int PreparePackages() {
         for (const CInfoFetch& fetch : fetches) ::DeleteFileA(fetch.m_strOwnPath.c_str());
     }
     // As the wizard goes on without them once told: they count as failed.
-    if (missing != 0) theApp.m_log.Write(std::to_string(missing) + " package(s) without a package info file are skipped");
+    if (missing != 0)
+        theApp.m_log.Write(std::to_string(missing) + " package(s) without a package info file are skipped");
     theApp.ComputePackageDownloads();
     const std::vector<CDriveSpace> drives = ComputeDriveSpace();
     for (const CDriveSpace& space : drives)

@@ -96,8 +96,8 @@ BOOL CSetupApp::InitInstance() {
         wizard.SetWizardMode();
         if (wizard.DoModal() < 0) AfxMessageBox("Failed to create setup wizard window");
     }
-    m_nExitCode = m_nPassiveEndCode ? m_nPassiveEndCode
-                                    : RunExitCode(m_bWizardFinished, PackagesNotDone(), m_bRebootRequired);
+    m_nExitCode = m_nPassiveEndCode >= 0 ? m_nPassiveEndCode
+                                         : RunExitCode(m_bWizardFinished, PackagesNotDone(), m_bRebootRequired);
     return FALSE;
 }
 

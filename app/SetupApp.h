@@ -141,8 +141,8 @@ public:
     int m_nPackagesFailed = 0;
     // A page accepted Finish: the wizard was not cancelled.
     bool m_bWizardFinished = false;
-    // Set by a passive run that a page had to end: its exit code.
-    int m_nPassiveEndCode = 0;
+    // Set by a passive run that a page had to end: its exit code; -1 while none did.
+    int m_nPassiveEndCode = -1;
     BOOL m_bRebootRequired = FALSE;
     HINTERNET m_hInternet = nullptr;
     bool m_bNewInstall = false;

@@ -20,8 +20,8 @@ bool CSetupLog::OpenNew(const std::string& folder, const SYSTEMTIME& time) {
 // Readers may look while the run goes on; nobody else may write.
 bool CSetupLog::OpenFile(const std::string& path, DWORD disposition) {
     Close();
-    const HANDLE hFile =
-        ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE) return false;
     std::lock_guard<std::mutex> guard(m_lock);
     m_hFile = hFile;

@@ -31,7 +31,8 @@ BOOL CSetupWizard::OnInitDialog() {
 BOOL CSetupWizard::OnTimer(UINT_PTR id) {
     if (id != kPassiveTimer) return FALSE;
     if (!::IsWindowEnabled(m_hWnd)) return TRUE;
-    for (const auto& [button, buttonId] : {std::pair<int, int>{PSBTN_NEXT, kNextButtonId}, {PSBTN_FINISH, kFinishButtonId}}) {
+    for (const auto& [button, buttonId] :
+         {std::pair<int, int>{PSBTN_NEXT, kNextButtonId}, {PSBTN_FINISH, kFinishButtonId}}) {
         const HWND hButton = ::GetDlgItem(m_hWnd, buttonId);
         if (hButton && ::IsWindowVisible(hButton) && ::IsWindowEnabled(hButton)) {
             ::PostMessageA(m_hWnd, PSM_PRESSBUTTON, button, 0);

@@ -127,7 +127,11 @@ void CChooseSitePage::SelectPassiveSite() {
     for (int i = 0; i < m_comboRegions.GetCount(); ++i)
         if (int(m_comboRegions.GetItemData(i)) == pChosen->m_nRegion) m_comboRegions.SetCurSel(i);
     FillSitesList();
-    m_listViewSites.SelectItem(m_listViewSites.FindItemByData(reinterpret_cast<LPARAM>(pChosen)));
+    const int row = m_listViewSites.FindItemByData(reinterpret_cast<LPARAM>(pChosen));
+    if (row < 0)
+        EndPassiveRun(kExitFailed, "The site " + WithoutUserInfo(pChosen->m_strURL) + " has no region to show it in");
+    else
+        m_listViewSites.SelectItem(row);
 }
 
 int CChooseSitePage::RefreshLocations(int fallback) {

@@ -73,10 +73,14 @@ void CComponentsPage::RefreshComponentList() {
     theApp.ComputeComponentStates();
     std::string unknownKey;
     const CSetupOptions& options = theApp.m_options;
-    if (options.m_bPassive && !SelectByKeys(theApp.m_mapComponents, options.m_components, options.m_remove, *this, unknownKey))
+    const bool bKnown = !options.m_bPassive ||
+                        SelectByKeys(theApp.m_mapComponents, options.m_components, options.m_remove, *this, unknownKey);
+    // Also offers Next only with a selection: without one a passive run has nothing to do.
+    const bool bSelected = UpdateSelectionCounts();
+    if (!bKnown)
         EndPassiveRun(kExitBadOption, "No component " + unknownKey + " in the components list");
-    // Also offers Next only with a selection.
-    UpdateSelectionCounts();
+    else if (options.m_bPassive && !bSelected)
+        EndPassiveRun(kExitDone, "Nothing to install or remove");
     const CListFill fill(m_list);
     m_list.DeleteAllItems();
     // The catalogue yields its newest key first; each row goes in front of

@@ -172,22 +172,23 @@ TEST(CommandLine, OptionsCaseInsensitiveWithSlashOrDashAndQuotedValues) {
         {"/QUIET -Accept-License /NoRestart", "q-ln- |||||1|"},
         {"/passive /components:Base,Tools /remove:Old", "-p--- Base+Tools|Old||||1|"},
         {"/dir:\"C:\\Program Files\\ZEP\" /log:C:\\s.log /site:2", "----- ||C:\\Program Files\\ZEP||C:\\s.log|2|"},
-        {"-download-only:D:\\carry /site:https://mirror.example/zep/", "----- |||D:\\carry||1|https://mirror.example/zep/"},
+        {"-download-only:D:\\carry /site:https://mirror.example/zep/",
+         "----- |||D:\\carry||1|https://mirror.example/zep/"},
         {"/?", "----u |||||1|"},
-        {"/quiet /frobnicate", "refused /frobnicate"},
+        {"/frobnicate /quiet /bad", "refused /frobnicate, quiet"},  // no window all the same
         {"quiet", "refused quiet"},
         {"/components:Base,,Tools", "refused /components:Base,,Tools"},
         {"/site:0", "refused /site:0"},
         {"/site:ftp://mirror/", "refused /site:ftp://mirror/"},
         {"/dir:", "refused /dir:"},
-        {"/quiet /passive", "refused /passive"},
+        {"/quiet /passive", "refused /passive, quiet"},
         {"/download-only:D:\\x /remove:Base", "refused /remove"},
     };
     for (const auto& c : cases) {
         CSetupOptions options;
         std::string read;
         if (!ParseCommandLine(c.line, options)) {
-            read = "refused " + options.m_strBadArgument;
+            read = "refused " + options.m_strBadArgument + (options.m_bQuiet ? ", quiet" : "");
         } else {
             read = std::string(options.m_bQuiet ? "q" : "-") + (options.m_bPassive ? "p" : "-") +
                    (options.m_bAcceptLicense ? "l" : "-") + (options.m_bNoRestart ? "n" : "-") +
