@@ -39,11 +39,11 @@ int Failed(const std::string& why) {
 // The site's list when it can be had, else the one an earlier run left:
 // the answer a person gives the wizard's question.
 void LoadCatalogue() {
-    if (FetchSetupIniFileHere("zep.sif", "Product"))
+    if (FetchSetupIniFileHere(kComponentList, "Product"))
         theApp.m_bComponentListUpdated = true;
     else
         theApp.m_log.Write("The updated components list could not be fetched: the local list is used");
-    theApp.LoadComponents((theApp.m_strDownloadDir + "zep.sif").c_str());
+    theApp.LoadComponents((theApp.m_strDownloadDir + kComponentList).c_str());
 }
 
 // The site of /site:, from the sites list in file order unless an address was given.
@@ -143,9 +143,10 @@ int RunQuietSetup() {
             for (const std::string& record : RemoveMarkedComponents(steps))
                 app.m_log.Write("Removal left alone the install log record " + record);
         }
-        WriteRegString(ZEP_CLIENT_KEY, "Path", app.m_strInstallDir.c_str());
     }
     if (app.m_nDownloadOnly || app.m_nToInstall != 0) {
+        // Remembered for the next run in either mode, as the Preparing page does.
+        WriteRegString(ZEP_CLIENT_KEY, "Path", app.m_strInstallDir.c_str());
         if (const int code = PreparePackages()) return code;
         if (const int code = DownloadPackages()) return code;
         if (!app.m_nDownloadOnly) InstallPackages(steps);

@@ -18,12 +18,11 @@
 
 class CInstallQueueCallback {
 public:
-    // A run without a person has no owner (hOwner null): a copy error that
-    // the platform would ask about fails the queue instead, and hPage is
-    // INVALID_HANDLE_VALUE. Otherwise
     // hPage receives the default callback's progress messages (wParam 1 per
     // file) and is repainted when the queue starts; steps is told of each
-    // copy and of the files done.
+    // copy and of the files done. A run without a person passes no owner
+    // and INVALID_HANDLE_VALUE for hPage: a copy error that the platform
+    // would ask about then fails the queue instead.
     CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, CInstallSteps& steps);
     virtual ~CInstallQueueCallback();
     CInstallQueueCallback(const CInstallQueueCallback&) = delete;

@@ -9,12 +9,6 @@
 #include "select/ComponentStates.h"
 #include "select/DependentsDlg.h"
 
-namespace {
-
-const char kComponentList[] = "zep.sif";
-
-}  // namespace
-
 bool FetchUpdatedComponentList(CWizardPage& page) {
     if (theApp.m_bComponentListUpdated) return false;
     if (FetchSetupIniFile(page.GetParent(), kComponentList, "Product", "components list...")) {
