@@ -44,5 +44,8 @@ std::vector<std::string> SplitArguments(const std::string& commandLine);
 // False (with m_strBadArgument) for an unknown option or a malformed value.
 bool ParseCommandLine(const std::string& commandLine, CSetupOptions& options);
 
+// Why an unattended run installs nothing without /accept-license, as its log tells it.
+constexpr char kLicenseNotAccepted[] = "The license was not accepted (/accept-license): nothing is installed";
+
 // The text "/?" shows.
 extern const char kUsageText[];

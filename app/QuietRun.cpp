@@ -46,21 +46,13 @@ void LoadCatalogue() {
     theApp.LoadComponents((theApp.m_strDownloadDir + kComponentList).c_str());
 }
 
-// The site of /site:, from the sites list in file order unless an address was given.
+// The site of /site:; the sites list is needed only when no address was given.
 bool ChooseSite() {
-    const CSetupOptions& options = theApp.m_options;
-    if (!options.m_strSiteUrl.empty()) {
-        auto* pSite = new CDownloadSite;
-        pSite->m_strURL = pSite->m_strDisplay = options.m_strSiteUrl;
-        theApp.m_listSites.push_back(pSite);
-        theApp.m_pSelectedSite = pSite;
-        return true;
+    if (theApp.m_options.m_strSiteUrl.empty()) {
+        FetchSetupIniFileHere(theApp.m_strLocationsInfo, "Locations");
+        if (!theApp.LoadLocations()) return false;
     }
-    FetchSetupIniFileHere(theApp.m_strLocationsInfo, "Locations");
-    if (!theApp.LoadLocations()) return false;
-    int place = 0;
-    for (CDownloadSite* pSite : theApp.m_listSites)
-        if (++place == options.m_nSite) theApp.m_pSelectedSite = pSite;
+    theApp.m_pSelectedSite = theApp.SiteOfOptions(0);
     return theApp.m_pSelectedSite != nullptr;
 }
 
@@ -71,7 +63,6 @@ int PreparePackages() {
         std::vector<CInfoFetch> fetches = ListPackageInfoFetches();
         FetchPackageInfoFiles(theApp.m_strDownloadDir, fetches);
         missing = ApplyPackageInfoFetches(fetches, missing);
-        for (const CInfoFetch& fetch : fetches) ::DeleteFileA(fetch.m_strOwnPath.c_str());
     }
     // As the wizard goes on without them once told: they count as failed.
     if (missing != 0)
@@ -89,7 +80,6 @@ int DownloadPackages() {
     if (!ChooseSite()) return Failed("No download site: the sites list could not be loaded, or has no site " +
                                      std::to_string(theApp.m_options.m_nSite));
     theApp.m_log.Write("Download site: " + WithoutUserInfo(theApp.m_pSelectedSite->m_strURL));
-    theApp.m_nToDownload = theApp.m_nPackagesToDownload;
     CDownloadStatus status;
     status.m_nMaxAttempts = kQuietAttemptsPerFile;
     ListPackageFetches(status);
@@ -102,13 +92,7 @@ int DownloadPackages() {
 void InstallPackages(CQuietSteps& steps) {
     theApp.CreateFolderPath(theApp.m_strInstallDir, true);
     CInstallQueueCallback callback(nullptr, static_cast<HWND>(INVALID_HANDLE_VALUE), 0, steps);
-    const CInstallOutcome outcome = InstallReadyPackages(ReadyPackages(), callback, steps);
-    theApp.m_bInstallSucceeded = outcome.m_bCommitted;
-    theApp.m_bRebootRequired = outcome.m_bRebootRequired;
-    theApp.m_nPackagesFailed = int(outcome.m_failed.size());
-    for (const CPackageInfo* pPackage : outcome.m_failed)
-        theApp.m_log.Write("Package " + pPackage->m_strKey + " could not be installed");
-    if (theApp.m_bRebootRequired) theApp.m_log.Write("A restart of the computer is needed to finish");
+    InstallReadyPackages(ReadyPackages(), callback, steps);
 }
 
 }  // namespace
@@ -136,7 +120,7 @@ int RunQuietSetup() {
         app.m_nToInstall = counts.m_nToInstall;
         app.m_nToRemove = counts.m_nToRemove;
         if (counts.m_nToInstall != 0 && !options.m_bAcceptLicense) {
-            app.m_log.Write("The license was not accepted (/accept-license): nothing is installed");
+            app.m_log.Write(kLicenseNotAccepted);
             return kExitCancelled;
         }
         if (counts.m_nToRemove != 0) {

@@ -44,6 +44,10 @@ public:
     // The download-sites list, from the download folder or else from beside
     // the program (download/ChooseSitePage.cpp).
     BOOL LoadLocations();
+    // The site /site: names: the N-th of the sites list in file order, or
+    // an address of its own, added to the list in region nRegion; null
+    // when the list has no N-th.
+    CDownloadSite* SiteOfOptions(int nRegion);
     // Installed versions from the registry and the default selections.
     void ComputeComponentStates();
     // Package records of the selection and their package info files; the

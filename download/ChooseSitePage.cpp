@@ -41,6 +41,20 @@ BOOL CSetupApp::LoadLocations() {
     return TRUE;
 }
 
+CDownloadSite* CSetupApp::SiteOfOptions(int nRegion) {
+    if (!m_options.m_strSiteUrl.empty()) {
+        auto* pSite = new CDownloadSite;
+        pSite->m_strURL = pSite->m_strDisplay = m_options.m_strSiteUrl;
+        pSite->m_nRegion = nRegion;
+        m_listSites.push_back(pSite);
+        return pSite;
+    }
+    int place = 0;
+    for (CDownloadSite* pSite : m_listSites)
+        if (++place == m_options.m_nSite) return pSite;
+    return nullptr;
+}
+
 // The list is refreshed and loaded once per run: coming back to the page
 // keeps the regions, the sites and the selection.
 CChooseSitePage::CChooseSitePage()
@@ -104,24 +118,13 @@ void CChooseSitePage::OnPageStart() {
     if (theApp.m_options.m_bPassive) SelectPassiveSite();
 }
 
-// The site of /site:, from the list in file order, or an address of its
-// own in the region shown; selected as a click selects it.
+// The site of /site:, an address of its own shown in the region shown;
+// selected as a click selects it.
 void CChooseSitePage::SelectPassiveSite() {
-    const CSetupOptions& options = theApp.m_options;
-    CDownloadSite* pChosen = nullptr;
-    if (!options.m_strSiteUrl.empty()) {
-        pChosen = new CDownloadSite;
-        pChosen->m_strURL = pChosen->m_strDisplay = options.m_strSiteUrl;
-        const int shown = m_comboRegions.GetCurSel();
-        pChosen->m_nRegion = shown < 0 ? 0 : int(m_comboRegions.GetItemData(shown));
-        theApp.m_listSites.push_back(pChosen);
-    } else {
-        int place = 0;
-        for (CDownloadSite* pSite : theApp.m_listSites)
-            if (++place == options.m_nSite) pChosen = pSite;
-    }
+    const int shown = m_comboRegions.GetCurSel();
+    CDownloadSite* pChosen = theApp.SiteOfOptions(shown < 0 ? 0 : int(m_comboRegions.GetItemData(shown)));
     if (!pChosen) {
-        EndPassiveRun(kExitFailed, "No site " + std::to_string(options.m_nSite) + " in the sites list");
+        EndPassiveRun(kExitFailed, "No site " + std::to_string(theApp.m_options.m_nSite) + " in the sites list");
         return;
     }
     for (int i = 0; i < m_comboRegions.GetCount(); ++i)

@@ -21,6 +21,7 @@ void CDownloadStatus::GetTexts(std::string& component, std::string& file) {
 }
 
 int64_t ListPackageFetches(CDownloadStatus& status) {
+    theApp.m_nToDownload = theApp.m_nPackagesToDownload;
     int64_t total = 0;
     for (const auto& entry : theApp.m_mapPackages) {
         CPackageInfo& package = *entry.second;

@@ -62,8 +62,8 @@ private:
     std::string m_strComponent, m_strFile;
 };
 
-// Lists the files the run's packages still need from the chosen site; their
-// bytes in all.
+// Lists the files the run's packages still need from the chosen site (and
+// counts their packages in m_nToDownload); their bytes in all.
 int64_t ListPackageFetches(CDownloadStatus& status);
 // The worker's pass over the status record's files into folder; show is
 // called when there is something new to show.

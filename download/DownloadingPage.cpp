@@ -80,7 +80,6 @@ BOOL CDownloadingPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT
 // records that a closing wizard destroys.
 void CDownloadingPage::OnPageStart() {
     m_bPassEnded = m_bEndPending = false;
-    theApp.m_nToDownload = theApp.m_nPackagesToDownload;
     m_pStatus = std::make_shared<CDownloadStatus>();
     m_nBytesTotal = ListPackageFetches(*m_pStatus);
     m_progress.SetRange64(m_nBytesTotal);

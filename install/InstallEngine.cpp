@@ -267,6 +267,13 @@ CInstallOutcome InstallReadyPackages(const std::vector<CPackageInfo*>& ready, CI
     }
     outcome.m_failed = FinishPackages(ready, outcome.m_bCommitted, callback);
     if (hQueue != INVALID_HANDLE_VALUE) ::SetupCloseFileQueue(hQueue);
+    // What the run's end goes by: the Finish page and the exit code.
+    theApp.m_bInstallSucceeded = outcome.m_bCommitted;
+    theApp.m_bRebootRequired = outcome.m_bRebootRequired;
+    theApp.m_nPackagesFailed = int(outcome.m_failed.size());
+    for (const CPackageInfo* pPackage : outcome.m_failed)
+        theApp.m_log.Write("Package " + pPackage->m_strKey + " could not be installed");
+    if (outcome.m_bRebootRequired) theApp.m_log.Write("A restart of the computer is needed to finish");
     return outcome;
 }
 

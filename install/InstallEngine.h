@@ -54,6 +54,7 @@ std::vector<CPackageInfo*> ReadyPackages();
 
 // Queues the files of every ready package into one file queue of the
 // platform (each package's m_bQueueFailed tells how that went), commits it
-// through callback and finishes the packages, telling steps.
+// through callback and finishes the packages, telling steps. The outcome
+// is also kept in the run's record (CSetupApp) for its end.
 CInstallOutcome InstallReadyPackages(const std::vector<CPackageInfo*>& ready, CInstallQueueCallback& callback,
                                      CInstallSteps& steps);

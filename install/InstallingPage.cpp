@@ -55,12 +55,8 @@ void CInstallingPage::OnPageStart() {
     {
         CInstallQueueCallback callback(GetParent(), m_hWnd, WM_QUEUE_PROGRESS, *this);
         m_pQueueCallback = &callback;
-        const CInstallOutcome outcome = InstallReadyPackages(ready, callback, *this);
+        failed = InstallReadyPackages(ready, callback, *this).m_failed;
         m_pQueueCallback = nullptr;
-        theApp.m_bInstallSucceeded = outcome.m_bCommitted;
-        theApp.m_bRebootRequired = outcome.m_bRebootRequired;
-        failed = outcome.m_failed;
-        theApp.m_nPackagesFailed = int(failed.size());
     }
 
     // A package that failed is named rather than left for the Finish page

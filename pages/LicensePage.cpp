@@ -36,7 +36,7 @@ BOOL CLicensePage::OnInitDialog() {
 
 BOOL CLicensePage::OnSetActive() {
     if (theApp.m_options.m_bPassive && !theApp.m_options.m_bAcceptLicense) {
-        EndPassiveRun(kExitCancelled, "The license was not accepted (/accept-license): nothing is installed");
+        EndPassiveRun(kExitCancelled, kLicenseNotAccepted);
     } else if (theApp.m_options.m_bPassive) {
         m_nAccept = 0;
         UpdateData(FALSE);

@@ -110,6 +110,7 @@ int ApplyPackageInfoFetches(const std::vector<CInfoFetch>& fetches, int missing)
             --missing;
         }
     }
+    for (const CInfoFetch& fetch : fetches) ::DeleteFileA(fetch.m_strOwnPath.c_str());
     return missing;
 }
 

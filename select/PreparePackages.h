@@ -30,8 +30,8 @@ std::vector<CInfoFetch> ListPackageInfoFetches();
 // The worker: fetches each file into folder as it was when the fetch
 // began; the number it could not get.
 int FetchPackageInfoFiles(const std::string& folder, std::vector<CInfoFetch>& fetches);
-// Moves what was fetched into place and loads it; the number of packages
-// still without their package info afterwards.
+// Moves what was fetched into place and loads it, and deletes what was not
+// moved; the number of packages still without their package info afterwards.
 int ApplyPackageInfoFetches(const std::vector<CInfoFetch>& fetches, int missing);
 // Per drive, the space what is to be installed and fetched needs, and what is free.
 // Drives in the order the page lists them, last first.

@@ -117,10 +117,7 @@ int CPreparingPage::FetchPackageInfos(int missing) {
     theApp.m_dlgDownloadWait.RunFetch(
         GetParent(), worker, "package info files...",
         [folder, fetches] { return FetchPackageInfoFiles(folder, *fetches); }, removeOwnFiles);
-    if (!worker.Claim()) return missing;
-    missing = ApplyPackageInfoFetches(*fetches, missing);
-    removeOwnFiles();
-    return missing;
+    return worker.Claim() ? ApplyPackageInfoFetches(*fetches, missing) : missing;
 }
 
 void CPreparingPage::FillPackageList() {

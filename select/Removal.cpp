@@ -13,10 +13,11 @@ namespace {
 
 void DeleteReportedFile(const std::string& path, CRemovalSteps& steps) {
     steps.OnDeletingFile(path);
-    if (::DeleteFileA(path.c_str()))
+    const DWORD error = ::DeleteFileA(path.c_str()) ? ERROR_SUCCESS : ::GetLastError();
+    if (error == ERROR_SUCCESS)
         theApp.m_log.Write("Removed " + path);
-    else if (::GetLastError() != ERROR_FILE_NOT_FOUND)
-        theApp.m_log.Write("Could not remove " + path + ": error " + std::to_string(::GetLastError()));
+    else if (error != ERROR_FILE_NOT_FOUND)
+        theApp.m_log.Write("Could not remove " + path + ": error " + std::to_string(error));
 }
 
 }  // namespace
