@@ -83,3 +83,22 @@ int ScaleProgress(int64_t value, int64_t total) {
     const int64_t scaled = value >> shift;
     return scaled < 0 ? 0 : scaled > INT_MAX ? INT_MAX : int(scaled);
 }
+
+void CPixelProgress::SetRange(int total) {
+    m_nTotal = total;
+    m_bar.SetRange32(0, total);
+    RECT client{};
+    ::GetClientRect(m_bar.m_hWnd, &client);
+    m_nWidth = client.right - client.left;
+    m_nShownPos = -1;
+    SetPos(0);
+}
+
+void CPixelProgress::SetPos(int pos) {
+    m_nPos = pos;
+    const int64_t pixel = m_nTotal > 0 ? int64_t(pos) * m_nWidth / m_nTotal : 0;
+    if (pos == m_nShownPos || (pixel == m_nShownPixel && pos != 0 && pos != m_nTotal)) return;
+    m_nShownPos = pos;
+    m_nShownPixel = pixel;
+    m_bar.SetPos(pos);
+}

@@ -13,8 +13,8 @@ CInstallingPage::CInstallingPage() : CWizardPage(IDD_INSTALLING, IDC_INSTALLING_
 
 BOOL CInstallingPage::OnInitDialog() {
     CWizardPage::OnInitDialog();
-    m_progressCopy = CProgressCtrl(GetDlgItem(IDC_INSTALLING_COPY_PROGRESS));
-    m_progressUnpack = CProgressCtrl(GetDlgItem(IDC_INSTALLING_UNPACK_PROGRESS));
+    m_progressCopy.Attach(GetDlgItem(IDC_INSTALLING_COPY_PROGRESS));
+    m_progressUnpack.Attach(GetDlgItem(IDC_INSTALLING_UNPACK_PROGRESS));
     SetDlgItemText(IDC_INSTALLING_PACKAGE, "");
     SetDlgItemText(IDC_INSTALLING_FILE, "");
     return TRUE;
@@ -42,12 +42,8 @@ void CInstallingPage::OnPageStart() {
         m_nTotalFiles += pPackage->m_nFilesToInstall;
         totalUnpacks += pPackage->m_nFilesToUnpack;
     }
-    m_progressCopy.SetRange32(0, m_nTotalFiles);
-    m_progressUnpack.SetRange32(0, totalUnpacks);
-    for (const CProgressCtrl* bar : {&m_progressCopy, &m_progressUnpack}) {
-        bar->SetPos(0);
-        bar->SetStep(1);
-    }
+    m_progressCopy.SetRange(m_nTotalFiles);
+    m_progressUnpack.SetRange(totalUnpacks);
     ::UpdateWindow(m_hWnd);
 
     m_nUnpacksDone = 0;
@@ -81,13 +77,13 @@ void CInstallingPage::OnUnpacking(const CPackageFile& file) {
     ::UpdateWindow(GetDlgItem(IDC_INSTALLING_FILE));
 }
 
-void CInstallingPage::OnUnpacked() { m_progressUnpack.StepIt(); }
+void CInstallingPage::OnUnpacked() { m_progressUnpack.SetPos(m_progressUnpack.GetPos() + 1); }
 
 // A package that failed part way still has its share passed, so the bar ends full.
 void CInstallingPage::OnQueued(const CPackageInfo& package) {
     m_nUnpacksDone += package.m_nFilesToUnpack;
     m_progressUnpack.SetPos(m_nUnpacksDone);
-    ::UpdateWindow(m_progressUnpack.m_hWnd);
+    ::UpdateWindow(m_progressUnpack.Handle());
 }
 
 void CInstallingPage::OnCommitting() {

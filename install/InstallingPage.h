@@ -16,8 +16,8 @@ protected:
     BOOL OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void OnPageStart() override;
 
-    CProgressCtrl m_progressCopy;
-    CProgressCtrl m_progressUnpack;
+    CPixelProgress m_progressCopy;
+    CPixelProgress m_progressUnpack;
 
 private:
     void OnQueueing(const CPackageInfo& package) override;

@@ -31,6 +31,32 @@ TEST(Controls, ProgressCountsBeyondThirtyTwoBitsAreScaled) {
     for (const auto& c : scaled) EXPECT_EQ(c.expected, ScaleProgress(c.value, c.total)) << c.value << " of " << c.total;
 }
 
+// A bar 100 pixels wide is moved once per pixel of its 10,000 steps, and
+// always to its ends, so that it shows exactly where the work ended.
+TEST(Controls, PixelProgressMovesOncePerPixelAndToItsEnds) {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&icc);
+    const HWND hBar = ::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr,
+                                        nullptr);
+    static int s_nMoves = 0;
+    static WNDPROC s_prevProc = nullptr;
+    s_prevProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+        hBar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND h, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+            s_nMoves += msg == PBM_SETPOS;
+            return ::CallWindowProcA(s_prevProc, h, msg, w, l);
+        })));
+    CPixelProgress bar;
+    bar.Attach(hBar);
+    bar.SetRange(10000);
+    RECT client{};
+    ::GetClientRect(hBar, &client);
+    for (int pos = 1; pos <= 9999; ++pos) bar.SetPos(pos);
+    EXPECT_EQ(client.right - client.left, s_nMoves) << "the start, then one move per pixel but the last";
+    bar.SetPos(10000);
+    EXPECT_EQ(10000, CProgressCtrl(hBar).GetPos());
+    ::DestroyWindow(hBar);
+}
+
 // A worker keeps its result; one that throws reports failure instead of
 // ending the process; a page can wait a bounded time and walk away; the
 // program's end waits for every worker, given up or not, until it ends.
