@@ -11,6 +11,12 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <utility>
+#include <vector>
+
 static std::string SystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
     char path[260] = "";
     query(path, sizeof path);
@@ -114,23 +120,96 @@ bool CPackageInfo::PinFiles() {
 // Every compressed file of the package is decoded before the first copy is
 // queued: a package that fails queues nothing, so none of its files is
 // installed without a log to remove it by.
-bool CPackageInfo::UnpackFiles(CInstallSteps& steps) const {
-    size_t index = 0;
-    for (const CPackageFile* pFile : m_listFiles) {
-        if (pFile->m_bInstall && pFile->m_bCompressed) {
-            steps.OnUnpacking(*pFile);
-            const std::string name = GetUnpackedName(index, *pFile);
-            // A file that decodes past its Files line's size would fill the disk past the space check.
-            if (!UnpackPackageFile(pFile->m_strPackageDir, pFile->m_strSource, theApp.m_strTempDir, name, 0,
-                                   uint64_t(pFile->m_nSize))) {
-                DeleteUnpackedFiles();
-                return false;
-            }
+namespace {
+
+// A compressed file of a package and the name of its decoded copy in the temporary folder.
+using CUnpackJob = std::pair<const CPackageFile*, std::string>;
+
+// A file that decodes past its Files line's size would fill the disk past the space check.
+bool Unpack(const CUnpackJob& job, unsigned blockWorkers) {
+    const CPackageFile& file = *job.first;
+    return UnpackPackageFile(file.m_strPackageDir, file.m_strSource, theApp.m_strTempDir, job.second, blockWorkers,
+                             uint64_t(file.m_nSize));
+}
+
+// Lets the calling thread's windows paint and answer while it waits for hEvent.
+void WaitPumping(HANDLE hEvent) {
+    if (::MsgWaitForMultipleObjects(1, &hEvent, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0 + 1) return;
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+// Whole files decode side by side, one worker per core, each file's blocks
+// on its own worker; the calling thread tells steps of each file decoded
+// and keeps its windows answering. After a failure no further file is begun.
+bool UnpackSideBySide(const std::vector<CUnpackJob>& jobs, unsigned cores, CInstallSteps& steps) {
+    std::atomic<size_t> next{0}, done{0};
+    std::atomic<unsigned> running{0};
+    std::atomic<bool> failed{false};
+    const HANDLE hChanged = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!hChanged) return false;
+    std::vector<std::thread> workers;
+    for (unsigned i = 0; i < std::min<size_t>(cores, jobs.size()); ++i) {
+        ++running;
+        try {
+            workers.emplace_back([&] {
+                for (size_t job; !failed && (job = next++) < jobs.size(); ::SetEvent(hChanged)) {
+                    bool unpacked = false;
+                    try {
+                        unpacked = Unpack(jobs[job], 1);
+                    } catch (...) {
+                    }
+                    if (unpacked)
+                        ++done;
+                    else
+                        failed = true;
+                }
+                --running;
+                ::SetEvent(hChanged);
+            });
+        } catch (...) {
+            --running;
+            failed = true;
+        }
+    }
+    for (size_t shown = 0; running != 0 || shown < done;) {
+        for (; shown < done; ++shown) {
+            steps.OnUnpacking(*jobs[shown].first);
             steps.OnUnpacked();
         }
+        if (running != 0) WaitPumping(hChanged);
+    }
+    for (std::thread& worker : workers) worker.join();
+    ::CloseHandle(hChanged);
+    return !failed && done == jobs.size();
+}
+
+}  // namespace
+
+// One file alone, or one core, leaves its blocks the cores to share.
+bool CPackageInfo::UnpackFiles(CInstallSteps& steps) const {
+    std::vector<CUnpackJob> jobs;
+    size_t index = 0;
+    for (const CPackageFile* pFile : m_listFiles) {
+        if (pFile->m_bInstall && pFile->m_bCompressed) jobs.emplace_back(pFile, GetUnpackedName(index, *pFile));
         ++index;
     }
-    return true;
+    const unsigned cores = std::thread::hardware_concurrency();
+    bool unpacked = true;
+    if (jobs.size() > 1 && cores > 1) {
+        unpacked = UnpackSideBySide(jobs, cores, steps);
+    } else {
+        for (size_t i = 0; i < jobs.size() && unpacked; ++i) {
+            steps.OnUnpacking(*jobs[i].first);
+            unpacked = Unpack(jobs[i], 0);
+            if (unpacked) steps.OnUnpacked();
+        }
+    }
+    if (!unpacked) DeleteUnpackedFiles();
+    return unpacked;
 }
 
 void CPackageInfo::DeleteUnpackedFiles() const {
