@@ -25,7 +25,7 @@ began=$(date +%s)
 cmake -S "$ROOT" -B "$BUILD/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD/native" -j2 --target zeppack >/dev/null
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
-cmake --build "$BUILD" -j2 --target zepsetup demowalk bench_download >/dev/null
+cmake --build "$BUILD" -j2 --target zepsetup demowalk bench_download bench_bare_install >/dev/null
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/zep-bench.XXXXXX")
 STATE=$WORK/web.state
@@ -138,6 +138,25 @@ EOF
   echo "$(calc "$t1 - $t0") $(calc "$t2 - $t1") $(calc "$t3 - $t2")"
 }
 
+# The same install by a bare Win32 program in the same prefix
+# (tests/bench/BenchBareInstall.cpp): what the platform gives a plain
+# program under Wine. Prints "<fetch> <decode> <copy>" seconds and leaves
+# the tree in $WORK/bare/target.
+bare_install() {  # name
+  local product=$WORK/sites/$1 bare=$WORK/bare url=http://127.0.0.1:$PORT/$1/site/
+  rm -rf "$bare"
+  mkdir -p "$bare/work" "$bare/target"
+  {
+    for path in setup/zep.sif setup/zepsites.ini $(cd "$product/site" && ls packages/*.pki); do
+      printf '%s%s\tlist\t%s\n' "$url" "$path" "${path//\//\\}"
+    done
+    awk -v url="$url" '{ path = $3; gsub("/", "\\", path); printf "%s%s\t%s\t%s\n", url, $1, $2 ? "packed" : "plain", path }' \
+      "$product/manifest"
+  } >"$bare/list"
+  wine "$BUILD/bin/bench_bare_install.exe" "$(winepath -w "$bare/list")" "$(winepath -w "$bare/work")" \
+    "$(winepath -w "$bare/target")" | tr -d '\r'
+}
+
 echo
 echo "== whole install: $INSTALL_PACKAGES packages, $INSTALL_FILES files, about $INSTALL_MB MB, half packed"
 files_each=$((INSTALL_FILES / INSTALL_PACKAGES))
@@ -151,15 +170,22 @@ if ! diff -r --exclude='*.DeIsLog' "$WORK/ref/target" "$INSTALL_DIR" >/dev/null;
 fi
 echo "the wizard installed the very files the tools did ($(find "$INSTALL_DIR" -type f -name '*.dat' | wc -l) files)"
 rm -rf "$WORK/ref"
+read -r bare_fetch_s bare_decode_s bare_copy_s < <(bare_install install)
+if ! diff -r --exclude='*.DeIsLog' "$WORK/bare/target" "$INSTALL_DIR" >/dev/null; then
+  echo "bench: the wizard installed other files than the bare Win32 program"
+  exit 1
+fi
+rm -rf "$WORK/bare"
 wizard_s=$(span install "03-install-or-download ready" "09-finish shown")
 tools_s=$(calc "$curl_s + $bzip2_s + $cp_s")
+bare_s=$(calc "$bare_fetch_s + $bare_decode_s + $bare_copy_s")
 {
   echo "components page|$(span install "03-install-or-download ready" "04-components ready")|"
   echo "package infos (Preparing page)|$(span install "04-components ready" "05-preparing ready")|"
   echo "sites list (Choose site page)|$(span install "05-preparing ready" "06-choose-site ready")|"
-  echo "download|$(span install "06-choose-site ready" "08-installing shown")|curl $curl_s s"
-  echo "decode (and queueing)|$(span install "08-installing shown" "08-installing queue")|bzip2 -d $bzip2_s s"
-  echo "queue commit|$(span install "08-installing queue" "08-installing first-log")|cp $cp_s s"
+  echo "download|$(span install "06-choose-site ready" "08-installing shown")|curl $curl_s s, bare $bare_fetch_s s"
+  echo "decode (and queueing)|$(span install "08-installing shown" "08-installing queue")|bzip2 -d $bzip2_s s, bare $bare_decode_s s"
+  echo "queue commit|$(span install "08-installing queue" "08-installing first-log")|cp $cp_s s, bare $bare_copy_s s"
   echo "finish|$(span install "08-installing first-log" "09-finish shown")|"
 } >"$WORK/phases"
 slowest=$(sort -t'|' -k2 -g "$WORK/phases" | tail -n1 | cut -d'|' -f1)
@@ -167,7 +193,7 @@ printf '%-32s %9s   %s\n' phase wizard tools
 while IFS='|' read -r phase wizard tools; do
   printf '%-32s %7s s   %-18s%s\n' "$phase" "$wizard" "$tools" "$([ "$phase" = "$slowest" ] && echo '<- slowest')"
 done <"$WORK/phases"
-printf '%-32s %7s s   %s s\n' "total" "$wizard_s" "$tools_s"
+printf '%-32s %7s s   %s s, bare %s s\n' "total" "$wizard_s" "$tools_s" "$bare_s"
 install_memory=$(memory_mb install 09-finish)
 echo "peak working set of zepsetup.exe: $install_memory MB (at the Welcome page: $(memory_mb install 01-welcome) MB)"
 rm -rf "$WORK/sites/install"
@@ -219,6 +245,7 @@ echo "bench: $(($(date +%s) - began)) s"
 echo
 grep -h '^figure ' "$WORK/decode.out" "$WORK/download.out" 2>/dev/null || true
 echo "figure install_vs_tools $(calc "$wizard_s / $tools_s" | sed 's/.$//') goal <=1.5"
+echo "figure install_vs_bare_win32 $(calc "$wizard_s / $bare_s" | sed 's/.$//') goal <=1.25"
 echo "figure growth_components_page $(last_growth components 2) goal <=1.2"
 echo "figure growth_preparing_components $(last_growth components 3) goal <=1.2"
 echo "figure growth_install_components $(last_growth components 4) goal <=1.2"
