@@ -195,7 +195,8 @@ while IFS='|' read -r phase wizard tools; do
 done <"$WORK/phases"
 printf '%-32s %7s s   %s s, bare %s s\n' "total" "$wizard_s" "$tools_s" "$bare_s"
 install_memory=$(memory_mb install 09-finish)
-echo "peak working set of zepsetup.exe: $install_memory MB (at the Welcome page: $(memory_mb install 01-welcome) MB)"
+welcome_memory=$(memory_mb install 01-welcome)
+echo "peak working set of zepsetup.exe: $install_memory MB (at the Welcome page: $welcome_memory MB)"
 rm -rf "$WORK/sites/install"
 
 echo
@@ -252,3 +253,4 @@ echo "figure growth_install_components $(last_growth components 4) goal <=1.2"
 echo "figure growth_preparing_files $(last_growth files 3) goal <=1.2"
 echo "figure growth_install_files $(last_growth files 4) goal <=1.2"
 echo "figure memory_install_mb $install_memory goal <32"
+echo "figure memory_added_mb $(calc "$install_memory - $welcome_memory" | sed 's/..$//') goal <16"
