@@ -117,9 +117,6 @@ bool CPackageInfo::PinFiles() {
     return true;
 }
 
-// Every compressed file of the package is decoded before the first copy is
-// queued: a package that fails queues nothing, so none of its files is
-// installed without a log to remove it by.
 namespace {
 
 // A compressed file of a package and the name of its decoded copy in the temporary folder.
@@ -189,7 +186,10 @@ bool UnpackSideBySide(const std::vector<CUnpackJob>& jobs, unsigned cores, CInst
 
 }  // namespace
 
-// One file alone, or one core, leaves its blocks the cores to share.
+// Every compressed file of the package is decoded before the first copy is
+// queued: a package that fails queues nothing, so none of its files is
+// installed without a log to remove it by. One file alone, or one core,
+// leaves its blocks the cores to share.
 bool CPackageInfo::UnpackFiles(CInstallSteps& steps) const {
     std::vector<CUnpackJob> jobs;
     size_t index = 0;
