@@ -1,7 +1,9 @@
 // The wizard's side of tools/bench-download.sh: fetches one address round
-// after round in this one process, three ways, and prints a line
+// after round in this one process, five ways, and prints a line
 // "<way> <bytes> <seconds>" for each fetch:
 //   bare  the platform's read call alone, 64 KB at a time, into a file
+//   avail the same loop reading what InternetQueryDataAvailable announces,
+//         as a package transfer reads
 //   call  DownloadPackageFile, without a progress callback
 //   hash  the same, checking the file against its SHA-256 as it arrives
 //   page  the Downloading page, in a wizard on the screen, showing its
@@ -45,7 +47,9 @@ struct Fetch {
 const DWORD kPackageFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE;
 const DWORD kBareBlock = 64 * 1024;
 
-Fetch BareRead(const std::string& url, const std::string& localPath) {
+// With announced, each read takes what InternetQueryDataAvailable announces
+// (in a buffer of that size); else 64 KB.
+Fetch BareRead(const std::string& url, const std::string& localPath, bool announced) {
     Fetch fetch;
     const LARGE_INTEGER start = Now();
     HINTERNET request = ::InternetOpenUrlA(theApp.m_hInternet, url.c_str(), nullptr, 0, kPackageFlags, 0);
@@ -53,9 +57,10 @@ Fetch BareRead(const std::string& url, const std::string& localPath) {
                                 nullptr);
     if (request && file != INVALID_HANDLE_VALUE) {
         std::vector<char> block(kBareBlock);
-        DWORD read = 0, written = 0;
+        DWORD size = kBareBlock, read = 0, written = 0;
         fetch.bytes = 0;
-        while (::InternetReadFile(request, block.data(), kBareBlock, &read) && read != 0 &&
+        while ((!announced || (::InternetQueryDataAvailable(request, &size, 0, 0) && size != 0)) &&
+               (block.resize(size), ::InternetReadFile(request, block.data(), size, &read)) && read != 0 &&
                ::WriteFile(file, block.data(), read, &written, nullptr))
             fetch.bytes += read;
     }
@@ -166,9 +171,10 @@ int main(int argc, char** argv) {
     }
     const long long size = (long long)info.nFileSizeHigh << 32 | info.nFileSizeLow;
     for (int round = std::atoi(argv[4]); round > 0; --round) {
-        for (const char* way : {"bare", "call", "hash", "page"}) {
+        for (const char* way : {"bare", "avail", "call", "hash", "page"}) {
             ::DeleteFileA(localPath.c_str());
-            const Fetch fetch = way[0] == 'b'   ? BareRead(url, localPath)
+            const Fetch fetch = way[0] == 'b'   ? BareRead(url, localPath, false)
+                                : way[0] == 'a' ? BareRead(url, localPath, true)
                                 : way[0] == 'c' ? CallDownload(url, localPath, size, "")
                                 : way[0] == 'h' ? CallDownload(url, localPath, size, argv[5])
                                                 : RunPage(url, size);
