@@ -135,6 +135,7 @@ int CSetupApp::ExitInstance() {
     // A download still under way stops at once where the platform lets it.
     AbortTransfer();
     CWorkerThread::WaitForAll(kWorkersEndWaitMs);
+    m_unpackAhead.Stop();
     if (m_hInternet) {
         ::InternetCloseHandle(m_hInternet);
         m_hInternet = nullptr;

@@ -8,6 +8,7 @@
 #include "download/HttpTransfer.h"
 #include "framework/WinApp.h"
 #include "install/PackageInfo.h"
+#include "install/UnpackAhead.h"
 
 #include <wininet.h>
 
@@ -104,6 +105,8 @@ public:
     // The run's options from its command line, and its log.
     CSetupOptions m_options;
     CSetupLog m_log;
+    // Package files decoded while the download goes on.
+    CUnpackAhead m_unpackAhead;
     // Set by the page's thread, read by the download worker between chunks.
     std::atomic<bool> m_bStopDownload{false};
     // The request of the package transfer under way (see AbortTransfer).

@@ -26,7 +26,9 @@ int64_t ListPackageFetches(CDownloadStatus& status) {
     for (const auto& entry : theApp.m_mapPackages) {
         CPackageInfo& package = *entry.second;
         if (package.m_bNeedInfo || package.m_nFilesToDownload == 0) continue;
+        size_t index = 0;
         for (CPackageFile* pFile : package.m_listFiles) {
+            const size_t fileIndex = index++;
             if (!pFile->m_bDownload) continue;
             total += pFile->m_nPackedSize;
             CFileFetch fetch;
@@ -43,6 +45,10 @@ int64_t ListPackageFetches(CDownloadStatus& status) {
             fetch.m_nPackedSize = pFile->m_nPackedSize;
             fetch.m_tDate = pFile->m_tDate;
             fetch.m_strSha256 = pFile->m_strSha256;
+            if (!theApp.m_nDownloadOnly && pFile->m_bInstall) {
+                fetch.m_strUnpackedPath = JoinPath(theApp.m_strTempDir, package.GetUnpackedName(fileIndex, *pFile));
+                fetch.m_nSize = pFile->m_nSize;
+            }
             status.m_fetches.push_back(fetch);
         }
     }
@@ -106,6 +112,10 @@ void RunDownloadPass(CDownloadStatus& status, const std::string& folder, const s
     for (CFileFetch& fetch : status.m_fetches) {
         if (theApp.m_bStopDownload) break;
         fetch.m_bFetched = FetchFile(status, show, fetch);
+        // Decoded while the next file downloads: the install finds it done.
+        if (fetch.m_bFetched && fetch.m_bCompressed && !fetch.m_strUnpackedPath.empty())
+            theApp.m_unpackAhead.Add(fetch.m_strLocalPath, fetch.m_strSha256, fetch.m_strUnpackedPath,
+                                     uint64_t(fetch.m_nSize));
         show();
     }
 }

@@ -24,6 +24,10 @@ struct CFileFetch {
     int64_t m_nPackedSize = 0;
     int32_t m_tDate = 0;
     std::string m_strSha256;
+    // Where a file to install is decoded as soon as it is here (none for a
+    // download only), and its size.
+    std::string m_strUnpackedPath;
+    int64_t m_nSize = 0;
     // Set by the worker once the file is here.
     bool m_bFetched = false;
     bool m_bCompressed = false;

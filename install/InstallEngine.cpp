@@ -188,13 +188,22 @@ bool UnpackSideBySide(const std::vector<CUnpackJob>& jobs, unsigned cores, CInst
 
 // Every compressed file of the package is decoded before the first copy is
 // queued: a package that fails queues nothing, so none of its files is
-// installed without a log to remove it by. One file alone, or one core,
-// leaves its blocks the cores to share.
+// installed without a log to remove it by. A file decoded while the
+// download went on is only waited for. One file alone, or one core, leaves
+// its blocks the cores to share.
 bool CPackageInfo::UnpackFiles(CInstallSteps& steps) const {
     std::vector<CUnpackJob> jobs;
     size_t index = 0;
     for (const CPackageFile* pFile : m_listFiles) {
-        if (pFile->m_bInstall && pFile->m_bCompressed) jobs.emplace_back(pFile, GetUnpackedName(index, *pFile));
+        if (pFile->m_bInstall && pFile->m_bCompressed) {
+            std::string name = GetUnpackedName(index, *pFile);
+            if (theApp.m_unpackAhead.Take(JoinPath(theApp.m_strTempDir, name), WaitPumping)) {
+                steps.OnUnpacking(*pFile);
+                steps.OnUnpacked();
+            } else {
+                jobs.emplace_back(pFile, std::move(name));
+            }
+        }
         ++index;
     }
     const unsigned cores = std::thread::hardware_concurrency();

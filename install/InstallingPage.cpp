@@ -72,7 +72,17 @@ void CInstallingPage::OnQueueing(const CPackageInfo& package) {
     ::UpdateWindow(GetDlgItem(IDC_INSTALLING_PACKAGE));
 }
 
+// A name changes at most once a frame: a package of thousands of small
+// files would otherwise spend its time painting names nobody can read.
+bool CInstallingPage::IsFileTextDue() {
+    const ULONGLONG now = ::GetTickCount64();
+    if (now - m_tFileTextShown < kFileTextIntervalMs) return false;
+    m_tFileTextShown = now;
+    return true;
+}
+
 void CInstallingPage::OnUnpacking(const CPackageFile& file) {
+    if (!IsFileTextDue()) return;
     SetDlgItemText(IDC_INSTALLING_FILE, file.m_strSource);
     ::UpdateWindow(GetDlgItem(IDC_INSTALLING_FILE));
 }
@@ -91,7 +101,9 @@ void CInstallingPage::OnCommitting() {
     SetDlgItemText(IDC_INSTALLING_STAGE, "Processing queue...");
 }
 
-void CInstallingPage::OnCopying(const char* target) { SetDlgItemText(IDC_INSTALLING_FILE, target); }
+void CInstallingPage::OnCopying(const char* target) {
+    if (IsFileTextDue()) SetDlgItemText(IDC_INSTALLING_FILE, target);
+}
 
 void CInstallingPage::OnFilesDone(int nFiles) { m_progressCopy.SetPos(nFiles); }
 

@@ -28,9 +28,12 @@ private:
     void OnCopying(const char* target) override;
     void OnFilesDone(int nFiles) override;
     void OnCommitted() override;
+    bool IsFileTextDue();
 
     // Set while the queue is committed, for its progress messages.
     CInstallQueueCallback* m_pQueueCallback = nullptr;
     int m_nTotalFiles = 0;
     int m_nUnpacksDone = 0;
+    static constexpr ULONGLONG kFileTextIntervalMs = 40;
+    ULONGLONG m_tFileTextShown = 0;
 };

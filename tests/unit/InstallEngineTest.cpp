@@ -3,6 +3,7 @@
 // record bytes, reading by kind, damaged logs, the ".new~" replacement and
 // the deletion of a log that was read.
 #include "app/Component.h"
+#include "app/PathText.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
 #include "install/InstallLog.h"
@@ -28,6 +29,14 @@ namespace {
 const char kUserKey[] = "Software\\ZEPTest";
 const int kHkcu = int(0x80000001u);
 const std::string kFileA("F\x01\x00\x00\x00\x06\x00" "a.dll\0", 13);
+
+// Starts decoding the package's index-th file as the download pass does once it arrived.
+void DecodeAhead(const CPackageInfo& package, size_t index, const std::string& source = "") {
+    const CPackageFile& file = **std::next(package.m_listFiles.begin(), index);
+    theApp.m_unpackAhead.Add(source.empty() ? JoinPath(file.m_strPackageDir, file.m_strSource) : source,
+                             file.m_strSha256, JoinPath(theApp.m_strTempDir, package.GetUnpackedName(index, file)),
+                             uint64_t(file.m_nSize));
+}
 
 std::string ComponentKey(const std::string& key) { return std::string(ZEP_CLIENT_KEY "\\") + key; }
 
@@ -173,6 +182,9 @@ TEST_F(InstallEngineTest, QueueAndCommitInstallsAPackage) {
                              new CPackageRegEntry{kHkcu, kUserKey, "D", REG_DWORD, "1234", 0},
                              new CPackageRegEntry{int(reinterpret_cast<INT_PTR>(live)), "", "L", REG_SZ, "x", 0}};
     ASSERT_FALSE(FileExists(m_strInstallDir));  // the log's folder is made by the engine
+    // The copy decoded while the download went on is the one installed; its twin is decoded as ever.
+    ASSERT_TRUE(WriteFile(m_strRoot + "\\ahead.pkg", MakeCompressedPackage("ahead A", 1000, 1)));
+    DecodeAhead(*pkg, 0, m_strRoot + "\\ahead.pkg");
 
     CInstallRecord shown;
     // Two progress messages, as Windows' default callback sends for the two
@@ -182,7 +194,7 @@ TEST_F(InstallEngineTest, QueueAndCommitInstallsAPackage) {
     EXPECT_EQ(3, shown.filesDone);
     EXPECT_EQ(m_strInstallDir + "\\data\\deep\\a.exe", shown.copying);
 
-    EXPECT_EQ("payload A", FileText(m_strBin + "\\a.exe"));
+    EXPECT_EQ("ahead A", FileText(m_strBin + "\\a.exe"));
     EXPECT_EQ("plain B", FileText(m_strInstallDir + "\\data\\deep\\b.txt"));
     EXPECT_EQ("payload A", FileText(m_strInstallDir + "\\data\\deep\\a.exe"));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, ::RegQueryValueExA(live, "L", nullptr, nullptr, nullptr, nullptr));
@@ -254,6 +266,9 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     goodHash.Add("good", 4);
     AddDownloadedFile(*good, "good.txt", 1, "good", false)->m_strSha256 = goodHash.FinishHex();
     good->m_listShortcuts.push_back(new CPackageShortcut{"Good", "${Target}\\bin\\good.txt", ""});
+    // Failing while the download went on, they fail as they do when installed.
+    DecodeAhead(*bad, 1);
+    DecodeAhead(*longer, 0);
 
     EXPECT_EQ("committed, 3 files done, reboot required, failed BadComp, failed LongComp, failed BlockedComp, "
               "failed SwappedComp, not finished StuckComp",
@@ -273,6 +288,23 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     EXPECT_EQ((Lines{"F 1 0 good.txt", "D 1 0 " + m_strBin, "L 0 0 " + m_strGroup + "Good.lnk"}),
               ReadInstallLog(m_strInstallDir + "\\GoodComp.DeIsLog"));
     EXPECT_EQ("258 " + m_strInstallDir + "\\GoodComp.DeIsLog " + m_strInstallDir, Record("GoodComp"));
+}
+
+// Cancel: what nobody took is deleted; a file that no longer holds the publisher's bytes is not decoded.
+TEST_F(InstallEngineTest, FilesDecodedAheadAreTakenOrDeleted) {
+    const std::string source = m_strRoot + "\\ahead.pkg";
+    ASSERT_TRUE(WriteFile(source, MakeCompressedPackage("ahead", 1000, 1)));
+    const auto wait = [](HANDLE hEvent) { ::WaitForSingleObject(hEvent, INFINITE); };
+    {
+        CUnpackAhead ahead;
+        for (const char* name : {"taken", "left", "swapped"})
+            ahead.Add(source, name == std::string("swapped") ? std::string(64, '0') : "", m_strRoot + "\\" + name, 5);
+        EXPECT_TRUE(ahead.Take(m_strRoot + "\\taken", wait));
+        EXPECT_FALSE(ahead.Take(m_strRoot + "\\swapped", wait));
+        EXPECT_FALSE(ahead.Take(m_strRoot + "\\never", wait));
+    }
+    EXPECT_EQ((Lines{"ahead.pkg", "taken"}), SortedFilesIn(m_strRoot));
+    EXPECT_EQ("ahead", FileText(m_strRoot + "\\taken"));
 }
 
 TEST_F(InstallEngineTest, LogRecordsAreByteExactAndReadBackByKind) {

@@ -1,0 +1,119 @@
+#include "install/UnpackAhead.h"
+
+#include "install/FileHash.h"
+#include "install/PackageFile.h"
+
+#include <algorithm>
+
+namespace {
+
+bool Unpack(const std::string& sourcePath, const std::string& outputPath, uint64_t limit) {
+    const size_t sourceSlash = sourcePath.find_last_of('\\'), outputSlash = outputPath.find_last_of('\\');
+    return sourceSlash != std::string::npos && outputSlash != std::string::npos &&
+           UnpackPackageFile(sourcePath.substr(0, sourceSlash), sourcePath.substr(sourceSlash + 1),
+                             outputPath.substr(0, outputSlash), outputPath.substr(outputSlash + 1), 1, limit);
+}
+
+}  // namespace
+
+void CUnpackAhead::Add(const std::string& sourcePath, const std::string& sha256, const std::string& outputPath,
+                       uint64_t limit) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_bStopped || !HasWorkers()) return;
+    CJob& job = m_jobs[outputPath];
+    const bool bRunning = job.m_state == EState::kRunning;
+    const bool bQueued = job.m_state == EState::kQueued && !job.m_strSourcePath.empty();
+    job.m_strSourcePath = sourcePath;
+    job.m_strSha256 = sha256;
+    job.m_nLimit = limit;
+    if (bRunning) {
+        job.m_bAddedAgain = true;
+        return;
+    }
+    job.m_state = EState::kQueued;
+    if (!bQueued) m_queue.push_back(outputPath);
+    m_queued.notify_one();
+}
+
+// Without a worker nothing is added: the install decodes every file itself.
+bool CUnpackAhead::HasWorkers() {
+    // The download keeps a core: the others decode.
+    const unsigned workers = std::max(1u, std::thread::hardware_concurrency() - 1);
+    if (!m_hEnded) m_hEnded = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    try {
+        while (m_hEnded && m_workers.size() < workers) m_workers.emplace_back(&CUnpackAhead::Work, this);
+    } catch (...) {
+    }
+    return !m_workers.empty();
+}
+
+void CUnpackAhead::Work() {
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+    std::unique_lock<std::mutex> lock(m_lock);
+    for (;;) {
+        m_queued.wait(lock, [this] { return m_bStopped || !m_queue.empty(); });
+        if (m_bStopped) return;
+        const std::string outputPath = m_queue.front();
+        m_queue.pop_front();
+        CJob& job = m_jobs[outputPath];
+        job.m_state = EState::kRunning;
+        const CJob work = job;
+        lock.unlock();
+        bool decoded = false;
+        try {
+            // Pinned: the download folder is open to other accounts.
+            CPinnedFiles pinned;
+            decoded = (work.m_strSha256.empty() || pinned.Pin(work.m_strSourcePath, work.m_strSha256)) &&
+                      Unpack(work.m_strSourcePath, outputPath, work.m_nLimit);
+        } catch (...) {
+        }
+        lock.lock();
+        CJob& ended = m_jobs[outputPath];
+        ended.m_state = decoded ? EState::kDecoded : EState::kFailed;
+        if (ended.m_bAddedAgain) {
+            ended.m_bAddedAgain = false;
+            ended.m_state = EState::kQueued;
+            m_queue.push_back(outputPath);
+        }
+        ::SetEvent(m_hEnded);
+    }
+}
+
+bool CUnpackAhead::Take(const std::string& outputPath, const std::function<void(HANDLE)>& wait) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    for (;;) {
+        const auto found = m_jobs.find(outputPath);
+        if (found == m_jobs.end()) return false;
+        CJob& job = found->second;
+        switch (job.m_state) {
+        case EState::kQueued:
+        case EState::kRunning:
+            lock.unlock();
+            wait(m_hEnded);
+            lock.lock();
+            continue;
+        case EState::kDecoded:
+            job.m_state = EState::kTaken;
+            return true;
+        default:
+            m_jobs.erase(found);
+            return false;
+        }
+    }
+}
+
+void CUnpackAhead::Stop() {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_bStopped = true;
+        m_queue.clear();
+    }
+    m_queued.notify_all();
+    for (std::thread& worker : m_workers) worker.join();
+    m_workers.clear();
+    for (const auto& entry : m_jobs)
+        if (entry.second.m_state == EState::kDecoded) ::DeleteFileA(entry.first.c_str());
+    m_jobs.clear();
+    if (m_hEnded) ::CloseHandle(m_hEnded);
+    m_hEnded = nullptr;
+}
