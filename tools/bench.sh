@@ -2,7 +2,8 @@
 # The benchmark command: decoding, downloading, a whole online installation,
 # the cost curve of the pages and the install, and the wizard's memory, each
 # measured beside a reference in the same run. Ends with one line per figure,
-# "figure <name> <value> goal <op><value>". Not a test: nothing is asserted.
+# "figure <name> <value> goal <op><value>", and leaves $BUILD/bench.png, the
+# phases and the cost curves drawn. Not a test: nothing is asserted.
 # README, "Benchmarks", tells what each figure means and how it is measured.
 #   BUILD=build-dir tools/bench.sh
 # Sizes, from the environment (defaults: the full run):
@@ -21,7 +22,7 @@ CURVE_FILES=${BENCH_CURVE_FILES:-100 1000 10000}
 CURVE_PACKAGES=${BENCH_CURVE_PACKAGES:-25}
 began=$(date +%s)
 
-"$ROOT/tools/setup.sh"
+SETUP_EXTRA_PACKAGES=python3-matplotlib "$ROOT/tools/setup.sh"
 cmake -S "$ROOT" -B "$BUILD/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD/native" -j2 --target zeppack >/dev/null
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
@@ -179,13 +180,16 @@ rm -rf "$WORK/bare"
 wizard_s=$(span install "03-install-or-download ready" "09-finish shown")
 tools_s=$(calc "$curl_s + $bzip2_s + $cp_s")
 bare_s=$(calc "$bare_fetch_s + $bare_decode_s + $bare_copy_s")
+download_s=$(span install "06-choose-site ready" "08-installing shown")
+decode_s=$(span install "08-installing shown" "08-installing queue")
+commit_s=$(span install "08-installing queue" "08-installing first-log")
 {
   echo "components page|$(span install "03-install-or-download ready" "04-components ready")|"
   echo "package infos (Preparing page)|$(span install "04-components ready" "05-preparing ready")|"
   echo "sites list (Choose site page)|$(span install "05-preparing ready" "06-choose-site ready")|"
-  echo "download|$(span install "06-choose-site ready" "08-installing shown")|curl $curl_s s, bare $bare_fetch_s s"
-  echo "decode (and queueing)|$(span install "08-installing shown" "08-installing queue")|bzip2 -d $bzip2_s s, bare $bare_decode_s s"
-  echo "queue commit|$(span install "08-installing queue" "08-installing first-log")|cp $cp_s s, bare $bare_copy_s s"
+  echo "download|$download_s|curl $curl_s s, bare $bare_fetch_s s"
+  echo "decode (and queueing)|$decode_s|bzip2 -d $bzip2_s s, bare $bare_decode_s s"
+  echo "queue commit|$commit_s|cp $cp_s s, bare $bare_copy_s s"
   echo "finish|$(span install "08-installing first-log" "09-finish shown")|"
 } >"$WORK/phases"
 slowest=$(sort -t'|' -k2 -g "$WORK/phases" | tail -n1 | cut -d'|' -f1)
@@ -194,6 +198,12 @@ while IFS='|' read -r phase wizard tools; do
   printf '%-32s %7s s   %-18s%s\n' "$phase" "$wizard" "$tools" "$([ "$phase" = "$slowest" ] && echo '<- slowest')"
 done <"$WORK/phases"
 printf '%-32s %7s s   %s s, bare %s s\n' "total" "$wizard_s" "$tools_s" "$bare_s"
+{
+  echo "download $download_s $bare_fetch_s $curl_s"
+  echo "decode $decode_s $bare_decode_s $bzip2_s"
+  echo "commit $commit_s $bare_copy_s $cp_s"
+  echo "total $wizard_s $bare_s $tools_s"
+} >"$WORK/plot-phases"
 install_memory=$(memory_mb install 09-finish)
 welcome_memory=$(memory_mb install 01-welcome)
 echo "peak working set of zepsetup.exe: $install_memory MB (at the Welcome page: $welcome_memory MB)"
@@ -240,6 +250,9 @@ curve components $CURVE_COMPONENTS
 echo
 # shellcheck disable=SC2086
 curve files $CURVE_FILES
+
+/usr/bin/python3 "$ROOT/tools/bench-plot.py" "$WORK/plot-phases" "$WORK/curve-components" "$WORK/curve-files" \
+  "$BUILD/bench.png" && echo "picture: $BUILD/bench.png"
 
 echo
 echo "bench: $(($(date +%s) - began)) s"

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, then builds the two third-party
 # libraries for the target into the build tree. Safe to run again: every step
-# is skipped when its result is already there.
+# is skipped when its result is already there. SETUP_EXTRA_PACKAGES names
+# Debian packages a caller needs beyond those (the benchmark's plotting).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$ROOT/build}
 DEPS=$BUILD/deps
 PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 wine xvfb xauth
   imagemagick bzip2 fonts-wine fonts-liberation cmake googletest g++ make python3 curl dpkg-dev libbz2-dev
-  nginx openssl clang libclang-rt-14-dev llvm"
+  nginx openssl clang libclang-rt-14-dev llvm ${SETUP_EXTRA_PACKAGES:-}"
 
 missing=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' $PACKAGES 2>/dev/null \
           | awk '$1 != "ii" {print $2}'; \
