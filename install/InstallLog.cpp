@@ -19,6 +19,7 @@ bool CInstallLog::Open(const std::string& path, int mode) {
     if (m_nMode != MODE_NONE) return false;
     m_strPath = path;
     if (mode == MODE_WRITE) {
+        m_bWriteFailed = false;
         m_hFile = ::CreateFileA((path + kNewSuffix).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     } else if (mode == MODE_READ) {
@@ -48,23 +49,27 @@ static std::vector<char> MakeRecord(char kind, int folderId, const std::string& 
     return record;
 }
 
-static bool AppendRecord(HANDLE hFile, int mode, const std::vector<char>& record) {
-    if (mode != CInstallLog::MODE_WRITE) return false;
+// A record that could not be written fails the log's commit: a log that
+// lacks a file would let a later removal leave that file behind.
+bool CInstallLog::AppendRecord(const std::vector<char>& record) {
+    if (m_nMode != MODE_WRITE) return false;
     DWORD written = 0;
-    ::WriteFile(hFile, record.data(), DWORD(record.size()), &written, nullptr);
-    return true;
+    if (::WriteFile(m_hFile, record.data(), DWORD(record.size()), &written, nullptr) && written == record.size())
+        return true;
+    m_bWriteFailed = true;
+    return false;
 }
 
 bool CInstallLog::AddFile(int folderId, const std::string& name, int flags) {
-    return AppendRecord(m_hFile, m_nMode, MakeRecord(kLogKindFile, folderId, name, flags));
+    return AppendRecord(MakeRecord(kLogKindFile, folderId, name, flags));
 }
 
 bool CInstallLog::AddFolder(int folderId, const std::string& path, int flags) {
-    return AppendRecord(m_hFile, m_nMode, MakeRecord(kLogKindFolder, folderId, path, flags));
+    return AppendRecord(MakeRecord(kLogKindFolder, folderId, path, flags));
 }
 
 bool CInstallLog::AddLink(const std::string& path, int flags) {
-    return AppendRecord(m_hFile, m_nMode, MakeRecord(kLogKindLink, 0, path, flags));
+    return AppendRecord(MakeRecord(kLogKindLink, 0, path, flags));
 }
 
 bool CInstallLog::Commit() {
@@ -74,7 +79,9 @@ bool CInstallLog::Commit() {
     m_hFile = INVALID_HANDLE_VALUE;
     m_nMode = MODE_NONE;
     // One call: a replacement that fails keeps the old log.
-    if (::MoveFileExA((m_strPath + kNewSuffix).c_str(), m_strPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    if (!m_bWriteFailed &&
+        ::MoveFileExA((m_strPath + kNewSuffix).c_str(), m_strPath.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
     ::DeleteFileA((m_strPath + kNewSuffix).c_str());
     return false;
 }

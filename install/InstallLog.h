@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // The record's value beside DeIsLog that holds the log's SHA-256.
 constexpr char kLogHashValue[] = "DeIsLogHash";
@@ -23,6 +24,7 @@ public:
     bool AddFile(int folderId, const std::string& name, int flags);
     bool AddFolder(int folderId, const std::string& path, int flags);
     bool AddLink(const std::string& path, int flags);
+    // False, keeping the old log, also when a record could not be written.
     bool Commit();
     // A log read is deleted unless bKeepRead: removal keeps one that lies
     // where the product put none.
@@ -39,4 +41,8 @@ public:
     std::string m_strPath;
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
     int m_nMode = MODE_NONE;
+
+private:
+    bool AppendRecord(const std::vector<char>& record);
+    bool m_bWriteFailed = false;
 };

@@ -1,4 +1,5 @@
-// Byte counts as the pages show them: plain below 1024, else whole kilobytes.
+// Byte counts as the pages show them: plain below 1024, else whole
+// kilobytes; "?" for a count below zero.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -221,6 +221,7 @@ TEST(Selection, PreparingListsPackagesSizesAndDrives) {
     ASSERT_TRUE(::GetDiskFreeSpaceA("Y:\\", &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters));
     // What the small drive has, less what the others install beside it.
     const long long fit = 1LL * sectorsPerCluster * bytesPerSector * freeClusters - 5020;
+    ASSERT_GT(fit, 0) << "the small drive is full: another test left files on it";
     WriteFile(theApp.m_strDownloadDir + "Fit.pki", PackageInfoFile({{"fit.dat", fit}}));
     WriteFile(theApp.m_strDownloadDir + "fit.dat", std::string(size_t(fit), 'f'));
     WriteFile(theApp.m_strDownloadDir + "sites.ini", "[Regions]\r\n1=Here\r\n[Locations]\r\nhttp://here/=1,Here\r\n");

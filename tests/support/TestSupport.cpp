@@ -68,6 +68,15 @@ bool ReadFile(const std::string& path, std::string& content) {
 
 bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+std::string StoredText(const std::string& key, const char* name) {
+    char text[1024] = "";
+    DWORD size = sizeof text, type = 0;
+    const LONG result =
+        ::RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_SZ | RRF_NOEXPAND, &type, text, &size);
+    if (result == ERROR_UNSUPPORTED_TYPE) return "<type " + std::to_string(type) + ">";
+    return result == ERROR_SUCCESS ? text : "-";
+}
+
 std::string PendingRenames() {
     std::string list(65536, '\0');
     DWORD size = DWORD(list.size());

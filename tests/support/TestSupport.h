@@ -25,6 +25,9 @@ bool ReadFile(const std::string& path, std::string& content);
 bool FileExists(const std::string& path);
 // The names of the files (not folders) directly in dir, sorted.
 Lines SortedFilesIn(const std::string& dir);
+// A text the product stored below HKLM\key as a reader asking for REG_SZ
+// alone finds it: "-" when there is none, "<type N>" when it has another type.
+std::string StoredText(const std::string& key, const char* name);
 // The platform's renames at the next restart, each string followed by "|".
 std::string PendingRenames();
 

@@ -82,9 +82,8 @@ HWND WaitDialogWith(int controlId, DWORD pid) {
 }
 
 static std::string StoredFolder(const char* name) {
-    char folder[1024] = "";
-    ReadRegString(ZEP_CLIENT_KEY, name, "", folder, sizeof folder);
-    return folder;
+    const std::string folder = testsupport::StoredText(ZEP_CLIENT_KEY, name);
+    return folder == "-" ? "" : folder;
 }
 std::string StoredInstallFolder(HWND) { return StoredFolder("Path"); }
 std::string StoredDownloadFolder(HWND) { return StoredFolder("DownloadPath"); }

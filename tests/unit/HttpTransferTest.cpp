@@ -91,8 +91,10 @@ protected:
         ASSERT_NE(nullptr, m_app.m_hInternet);
         m_app.SetTransferTimeouts(3000);
     }
+    // The small volume is left as it was found: later tests measure its free space.
     void TearDown() override {
         if (m_app.m_hInternet) ::InternetCloseHandle(m_app.m_hInternet);
+        for (const std::string& folder : m_volumeFolders) RemoveTree(folder);
     }
 
     // A fresh folder for one case; the local file is "local.bin" in it.
@@ -104,6 +106,7 @@ protected:
             folder = std::string(volume ? volume : ".") + "\\row" + std::to_string(row);
             RemoveTree(folder);
             ::CreateDirectoryA(folder.c_str(), nullptr);
+            m_volumeFolders.push_back(folder);
         } else {
             folder = MakeScratchDir("http-row" + std::to_string(row));
         }
@@ -244,6 +247,7 @@ protected:
     }
 
     CSetupApp m_app;
+    std::vector<std::string> m_volumeFolders;
     std::string m_url, m_served;
     int m_nLogins = 0;
 };

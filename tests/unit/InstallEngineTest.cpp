@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <set>
 #include <thread>
@@ -51,10 +52,8 @@ std::string UserValue(const char* name) {
 
 // A component's record as "version log path"; "-" for what it lacks.
 std::string Record(const std::string& key) {
-    char log[MAX_PATH] = "", path[MAX_PATH] = "";
-    ReadRegString(ComponentKey(key).c_str(), "DeIsLog", "-", log, MAX_PATH);
-    ReadRegString(ComponentKey(key).c_str(), "Path", "-", path, MAX_PATH);
-    return std::to_string(ReadRegDword(ComponentKey(key).c_str(), "Version", 0)) + " " + log + " " + path;
+    return std::to_string(ReadRegDword(ComponentKey(key).c_str(), "Version", 0)) + " " +
+           StoredText(ComponentKey(key), "DeIsLog") + " " + StoredText(ComponentKey(key), "Path");
 }
 
 class InstallEngineTest : public ::testing::Test {
@@ -322,6 +321,23 @@ TEST_F(InstallEngineTest, LogRecordsAreByteExactAndReadBackByKind) {
                           "L\x00\x00\x06\x00" "abcde\0", 36) + kFileA,
               FileText(m_strLog));
     EXPECT_EQ((Lines{"F 3 1 a.dll", "F 1 0 a.dll", "D 4464 5 C:\\x", "L 0 0 abcde"}), ReadInstallLog(m_strLog));
+}
+
+// A full disk part way through the log fails its commit; the previous log stays.
+TEST_F(InstallEngineTest, LogThatCannotBeWrittenWholeKeepsThePreviousOne) {
+    const char* volume = std::getenv("ZEP_SMALL_VOLUME");
+    ASSERT_NE(nullptr, volume) << "the tests' small volume is not set";
+    const std::string path = std::string(volume) + "\\full.DeIsLog";
+    ASSERT_TRUE(WriteFile(path, "previous"));
+    CInstallLog log;
+    ASSERT_TRUE(log.Open(path, CInstallLog::MODE_WRITE));
+    bool written = true;
+    for (int i = 0; i < 8; ++i) written = log.AddFile(1, std::string(60000, 'n'), 0) && written;
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(log.Commit());
+    EXPECT_EQ("previous", FileText(path));
+    EXPECT_FALSE(FileExists(path + ".new~"));
+    ::DeleteFileA(path.c_str());
 }
 
 TEST_F(InstallEngineTest, UnknownKindOrCutRecordEndsTheLogsReading) {

@@ -31,6 +31,7 @@ TEST_F(RegistryTest, StringsAreCutToTheBufferAndAbsenceIsZero) {
     EXPECT_EQ(0, ReadRegString(kKey, "Path", "dflt", buffer, sizeof buffer));
     EXPECT_STREQ("untouched", buffer);
     ASSERT_TRUE(WriteRegString(kKey, "Path", "C:\\Program Files\\ZEP"));
+    EXPECT_EQ("1 21", TypeAndSize("Path"));  // REG_SZ: a reader asking for that type alone finds it
     EXPECT_EQ(21, ReadRegString(kKey, "Path", nullptr, buffer, sizeof buffer));
     EXPECT_STREQ("C:\\Program Files\\ZEP", buffer);
     char small[8];
