@@ -35,7 +35,7 @@ def main():
     bars.set_xticks(range(len(names)), names)
     bars.set_ylabel("seconds")
     bars.set_title("whole install: phases")
-    bars.legend()
+    bars.legend(loc="upper center")
 
     for axes, (path, axis) in zip(curves, [(components_path, "components"), (files_path, "files")]):
         curve = rows(path)
