@@ -111,8 +111,9 @@ void CUnpackAhead::Stop() {
     m_queued.notify_all();
     for (std::thread& worker : m_workers) worker.join();
     m_workers.clear();
+    // A copy added again while it was decoded waits in the queue with its first decode on disk.
     for (const auto& entry : m_jobs)
-        if (entry.second.m_state == EState::kDecoded) ::DeleteFileA(entry.first.c_str());
+        if (entry.second.m_state != EState::kTaken) ::DeleteFileA(entry.first.c_str());
     m_jobs.clear();
     if (m_hEnded) ::CloseHandle(m_hEnded);
     m_hEnded = nullptr;
