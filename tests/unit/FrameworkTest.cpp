@@ -1,7 +1,8 @@
 // The framework under the pages: progress scaling, list fills, the worker
 // thread, and how a run or a sheet ends when something goes wrong; and what
 // the platform needs of the program's resources: a manifest that asks for
-// common controls 6 and administrator rights, and pictures that load.
+// common controls 6 and administrator rights and names the Windows versions
+// the program knows, and pictures that load.
 #include "framework/Controls.h"
 #include "framework/PropertySheet.h"
 #include "framework/WinApp.h"
@@ -180,7 +181,7 @@ TEST(Resources, IconClipAndGlobeLoad) {
     EXPECT_NE(nullptr, ::LoadImageA(nullptr, (BinDir() + "\\globe.ani").c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
 }
 
-TEST(Resources, ManifestAsksForCommonControls6AndAdministrator) {
+TEST(Resources, ManifestAsksForCommonControls6AndAdministratorAndNamesItsWindows) {
     HMODULE module = ::LoadLibraryExA((BinDir() + "\\zepsetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, module);
     HRSRC manifest = ::FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
@@ -188,7 +189,8 @@ TEST(Resources, ManifestAsksForCommonControls6AndAdministrator) {
     const std::string xml(static_cast<const char*>(::LockResource(::LoadResource(module, manifest))),
                           ::SizeofResource(module, manifest));
     for (const char* part :
-         {"Microsoft.Windows.Common-Controls", "version=\"6.0.0.0\"", "level=\"requireAdministrator\""})
+         {"Microsoft.Windows.Common-Controls", "version=\"6.0.0.0\"", "level=\"requireAdministrator\"",
+          "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
         EXPECT_NE(std::string::npos, xml.find(part)) << part << " in\n" << xml;
     ::FreeLibrary(module);
 }
