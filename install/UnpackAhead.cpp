@@ -20,9 +20,10 @@ void CUnpackAhead::Add(const std::string& sourcePath, const std::string& sha256,
                        uint64_t limit) {
     std::lock_guard<std::mutex> guard(m_lock);
     if (m_bStopped || !HasWorkers()) return;
-    CJob& job = m_jobs[outputPath];
+    const auto [found, bNew] = m_jobs.try_emplace(outputPath);
+    CJob& job = found->second;
     const bool bRunning = job.m_state == EState::kRunning;
-    const bool bQueued = job.m_state == EState::kQueued && !job.m_strSourcePath.empty();
+    const bool bQueued = !bNew && job.m_state == EState::kQueued;
     job.m_strSourcePath = sourcePath;
     job.m_strSha256 = sha256;
     job.m_nLimit = limit;
