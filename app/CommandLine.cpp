@@ -15,7 +15,8 @@ const char kUsageText[] =
     "/download-only:FOLDER\tdownload the packages into FOLDER only\n"
     "/site:N or /site:URL\tthe N-th site of the sites list, or an address\n"
     "/log:FILE\t\tthe setup log\n"
-    "/norestart\t\tnever restart the computer\n\n"
+    "/norestart\t\tnever restart the computer\n"
+    "/modify\t\topens at the components, to change or remove them\n\n"
     "Exit codes: 0 done, 3010 done and a restart is needed, 1602 cancelled,\n"
     "1603 failed, 87 an unknown option.";
 
@@ -81,6 +82,7 @@ bool ParseArgument(const std::string& argument, CSetupOptions& options) {
                      : name == "accept-license" ? &options.m_bAcceptLicense
                      : name == "norestart"      ? &options.m_bNoRestart
                      : name == "?"              ? &options.m_bUsage
+                     : name == "modify"         ? &options.m_bModify
                                                 : nullptr;
         if (flag) *flag = true;
         return flag != nullptr;
@@ -105,10 +107,13 @@ bool ParseCommandLine(const std::string& commandLine, CSetupOptions& options) {
     for (const std::string& argument : SplitArguments(commandLine))
         if (!ParseArgument(argument, options) && options.m_strBadArgument.empty()) options.m_strBadArgument = argument;
     if (!options.m_strBadArgument.empty()) return false;
-    // Quiet and passive at once ask for two things; so does downloading only while removing.
-    if ((options.m_bQuiet && options.m_bPassive) ||
-        (!options.m_strDownloadOnlyDir.empty() && !options.m_remove.empty())) {
-        options.m_strBadArgument = options.m_bQuiet && options.m_bPassive ? "/passive" : "/remove";
+    // Quiet and passive at once ask for two things; so does downloading only
+    // while removing or changing the installed components.
+    const bool bDownloadOnly = !options.m_strDownloadOnlyDir.empty();
+    if ((options.m_bQuiet && options.m_bPassive) || (bDownloadOnly && (!options.m_remove.empty() || options.m_bModify))) {
+        options.m_strBadArgument = options.m_bQuiet && options.m_bPassive ? "/passive"
+                                   : options.m_bModify                    ? "/modify"
+                                                                          : "/remove";
         return false;
     }
     return true;

@@ -22,6 +22,9 @@ struct CSetupOptions {
     bool m_bAcceptLicense = false;
     bool m_bNoRestart = false;
     bool m_bUsage = false;
+    // The wizard opens at the Components page, as the product's entry in the
+    // list of installed programs starts it.
+    bool m_bModify = false;
     // Empty unless given: then the components to install, in place of
     // what the Components page preselects.
     std::vector<std::string> m_components;

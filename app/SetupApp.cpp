@@ -3,16 +3,20 @@
 #include "app/PathText.h"
 #include "app/ProfileSection.h"
 #include "app/Registry.h"
-#include "app/SetupWizard.h"
+#include "app/PageFlow.h"
 #include "app/QuietRun.h"
+#include "app/SetupWizard.h"
+#include "app/UninstallEntry.h"
 #include "app/WizardPages.h"
 #include "framework/SystemLibrary.h"
+#include "pages/InstallOrDownloadPage.h"
 #include "framework/WorkerThread.h"
 
 #include <objbase.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <cstring>
 #include <vector>
 
 CSetupApp theApp;
@@ -36,6 +40,18 @@ static std::string EnvironmentValue(const char* name) {
     char value[MAX_PATH] = "";
     DWORD length = ::GetEnvironmentVariableA(name, value, sizeof value);
     return length > 0 && length < sizeof value ? value : "";
+}
+
+// The list of installed programs starts the kept copy of the wizard in a
+// folder of its own choosing; the files the wizard reads lie beside it.
+static void UseProgramFolderWithoutSetupInfoHere() {
+    if (::GetFileAttributesA(kSetupInfoFile) != INVALID_FILE_ATTRIBUTES) return;
+    char path[MAX_PATH] = "";
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    char* name = length > 0 && length < MAX_PATH ? std::strrchr(path, '\\') : nullptr;
+    if (!name) return;
+    *name = '\0';
+    ::SetCurrentDirectoryA(path);
 }
 
 static std::string TempFolder() {
@@ -66,6 +82,7 @@ BOOL CSetupApp::InitInstance() {
     Enable3dControls();
     ReadPlatformFamily();
     ::CoInitialize(nullptr);
+    UseProgramFolderWithoutSetupInfoHere();
 
     // The internet library is bound late: a system without it runs on with local files.
     if (LoadSystemLibrary("wininet.dll"))
@@ -85,20 +102,26 @@ BOOL CSetupApp::InitInstance() {
 
     if (m_options.m_bQuiet) {
         m_nExitCode = RunQuietSetup();
-        return FALSE;
+    } else {
+        RunWizard();
+        m_nExitCode = m_nPassiveEndCode >= 0 ? m_nPassiveEndCode
+                                             : RunExitCode(m_bWizardFinished, PackagesNotDone(), m_bRebootRequired);
     }
-    // The sheet and its pages live only while the wizard runs; whatever
-    // ends it, the run shuts down the same way.
-    {
-        CSetupWizard wizard;
-        CWizardPages pages;
-        pages.AddTo(wizard);
-        wizard.SetWizardMode();
-        if (wizard.DoModal() < 0) AfxMessageBox("Failed to create setup wizard window");
-    }
-    m_nExitCode = m_nPassiveEndCode >= 0 ? m_nPassiveEndCode
-                                         : RunExitCode(m_bWizardFinished, PackagesNotDone(), m_bRebootRequired);
+    if (m_bInstalledComponentsChanged) UpdateUninstallEntry();
     return FALSE;
+}
+
+// The sheet and its pages live only while the wizard runs; whatever ends it,
+// the run shuts down the same way.
+void CSetupApp::RunWizard() {
+    // Opened at the Components page, the wizard installs as the install
+    // mode of the Install or download page would.
+    if (m_options.m_bModify) m_strDownloadDir = WithTrailingBackslash(CInstallOrDownloadPage::InitialFolder());
+    CSetupWizard wizard(m_options.m_bModify ? CWizardPages::kComponentsIndex : 0);
+    CWizardPages pages;
+    pages.AddTo(wizard);
+    wizard.SetWizardMode();
+    if (wizard.DoModal() < 0) AfxMessageBox("Failed to create setup wizard window");
 }
 
 void CSetupApp::OpenLog() {

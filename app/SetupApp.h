@@ -151,6 +151,9 @@ public:
     // Set by a passive run that a page had to end: its exit code; -1 while none did.
     int m_nPassiveEndCode = -1;
     BOOL m_bRebootRequired = FALSE;
+    // A component was installed or removed: the run's end brings the
+    // product's entry in the list of installed programs up to date.
+    bool m_bInstalledComponentsChanged = false;
     HINTERNET m_hInternet = nullptr;
     bool m_bNewInstall = false;
 
@@ -160,6 +163,7 @@ public:
 
 private:
     void OpenLog();
+    void RunWizard();
     void ReadCommonControlsVersion();
     void ReadProgramsDir();
 };

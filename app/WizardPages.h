@@ -14,6 +14,9 @@
 
 class CWizardPages {
 public:
+    // The Components page's place in that order.
+    static constexpr unsigned kComponentsIndex = 3;
+
     void AddTo(CPropertySheet& sheet) {
         for (CPropertyPage* page : std::initializer_list<CPropertyPage*>{
                  &m_welcome, &m_license, &m_installOrDownload, &m_components, &m_removing, &m_preparing,

@@ -41,6 +41,12 @@ static bool ReadFileAttributes(const std::string& path, int64_t& size, int32_t& 
     return true;
 }
 
+int64_t FileBytes(const std::string& path) {
+    int64_t size = 0;
+    int32_t time = 0;
+    return ReadFileAttributes(path, size, time) ? size : 0;
+}
+
 bool ProbeInstalledFile(const std::string& path, int64_t& version, int32_t& time) {
     int64_t size = 0;
     int32_t modified = 0;

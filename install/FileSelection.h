@@ -8,6 +8,8 @@
 // the file version of its version resource (0 without one). When the file
 // does not exist both outputs stay as they were.
 bool ProbeInstalledFile(const std::string& path, int64_t& version, int32_t& time);
+// The size of a regular file; 0 for anything else.
+int64_t FileBytes(const std::string& path);
 
 enum { DOWNLOADED_NONE = 0, DOWNLOADED_PLAIN = 1, DOWNLOADED_COMPRESSED = 2 };
 // DOWNLOADED_COMPRESSED with version and time from the package header,

@@ -300,6 +300,7 @@ bool CPackageInfo::FinishInstall() {
 
     const std::string key = std::string(ZEP_CLIENT_KEY "\\") + m_strKey;
     WriteRegDword(key.c_str(), "Version", DWORD(m_nVersion));
+    theApp.m_bInstalledComponentsChanged = true;
     WriteRegString(key.c_str(), "DeIsLog", m_log.m_strPath.c_str());
     // Binds the log to its record: removal follows only the log written here.
     std::string hash;

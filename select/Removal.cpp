@@ -4,6 +4,7 @@
 #include "app/Registry.h"
 #include "app/SetupApp.h"
 #include "install/FileHash.h"
+#include "install/FileSelection.h"
 #include "install/InstallLog.h"
 #include "install/PackageInfo.h"
 #include "install/PendingRenames.h"
@@ -41,6 +42,7 @@ int RemoveComponent(const std::string& key, CComponent* pComp, CRemovalSteps& st
     if (ReadRegPath(recordKey.c_str(), "Path", kRegPathLimit, folder)) ::RemoveDirectoryA(folder.c_str());
     for (const char* name : {"Version", "Path", "DeIsLog", kLogHashValue}) DeleteRegValue(recordKey.c_str(), name);
     DeleteRegKey(recordKey.c_str());
+    theApp.m_bInstalledComponentsChanged = true;
     pComp->m_nInstalledVersion = 0;
     pComp->m_nState = 0;
     pComp->m_nAction = ACTION_NONE;
@@ -49,24 +51,29 @@ int RemoveComponent(const std::string& key, CComponent* pComp, CRemovalSteps& st
     return 1;
 }
 
-// Folders go last, in the folder map's order; those not empty stay, and so
-// does the program group while other components have shortcuts in it. The
-// log lies in a folder others may write: a record is followed only when it
-// names a file of an absolute folder or a shortcut of the program group.
-int RemoveLoggedFiles(const std::string& key, CComponent* pComp, CRemovalSteps& steps,
-                      std::vector<std::string>& skippedRecords) {
+namespace {
+
+// The component's install log as its record binds it: false, with the
+// reason in skippedRecords, for a log that changed after the install.
+bool OpenRecordedLog(const std::string& key, CInstallLog& log, std::vector<std::string>& skippedRecords) {
     const std::string recordKey = std::string(ZEP_CLIENT_KEY "\\") + key;
     std::string logPath, expected, hash;
-    if (!ReadRegPath(recordKey.c_str(), "DeIsLog", kRegPathLimit, logPath)) return 0;
+    if (!ReadRegPath(recordKey.c_str(), "DeIsLog", kRegPathLimit, logPath)) return false;
     // A record of an earlier version has no hash: its log is checked record by record only.
     if (ReadRegPath(recordKey.c_str(), kLogHashValue, kRegPathLimit, expected) &&
         !(Sha256OfFile(logPath, hash) && hash == expected)) {
         skippedRecords.push_back(logPath + " (refused: it changed after the install)");
-        return 0;
+        return false;
     }
-    CInstallLog log;
-    if (!log.Open(logPath, CInstallLog::MODE_READ)) return 0;
-    CIdMap<CInstallLogRecord> folders;
+    return log.Open(logPath, CInstallLog::MODE_READ);
+}
+
+// The log lies in a folder others may write: a file record is followed only
+// when it names a plain file of an absolute folder. The folders followed
+// are kept in folders; the records left alone go to skippedRecords.
+template <class Visit>
+void ForEachLoggedFile(CInstallLog& log, CIdMap<CInstallLogRecord>& folders, std::vector<std::string>& skippedRecords,
+                       Visit visit) {
     CInstallLogRecord record;
     for (bool more = log.ReadFirstFolder(record); more; more = log.ReadNextFolder(record)) {
         if (IsAbsoluteFolderPath(record.m_strText))
@@ -74,21 +81,38 @@ int RemoveLoggedFiles(const std::string& key, CComponent* pComp, CRemovalSteps& 
         else
             skippedRecords.push_back(record.m_strText);
     }
+    for (bool more = log.ReadFirstFile(record); more; more = log.ReadNextFile(record)) {
+        const CInstallLogRecord* pFolder = folders.Lookup(record.m_nFolderId);
+        if (!pFolder) continue;
+        const std::string path = JoinPath(pFolder->m_strText, record.m_strText);
+        if (IsPlainFileName(record.m_strText))
+            visit(path, record);
+        else
+            skippedRecords.push_back(path);
+    }
+}
+
+}  // namespace
+
+// Folders go last, in the folder map's order; those not empty stay, and so
+// does the program group while other components have shortcuts in it. A
+// shortcut record is followed only when it names one of the program group.
+int RemoveLoggedFiles(const std::string& key, CComponent* pComp, CRemovalSteps& steps,
+                      std::vector<std::string>& skippedRecords) {
+    CInstallLog log;
+    if (!OpenRecordedLog(key, log, skippedRecords)) return 0;
+    const std::string logPath = log.m_strPath;
+    CIdMap<CInstallLogRecord> folders;
     // The files of a folder left alone stay with it. A file replaced in use
     // would come back at the restart.
     std::vector<std::string> removedFiles;
-    for (bool more = log.ReadFirstFile(record); more; more = log.ReadNextFile(record)) {
-        const CInstallLogRecord* pFolder = folders.Lookup(record.m_nFolderId);
-        if (!pFolder || (record.m_nFlags & PKG_KEEP_ON_REMOVE)) continue;
-        const std::string path = JoinPath(pFolder->m_strText, record.m_strText);
-        if (!IsPlainFileName(record.m_strText)) {
-            skippedRecords.push_back(path);
-            continue;
-        }
+    ForEachLoggedFile(log, folders, skippedRecords, [&](const std::string& path, const CInstallLogRecord& file) {
+        if (file.m_nFlags & PKG_KEEP_ON_REMOVE) return;
         DeleteReportedFile(path, steps);
         removedFiles.push_back(path);
-    }
+    });
     CancelPendingReplacements(removedFiles);
+    CInstallLogRecord record;
     const std::string group = JoinPath(theApp.m_strProgramsDir, theApp.m_strGroup);
     for (bool more = log.ReadFirstLink(record); more; more = log.ReadNextLink(record)) {
         if (IsShortcutIn(record.m_strText, group))
@@ -110,4 +134,16 @@ int RemoveLoggedFiles(const std::string& key, CComponent* pComp, CRemovalSteps& 
         if (!(pFolder->m_nFlags & PKG_KEEP_ON_REMOVE)) ::RemoveDirectoryA(pFolder->m_strText.c_str());
     });
     return 1;
+}
+
+int64_t LoggedFileBytes(const std::string& key) {
+    CInstallLog log;
+    std::vector<std::string> skippedRecords;
+    if (!OpenRecordedLog(key, log, skippedRecords)) return 0;
+    CIdMap<CInstallLogRecord> folders;
+    int64_t bytes = FileBytes(log.m_strPath);
+    ForEachLoggedFile(log, folders, skippedRecords,
+                      [&bytes](const std::string& path, const CInstallLogRecord&) { bytes += FileBytes(path); });
+    log.Close(true);
+    return bytes;
 }

@@ -1,6 +1,7 @@
 // Removal of the components marked for it: what their install logs list,
 // their install folders when empty, and their registry records.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,3 +30,6 @@ int RemoveComponent(const std::string& key, CComponent* pComp, CRemovalSteps& st
 // none or it cannot be opened.
 int RemoveLoggedFiles(const std::string& key, CComponent* pComp, CRemovalSteps& steps,
                       std::vector<std::string>& skippedRecords);
+// Bytes of the files the component's install log records, as they are on
+// disk now; 0 when it has no log that can be read.
+int64_t LoggedFileBytes(const std::string& key);

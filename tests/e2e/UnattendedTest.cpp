@@ -2,6 +2,8 @@
 // one run after another against the test web site, each with its exit code,
 // what it leaves on disk and in the registry, and the lines of its log.
 #include "app/Registry.h"
+#include "app/UninstallEntry.h"
+#include "res/resource.h"
 #include "support/ChildProcess.h"
 #include "support/PackageTestFiles.h"
 #include "support/Roads.h"
@@ -117,6 +119,34 @@ std::vector<QuietRun> Runs(const std::string& url) {
     };
 }
 
+// The texts of the product's entry in the list of installed programs, "|" after each.
+std::string EntryTexts() {
+    std::string texts;
+    for (const char* name : {"DisplayName", "DisplayVersion", "Publisher", "DisplayIcon", "InstallLocation",
+                             "UninstallString", "ModifyPath", "QuietUninstallString"})
+        texts += testsupport::StoredText(kUninstallEntryKey, name) + "|";
+    return texts;
+}
+
+// What every file below folder holds, in KB rounded up.
+DWORD TreeKB(const std::string& folder) {
+    int64_t bytes = 0;
+    const std::function<void(const std::string&)> add = [&](const std::string& dir) {
+        WIN32_FIND_DATAA found;
+        const HANDLE hFind = ::FindFirstFileA((dir + "\\*").c_str(), &found);
+        if (hFind == INVALID_HANDLE_VALUE) return;
+        do
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                bytes += int64_t(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
+            else if (found.cFileName[0] != '.')
+                add(dir + "\\" + found.cFileName);
+        while (::FindNextFileA(hFind, &found));
+        ::FindClose(hFind);
+    };
+    add(folder);
+    return DWORD((bytes + 1023) / 1024);
+}
+
 }  // namespace
 
 TEST(Unattended, EveryExitCodeWithItsLog) {
@@ -185,4 +215,55 @@ TEST(Unattended, PassiveShowsEveryPageAndAsksNothing) {
               met);
     EXPECT_LE(5u, pages.size()) << "screenshots of the pages met";
     EXPECT_EQ((Lines{"base.dll", "nt.dll", "tools.exe"}), SortedFilesIn(kBin));
+}
+
+// The product's entry follows every install and removal, and its quiet
+// removal, started as a deployment tool starts it, takes the whole product.
+TEST(Unattended, AppsAndFeaturesEntryFollowsTheProduct) {
+    const std::string site = testweb::RootDir() + "\\unattended", url = testweb::BaseUrl() + "/unattended/";
+    PublishSite(site, url, 0);
+    testsupport::RemoveTree(kTarget);
+    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
+    const std::string dir = testsupport::MakeScratchDir("unattended-entry"), kept = std::string(kTarget) + "\\Setup";
+    ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", SetupInfo(0, url)));
+    ASSERT_TRUE(testsupport::WriteFile(dir + "\\license.txt", "The license"));
+    const auto run = [](const std::string& commandLine, const std::string& folder) {
+        DWORD exitCode = 1;
+        EXPECT_TRUE(testsupport::RunChild(commandLine, folder, 120000, exitCode)) << commandLine;
+        return exitCode;
+    };
+    const std::string program = "\"" + kept + "\\zepsetup.exe\"";
+    const struct {
+        const char *options, *installed;
+    } steps[] = {{"/components:Base", "Base"}, {"/components:Tools", "Tools,Base"}, {"/remove:Tools", "Base"}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.options);
+        // A size the run must put right: every run measures anew.
+        WriteRegValue(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "EstimatedSize", REG_DWORD, "1");
+        EXPECT_EQ(0u, run(testsupport::BinDir() + "\\zepsetup.exe /quiet /accept-license /site:3 " + step.options, dir));
+        EXPECT_EQ("ZEP Road|1.1|ORBEL|" + kept + "\\zepsetup.exe,0|" + kTarget + "|" + program + " /modify|" + program +
+                      " /modify|" + program + " /quiet /remove:" + step.installed + "|",
+                  EntryTexts());
+        EXPECT_EQ(TreeKB(kTarget), ReadRegDword(kUninstallEntryKey, "EstimatedSize", 0));
+        EXPECT_EQ(1u, ReadRegDword(kUninstallEntryKey, "NoRepair", 0));
+        EXPECT_EQ((Lines{"license.txt", "zepsetup.exe", "zepsetup.sif"}), SortedFilesIn(kept));
+    }
+    {
+        robot::Process modify;
+        ASSERT_TRUE(modify.Start(kept + "\\zepsetup.exe", testsupport::MakeScratchDir("unattended-entry-modify"),
+                                 "/modify"));
+        const HWND sheet = robot::WaitWizard(modify.Id(), wizard::kTimeoutMs);
+        EXPECT_TRUE(robot::WaitUntil(
+            [&] { return robot::GetDlgText(robot::CurrentPage(sheet), IDC_COMPONENTS_TITLE) == "Select components"; },
+            wizard::kTimeoutMs))
+            << "the entry's command opens the wizard at the Components page";
+    }
+    EXPECT_EQ(0u, run(testsupport::StoredText(kUninstallEntryKey, "QuietUninstallString"),
+                      testsupport::MakeScratchDir("unattended-entry-tool")));
+    EXPECT_EQ("0 0", Record("Base") + " " + Record("Tools"));
+    EXPECT_EQ("-", testsupport::StoredText(kUninstallEntryKey, "DisplayName"));
+    EXPECT_EQ(Lines{"zepsetup.exe"}, SortedFilesIn(kept)) << "the copy that ran waits for the restart";
+    EXPECT_EQ(0u, run("wineboot.exe -r", ""));
+    EXPECT_FALSE(testsupport::FileExists(kept));
+    EXPECT_EQ(Lines{"base.ini"}, SortedFilesIn(kTarget)) << "only the file its package keeps on removal";
 }

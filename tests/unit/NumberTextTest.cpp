@@ -163,18 +163,18 @@ std::string Joined(const std::vector<std::string>& items) {
 }  // namespace
 
 // What each command line asks for, as flags (quiet, passive, license,
-// no restart, usage) and values; a line refused names the argument.
+// no restart, usage, modify) and values; a line refused names the argument.
 TEST(CommandLine, OptionsCaseInsensitiveWithSlashOrDashAndQuotedValues) {
     const struct {
         const char *line, *read;
     } cases[] = {
-        {"", "----- |||||1|"},
-        {"/QUIET -Accept-License /NoRestart", "q-ln- |||||1|"},
-        {"/passive /components:Base,Tools /remove:Old", "-p--- Base+Tools|Old||||1|"},
-        {"/dir:\"C:\\Program Files\\ZEP\" /log:C:\\s.log /site:2", "----- ||C:\\Program Files\\ZEP||C:\\s.log|2|"},
+        {"", "------ |||||1|"},
+        {"/QUIET -Accept-License /NoRestart", "q-ln-- |||||1|"},
+        {"/passive /components:Base,Tools /remove:Old", "-p---- Base+Tools|Old||||1|"},
+        {"/dir:\"C:\\Program Files\\ZEP\" /log:C:\\s.log /site:2", "------ ||C:\\Program Files\\ZEP||C:\\s.log|2|"},
         {"-download-only:D:\\carry /site:https://mirror.example/zep/",
-         "----- |||D:\\carry||1|https://mirror.example/zep/"},
-        {"/?", "----u |||||1|"},
+         "------ |||D:\\carry||1|https://mirror.example/zep/"},
+        {"/?", "----u- |||||1|"},
         {"/frobnicate /quiet /bad", "refused /frobnicate, quiet"},  // no window all the same
         {"quiet", "refused quiet"},
         {"/components:Base,,Tools", "refused /components:Base,,Tools"},
@@ -183,6 +183,8 @@ TEST(CommandLine, OptionsCaseInsensitiveWithSlashOrDashAndQuotedValues) {
         {"/dir:", "refused /dir:"},
         {"/quiet /passive", "refused /passive, quiet"},
         {"/download-only:D:\\x /remove:Base", "refused /remove"},
+        {"/Modify /passive", "-p---m |||||1|"},
+        {"/download-only:D:\\x /modify", "refused /modify"},
     };
     for (const auto& c : cases) {
         CSetupOptions options;
@@ -192,7 +194,7 @@ TEST(CommandLine, OptionsCaseInsensitiveWithSlashOrDashAndQuotedValues) {
         } else {
             read = std::string(options.m_bQuiet ? "q" : "-") + (options.m_bPassive ? "p" : "-") +
                    (options.m_bAcceptLicense ? "l" : "-") + (options.m_bNoRestart ? "n" : "-") +
-                   (options.m_bUsage ? "u" : "-") + " " + Joined(options.m_components) + "|" +
+                   (options.m_bUsage ? "u" : "-") + (options.m_bModify ? "m" : "-") + " " + Joined(options.m_components) + "|" +
                    Joined(options.m_remove) + "|" + options.m_strInstallDir + "|" + options.m_strDownloadOnlyDir +
                    "|" + options.m_strLogPath + "|" + std::to_string(options.m_nSite) + "|" + options.m_strSiteUrl;
         }

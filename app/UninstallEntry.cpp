@@ -1,0 +1,135 @@
+#include "app/UninstallEntry.h"
+
+#include "app/NumberText.h"
+#include "app/PathText.h"
+#include "app/ProfileSection.h"
+#include "app/Registry.h"
+#include "app/SetupApp.h"
+#include "install/FileSelection.h"
+#include "select/Removal.h"
+
+#include <algorithm>
+
+namespace {
+
+// What the wizard reads beside itself, copied with it: the setup information
+// file, the license and the wait cursor.
+const char* const kFilesBesideProgram[] = {"zepsetup.sif", "license.txt", "globe.ani"};
+constexpr char kProgramName[] = "zepsetup.exe";
+
+std::string RunningProgram() {
+    char path[MAX_PATH] = "";
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? path : "";
+}
+
+bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+int64_t ProgramVersion(const std::string& path) {
+    int64_t version = 0;
+    int32_t time = 0;
+    ProbeInstalledFile(path, version, time);
+    return version;
+}
+
+// The copy is replaced only by a newer wizard, so an older setup run later
+// does not take the place of the one the entry was made with; a file
+// missing beside it is copied in any case.
+bool KeepSetupCopy(const std::string& folder) {
+    const std::string running = RunningProgram(), kept = JoinPath(folder, kProgramName);
+    if (running.empty() || _stricmp(running.c_str(), kept.c_str()) == 0) return !running.empty();
+    const bool bNewer = ProgramVersion(running) > ProgramVersion(kept);
+    theApp.CreateFolderPath(folder, true);
+    bool bKept = true;
+    const auto copy = [&](const std::string& from, const std::string& to) {
+        if (!bNewer && FileExists(to)) return;
+        if (::CopyFileA(from.c_str(), to.c_str(), FALSE)) return;
+        theApp.m_log.Write("Could not copy " + from + " to " + to + ": error " + std::to_string(::GetLastError()));
+        bKept = false;
+    };
+    copy(running, kept);
+    char here[MAX_PATH] = "";
+    const DWORD length = ::GetCurrentDirectoryA(MAX_PATH, here);
+    for (const char* name : kFilesBesideProgram)
+        if (length > 0 && length < MAX_PATH && FileExists(JoinPath(here, name)))
+            copy(JoinPath(here, name), JoinPath(folder, name));
+    return bKept;
+}
+
+// A program cannot delete itself while it runs, nor its folder: the kept
+// copy that runs the last removal leaves them to the platform's delete at
+// the next restart.
+void RemoveKeptCopy(const std::string& folder) {
+    for (const char* name : kFilesBesideProgram) ::DeleteFileA(JoinPath(folder, name).c_str());
+    const std::string kept = JoinPath(folder, kProgramName);
+    const bool bRunning = _stricmp(RunningProgram().c_str(), kept.c_str()) == 0;
+    for (const std::string& path : {kept, folder, theApp.m_strInstallDir}) {
+        const bool bGone = path == kept ? ::DeleteFileA(path.c_str()) : ::RemoveDirectoryA(path.c_str());
+        if (bGone || !bRunning || !FileExists(path)) continue;
+        if (::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+            theApp.m_log.Write("Deleted at the next restart: " + path);
+        else
+            theApp.m_log.Write("Could not delete " + path + ": error " + std::to_string(::GetLastError()));
+    }
+}
+
+CProductEntry ProductEntryOfNow(const std::string& folder) {
+    CProductEntry entry;
+    entry.m_strName = theApp.m_strProductName;
+    entry.m_strVersion = ReadProfileValue(kSetupInfoFile, "Product", "Version");
+    entry.m_strPublisher = ReadProfileValue(kSetupInfoFile, "Product", "Publisher");
+    if (entry.m_strPublisher.empty()) entry.m_strPublisher = "ORBEL";
+    entry.m_strInstallDir = theApp.m_strInstallDir;
+    entry.m_strProgram = JoinPath(folder, kProgramName);
+    int newest = 0;
+    for (const auto& component : theApp.m_mapComponents) {
+        const std::string record = std::string(ZEP_CLIENT_KEY "\\") + component.first;
+        const int version = int(ReadRegDword(record.c_str(), "Version", 0));
+        if (version == 0) continue;
+        entry.m_installedKeys.push_back(component.first);
+        entry.m_nInstalledBytes += LoggedFileBytes(component.first);
+        newest = std::max(newest, version);
+    }
+    if (entry.m_strVersion.empty()) entry.m_strVersion = VersionToString(newest);
+    return entry;
+}
+
+}  // namespace
+
+std::vector<CEntryValue> UninstallEntryValues(const CProductEntry& entry) {
+    const std::string program = "\"" + entry.m_strProgram + "\"";
+    std::string keys;
+    for (const std::string& key : entry.m_installedKeys) keys += (keys.empty() ? "" : ",") + key;
+    return {
+        {"DisplayName", REG_SZ, entry.m_strName},
+        {"DisplayVersion", REG_SZ, entry.m_strVersion},
+        {"Publisher", REG_SZ, entry.m_strPublisher},
+        {"DisplayIcon", REG_SZ, entry.m_strProgram + ",0"},
+        {"InstallLocation", REG_SZ, entry.m_strInstallDir},
+        {"EstimatedSize", REG_DWORD, std::to_string((entry.m_nInstalledBytes + 1023) / 1024)},
+        {"UninstallString", REG_SZ, program + " " + kModifyOption},
+        {"ModifyPath", REG_SZ, program + " " + kModifyOption},
+        {"QuietUninstallString", REG_SZ, program + " /quiet /remove:" + keys},
+        {"NoRepair", REG_DWORD, "1"},
+    };
+}
+
+void UpdateUninstallEntry() {
+    const std::string folder = JoinPath(theApp.m_strInstallDir, kKeptSetupFolder);
+    CProductEntry entry = ProductEntryOfNow(folder);
+    if (entry.m_installedKeys.empty()) {
+        DeleteRegKey(kUninstallEntryKey);
+        RemoveKeptCopy(folder);
+        return;
+    }
+    if (!KeepSetupCopy(folder)) {
+        theApp.m_log.Write("No entry in the list of installed programs: the wizard could not be kept in " + folder);
+        return;
+    }
+    entry.m_nInstalledBytes += FileBytes(entry.m_strProgram);
+    for (const char* name : kFilesBesideProgram) entry.m_nInstalledBytes += FileBytes(JoinPath(folder, name));
+    for (const CEntryValue& value : UninstallEntryValues(entry))
+        WriteRegValue(HKEY_LOCAL_MACHINE, kUninstallEntryKey, value.m_pszName, value.m_dwType,
+                      value.m_strData.c_str());
+    theApp.m_log.Write("The entry in the list of installed programs is up to date");
+}
