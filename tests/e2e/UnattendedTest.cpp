@@ -240,6 +240,8 @@ TEST(Unattended, AppsAndFeaturesEntryFollowsTheProduct) {
         SCOPED_TRACE(step.options);
         // A size the run must put right: every run measures anew.
         WriteRegValue(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "EstimatedSize", REG_DWORD, "1");
+        // A copy without a version resource is older than any wizard: it is replaced.
+        if (testsupport::FileExists(kept)) testsupport::WriteFile(kept + "\\zepsetup.exe", "an older wizard");
         EXPECT_EQ(0u, run(testsupport::BinDir() + "\\zepsetup.exe /quiet /accept-license /site:3 " + step.options, dir));
         EXPECT_EQ("ZEP Road|1.1|ORBEL|" + kept + "\\zepsetup.exe,0|" + kTarget + "|" + program + " /modify|" + program +
                       " /modify|" + program + " /quiet /remove:" + step.installed + "|",
@@ -247,6 +249,9 @@ TEST(Unattended, AppsAndFeaturesEntryFollowsTheProduct) {
         EXPECT_EQ(TreeKB(kTarget), ReadRegDword(kUninstallEntryKey, "EstimatedSize", 0));
         EXPECT_EQ(1u, ReadRegDword(kUninstallEntryKey, "NoRepair", 0));
         EXPECT_EQ((Lines{"license.txt", "zepsetup.exe", "zepsetup.sif"}), SortedFilesIn(kept));
+        std::string copy, wizard;
+        EXPECT_TRUE(testsupport::ReadFile(kept + "\\zepsetup.exe", copy) &&
+                    testsupport::ReadFile(testsupport::BinDir() + "\\zepsetup.exe", wizard) && copy == wizard);
     }
     {
         robot::Process modify;
