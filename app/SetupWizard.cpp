@@ -1,7 +1,10 @@
 #include "app/SetupWizard.h"
 
 #include "app/SetupApp.h"
+#include "framework/Dpi.h"
 #include "res/resource.h"
+
+#include <tuple>
 
 namespace {
 
@@ -17,9 +20,27 @@ CSetupWizard::CSetupWizard(UINT iSelectPage)
     : CPropertySheet(IDS_WIZARD_CAPTION, nullptr, iSelectPage),
       m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
 
+CSetupWizard::~CSetupWizard() {
+    for (HICON hIcon : {m_hBigIcon, m_hSmallIcon})
+        if (hIcon) ::DestroyIcon(hIcon);
+}
+
+void CSetupWizard::ShowIcons() {
+    const UINT dpi = WindowDpi(m_hWnd);
+    for (auto [which, pIcon, size] : {std::tuple<WPARAM, HICON*, int>{ICON_BIG, &m_hBigIcon, 32},
+                                      {ICON_SMALL, &m_hSmallIcon, 16}}) {
+        const int length = ScaledLength(size, dpi);
+        const auto hIcon = static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME),
+                                                           IMAGE_ICON, length, length, 0));
+        if (!hIcon) continue;
+        SendMessage(WM_SETICON, which, reinterpret_cast<LPARAM>(hIcon));
+        if (*pIcon) ::DestroyIcon(*pIcon);
+        *pIcon = hIcon;
+    }
+}
+
 BOOL CSetupWizard::OnInitDialog() {
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    ShowIcons();
     // Message boxes of the application are owned by the wizard from now on.
     if (CWinApp* app = AfxGetApp()) app->m_hMainWnd = m_hWnd;
     if (theApp.m_options.m_bPassive) ::SetTimer(m_hWnd, kPassiveTimer, kPassiveStepMs, nullptr);

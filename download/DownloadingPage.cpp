@@ -3,6 +3,7 @@
 #include "app/PageFlow.h"
 #include "app/SetupApp.h"
 #include "download/ProgressText.h"
+#include "framework/Dpi.h"
 #include "res/resource.h"
 #include "select/SkippedComponentsDlg.h"
 
@@ -22,11 +23,17 @@ CDownloadingPage::CDownloadingPage() : CWizardPage(IDD_DOWNLOADING, IDC_DOWNLOAD
 BOOL CDownloadingPage::OnInitDialog() {
     CWizardPage::OnInitDialog();
     m_progress = CProgressCtrl(GetDlgItem(IDC_DOWNLOADING_PROGRESS));
-    m_animate = CAnimateCtrl(GetDlgItem(IDC_DOWNLOADING_ANIMATION));
-    m_animate.Open(IDR_DOWNLOAD_CLIP);
     SetDlgItemText(IDC_DOWNLOADING_COMPONENT, "");
     SetDlgItemText(IDC_DOWNLOADING_FILE, "");
     return TRUE;
+}
+
+// A clip opened anew starts stopped: one under way plays on.
+void CDownloadingPage::ShowPictures() {
+    CWizardPage::ShowPictures();
+    m_animate = CAnimateCtrl(GetDlgItem(IDC_DOWNLOADING_ANIMATION));
+    m_animate.Open(PictureForDpi(IDR_DOWNLOAD_CLIP, WindowDpi(m_hWnd)));
+    if (m_pStatus && !m_bPassEnded) m_animate.PlayLooped();
 }
 
 BOOL CDownloadingPage::OnSetActive() {

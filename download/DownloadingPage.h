@@ -13,6 +13,7 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    void ShowPictures() override;
     BOOL OnSetActive() override;
     BOOL OnQueryCancel() override;
     void OnCancel() override;

@@ -1,5 +1,7 @@
 #include "framework/PropertySheet.h"
 
+#include "framework/Dpi.h"
+
 BOOL CPropertyPage::OnSetActive() {
     // The first activation follows OnInitDialog, which has filled the controls.
     if (m_bFirstSetActive)
@@ -120,6 +122,9 @@ LRESULT CALLBACK CPropertySheet::SheetProc(HWND hWnd, UINT msg, WPARAM wParam, L
             break;
         case WM_TIMER:
             if (pThis->OnTimer(wParam)) return 0;
+            break;
+        case WM_DPICHANGED:
+            pThis->OnDpiChanged();
             break;
         case WM_QUERYDRAGICON: {
             HICON icon = nullptr;

@@ -55,6 +55,8 @@ protected:
     virtual BOOL OnPaint() { return FALSE; }
     virtual BOOL OnQueryDragIcon(HICON& icon) { return FALSE; }
     virtual BOOL OnTimer(UINT_PTR /*id*/) { return FALSE; }
+    // The sheet moved to a monitor of another DPI; the platform then resizes it.
+    virtual void OnDpiChanged() {}
     LRESULT Default(UINT msg, WPARAM wParam, LPARAM lParam) const {
         return ::CallWindowProcA(m_prevProc, m_hWnd, msg, wParam, lParam);
     }

@@ -8,6 +8,15 @@
 #define IDB_SIDE_PICTURE 130        // left strip of every page
 #define IDB_STATE_IMAGES 131        // 15 x 15: empty box, check, cross
 #define IDR_DOWNLOAD_CLIP 141       // AVI of the Downloading page
+// The same pictures for screens at 150 % and 200 %: their 100 % number plus
+// 1000 and 2000 (framework/Dpi.h).
+#define IDB_SIDE_PICTURE_150 1130
+#define IDB_SIDE_PICTURE_200 2130
+#define IDB_STATE_IMAGES_150 1131
+#define IDB_STATE_IMAGES_200 2131
+#define IDR_DOWNLOAD_CLIP_150 1141
+#define IDR_DOWNLOAD_CLIP_200 2141
+#define IDC_SIDE_PICTURE 1099       // the strip's control on every page
 
 // Page templates, in the wizard's order.
 #define IDD_WELCOME 129

@@ -5,6 +5,7 @@
 #include "app/PageFlow.h"
 #include "app/SetupApp.h"
 #include "download/IniFileFetch.h"
+#include "framework/Dpi.h"
 #include "res/resource.h"
 #include "select/ComponentStates.h"
 #include "select/DependentsDlg.h"
@@ -28,15 +29,21 @@ BOOL CComponentsPage::OnInitDialog() {
     CWizardPage::OnInitDialog();
     m_list = CListViewCtrl(GetDlgItem(IDC_COMPONENTS_LIST));
     m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
-    m_imageList.LoadBitmapImages(IDB_STATE_IMAGES, 15, RGB(255, 0, 255));
-    m_list.SetStateImageList(m_imageList);
     const int width = m_list.GetClientWidth();
-    m_list.InsertColumns({{"Component", LVCFMT_LEFT, (width - 26) / 12 * 5},
-                          {"Current state", LVCFMT_LEFT, (width - 60) / 12 * 4},
-                          {"Ver.avail", LVCFMT_LEFT, 53},
-                          {"Action", LVCFMT_LEFT, (width - 26) / 12 * 2}});
+    // Lengths in pixels at 96 DPI, like the pictures, grow with the screen's.
+    const UINT dpi = WindowDpi(m_hWnd);
+    m_list.InsertColumns({{"Component", LVCFMT_LEFT, (width - ScaledLength(26, dpi)) / 12 * 5},
+                          {"Current state", LVCFMT_LEFT, (width - ScaledLength(60, dpi)) / 12 * 4},
+                          {"Ver.avail", LVCFMT_LEFT, ScaledLength(53, dpi)},
+                          {"Action", LVCFMT_LEFT, (width - ScaledLength(26, dpi)) / 12 * 2}});
     DetectOldProducts();
     return TRUE;
+}
+
+void CComponentsPage::ShowPictures() {
+    CWizardPage::ShowPictures();
+    LoadStateImages(m_imageList, m_hWnd);
+    CListViewCtrl(GetDlgItem(IDC_COMPONENTS_LIST)).SetStateImageList(m_imageList);
 }
 
 BOOL CComponentsPage::OnSetActive() {

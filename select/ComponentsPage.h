@@ -24,6 +24,7 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    void ShowPictures() override;
     BOOL OnSetActive() override;
     LRESULT OnWizardNext() override;
     BOOL OnNotify(NMHDR* pHdr, LRESULT& result) override;

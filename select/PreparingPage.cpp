@@ -4,6 +4,7 @@
 #include "app/PageFlow.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
+#include "framework/Dpi.h"
 #include "res/resource.h"
 #include "select/ComponentsPage.h"
 #include "select/PreparePackages.h"
@@ -20,18 +21,26 @@ BOOL CPreparingPage::OnInitDialog() {
     m_listDrives = CListViewCtrl(GetDlgItem(IDC_PREPARING_DRIVES));
     m_listPackages.SetExtendedStyle(LVS_EX_FULLROWSELECT);
     m_listDrives.SetExtendedStyle(LVS_EX_FULLROWSELECT);
-    m_imageList.LoadBitmapImages(IDB_STATE_IMAGES, 15, RGB(255, 0, 255));
     const int width = m_listPackages.GetClientWidth();
-    m_listPackages.InsertColumns({{"Package name", LVCFMT_LEFT, (width - 54) / 12 * 4},
-                                  {"Current state", LVCFMT_LEFT, (width - 60) / 12 * 4},
-                                  {"Ver.avail", LVCFMT_LEFT, 53},
-                                  {"Size", LVCFMT_RIGHT, (width - 26) / 12 * 3}});
+    // Lengths in pixels at 96 DPI, like the pictures, grow with the screen's.
+    const UINT dpi = WindowDpi(m_hWnd);
+    m_listPackages.InsertColumns({{"Package name", LVCFMT_LEFT, (width - ScaledLength(54, dpi)) / 12 * 4},
+                                  {"Current state", LVCFMT_LEFT, (width - ScaledLength(60, dpi)) / 12 * 4},
+                                  {"Ver.avail", LVCFMT_LEFT, ScaledLength(53, dpi)},
+                                  {"Size", LVCFMT_RIGHT, (width - ScaledLength(26, dpi)) / 12 * 3}});
     const int third = m_listDrives.GetClientWidth() / 3;
     m_listDrives.InsertColumns({{"Drive", LVCFMT_LEFT, third},
                                 {"Space required", LVCFMT_RIGHT, third},
                                 {"Space avail.", LVCFMT_RIGHT, third}});
     ShowInstallFolder();
     return TRUE;
+}
+
+// The boxes show only when downloading.
+void CPreparingPage::ShowPictures() {
+    CWizardPage::ShowPictures();
+    LoadStateImages(m_imageList, m_hWnd);
+    if (theApp.m_nDownloadOnly == 1) CListViewCtrl(GetDlgItem(IDC_PREPARING_PACKAGES)).SetStateImageList(m_imageList);
 }
 
 BOOL CPreparingPage::OnSetActive() {

@@ -15,6 +15,7 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    void ShowPictures() override;
     BOOL OnSetActive() override;
     BOOL OnKillActive() override;
     LRESULT OnWizardBack() override;

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Draws the wizard's pictures into res/: the program icon, the side picture
 of every page, the state images of the component lists, the download
-animation clip and the animated globe of the wait dialog.
+animation clip and the animated globe of the wait dialog. The side picture,
+the state images and the clip are drawn for screens at 100 %, 150 % and
+200 % ("-150" and "-200" after the name); the icon holds every size the
+platform asks for up to 200 %.
 
 Standard library only; the output is checked in, so run this again only
 after changing a drawing:  python3 tools/make-pictures.py
@@ -23,12 +26,15 @@ FACE = (240, 240, 240)   # dialog background under the animation
 
 # ---------------------------------------------------------------- drawing
 class Canvas:
-    """RGB picture with anti-aliased shapes (supersampled point tests)."""
+    """RGB picture with anti-aliased shapes (supersampled point tests).
+    Shapes and boxes are given in the picture's 100 % coordinates; a scale
+    draws them that much larger."""
 
-    def __init__(self, width, height, colour):
-        self.w, self.h = width, height
-        self.px = [[list(colour) for _ in range(width)] for _ in range(height)]
-        self.alpha = [[1.0] * width for _ in range(height)]
+    def __init__(self, width, height, colour, scale=1.0):
+        self.s = scale
+        self.w, self.h = int(round(width * scale)), int(round(height * scale))
+        self.px = [[list(colour) for _ in range(self.w)] for _ in range(self.h)]
+        self.alpha = [[1.0] * self.w for _ in range(self.h)]
 
     def gradient(self, top, bottom):
         for y in range(self.h):
@@ -38,9 +44,10 @@ class Canvas:
                 self.px[y][x] = list(c)
 
     def fill(self, shape, colour, opacity=1.0, box=None, ss=4):
-        x0, y0, x1, y1 = box or (0, 0, self.w, self.h)
-        x0, y0 = max(0, int(x0) - 1), max(0, int(y0) - 1)
-        x1, y1 = min(self.w, int(x1) + 2), min(self.h, int(y1) + 2)
+        s = self.s
+        x0, y0, x1, y1 = box or (0, 0, self.w / s, self.h / s)
+        x0, y0 = max(0, int(x0 * s) - 1), max(0, int(y0 * s) - 1)
+        x1, y1 = min(self.w, int(x1 * s) + 2), min(self.h, int(y1 * s) + 2)
         step = 1.0 / ss
         offsets = [(i + 0.5) * step for i in range(ss)]
         for y in range(y0, y1):
@@ -48,7 +55,7 @@ class Canvas:
                 hits = 0
                 for oy in offsets:
                     for ox in offsets:
-                        if shape(x + ox, y + oy):
+                        if shape((x + ox) / s, (y + oy) / s):
                             hits += 1
                 if not hits:
                     continue
@@ -63,7 +70,7 @@ class Canvas:
         offsets = [(i + 0.5) * step for i in range(ss)]
         for y in range(self.h):
             for x in range(self.w):
-                hits = sum(1 for oy in offsets for ox in offsets if shape(x + ox, y + oy))
+                hits = sum(1 for oy in offsets for ox in offsets if shape((x + ox) / self.s, (y + oy) / self.s))
                 self.alpha[y][x] = hits / (ss * ss)
 
     def rgb(self, x, y):
@@ -174,10 +181,10 @@ def word(canvas, text, x, y, w, h, gap, stroke, colour):
 
 
 # ---------------------------------------------------------------- pictures
-def side_picture():
+def side_picture(scale):
     """The strip at the left of every page: 81 x 174 dialog units."""
     w, h = 122, 283
-    c = Canvas(w, h, NAVY)
+    c = Canvas(w, h, NAVY, scale)
     c.gradient(NAVY, AZURE)
     for i, (amp, base, col, op) in enumerate([(7, 222, TEAL, 0.55), (9, 238, SKY, 0.35), (6, 254, WHITE, 0.25)]):
         wave = lambda x, y, amp=amp, base=base, i=i: y >= base + amp * math.sin(x / 19.0 + i * 1.7)
@@ -199,15 +206,18 @@ def icon(size):
     return c
 
 
-def state_images():
-    """Three 15 x 15 boxes: empty, checked (blue), crossed (red)."""
-    c = Canvas(45, 15, (255, 0, 255))
+def state_images(size):
+    """Three size x size boxes: empty, checked (blue), crossed (red). The
+    frame lies on whole pixels, so that no edge blends into the see-through
+    colour."""
+    c = Canvas(45, 15, (255, 0, 255), size / 15.0)
+    edge = lambda u: int(round(u * size / 15.0))
     for n in range(3):
         x = n * 15
-        for yy in range(1, 14):
-            for xx in range(1, 14):
-                edge = yy in (1, 13) or xx in (1, 13)
-                c.px[yy][x + xx] = list((120, 128, 140) if edge else WHITE)
+        for yy in range(edge(1), edge(14)):
+            for xx in range(edge(x + 1), edge(x + 14)):
+                inner = edge(2) <= yy < edge(13) and edge(x + 2) <= xx < edge(x + 13)
+                c.px[yy][xx] = list(WHITE if inner else (120, 128, 140))
         box = (x + 2, 2, x + 13, 13)
         if n == 1:
             c.fill(polyline([(x + 4, 7.5), (x + 6.5, 10), (x + 11, 4.5)], 1.1), (30, 90, 210), 1.0, box)
@@ -217,9 +227,9 @@ def state_images():
     return c
 
 
-def animation_frame(n, frames):
+def animation_frame(n, frames, scale):
     """Packets travel from the globe to the computer; the globe turns."""
-    c = Canvas(272, 60, FACE)
+    c = Canvas(272, 60, FACE, scale)
     t = n / float(frames)
     gx, gy = 34, 30
     c.fill(circle(gx, gy, 23), AZURE, 1.0, (10, 6, 58, 54))
@@ -406,10 +416,12 @@ def write(name, data):
 
 
 def main():
-    write("side.bmp", bmp24(side_picture()))
-    write("state.bmp", bmp24(state_images()))
-    write("zepsetup.ico", ico([icon(48), icon(32), icon(16)]))
-    write("download.avi", avi([animation_frame(n, 31) for n in range(31)], 15))
+    for percent, suffix in ((100, ""), (150, "-150"), (200, "-200")):
+        scale = percent / 100.0
+        write("side%s.bmp" % suffix, bmp24(side_picture(scale)))
+        write("state%s.bmp" % suffix, bmp24(state_images(15 * percent // 100)))
+        write("download%s.avi" % suffix, avi([animation_frame(n, 31, scale) for n in range(31)], 15))
+    write("zepsetup.ico", ico([icon(size) for size in (64, 48, 40, 32, 24, 20, 16)]))
     write("globe.ani", ani([spinning_globe(n, 12) for n in range(12)], 6))
 
 

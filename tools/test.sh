@@ -55,6 +55,13 @@ do
   contact_sheet "$BUILD/artefacts/contact-acceptance-$road.png" -label '%t' -geometry +4+4 -tile 4x \
     "$BUILD"/artefacts/wizard-acceptance_"$road"_*.png
 done
+# The passive road's pages at 96 DPI (left) and 144 DPI (right).
+pairs=()
+for shot in "$BUILD"/artefacts/wizard-acceptance_passive_*.png; do
+  [ -e "$shot" ] && pairs+=("$shot" "${shot/_passive_/_passive-144dpi_}")
+done
+[ ${#pairs[@]} = 0 ] || contact_sheet "$BUILD/artefacts/contact-dpi-96-144.png" -label '%t' -geometry +4+4 -tile 2x \
+  "${pairs[@]}"
 echo "screenshots: $BUILD/artefacts"
 pictures_report
 echo "$passed passed, $failed failed"

@@ -3,6 +3,7 @@
 // what it leaves on disk and in the registry, and the lines of its log.
 #include "app/Registry.h"
 #include "app/UninstallEntry.h"
+#include "framework/Dpi.h"
 #include "res/resource.h"
 #include "support/ChildProcess.h"
 #include "support/PackageTestFiles.h"
@@ -177,44 +178,61 @@ TEST(Unattended, EveryExitCodeWithItsLog) {
     }
 }
 
+// Wine's screen DPI for the programs started while it lives; 96 again after.
+struct ScreenDpi {
+    explicit ScreenDpi(DWORD dpi) { Set(dpi); }
+    ~ScreenDpi() { Set(96); }
+    static void Set(DWORD dpi) {
+        ::RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    }
+};
+
 // The wizard's pages show and go on by themselves; each page met is kept as
-// a screenshot of the acceptance suite's "passive" road.
+// a screenshot of the acceptance suite's "passive" road, at 96 DPI and at
+// 144 DPI ("passive-144dpi"), where the pages show the pictures for 150 %.
 TEST(Unattended, PassiveShowsEveryPageAndAsksNothing) {
     const std::string site = testweb::RootDir() + "\\unattended", url = testweb::BaseUrl() + "/unattended/";
     PublishSite(site, url, 0);
-    testsupport::RemoveTree(kTarget);
-    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
-    const std::string dir = testsupport::MakeScratchDir("unattended-passive");
-    ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", SetupInfo(0, url)));
-    robot::Process program;
-    ASSERT_TRUE(program.Start(testsupport::BinDir() + "\\zepsetup.exe", dir,
-                              "/passive /accept-license /components:Tools /site:3 /log:" + dir + "\\setup.log"));
-    const HWND sheet = robot::WaitWizard(program.Id(), wizard::kTimeoutMs);
-    ASSERT_NE(nullptr, sheet);
-    std::vector<HWND> pages;
-    EXPECT_TRUE(robot::WaitUntil(
-        [&] {
-            const HWND page = robot::CurrentPage(sheet);
-            if (page && (pages.empty() || pages.back() != page) && ::IsWindowVisible(page)) {
-                pages.push_back(page);
-                char name[64];
-                std::snprintf(name, sizeof name, "\\wizard-acceptance_passive_%02zu-page.bmp", pages.size());
-                robot::SavePaintedScreenshot(sheet, testsupport::ArtefactsDir() + name, wizard::kTimeoutMs);
-            }
-            return !program.IsRunning();
-        },
-        60000));
-    EXPECT_EQ(0u, program.ExitCode());
-    std::string log, met;
-    EXPECT_TRUE(testsupport::ReadFile(dir + "\\setup.log", log));
-    for (size_t at = log.find("Page: "); at != std::string::npos; at = log.find("Page: ", at + 1))
-        met += log.substr(at + 6, log.find('\r', at) - at - 6) + ",";
-    EXPECT_EQ("End-User License Agreement,Install / Download Options,Select components,Preparing to setup,"
-              "Choose download location,"
-              "Downloading components,Installing / Upgrading,Setup Wizard Finished,",
-              met);
-    EXPECT_LE(5u, pages.size()) << "screenshots of the pages met";
-    EXPECT_EQ((Lines{"base.dll", "nt.dll", "tools.exe"}), SortedFilesIn(kBin));
+    for (const auto& [dpi, road] : {std::pair<DWORD, const char*>{96, "passive"}, {144, "passive-144dpi"}}) {
+        SCOPED_TRACE(road);
+        const ScreenDpi screen(dpi);
+        testsupport::RemoveTree(kTarget);
+        ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
+        const std::string dir = testsupport::MakeScratchDir(std::string("unattended-") + road);
+        ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", SetupInfo(0, url)));
+        robot::Process program;
+        ASSERT_TRUE(program.Start(testsupport::BinDir() + "\\zepsetup.exe", dir,
+                                  "/passive /accept-license /components:Tools /site:3 /log:" + dir + "\\setup.log"));
+        const HWND sheet = robot::WaitWizard(program.Id(), wizard::kTimeoutMs);
+        ASSERT_NE(nullptr, sheet);
+        std::vector<HWND> pages;
+        RECT strip{};
+        EXPECT_TRUE(robot::WaitUntil(
+            [&] {
+                const HWND page = robot::CurrentPage(sheet);
+                if (page && (pages.empty() || pages.back() != page) && ::IsWindowVisible(page)) {
+                    pages.push_back(page);
+                    char name[80];
+                    std::snprintf(name, sizeof name, "\\wizard-acceptance_%s_%02zu-page.bmp", road, pages.size());
+                    robot::SavePaintedScreenshot(sheet, testsupport::ArtefactsDir() + name, wizard::kTimeoutMs);
+                    if (pages.size() == 1) ::GetWindowRect(::GetDlgItem(page, IDC_SIDE_PICTURE), &strip);
+                }
+                return !program.IsRunning();
+            },
+            60000));
+        EXPECT_EQ(0u, program.ExitCode());
+        EXPECT_EQ(PictureLength(122, dpi), strip.right - strip.left) << "the side picture drawn for the screen";
+        std::string log, met;
+        EXPECT_TRUE(testsupport::ReadFile(dir + "\\setup.log", log));
+        for (size_t at = log.find("Page: "); at != std::string::npos; at = log.find("Page: ", at + 1))
+            met += log.substr(at + 6, log.find('\r', at) - at - 6) + ",";
+        EXPECT_EQ("End-User License Agreement,Install / Download Options,Select components,Preparing to setup,"
+                  "Choose download location,"
+                  "Downloading components,Installing / Upgrading,Setup Wizard Finished,",
+                  met);
+        EXPECT_LE(5u, pages.size()) << "screenshots of the pages met";
+        EXPECT_EQ((Lines{"base.dll", "nt.dll", "tools.exe"}), SortedFilesIn(kBin));
+    }
 }
 
 // The product's entry follows every install and removal, and its quiet

@@ -1,9 +1,10 @@
 // The framework under the pages: progress scaling, list fills, the worker
 // thread, and how a run or a sheet ends when something goes wrong; and what
 // the platform needs of the program's resources: a manifest that asks for
-// common controls 6 and administrator rights and names the Windows versions
-// the program knows, and pictures that load.
+// common controls 6, administrator rights and the DPI of every monitor and
+// names the Windows versions the program knows, and pictures that load.
 #include "framework/Controls.h"
+#include "framework/Dpi.h"
 #include "framework/PropertySheet.h"
 #include "framework/WinApp.h"
 #include "framework/WorkerThread.h"
@@ -167,21 +168,41 @@ TEST(Sheet, SheetThatCannotBeCreatedAnswersMinusOne) {
     EXPECT_EQ(-1, sheet.DoModal());
 }
 
-TEST(Resources, IconClipAndGlobeLoad) {
+// Each picture is drawn for 100, 150 and 200 %: a window takes the largest
+// scale not above its DPI, and each drawing has its scale's size.
+TEST(Resources, PicturesOfEveryScaleLoadInTheirSizes) {
+    EXPECT_EQ((std::vector<int>{100, 100, 100, 150, 150, 150, 200, 200}),
+              (std::vector<int>{PicturePercent(96), PicturePercent(120), PicturePercent(143), PicturePercent(144),
+                                PicturePercent(168), PicturePercent(191), PicturePercent(192), PicturePercent(288)}));
     HINSTANCE self = ::GetModuleHandleA(nullptr);
-    for (int size : {32, 16})
-        EXPECT_NE(nullptr, ::LoadImageA(self, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, size, size, 0)) << size;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_ANIMATE_CLASS};
     ::InitCommonControlsEx(&icc);
-    HWND animation =
-        ::CreateWindowExA(0, ANIMATE_CLASSA, "", WS_POPUP | ACS_CENTER, 0, 0, 272, 60, nullptr, nullptr, self, nullptr);
-    EXPECT_TRUE(::SendMessageA(animation, ACM_OPENA, 0, IDR_DOWNLOAD_CLIP)) << "the RLE clip is refused";
-    EXPECT_TRUE(::SendMessageA(animation, ACM_PLAY, 1, MAKELONG(0, 30)));
-    ::DestroyWindow(animation);
+    for (UINT dpi : {96u, 144u, 192u}) {
+        SCOPED_TRACE(dpi);
+        for (int size : {32, 16}) {
+            const int length = ScaledLength(size, dpi);
+            EXPECT_NE(nullptr, ::LoadImageA(self, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, length, length, 0));
+        }
+        const auto width = [&](UINT nID) {
+            BITMAP bitmap{};
+            const HGDIOBJ hBitmap = ::LoadImageA(self, MAKEINTRESOURCEA(PictureForDpi(nID, dpi)), IMAGE_BITMAP, 0, 0, 0);
+            ::GetObjectA(hBitmap, sizeof bitmap, &bitmap);
+            ::DeleteObject(hBitmap);
+            return bitmap.bmWidth;
+        };
+        EXPECT_EQ(PictureLength(122, dpi), width(IDB_SIDE_PICTURE));
+        EXPECT_EQ(3 * PictureLength(15, dpi), width(IDB_STATE_IMAGES));
+        HWND animation = ::CreateWindowExA(0, ANIMATE_CLASSA, "", WS_POPUP | ACS_CENTER, 0, 0, 272, 60, nullptr,
+                                           nullptr, self, nullptr);
+        EXPECT_TRUE(::SendMessageA(animation, ACM_OPENA, 0, PictureForDpi(IDR_DOWNLOAD_CLIP, dpi)))
+            << "the RLE clip is refused";
+        EXPECT_TRUE(::SendMessageA(animation, ACM_PLAY, 1, MAKELONG(0, 30)));
+        ::DestroyWindow(animation);
+    }
     EXPECT_NE(nullptr, ::LoadImageA(nullptr, (BinDir() + "\\globe.ani").c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
 }
 
-TEST(Resources, ManifestAsksForCommonControls6AndAdministratorAndNamesItsWindows) {
+TEST(Resources, ManifestAsksForCommonControls6AdministratorAndEveryMonitorsDpiAndNamesItsWindows) {
     HMODULE module = ::LoadLibraryExA((BinDir() + "\\zepsetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, module);
     HRSRC manifest = ::FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
@@ -190,7 +211,7 @@ TEST(Resources, ManifestAsksForCommonControls6AndAdministratorAndNamesItsWindows
                           ::SizeofResource(module, manifest));
     for (const char* part :
          {"Microsoft.Windows.Common-Controls", "version=\"6.0.0.0\"", "level=\"requireAdministrator\"",
-          "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+          "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", ">PerMonitorV2"})
         EXPECT_NE(std::string::npos, xml.find(part)) << part << " in\n" << xml;
     ::FreeLibrary(module);
 }
