@@ -4,6 +4,7 @@
 #include "app/Registry.h"
 #include "app/SetupApp.h"
 #include "app/WizardPages.h"
+#include "framework/Dpi.h"
 #include "install/InstallLog.h"
 #include "res/resource.h"
 #include "select/ComponentStates.h"
@@ -98,7 +99,15 @@ TEST(WizardPages, EachPageShowsItsStateAndAnswersCancelOrFinish) {
         Set(c.state);
         std::unique_ptr<CPropertyPage> page = MakePage(c.nIDTemplate);
         Wizard::RunPages({page.get()}, [&](Wizard& wizard) {
-            if (wizard.Walk({{Act::Look, &c.page, c.buttons, c.shows}})) EndCase(wizard, c);
+            if (!wizard.Walk({{Act::Look, &c.page, c.buttons, c.shows}})) return;
+            // As after a move to a monitor of another DPI: the side picture shown anew is whole.
+            ::SendMessageA(page->m_hWnd, WM_DPICHANGED_AFTERPARENT, 0, 0);
+            BITMAP side{};
+            EXPECT_TRUE(::GetObjectA(reinterpret_cast<HGDIOBJ>(::SendDlgItemMessageA(
+                                         page->m_hWnd, IDC_SIDE_PICTURE, STM_GETIMAGE, IMAGE_BITMAP, 0)),
+                                     sizeof side, &side) &&
+                        side.bmWidth == PictureLength(122, WindowDpi(page->m_hWnd)));
+            EndCase(wizard, c);
         });
     }
 }
