@@ -46,6 +46,7 @@ echo "demo: web site $SITE on $url"
 
 # Each demo starts from a computer that never had the product.
 ZEP_KEY='HKLM\SOFTWARE\ORBEL\ZEP'
+ENTRY_KEY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\ORBEL ZEP Client'
 GROUP_DIR="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/ZEP"
 install_folder() {  # where the wizard recorded the product, if anywhere
   wine reg query "$ZEP_KEY\\Client" /v Path 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ[[:space:]]*//p' || true
@@ -54,6 +55,7 @@ installed=$(install_folder)
 [ -n "$installed" ] && rm -rf "$(winepath -u "$installed")"
 rm -rf "$GROUP_DIR"
 wine reg delete "$ZEP_KEY" /f >/dev/null 2>&1 || true
+wine reg delete "$ENTRY_KEY" /f >/dev/null 2>&1 || true
 # Without a window manager Wine waits about two seconds at every window that
 # closes unless it draws the windows itself; a user's desktop has one.
 if [ -n "$user_walks" ]; then
@@ -99,8 +101,8 @@ for link in "$GROUP_DIR"/*.lnk; do
   echo "$(basename "$link" .lnk) -> $(strings "$link" | grep -m1 '^[A-Z]:\\' || echo '?')"
 done
 echo "== registry"
-for key in Client Demo; do
-  wine reg query "$ZEP_KEY\\$key" /s 2>/dev/null | tr -d '\r' | sed '/^$/d' || true
+for key in "$ZEP_KEY\\Client" "$ZEP_KEY\\Demo" "$ENTRY_KEY"; do
+  wine reg query "$key" /s 2>/dev/null | tr -d '\r' | sed '/^$/d' || true
 done
 if [ -f "$(winepath -u "$target")/bin/zeptool.exe" ]; then
   echo "== the installed ZEP Tool, run"
