@@ -9,6 +9,8 @@
 #include "select/Removal.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 namespace {
 
@@ -56,20 +58,40 @@ bool KeepSetupCopy(const std::string& folder) {
     return bKept;
 }
 
+// True when folder holds nothing but the file or folder name.
+bool HoldsOnly(const std::string& folder, const char* name) {
+    WIN32_FIND_DATAA found;
+    const HANDLE hFind = ::FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
+    if (hFind == INVALID_HANDLE_VALUE) return false;
+    bool bOnly = true;
+    do
+        bOnly = strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0 ||
+                _stricmp(found.cFileName, name) == 0;
+    while (bOnly && ::FindNextFileA(hFind, &found));
+    ::FindClose(hFind);
+    return bOnly;
+}
+
 // A program cannot delete itself while it runs, nor its folder: the kept
-// copy that runs the last removal leaves them to the platform's delete at
-// the next restart.
+// copy that runs the last removal leaves itself, and its folders when
+// nothing else is in them, to the platform's delete at the next restart.
 void RemoveKeptCopy(const std::string& folder) {
     for (const char* name : kFilesBesideProgram) ::DeleteFileA(JoinPath(folder, name).c_str());
     const std::string kept = JoinPath(folder, kProgramName);
-    const bool bRunning = _stricmp(RunningProgram().c_str(), kept.c_str()) == 0;
-    for (const std::string& path : {kept, folder, theApp.m_strInstallDir}) {
-        const bool bGone = path == kept ? ::DeleteFileA(path.c_str()) : ::RemoveDirectoryA(path.c_str());
-        if (bGone || !bRunning || !FileExists(path)) continue;
-        if (::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
-            theApp.m_log.Write("Deleted at the next restart: " + path);
-        else
+    if (::DeleteFileA(kept.c_str()) || !FileExists(kept)) {
+        ::RemoveDirectoryA(folder.c_str());
+        ::RemoveDirectoryA(theApp.m_strInstallDir.c_str());
+        return;
+    }
+    const std::pair<std::string, const char*> waiting[] = {
+        {kept, nullptr}, {folder, kProgramName}, {theApp.m_strInstallDir, kKeptSetupFolder}};
+    for (const auto& [path, onlyEntry] : waiting) {
+        if (onlyEntry && !HoldsOnly(path, onlyEntry)) return;
+        if (!::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
             theApp.m_log.Write("Could not delete " + path + ": error " + std::to_string(::GetLastError()));
+            return;
+        }
+        theApp.m_log.Write("Deleted at the next restart: " + path);
     }
 }
 
