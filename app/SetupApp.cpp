@@ -9,8 +9,8 @@
 #include "app/UninstallEntry.h"
 #include "app/WizardPages.h"
 #include "framework/SystemLibrary.h"
-#include "pages/InstallOrDownloadPage.h"
 #include "framework/WorkerThread.h"
+#include "pages/InstallOrDownloadPage.h"
 
 #include <objbase.h>
 #include <shlobj.h>

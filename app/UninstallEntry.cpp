@@ -9,8 +9,11 @@
 #include "select/Removal.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -18,6 +21,27 @@ namespace {
 // file, the license and the wait cursor.
 const char* const kFilesBesideProgram[] = {"zepsetup.sif", "license.txt", "globe.ani"};
 constexpr char kProgramName[] = "zepsetup.exe";
+// Opens the wizard at the Components page.
+constexpr char kModifyOption[] = "/modify";
+
+struct CProductEntry {
+    std::string m_strName;
+    std::string m_strVersion;
+    std::string m_strPublisher;
+    std::string m_strInstallDir;
+    // The kept copy of the wizard.
+    std::string m_strProgram;
+    // The installed components' keys, which its quiet removal names.
+    std::vector<std::string> m_installedKeys;
+    int64_t m_nInstalledBytes = 0;
+};
+
+struct CEntryValue {
+    const char* m_pszName;
+    DWORD m_dwType;
+    // Decimal text for REG_DWORD.
+    std::string m_strData;
+};
 
 std::string RunningProgram() {
     char path[MAX_PATH] = "";
@@ -116,8 +140,6 @@ CProductEntry ProductEntryOfNow(const std::string& folder) {
     return entry;
 }
 
-}  // namespace
-
 std::vector<CEntryValue> UninstallEntryValues(const CProductEntry& entry) {
     const std::string program = "\"" + entry.m_strProgram + "\"";
     std::string keys;
@@ -135,6 +157,8 @@ std::vector<CEntryValue> UninstallEntryValues(const CProductEntry& entry) {
         {"NoRepair", REG_DWORD, "1"},
     };
 }
+
+}  // namespace
 
 void UpdateUninstallEntry() {
     const std::string folder = JoinPath(theApp.m_strInstallDir, kKeptSetupFolder);

@@ -12,8 +12,8 @@ constexpr int kTitleHeight = -27;
 }  // namespace
 
 BOOL CreateHeadingFont(CFont& font, int height, int weight, UINT dpi) {
-    return font.CreateFont(ScaledLength(height, dpi), 0, 0, 0, weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_STROKE_PRECIS,
-                           CLIP_STROKE_PRECIS, DRAFT_QUALITY, VARIABLE_PITCH | FF_SWISS, "Arial");
+    return font.CreateFont(ScaledLength(height, dpi), 0, 0, 0, weight, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                           OUT_STROKE_PRECIS, CLIP_STROKE_PRECIS, DRAFT_QUALITY, VARIABLE_PITCH | FF_SWISS, "Arial");
 }
 
 CWizardPage::CWizardPage(UINT nIDTemplate, int nTitleId, UINT nStartMessage, PageStart startOn)
