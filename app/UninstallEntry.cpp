@@ -174,8 +174,11 @@ void UpdateUninstallEntry() {
     }
     entry.m_nInstalledBytes += FileBytes(entry.m_strProgram);
     for (const char* name : kFilesBesideProgram) entry.m_nInstalledBytes += FileBytes(JoinPath(folder, name));
+    bool bWritten = true;
     for (const CEntryValue& value : UninstallEntryValues(entry))
-        WriteRegValue(HKEY_LOCAL_MACHINE, kUninstallEntryKey, value.m_pszName, value.m_dwType,
-                      value.m_strData.c_str());
-    theApp.m_log.Write("The entry in the list of installed programs is up to date");
+        bWritten = WriteRegValue(HKEY_LOCAL_MACHINE, kUninstallEntryKey, value.m_pszName, value.m_dwType,
+                                 value.m_strData.c_str()) &&
+                   bWritten;
+    theApp.m_log.Write(bWritten ? "The entry in the list of installed programs is up to date"
+                                : "The entry in the list of installed programs could not be written whole");
 }
