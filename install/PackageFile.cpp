@@ -259,8 +259,12 @@ bool UnpackPackageStream(std::FILE* input, std::FILE* output, const std::string&
 
 bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, const std::string& destDir,
                        const std::string& outputName, unsigned workers, uint64_t limit) {
-    const std::string inputPath = JoinPath(sourceDir, name);
-    const std::string outputPath = JoinPath(destDir, outputName.empty() ? name : outputName);
+    return UnpackPackagePath(JoinPath(sourceDir, name), JoinPath(destDir, outputName.empty() ? name : outputName),
+                             workers, limit);
+}
+
+bool UnpackPackagePath(const std::string& inputPath, const std::string& outputPath, unsigned workers,
+                       uint64_t limit) {
     struct stat info;
     if (stat(inputPath.c_str(), &info) != 0) {
         Diagnose("%s: Input file %s doesn't exist, skipping.\n", kDecoderName, inputPath.c_str());

@@ -23,6 +23,9 @@ bool UnpackPackageStream(std::FILE* input, std::FILE* output, const std::string&
 // complete and intact decode of at most `limit` bytes.
 bool UnpackPackageFile(const std::string& sourceDir, const std::string& name, const std::string& destDir,
                        const std::string& outputName = "", unsigned workers = 0, uint64_t limit = UINT64_MAX);
+// The same from inputPath into outputPath.
+bool UnpackPackagePath(const std::string& inputPath, const std::string& outputPath, unsigned workers = 0,
+                       uint64_t limit = UINT64_MAX);
 // The bytes of a header up to the block stream: magic, text, time, version.
 // A packer follows them with a standard bzip2 stream minus its "BZ".
 std::string MakePackageFileHeader(const std::string& text, int32_t time, int64_t version);

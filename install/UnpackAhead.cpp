@@ -5,17 +5,6 @@
 
 #include <algorithm>
 
-namespace {
-
-bool Unpack(const std::string& sourcePath, const std::string& outputPath, uint64_t limit) {
-    const size_t sourceSlash = sourcePath.find_last_of('\\'), outputSlash = outputPath.find_last_of('\\');
-    return sourceSlash != std::string::npos && outputSlash != std::string::npos &&
-           UnpackPackageFile(sourcePath.substr(0, sourceSlash), sourcePath.substr(sourceSlash + 1),
-                             outputPath.substr(0, outputSlash), outputPath.substr(outputSlash + 1), 1, limit);
-}
-
-}  // namespace
-
 void CUnpackAhead::Add(const std::string& sourcePath, const std::string& sha256, const std::string& outputPath,
                        uint64_t limit) {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -65,7 +54,7 @@ void CUnpackAhead::Work() {
             // Pinned: the download folder is open to other accounts.
             CPinnedFiles pinned;
             decoded = (work.m_strSha256.empty() || pinned.Pin(work.m_strSourcePath, work.m_strSha256)) &&
-                      Unpack(work.m_strSourcePath, outputPath, work.m_nLimit);
+                      UnpackPackagePath(work.m_strSourcePath, outputPath, 1, work.m_nLimit);
         } catch (...) {
         }
         lock.lock();
