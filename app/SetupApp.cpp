@@ -1,22 +1,22 @@
 #include "app/SetupApp.h"
 
+#include "app/PageFlow.h"
 #include "app/PathText.h"
 #include "app/ProfileSection.h"
-#include "app/Registry.h"
-#include "app/PageFlow.h"
 #include "app/QuietRun.h"
+#include "app/Registry.h"
 #include "app/SetupWizard.h"
 #include "app/UninstallEntry.h"
 #include "app/WizardPages.h"
 #include "framework/SystemLibrary.h"
 #include "framework/WorkerThread.h"
+#include "framework/Wnd.h"
 #include "pages/InstallOrDownloadPage.h"
 
 #include <objbase.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include <cstring>
 #include <vector>
 
 CSetupApp theApp;
@@ -46,12 +46,9 @@ static std::string EnvironmentValue(const char* name) {
 // folder of its own choosing; the files the wizard reads lie beside it.
 static void UseProgramFolderWithoutSetupInfoHere() {
     if (::GetFileAttributesA(kSetupInfoFile) != INVALID_FILE_ATTRIBUTES) return;
-    char path[MAX_PATH] = "";
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    char* name = length > 0 && length < MAX_PATH ? std::strrchr(path, '\\') : nullptr;
-    if (!name) return;
-    *name = '\0';
-    ::SetCurrentDirectoryA(path);
+    const std::string program = ProgramPath();
+    const size_t slash = program.find_last_of('\\');
+    if (slash != std::string::npos) ::SetCurrentDirectoryA(program.substr(0, slash).c_str());
 }
 
 static std::string TempFolder() {

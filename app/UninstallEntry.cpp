@@ -5,6 +5,7 @@
 #include "app/ProfileSection.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
+#include "framework/Wnd.h"
 #include "install/FileSelection.h"
 #include "select/Removal.h"
 
@@ -43,12 +44,6 @@ struct CEntryValue {
     std::string m_strData;
 };
 
-std::string RunningProgram() {
-    char path[MAX_PATH] = "";
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? path : "";
-}
-
 bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 int64_t ProgramVersion(const std::string& path) {
@@ -62,7 +57,7 @@ int64_t ProgramVersion(const std::string& path) {
 // does not take the place of the one the entry was made with; a file
 // missing beside it is copied in any case.
 bool KeepSetupCopy(const std::string& folder) {
-    const std::string running = RunningProgram(), kept = JoinPath(folder, kProgramName);
+    const std::string running = ProgramPath(), kept = JoinPath(folder, kProgramName);
     if (running.empty() || _stricmp(running.c_str(), kept.c_str()) == 0) return !running.empty();
     const bool bNewer = ProgramVersion(running) > ProgramVersion(kept);
     theApp.CreateFolderPath(folder, true);
@@ -74,11 +69,9 @@ bool KeepSetupCopy(const std::string& folder) {
         bKept = false;
     };
     copy(running, kept);
-    char here[MAX_PATH] = "";
-    const DWORD length = ::GetCurrentDirectoryA(MAX_PATH, here);
+    // The wizard reads them from its current folder, by name.
     for (const char* name : kFilesBesideProgram)
-        if (length > 0 && length < MAX_PATH && FileExists(JoinPath(here, name)))
-            copy(JoinPath(here, name), JoinPath(folder, name));
+        if (FileExists(name)) copy(name, JoinPath(folder, name));
     return bKept;
 }
 

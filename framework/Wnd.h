@@ -37,3 +37,5 @@ public:
 // The caption every message box of the program shows: the file name of the
 // running program without its extension.
 std::string AppTitle();
+// The running program's file; empty when its path does not fit MAX_PATH.
+std::string ProgramPath();
