@@ -39,9 +39,18 @@ trap stop_all EXIT
 port=$(python3 "$ROOT/tests/server/webserver.py" start --root "$SITE" --state "$state" --lifetime 3600)
 url=http://127.0.0.1:$port/
 sed "s|@BASE_URL@|$url|" "$ROOT/demo/site/zepsites.ini" >"$SITE/setup/zepsites.ini"
+# The site is signed with a key kept between demos, outside the repository;
+# keygen prints its public half only once, so that is kept beside it.
+zeppack=$BUILD/native/tools/zeppack
+key=$BUILD/demo-key.pem
+if [ ! -f "$key" ] || [ ! -s "$BUILD/demo-key.pub" ]; then
+  rm -f "$key" "$BUILD/demo-key.pub"
+  "$zeppack" keygen "$key" >"$BUILD/demo-key.pub"
+fi
+"$zeppack" sign "$key" "$SITE/setup/zep.sif" "$SITE/setup/zepsites.ini" "$SITE"/packages/*.pki
 downloads=$(winepath -w "$RUN/downloads")
-sed -e "s|^BaseURL=.*|BaseURL=$url|" -e "s|^Source=.*|Source=${downloads//\\/\\\\}|" "$ROOT/demo/zepsetup.sif" \
-  >"$RUN/zepsetup.sif"
+sed -e "s|^BaseURL=.*|BaseURL=$url|" -e "s|^Source=.*|Source=${downloads//\\/\\\\}|" \
+  -e "/^BaseURL=/a $(cat "$BUILD/demo-key.pub")" "$ROOT/demo/zepsetup.sif" >"$RUN/zepsetup.sif"
 echo "demo: web site $SITE on $url"
 
 # Each demo starts from a computer that never had the product.

@@ -1,7 +1,7 @@
-// SHA-256 (FIPS 180-4) for the packing tool, which also builds where the
-// platform offers none: the hash a publisher writes into [Hashes].
+// SHA-256 for the hashes a publisher writes into [Hashes]: libcrypto's in the
+// native build, the wizard's own CNG hash in the Windows build.
 #pragma once
 #include <string>
 
-// The hash of data in lower-case hex.
+// The hash of data in lower-case hex; empty when the library fails.
 std::string Sha256Hex(const std::string& data);

@@ -1,11 +1,15 @@
 // zeppack: the publisher's packing tool. Makes a compressed package file
 // from any file and prints the matching line for the Files section of a
-// package info file; with -x it checks a package by unpacking it.
+// package info file; with -x it checks a package by unpacking it; keygen and
+// sign sign the setup catalogue.
 #include "app/NumberText.h"
 #include "install/PackageFile.h"
 #include "tools/zeppack/Packer.h"
 #include "tools/zeppack/PeVersion.h"
 #include "tools/zeppack/Sha256.h"
+#ifdef ZEPPACK_SIGNING
+#include "tools/zeppack/Signing.h"
+#endif
 
 #include <sys/stat.h>
 
@@ -16,6 +20,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -26,6 +31,8 @@ namespace {
 const char kUsage[] =
     "usage: zeppack [options] INPUT PACKAGE\n"
     "       zeppack -x PACKAGE FOLDER\n"
+    "       zeppack keygen KEYFILE\n"
+    "       zeppack sign [-S SERIAL] KEYFILE ZEP_SIF [FILE...]\n"
     "Makes the compressed package file PACKAGE from INPUT and prints its Files line, then its Hashes line.\n"
     "  -n NAME     installed file name (default: the name of INPUT)\n"
     "  -v VERSION  file version a.b.c.d (default: INPUT's version resource, else 0.0.0.0)\n"
@@ -35,7 +42,12 @@ const char kUsage[] =
     "  -s ID       source id (default: 0)\n"
     "  -f ID       folder id (default: 0)\n"
     "  -F FLAGS    flags: 1 keep on removal, 2 skip on Windows 9x, 4 skip on NT (default: 0)\n"
-    "-x unpacks PACKAGE into FOLDER and prints its version and time; exit code 1 when it is damaged.\n";
+    "-x unpacks PACKAGE into FOLDER and prints its version and time; exit code 1 when it is damaged.\n"
+    "keygen writes a new ECDSA P-256 private key to KEYFILE (never over an existing file) and prints\n"
+    "its PublicKey= line for the local setup information file.\n"
+    "sign replaces the [Release] and [Hashes] sections of ZEP_SIF with SERIAL (1 to 18 digits, default:\n"
+    "the UTC time as YYYYMMDDhhmmss) and the SHA-256 of each FILE, then writes its signature to ZEP_SIF.sig.\n"
+    "keygen and sign need the native build.\n";
 
 struct COptions {
     std::string strName, strText, strInput, strOutput;
@@ -44,6 +56,11 @@ struct COptions {
     long long nTime = 0;
     int nBlockDigit = 9, nSourceId = 0, nFolderId = 0, nFlags = 0;
 };
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "zeppack: %s\n%s", message.c_str(), kUsage);
+    return 2;
+}
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "zeppack: %s\n", message.c_str());
@@ -218,7 +235,9 @@ int Pack(const COptions& options) {
                 int(data.size()), source.c_str(), int(package.size()), options.nSourceId,
                 options.nFolderId, options.nFlags);
     // The line of the Hashes section, for the package as it will lie on the site.
-    std::printf("%s=%s\n", source.c_str(), Sha256Hex(package).c_str());
+    const std::string hash = Sha256Hex(package);
+    if (hash.empty()) return Fail("cannot hash " + options.strOutput);
+    std::printf("%s=%s\n", source.c_str(), hash.c_str());
     return 0;
 }
 
@@ -237,14 +256,41 @@ int Extract(const COptions& options) {
     return 0;
 }
 
+// The command lines of keygen and sign; args follow the verb.
+int SigningVerb(const std::string& verb, [[maybe_unused]] std::vector<std::string> args) {
+#ifdef ZEPPACK_SIGNING
+    if (verb == "keygen") return args.size() == 1 ? Keygen(args[0]) : UsageError("keygen takes one file argument");
+    std::string serial;
+    if (!args.empty() && args[0] == "-S") {
+        if (args.size() < 2) return UsageError("option -S needs a value");
+        serial = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+        // Digits only, so that the wizard can compare serials as numbers of up to 18 digits.
+        if (serial.empty() || serial.size() > 18 || serial.find_first_not_of("0123456789") != std::string::npos)
+            return UsageError("bad value for -S: " + serial);
+    } else {
+        const std::time_t now = std::time(nullptr);
+        char text[16];
+        std::strftime(text, sizeof text, "%Y%m%d%H%M%S", std::gmtime(&now));
+        serial = text;
+    }
+    if (!args.empty() && args[0][0] == '-') return UsageError("unknown option " + args[0]);
+    if (args.size() < 2) return UsageError("sign needs KEYFILE and ZEP_SIF");
+    return Sign(serial, args[0], args[1], std::vector<std::string>(args.begin() + 2, args.end()));
+#else
+    std::fprintf(stderr, "zeppack: %s needs libcrypto, which this build lacks; use the native zeppack\n",
+                 verb.c_str());
+    return 2;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && (std::strcmp(argv[1], "keygen") == 0 || std::strcmp(argv[1], "sign") == 0))
+        return SigningVerb(argv[1], std::vector<std::string>(argv + 2, argv + argc));
     COptions options;
     std::string error;
-    if (!ParseOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "zeppack: %s\n%s", error.c_str(), kUsage);
-        return 2;
-    }
+    if (!ParseOptions(argc, argv, options, error)) return UsageError(error);
     return options.bExtract ? Extract(options) : Pack(options);
 }
