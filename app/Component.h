@@ -11,6 +11,9 @@
 #include <utility>
 #include <vector>
 
+// The catalogue's updated list on the setup web site, and in the download folder.
+constexpr char kComponentList[] = "zep.sif";
+
 class CComponent {
 public:
     std::string m_strName;

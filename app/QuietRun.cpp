@@ -39,17 +39,20 @@ int Failed(const std::string& why) {
 // The site's list when it can be had, else the one an earlier run left:
 // the answer a person gives the wizard's question.
 void LoadCatalogue() {
-    if (FetchSetupIniFileHere(kComponentList, "Product"))
+    CatalogueVerdict verdict;
+    if (FetchSetupIniFileHere(kComponentList, "Product", SignedComponentListCheck(verdict)))
         theApp.m_bComponentListUpdated = true;
-    else
+    else {
+        if (verdict != CatalogueVerdict::kVerified) theApp.m_log.Write(CatalogueRefusalText(verdict));
         theApp.m_log.Write("The updated components list could not be fetched: the local list is used");
-    theApp.LoadComponents((theApp.m_strDownloadDir + kComponentList).c_str());
+    }
+    theApp.MergeUpdatedComponents();
 }
 
 // The site of /site:; the sites list is needed only when no address was given.
 bool ChooseSite() {
     if (theApp.m_options.m_strSiteUrl.empty()) {
-        FetchSetupIniFileHere(theApp.m_strLocationsInfo, "Locations");
+        FetchSetupIniFileHere(theApp.m_strLocationsInfo, "Locations", TrustedFileCheck(theApp.m_strLocationsInfo));
         if (!theApp.LoadLocations()) return false;
     }
     theApp.m_pSelectedSite = theApp.SiteOfOptions(0);

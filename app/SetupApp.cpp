@@ -233,6 +233,10 @@ bool CSetupApp::LoadSetupInfo() {
     if (m_strSetupInfoLocation.empty()) return false;
 
     m_strTempDir = TempFolder();
+    m_trust.LoadLocal(kSetupInfoFile);
+    if (!m_trust.HasKey())
+        m_log.Write("No publisher's key in the setup information file: nothing is verified against a publisher's "
+                    "signature");
     return LoadComponents(kSetupInfoFile);
 }
 
@@ -254,6 +258,44 @@ private:
 };
 
 }  // namespace
+
+namespace {
+
+constexpr char kReleaseSerialValue[] = "ReleaseSerial";
+
+uint64_t HighestReleaseSerial() {
+    char text[32] = "";
+    uint64_t serial = 0;
+    ReadRegString(ZEP_CLIENT_KEY, kReleaseSerialValue, "", text, sizeof text);
+    return ParseReleaseSerial(text, serial) ? serial : 0;
+}
+
+}  // namespace
+
+CatalogueVerdict CSetupApp::CheckUpdatedComponents(const std::string& path, const std::string& sigPath,
+                                                   CPinnedFiles& pin, uint64_t& serial) {
+    return m_trust.CheckCatalogue(path, sigPath, HighestReleaseSerial(), serial, pin);
+}
+
+void CSetupApp::MergeUpdatedComponents() {
+    const std::string path = m_strDownloadDir + kComponentList;
+    if (!m_trust.HasKey()) {
+        LoadComponents(path.c_str());
+        return;
+    }
+    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    CPinnedFiles pin;
+    uint64_t serial = 0;
+    const CatalogueVerdict verdict = CheckUpdatedComponents(path, path + kSignatureSuffix, pin, serial);
+    if (verdict != CatalogueVerdict::kVerified) {
+        m_log.Write("Refused " + path + ": " + CatalogueRefusalText(verdict));
+        return;
+    }
+    LoadComponents(path.c_str());
+    if (serial > HighestReleaseSerial())
+        WriteRegString(ZEP_CLIENT_KEY, kReleaseSerialValue, std::to_string(serial).c_str());
+    m_log.Write("Components list " + path + " verified: release " + std::to_string(serial));
+}
 
 bool CSetupApp::LoadComponents(const char* path) {
     std::vector<char> keys(32767, '\0');

@@ -2,6 +2,7 @@
 #pragma once
 #include "app/CommandLine.h"
 #include "app/Component.h"
+#include "app/PublisherTrust.h"
 #include "app/SetupLog.h"
 #include "download/DownloadSite.h"
 #include "download/DownloadWaitDlg.h"
@@ -42,6 +43,15 @@ public:
 
     bool LoadSetupInfo();
     bool LoadComponents(const char* path);
+    // Under the publisher's key: the components list at path, checked by its
+    // signature at sigPath and against the highest release serial this
+    // computer accepted, held by pin while verified.
+    CatalogueVerdict CheckUpdatedComponents(const std::string& path, const std::string& sigPath, CPinnedFiles& pin,
+                                            uint64_t& serial);
+    // Merges the updated components list of the download folder when it
+    // may be used: always without a key, with one only when it verifies,
+    // its serial then remembered. A refusal is logged.
+    void MergeUpdatedComponents();
     // The download-sites list, from the download folder or else from beside
     // the program (download/ChooseSitePage.cpp).
     BOOL LoadLocations();
@@ -54,6 +64,9 @@ public:
     // Package records of the selection and their package info files; the
     // number still without their info.
     int LoadPackageInfos();
+    // The package record of key loaded from path: under the publisher's key
+    // only when every package file has its SHA-256.
+    bool LoadPackageInfo(const std::string& key, const std::string& path);
     // Per package what to install and to fetch; counts m_nPackagesToDownload.
     void ComputePackageDownloads();
     // Reads m_bWin9x and m_bWinNT from the version the system reports.
@@ -105,6 +118,7 @@ public:
     // The run's options from its command line, and its log.
     CSetupOptions m_options;
     CSetupLog m_log;
+    CPublisherTrust m_trust;
     // Package files decoded while the download goes on.
     CUnpackAhead m_unpackAhead;
     // Set by the page's thread, read by the download worker between chunks.

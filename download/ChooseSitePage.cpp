@@ -19,10 +19,15 @@ bool FindFile(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& file) {
 // The lines of Locations fit into a buffer as large as the whole file.
 BOOL CSetupApp::LoadLocations() {
     WIN32_FILE_ATTRIBUTE_DATA file{};
+    // Held unchanged from its check until it has been read.
+    CPinnedFiles pin;
     std::string path = JoinPath(m_strDownloadDir, m_strLocationsInfo);
-    if (!FindFile(path, file)) {
+    if (!m_trust.Admits(m_strLocationsInfo, path, pin) || !FindFile(path, file)) {
         path = JoinPath(".", m_strLocationsInfo);
-        if (!FindFile(path, file)) return FALSE;
+        if (!m_trust.Admits(m_strLocationsInfo, path, pin) || !FindFile(path, file)) {
+            m_log.Write("No sites list " + m_strLocationsInfo + " that may be used");
+            return FALSE;
+        }
     }
     const std::vector<std::string> regions = ReadSectionLines(path, "Regions", 32767);
     if (regions.empty()) return FALSE;
@@ -138,7 +143,10 @@ void CChooseSitePage::SelectPassiveSite() {
 }
 
 int CChooseSitePage::RefreshLocations(int fallback) {
-    return FetchSetupIniFile(GetParent(), theApp.m_strLocationsInfo, "Locations", "locations...") ? 1 : fallback;
+    return FetchSetupIniFile(GetParent(), theApp.m_strLocationsInfo, "Locations", "locations...",
+                             TrustedFileCheck(theApp.m_strLocationsInfo))
+               ? 1
+               : fallback;
 }
 
 // A site belongs to the region chosen when its region index is the one the

@@ -5,36 +5,88 @@
 
 namespace {
 
-std::string SetupFileUrl(const std::string& name) {
-    return JoinUrl(JoinUrl(theApp.m_strBaseURL, theApp.m_strSetupInfoLocation), name);
-}
+// A signature is a line of base64; anything longer is no signature of ours.
+constexpr int64_t kMaxSignatureBytes = 1024;
+
+// One fetch: where from, and the fetch's own files beside those it replaces.
+struct CSetupFileFetch {
+    CSetupFileFetch(const std::string& folder, const std::string& name, const std::string& section, bool bSigned)
+        : m_strFolder(folder),
+          m_strUrl(JoinUrl(JoinUrl(theApp.m_strBaseURL, theApp.m_strSetupInfoLocation), name)),
+          m_strSection(section),
+          m_strLocalPath(JoinPath(folder, name)),
+          m_strOwnPath(OwnFetchPath(m_strLocalPath)),
+          m_strSigOwnPath(bSigned ? OwnFetchPath(m_strLocalPath + kSignatureSuffix) : "") {}
+
+    // Worker side: reads nothing the page may change meanwhile.
+    bool Fetch() const {
+        theApp.CreateFolderPath(m_strFolder, true);
+        if (!theApp.FetchIniFile(m_strUrl, m_strOwnPath, m_strSection, m_strLocalPath)) return false;
+        int64_t received = 0;
+        return m_strSigOwnPath.empty() ||
+               theApp.DownloadPackageFile(m_strUrl + kSignatureSuffix, m_strSigOwnPath, kMaxSignatureBytes, nullptr,
+                                          nullptr, &received) == 1;
+    }
+    // The copies that pass check replace those in the folder; the fetch's
+    // own files go in any case.
+    bool Place(const CFetchCheck& check) const {
+        const bool placed =
+            (!check.m_accept || check.m_accept(m_strOwnPath, m_strSigOwnPath)) &&
+            (m_strSigOwnPath.empty() || ::MoveFileExA(m_strSigOwnPath.c_str(), (m_strLocalPath + kSignatureSuffix).c_str(),
+                                                      MOVEFILE_REPLACE_EXISTING)) &&
+            ::MoveFileExA(m_strOwnPath.c_str(), m_strLocalPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+        RemoveOwnFiles();
+        return placed;
+    }
+    void RemoveOwnFiles() const {
+        ::DeleteFileA(m_strOwnPath.c_str());
+        if (!m_strSigOwnPath.empty()) ::DeleteFileA(m_strSigOwnPath.c_str());
+    }
+
+    std::string m_strFolder, m_strUrl, m_strSection, m_strLocalPath, m_strOwnPath, m_strSigOwnPath;
+};
 
 }  // namespace
 
-bool FetchSetupIniFileHere(const std::string& name, const std::string& firstSection) {
+CFetchCheck SignedComponentListCheck(CatalogueVerdict& verdict) {
+    verdict = CatalogueVerdict::kVerified;
+    if (!theApp.m_trust.HasKey()) return {};
+    return {true, [&verdict](const std::string& path, const std::string& sigPath) {
+                CPinnedFiles pin;
+                uint64_t serial = 0;
+                verdict = theApp.CheckUpdatedComponents(path, sigPath, pin, serial);
+                return verdict == CatalogueVerdict::kVerified;
+            }};
+}
+
+bool FetchedCopyTrusted(const std::string& name, const std::string& path) {
+    CPinnedFiles pin;  // let go before the copy moves into place
+    if (theApp.m_trust.Admits(name, path, pin)) return true;
+    theApp.m_log.Write("Refused the fetched " + name + ": its SHA-256 is not the publisher's");
+    return false;
+}
+
+CFetchCheck TrustedFileCheck(const std::string& name) {
+    if (!theApp.m_trust.HasKey()) return {};
+    return {false, [name](const std::string& path, const std::string&) { return FetchedCopyTrusted(name, path); }};
+}
+
+bool FetchSetupIniFileHere(const std::string& name, const std::string& firstSection, const CFetchCheck& check) {
     if (!theApp.m_hInternet) return false;
-    theApp.CreateFolderPath(theApp.m_strDownloadDir, true);
-    return theApp.FetchIniFile(SetupFileUrl(name), JoinPath(theApp.m_strDownloadDir, name), firstSection);
+    const CSetupFileFetch fetch(theApp.m_strDownloadDir, name, firstSection, check.m_bSigned);
+    if (fetch.Fetch()) return fetch.Place(check);
+    fetch.RemoveOwnFiles();
+    return false;
 }
 
 bool FetchSetupIniFile(HWND hOwner, const std::string& name, const std::string& firstSection,
-                       const std::string& subject) {
+                       const std::string& subject, const CFetchCheck& check) {
     if (!theApp.m_hInternet) return false;
-    // The worker reads nothing the page may change meanwhile.
-    const std::string folder = theApp.m_strDownloadDir;
-    const std::string localPath = JoinPath(folder, name);
-    const std::string ownPath = OwnFetchPath(localPath);
-    const std::string url = SetupFileUrl(name);
+    const CSetupFileFetch fetch(theApp.m_strDownloadDir, name, firstSection, check.m_bSigned);
     CWorkerThread worker;
     const INT_PTR result = theApp.m_dlgDownloadWait.RunFetch(
-        hOwner, worker, subject,
-        [folder, url, ownPath, firstSection, localPath] {
-            theApp.CreateFolderPath(folder, true);
-            return theApp.FetchIniFile(url, ownPath, firstSection, localPath) ? 0 : 1;
-        },
-        [ownPath] { ::DeleteFileA(ownPath.c_str()); });
-    const bool fetched = worker.Claim() && result == IDOK &&
-                         ::MoveFileExA(ownPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING);
-    if (worker.Claim()) ::DeleteFileA(ownPath.c_str());
-    return fetched;
+        hOwner, worker, subject, [fetch] { return fetch.Fetch() ? 0 : 1; }, [fetch] { fetch.RemoveOwnFiles(); });
+    if (worker.Claim() && result == IDOK) return fetch.Place(check);
+    if (worker.Claim()) fetch.RemoveOwnFiles();
+    return false;
 }

@@ -36,13 +36,18 @@ void CSha256::Add(const void* data, size_t size) {
     }
 }
 
-std::string CSha256::FinishHex() {
-    unsigned char digest[32];
-    if (m_bFailed || !BCRYPT_SUCCESS(::BCryptFinishHash(m_hHash, digest, 32, 0))) return "";
+std::string CSha256::Finish() {
+    std::string digest(32, '\0');
+    if (m_bFailed || !BCRYPT_SUCCESS(::BCryptFinishHash(m_hHash, reinterpret_cast<PUCHAR>(&digest[0]), 32, 0)))
+        return "";
     m_bFailed = true;  // a finished hash takes no more data
+    return digest;
+}
+
+std::string CSha256::FinishHex() {
     static const char kDigits[] = "0123456789abcdef";
     std::string hex;
-    for (unsigned char byte : digest) {
+    for (unsigned char byte : Finish()) {
         hex += kDigits[byte >> 4];
         hex += kDigits[byte & 15];
     }
@@ -83,6 +88,25 @@ bool CPinnedFiles::Pin(const std::string& path, const std::string& sha256) {
     const HANDLE hFile = OpenHashed(path, hex);
     if (hFile == INVALID_HANDLE_VALUE) return false;
     if (hex != sha256) {
+        ::CloseHandle(hFile);
+        return false;
+    }
+    m_handles.push_back(hFile);
+    return true;
+}
+
+bool CPinnedFiles::Read(const std::string& path, size_t maxBytes, std::string& bytes) {
+    const HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size{};
+    DWORD read = 0;
+    bool ok = ::GetFileSizeEx(hFile, &size) && uint64_t(size.QuadPart) <= maxBytes;
+    if (ok) {
+        bytes.assign(size_t(size.QuadPart), '\0');
+        ok = bytes.empty() || (::ReadFile(hFile, &bytes[0], DWORD(bytes.size()), &read, nullptr) && read == bytes.size());
+    }
+    if (!ok) {
         ::CloseHandle(hFile);
         return false;
     }

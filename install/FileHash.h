@@ -18,6 +18,8 @@ public:
     CSha256& operator=(const CSha256&) = delete;
 
     void Add(const void* data, size_t size);
+    // The 32 bytes of the hash; empty when any step failed.
+    std::string Finish();
     // The hash in lower-case hex; empty when any step failed.
     std::string FinishHex();
 
@@ -42,6 +44,9 @@ public:
 
     // False, holding nothing more, when path cannot be read or its hash is not sha256.
     bool Pin(const std::string& path, const std::string& sha256);
+    // The bytes of path, held from here on; false, holding nothing more,
+    // when it cannot be read or is longer than maxBytes.
+    bool Read(const std::string& path, size_t maxBytes, std::string& bytes);
     void Release();
 
 private:

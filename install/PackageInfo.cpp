@@ -78,6 +78,12 @@ bool CPackageInfo::Load(const std::string& path) {
     return true;
 }
 
+bool CPackageInfo::NamesEveryFileHash() const {
+    for (const CPackageFile* pFile : m_listFiles)
+        if (pFile->m_strSha256.empty()) return false;
+    return true;
+}
+
 int32_t CPackageInfo::ParseFileDate(const std::string& text) {
     const int wideLength = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
     if (wideLength <= 0) return 0;

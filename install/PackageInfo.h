@@ -84,6 +84,8 @@ public:
     CPackageInfo& operator=(const CPackageInfo&) = delete;
 
     bool Load(const std::string& path);
+    // Every package file has the publisher's SHA-256.
+    bool NamesEveryFileHash() const;
     static int32_t ParseFileDate(const std::string& text);
 
     // Install engine (InstallEngine.cpp).

@@ -6,9 +6,6 @@
 #include <string>
 #include <vector>
 
-// The catalogue's updated list on the setup web site, and in the download folder.
-constexpr char kComponentList[] = "zep.sif";
-
 enum { ACTION_NONE = 0, ACTION_INSTALL = 1, ACTION_UPGRADE = 2, ACTION_REMOVE = 3 };
 enum { STATE_LEAVE = 0, STATE_INSTALL = 1, STATE_REMOVE = 2 };
 

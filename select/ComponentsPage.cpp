@@ -12,10 +12,13 @@
 
 bool FetchUpdatedComponentList(CWizardPage& page) {
     if (theApp.m_bComponentListUpdated) return false;
-    if (FetchSetupIniFile(page.GetParent(), kComponentList, "Product", "components list...")) {
+    CatalogueVerdict verdict;
+    if (FetchSetupIniFile(page.GetParent(), kComponentList, "Product", "components list...",
+                          SignedComponentListCheck(verdict))) {
         theApp.m_bComponentListUpdated = true;
         return true;
     }
+    if (verdict != CatalogueVerdict::kVerified) page.MessageBox(CatalogueRefusalText(verdict), MB_OK | MB_ICONWARNING);
     if (page.MessageBox("Setup was unable to get updated components list from ZEP Setup internet site.\n"
                         " Do you want to preceed with local components list ?",
                         MB_YESNO) != IDYES)
@@ -70,7 +73,7 @@ BOOL CComponentsPage::OnNotify(NMHDR* pHdr, LRESULT& result) {
 void CComponentsPage::RefreshComponentList() {
     FetchUpdatedComponentList(*this);
     // Also a list fetched by an earlier run.
-    theApp.LoadComponents((theApp.m_strDownloadDir + kComponentList).c_str());
+    theApp.MergeUpdatedComponents();
     theApp.ComputeComponentStates();
     std::string unknownKey;
     const CSetupOptions& options = theApp.m_options;

@@ -5,6 +5,7 @@
 #include "app/PathText.h"
 #include "app/SetupApp.h"
 #include "download/HttpTransfer.h"
+#include "download/IniFileFetch.h"
 #include "install/DiskSpaceList.h"
 #include "install/FileSelection.h"
 
@@ -25,24 +26,37 @@ int CSetupApp::LoadPackageInfos() {
         CComponent* pComp = entry.second;
         m_mapPackages.RemoveKey(entry.first);
         if (pComp->m_nState != 1 && m_nDownloadOnly != 1) continue;
-        CPackageInfo& package =
-            *m_mapPackages.SetAt(entry.first, std::make_unique<CPackageInfo>(entry.first, pComp));
+        m_mapPackages.SetAt(entry.first, std::make_unique<CPackageInfo>(entry.first, pComp));
         ++missing;
         // A name from the web site that would lead out of the folder is no
         // package info file of ours.
-        if (!IsPlainFileName(pComp->m_strPkgInfo)) continue;
-        std::string path = m_strDownloadDir + pComp->m_strPkgInfo;
-        int version = PackageVersionOf(path);
+        const std::string& name = pComp->m_strPkgInfo;
+        if (!IsPlainFileName(name)) continue;
+        // A copy the publisher did not sign counts as none: it is fetched again.
+        CPinnedFiles pin;
+        std::string path = m_strDownloadDir + name;
+        int version = m_trust.Admits(name, path, pin) ? PackageVersionOf(path) : 0;
         if (version == 0) {
-            path = ".\\" + pComp->m_strPkgInfo;
-            version = PackageVersionOf(path);
+            path = ".\\" + name;
+            version = m_trust.Admits(name, path, pin) ? PackageVersionOf(path) : 0;
         }
-        if (version >= pComp->m_nVersion && package.Load(path)) {
-            package.m_bNeedInfo = false;
-            --missing;
-        }
+        if (version >= pComp->m_nVersion && LoadPackageInfo(entry.first, path)) --missing;
     }
     return missing;
+}
+
+bool CSetupApp::LoadPackageInfo(const std::string& key, const std::string& path) {
+    std::unique_ptr<CPackageInfo>* ppPackage = m_mapPackages.Lookup(key);
+    if (!ppPackage) return false;
+    CPackageInfo& package = **ppPackage;
+    if (package.Load(path) && (!m_trust.HasKey() || package.NamesEveryFileHash())) {
+        package.m_bNeedInfo = false;
+        return true;
+    }
+    if (m_trust.HasKey()) m_log.Write("Refused " + path + ": a package file without the publisher's SHA-256");
+    // A record half filled by a refused file starts again for the next one.
+    *ppPackage = std::make_unique<CPackageInfo>(key, package.m_pComponent);
+    return false;
 }
 
 void CSetupApp::ComputePackageDownloads() {
@@ -79,6 +93,7 @@ std::vector<CInfoFetch> ListPackageInfoFetches() {
         if (!package.m_bNeedInfo || !IsPlainFileName(comp.m_strPkgInfo)) continue;
         CInfoFetch fetch;
         fetch.m_strKey = entry.first;
+        fetch.m_strName = comp.m_strPkgInfo;
         fetch.m_strUrl = JoinUrl(JoinUrl(theApp.m_strBaseURL, comp.m_strPkgInfoLocation), comp.m_strPkgInfo);
         fetch.m_strLocalPath = theApp.m_strDownloadDir + comp.m_strPkgInfo;
         fetch.m_strOwnPath = OwnFetchPath(fetch.m_strLocalPath);
@@ -99,16 +114,15 @@ int FetchPackageInfoFiles(const std::string& folder, std::vector<CInfoFetch>& fe
     return count;
 }
 
+// A fetched copy the publisher did not sign leaves the one in the folder as it was.
 int ApplyPackageInfoFetches(const std::vector<CInfoFetch>& fetches, int missing) {
     for (const CInfoFetch& fetch : fetches) {
-        std::unique_ptr<CPackageInfo>* ppPackage = theApp.m_mapPackages.Lookup(fetch.m_strKey);
-        if (!fetch.m_bFetched || !ppPackage ||
-            !::MoveFileExA(fetch.m_strOwnPath.c_str(), fetch.m_strLocalPath.c_str(), MOVEFILE_REPLACE_EXISTING))
-            continue;
-        if ((*ppPackage)->Load(fetch.m_strLocalPath)) {
-            (*ppPackage)->m_bNeedInfo = false;
+        if (!fetch.m_bFetched || !FetchedCopyTrusted(fetch.m_strName, fetch.m_strOwnPath)) continue;
+        CPinnedFiles pin;
+        if (::MoveFileExA(fetch.m_strOwnPath.c_str(), fetch.m_strLocalPath.c_str(), MOVEFILE_REPLACE_EXISTING) &&
+            theApp.m_trust.Admits(fetch.m_strName, fetch.m_strLocalPath, pin) &&
+            theApp.LoadPackageInfo(fetch.m_strKey, fetch.m_strLocalPath))
             --missing;
-        }
     }
     for (const CInfoFetch& fetch : fetches) ::DeleteFileA(fetch.m_strOwnPath.c_str());
     return missing;

@@ -18,6 +18,7 @@ struct CDriveSpace {
 // into place once it has the worker's result.
 struct CInfoFetch {
     std::string m_strKey;
+    std::string m_strName;
     std::string m_strUrl;
     std::string m_strLocalPath;
     std::string m_strOwnPath;

@@ -99,7 +99,7 @@ void CPreparingPage::ShowInstallFolder() const {
 // Without the updated list, package info files that are not here are
 // neither fetched nor reported: those packages take no part in the run.
 void CPreparingPage::PreparePackages() {
-    if (FetchUpdatedComponentList(*this)) theApp.LoadComponents((theApp.m_strDownloadDir + kComponentList).c_str());
+    if (FetchUpdatedComponentList(*this)) theApp.MergeUpdatedComponents();
     m_listPackages.DeleteAllItems();
     int missing = theApp.LoadPackageInfos();
     if (missing != 0 && theApp.m_bComponentListUpdated) missing = FetchPackageInfos(missing);
