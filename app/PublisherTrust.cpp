@@ -104,6 +104,7 @@ void CPublisherTrust::LoadLocal(const char* setupInfoPath) {
         if (!key.empty()) m_keys.push_back(key);
     }
     m_localHashes = ReadHashes(setupInfoPath);
+    m_catalogueHashes.clear();
 }
 
 CatalogueVerdict CPublisherTrust::CheckCatalogue(const std::string& path, const std::string& sigPath,

@@ -5,6 +5,7 @@
 #include "res/resource.h"
 #include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
+#include "support/TestPublisher.h"
 #include "support/TestSupport.h"
 
 #include <commctrl.h>
@@ -67,7 +68,8 @@ std::string CompressedInfo(int version, const std::string& name, int minor, cons
 }  // namespace
 
 std::string SetupInfo(int minor, const std::string& baseUrl, int timeoutSec) {
-    return "[Product]\r\n" + (timeoutSec ? "TransferTimeout=" + std::to_string(timeoutSec) + "\r\n" : "") +
+    return "[Product]\r\n" + testsupport::RoadPublisher().KeyLine() +
+           (timeoutSec ? "TransferTimeout=" + std::to_string(timeoutSec) + "\r\n" : "") +
            "Name=ZEP Road\r\nDestination=C:\\zep-road\r\nGroup=ZEP Road\r\nLocationsInfo=sites.ini\r\n"
            "BaseURL=" + baseUrl + "\r\nSetupInfoLocation=setup\r\n[Components]\r\nBase\r\nTools\r\nBad\r\n"
            "[CompBase]\r\nName=ZEP Base\r\nPkgInfo=base.pki\r\nPkgInfoLocation=pki\r\nVer=257\r\n"
@@ -77,7 +79,14 @@ std::string SetupInfo(int minor, const std::string& baseUrl, int timeoutSec) {
 }
 
 std::vector<File> PackageInfos(int minor) {
-    return {{"base.pki", kBaseInfo},
+    std::string hashes = "[Hashes]\r\n";
+    for (const File& file : PackageFiles(minor)) {
+        CSha256 hash;
+        hash.Add(file.second.data(), file.second.size());
+        if (file.first.find(".dll") != std::string::npos || file.first == "base.ini")
+            hashes += file.first + "=" + hash.FinishHex() + "\r\n";
+    }
+    return {{"base.pki", kBaseInfo + hashes},
             {"tools.pki", CompressedInfo(256 + minor, "tools", minor, Tools(minor))},
             {"bad.pki", CompressedInfo(256, "bad", 0, Bad())}};
 }
@@ -98,7 +107,12 @@ void PublishSite(const std::string& folder, const std::string& url, int minor) {
                            "[Regions]\r\n1=Europe\r\n2=America\r\n[Locations]\r\n" + url + "broken/=1,Broken mirror\r\n" +
                                url + "stalled/=1,Stalled mirror\r\n" + url + "mirror=1,Good mirror\r\n" + url +
                                "far/=2,Far mirror\r\n");
-    for (const File& file : PackageInfos(minor)) testsupport::WriteFile(folder + "\\pki\\" + file.first, file.second);
+    std::vector<std::string> signedFiles{folder + "\\setup\\sites.ini"};
+    for (const File& file : PackageInfos(minor)) {
+        testsupport::WriteFile(folder + "\\pki\\" + file.first, file.second);
+        signedFiles.push_back(folder + "\\pki\\" + file.first);
+    }
+    testsupport::RoadPublisher().Sign(folder + "\\setup\\zep.sif", signedFiles);
     for (const File& file : PackageFiles(minor))
         for (const char* mirror : {"\\mirror\\files\\", "\\stalled\\files\\"})
             testsupport::WriteFile(folder + mirror + file.first, file.second);
