@@ -34,11 +34,16 @@ int CSetupApp::LoadPackageInfos() {
         if (!IsPlainFileName(name)) continue;
         // A copy the publisher did not sign counts as none: it is fetched again.
         CPinnedFiles pin;
+        const auto versionOf = [&](const std::string& path) {
+            if (m_trust.Admits(name, path, pin)) return PackageVersionOf(path);
+            if (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) m_log.Write("Not the publisher's: " + path);
+            return 0;
+        };
         std::string path = m_strDownloadDir + name;
-        int version = m_trust.Admits(name, path, pin) ? PackageVersionOf(path) : 0;
+        int version = versionOf(path);
         if (version == 0) {
             path = ".\\" + name;
-            version = m_trust.Admits(name, path, pin) ? PackageVersionOf(path) : 0;
+            version = versionOf(path);
         }
         if (version >= pComp->m_nVersion && LoadPackageInfo(entry.first, path)) --missing;
     }

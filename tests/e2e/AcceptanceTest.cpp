@@ -66,7 +66,7 @@ std::vector<Road> Roads() {
          [] {
              // Under Wine the stalled read outlives the program: its partial
              // file stays, too short to have a validator that a transfer could go on from.
-             EXPECT_EQ((Lines{"bad.pki", "base.dll.partial", "base.pki", "sites.ini", "tools.pki", "zep.sif"}),
+             EXPECT_EQ((Lines{"bad.pki", "base.dll.partial", "base.pki", "sites.ini", "tools.pki", "zep.sif", "zep.sif.sig"}),
                        SortedFilesIn(kDownloads));
              EXPECT_FALSE(FileExists(kTarget));
          }},
@@ -142,7 +142,7 @@ std::vector<Road> Roads() {
                    {Act::Finish, nullptr}},
          [] {
              EXPECT_EQ((Lines{"9x.dll", "bad.ex_", "bad.pki", "base.dll", "base.ini", "base.pki", "nt.dll", "sites.ini",
-                              "tools.ex_", "tools.pki", "zep.sif"}),
+                              "tools.ex_", "tools.pki", "zep.sif", "zep.sif.sig"}),
                        SortedFilesIn(kCarried));
              EXPECT_FALSE(FileExists(kTarget)) << "download only installed something";
          }},

@@ -34,7 +34,8 @@ struct QuietRun {
     std::function<void()> check = [] {};
     int minor = 0;
     bool fresh = true;
-    std::function<void()> before = [] {};
+    // Given the folder the run starts in, its download folder on a fresh computer.
+    std::function<void(const std::string&)> before = [](const std::string&) {};
 };
 
 // The newest default log in the temporary folder; "" when there is none.
@@ -74,10 +75,19 @@ std::vector<QuietRun> Runs(const std::string& url) {
           "Component Tools (ZEP Tools): not installed, available 1.0, to install",
           "Fetch " + url + "mirror/files/tools.ex_: fetched (HTTP 200, ",
           "Package Tools, tools.ex_: download: no copy in the download folder",
-          "Installed " + kBin + "\\tools.exe", "Exit code 0"},
+          "Installed " + kBin + "\\tools.exe", "Not the publisher's: ", "Exit code 0"},
          [] {
              EXPECT_EQ((Lines{"base.dll", "nt.dll", "tools.exe"}), SortedFilesIn(kBin));
              EXPECT_EQ("257 256 0", Record("Base") + " " + Record("Tools") + " " + Record("Bad"));
+             EXPECT_FALSE(testsupport::FileExists("C:\\zep-planted"));
+         },
+         0, true,
+         // Left by another user, newer than the list's and with hashes of its own.
+         [](const std::string& dir) {
+             testsupport::WriteFile(dir + "\\tools.pki",
+                                    "[Package]\r\nVer=999\r\n[Folders]\r\n1=C:\\zep-planted\r\n[Sources]\r\n0=files\r\n"
+                                    "[Files]\r\ntools.exe=,,4,,,0,1\r\n[Hashes]\r\ntools.exe=" +
+                                        std::string(64, '0') + "\r\n");
          }},
         // Tools held open as a running program holds it: its upgrade waits
         // for the restart, which the run never makes itself.
@@ -92,7 +102,7 @@ std::vector<QuietRun> Runs(const std::string& url) {
              EXPECT_NE(std::string::npos, testsupport::PendingRenames().find("tools.exe"));
          },
          1, false,
-         [] {
+         [](const std::string&) {
              g_held = ::CreateFileA((kBin + "\\tools.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
          }},
@@ -113,9 +123,20 @@ std::vector<QuietRun> Runs(const std::string& url) {
          {"Package Bad, bad.ex_: download: no copy in the download folder", "Exit code 0"},
          [] {
              EXPECT_EQ((Lines{"9x.dll", "bad.ex_", "bad.pki", "base.dll", "base.ini", "base.pki", "nt.dll", "sites.ini",
-                              "tools.ex_", "tools.pki", "zep.sif"}),
+                              "tools.ex_", "tools.pki", "zep.sif", "zep.sif.sig"}),
                        SortedFilesIn(kCarried));
              EXPECT_FALSE(testsupport::FileExists(kTarget)) << "download only installed something";
+         }},
+        // The downloaded folder carried to a computer without the network.
+        {"carried",
+         "/quiet /accept-license /components:Tools",
+         0,
+         {"verified: release 20261208093000", "Installed " + kBin + "\\tools.exe", "Exit code 0"},
+         [] { EXPECT_EQ("257 256 0", Record("Base") + " " + Record("Tools") + " " + Record("Bad")); },
+         0, true,
+         [](const std::string& dir) {
+             for (const std::string& name : SortedFilesIn(kCarried))
+                 ::CopyFileA((kCarried + "\\" + name).c_str(), (dir + "\\" + name).c_str(), FALSE);
          }},
     };
 }
@@ -160,9 +181,10 @@ TEST(Unattended, EveryExitCodeWithItsLog) {
             testsupport::RemoveTree(kTarget);
             ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
         }
-        run.before();
         const std::string dir = testsupport::MakeScratchDir("unattended-" + run.name);
-        const std::string siteUrl = run.name == "site-down" ? "http://127.0.0.1:9/" : url;
+        run.before(dir);
+        const bool offline = run.name == "site-down" || run.name == "carried";
+        const std::string siteUrl = offline ? "http://127.0.0.1:9/" : url;
         ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", SetupInfo(run.minor, siteUrl)));
         // The first run's log goes where a run without /log: puts it.
         const std::string log = run.exitCode == 87 ? "" : dir + "\\setup.log";

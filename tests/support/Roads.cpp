@@ -224,7 +224,7 @@ void CheckFirstInstall() {
     using testsupport::Lines;
     using testsupport::SortedFilesIn;
     EXPECT_EQ((Lines{"bad.ex_", "bad.pki", "base.dll", "base.ini", "base.pki", "nt.dll", "sites.ini", "tools.ex_",
-                     "tools.pki", "zep.sif"}),
+                     "tools.pki", "zep.sif", "zep.sif.sig"}),
               SortedFilesIn(kDownloads));
     EXPECT_EQ((Lines{"base.dll", "nt.dll", "tools.exe"}), SortedFilesIn(kBin));
     EXPECT_EQ("tools 1.0", testsupport::FileText(kBin + "\\tools.exe"));
