@@ -77,11 +77,16 @@ make_product() {  # name packages files-per-package bytes-per-file
 run_wizard() {  # name
   local url=http://127.0.0.1:$PORT/$1/site/ product=$WORK/sites/$1 downloads
   sed "s|@BASE_URL@|$url|" "$product/templates/zepsites.ini" >"$product/site/setup/zepsites.ini"
+  # Signed as a publisher ships it: the run pays for the verification.
+  [ -f "$WORK/key.pem" ] || "$BUILD/native/tools/zeppack" keygen "$WORK/key.pem" >"$WORK/key.pub"
+  "$BUILD/native/tools/zeppack" sign "$WORK/key.pem" "$product/site/setup/zep.sif" \
+    "$product/site/setup/zepsites.ini" "$product"/site/packages/*.pki >/dev/null
   rm -rf "$RUN" "$INSTALL_DIR" "$GROUP_DIR"
   mkdir -p "$RUN"
   cp "$BUILD/bin/zepsetup.exe" "$BUILD/bin/globe.ani" "$ROOT/demo/license.txt" "$RUN/"
   downloads=$(winepath -w "$RUN/downloads")
-  sed -e "s|@BASE_URL@|$url|" -e "s|@SOURCE@|${downloads//\\/\\\\}|" -e "s|@DESTINATION@|${INSTALL_WIN//\\/\\\\}|" \
+  sed -e "s|@BASE_URL@|$url|" -e "s|@SOURCE@|${downloads//\\/\\\\}|" -e "/^BaseURL=/a $(cat "$WORK/key.pub")" \
+    -e "s|@DESTINATION@|${INSTALL_WIN//\\/\\\\}|" \
     "$product/zepsetup.sif" >"$RUN/zepsetup.sif"
   wine reg delete 'HKLM\SOFTWARE\ORBEL\ZEP' /f >/dev/null 2>&1 || true
   (cd "$RUN" && exec wine zepsetup.exe) &
