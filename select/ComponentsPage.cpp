@@ -18,7 +18,7 @@ bool FetchUpdatedComponentList(CWizardPage& page) {
         theApp.m_bComponentListUpdated = true;
         return true;
     }
-    if (verdict != CatalogueVerdict::kVerified) page.MessageBox(CatalogueRefusalText(verdict), MB_OK | MB_ICONWARNING);
+    if (verdict != CatalogueVerdict::kVerified) page.MessageBox(CatalogueRefusalText(verdict), MB_OK);
     if (page.MessageBox("Setup was unable to get updated components list from ZEP Setup internet site.\n"
                         " Do you want to preceed with local components list ?",
                         MB_YESNO) != IDYES)
