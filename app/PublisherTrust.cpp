@@ -75,7 +75,8 @@ bool VerifyPublisherSignature(const std::string& publicKey, const std::string& m
     CSha256 sha;
     sha.Add(message.data(), message.size());
     std::string digest = sha.Finish();
-    if (digest.empty()) return false;  // also: no CNG, so bcrypt is loaded from the system folder below
+    // The hash loaded bcrypt from the system folder; without it there is no check.
+    if (digest.empty()) return false;
 
     std::string blob(sizeof(BCRYPT_ECCKEY_BLOB), '\0');
     auto* header = reinterpret_cast<BCRYPT_ECCKEY_BLOB*>(&blob[0]);
@@ -114,7 +115,8 @@ CatalogueVerdict CPublisherTrust::CheckCatalogue(const std::string& path, const 
     if (!sigRead.Read(sigPath, kMaxSignatureFileBytes, signature) || !pin.Read(path, kMaxCatalogueBytes, bytes))
         return CatalogueVerdict::kUnsigned;
     bool signedByPublisher = false;
-    for (const std::string& key : m_keys) signedByPublisher = signedByPublisher || VerifyPublisherSignature(key, bytes, signature);
+    for (const std::string& key : m_keys)
+        signedByPublisher = signedByPublisher || VerifyPublisherSignature(key, bytes, signature);
     if (!signedByPublisher) return CatalogueVerdict::kNotPublisher;
     // Signed without a serial: older than any list with one.
     serial = 0;

@@ -257,10 +257,6 @@ private:
     const char* m_path;
 };
 
-}  // namespace
-
-namespace {
-
 constexpr char kReleaseSerialValue[] = "ReleaseSerial";
 
 uint64_t HighestReleaseSerial() {

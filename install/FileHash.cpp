@@ -104,7 +104,8 @@ bool CPinnedFiles::Read(const std::string& path, size_t maxBytes, std::string& b
     bool ok = ::GetFileSizeEx(hFile, &size) && uint64_t(size.QuadPart) <= maxBytes;
     if (ok) {
         bytes.assign(size_t(size.QuadPart), '\0');
-        ok = bytes.empty() || (::ReadFile(hFile, &bytes[0], DWORD(bytes.size()), &read, nullptr) && read == bytes.size());
+        ok = bytes.empty() ||
+             (::ReadFile(hFile, &bytes[0], DWORD(bytes.size()), &read, nullptr) && read == bytes.size());
     }
     if (!ok) {
         ::CloseHandle(hFile);

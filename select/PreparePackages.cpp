@@ -36,7 +36,8 @@ int CSetupApp::LoadPackageInfos() {
         CPinnedFiles pin;
         const auto versionOf = [&](const std::string& path) {
             if (m_trust.Admits(name, path, pin)) return PackageVersionOf(path);
-            if (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) m_log.Write("Not the publisher's: " + path);
+            if (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+                m_log.Write("Not the publisher's: " + path);
             return 0;
         };
         std::string path = m_strDownloadDir + name;

@@ -8,6 +8,7 @@
 #include "support/ChildProcess.h"
 #include "support/PackageTestFiles.h"
 #include "support/Roads.h"
+#include "support/TestPublisher.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
@@ -66,7 +67,8 @@ std::vector<Road> Roads() {
          [] {
              // Under Wine the stalled read outlives the program: its partial
              // file stays, too short to have a validator that a transfer could go on from.
-             EXPECT_EQ((Lines{"bad.pki", "base.dll.partial", "base.pki", "sites.ini", "tools.pki", "zep.sif", "zep.sif.sig"}),
+             EXPECT_EQ((Lines{"bad.pki", "base.dll.partial", "base.pki", "sites.ini", "tools.pki", "zep.sif",
+                              "zep.sif.sig"}),
                        SortedFilesIn(kDownloads));
              EXPECT_FALSE(FileExists(kTarget));
          }},
@@ -83,6 +85,21 @@ std::vector<Road> Roads() {
                                    {Act::Cancel, &kComponentsOfRoad, Back | Next},
                                    kCancelled},
          [] { EXPECT_EQ("257 256 0", Record("Base") + " " + Record("Tools") + " " + Record("Bad")); }, 0, false},
+        // The site's list signed with another key: refused, and the copy of
+        // the run before, the publisher's, stays.
+        {"forged-list",
+         Intro(kDownloads) +
+             Steps{{Act::Next, &kComponentsOfRoad, Back | Next},
+                   {Act::Answer, &kComponentsOfRoad, Back | Next, {}, IDOK,
+                    "The components list of the ZEP Setup internet site is not signed by the publisher."},
+                   {Act::Answer, &kComponentsOfRoad, Back | Next, {{ComponentRows, kRowsInstalled}}, IDYES, kAskLocal},
+                   {Act::Cancel, &kComponentsOfRoad, Back | Next},
+                   kCancelled},
+         [] {
+             EXPECT_NE(testsupport::FileText(testweb::RootDir() + "\\acceptance\\setup\\zep.sif.sig"),
+                       testsupport::FileText(kDownloads + "\\zep.sif.sig"));
+         },
+         0, false},
         {"upgrade-in-use",
          Intro(kDownloads) +
              Steps{{Act::Next, &kComponentsOfRoad, Back | Next,
@@ -181,6 +198,7 @@ TEST(Acceptance, EveryRoadEndToEnd) {
                                    OPEN_EXISTING, 0, nullptr);
         if (name == "removal") PlantBeforeRemoval();
         if (name == "offline-swapped") SwapCarriedTools();
+        if (name == "forged-list") testsupport::CTestPublisher().Sign(site + "\\setup\\zep.sif", {});
         const bool offline = name.compare(0, 7, "offline") == 0;
         if (name == "offline-95-98") {
             ASSERT_TRUE(WriteRegValue(HKEY_CURRENT_USER, kWineVersion, "Version", REG_SZ, "win98"));
