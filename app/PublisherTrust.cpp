@@ -32,10 +32,16 @@ std::string FromBase64(std::string text) {
     return bytes;
 }
 
-// The hashes of a [Hashes] section by file name in lower case.
+// The hashes of a [Hashes] section by file name in lower case. A list of a
+// thousand components names as many files: the section is read with a
+// buffer as large as the whole file.
 std::map<std::string, std::string> ReadHashes(const std::string& path) {
     std::map<std::string, std::string> hashes;
-    for (const std::string& line : ReadSectionLines(path, "Hashes", 32767)) {
+    WIN32_FILE_ATTRIBUTE_DATA file{};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &file) || file.nFileSizeHigh != 0 ||
+        file.nFileSizeLow > kMaxCatalogueBytes)
+        return hashes;
+    for (const std::string& line : ReadSectionLines(path, "Hashes", file.nFileSizeLow + 1)) {
         std::string name, sha256;
         if (ParseHashLine(line, name, sha256)) hashes[LowerAscii(name)] = sha256;
     }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 using testsupport::CTestPublisher;
 using testsupport::ReadFile;
@@ -31,11 +32,13 @@ struct CSignedFolder {
         return testsupport::PackageInfoFile({{"core.dat", 4}}) +
                (hashed ? "[Hashes]\r\ncore.dat=" + std::string(64, 'a') + "\r\n" : "");
     }
-    void Lay() const {
+    // Signed with the hashes of more files first.
+    void Lay(std::vector<std::string> signedFiles = {}) const {
         WriteFile(dl + "zep.sif", testsupport::SetupInfo("Extra\r\n", testsupport::ComponentSection("Extra", 256)));
         WriteFile(dl + "sites.ini", "[Regions]\r\n1=Europe\r\n[Locations]\r\nhttp://127.0.0.1:9/=1,Nowhere\r\n");
         WriteFile(dl + "Core.pki", CoreInfo(true));
-        pSigner->Sign(dl + "zep.sif", {dl + "sites.ini", dl + "Core.pki"}, kSerial);
+        signedFiles.insert(signedFiles.end(), {dl + "sites.ini", dl + "Core.pki"});
+        pSigner->Sign(dl + "zep.sif", signedFiles, kSerial);
     }
 };
 
@@ -86,6 +89,15 @@ TEST(PublisherTrust, OnlyWhatThePublisherSignedIsUsed) {
         {"older serial", [](CSignedFolder&) { WriteRegString(ZEP_CLIENT_KEY, "ReleaseSerial", "20261208093001"); },
          "refused 20261208093001"},
         {"same serial", [](CSignedFolder&) { WriteRegString(ZEP_CLIENT_KEY, "ReleaseSerial", kSerial); },
+         "merged info sites 20261208093000"},
+        // Hashes well past what one profile read of a section takes by default.
+        {"a thousand files",
+         [](CSignedFolder& f) {
+             std::vector<std::string> files;
+             for (int i = 0; i < 1000; ++i) files.push_back(f.dl + "f" + std::to_string(i) + ".pki");
+             for (const std::string& file : files) WriteFile(file, "");
+             f.Lay(files);
+         },
          "merged info sites 20261208093000"},
         {"newer serial", [](CSignedFolder&) { WriteRegString(ZEP_CLIENT_KEY, "ReleaseSerial", "999"); },
          "merged info sites 20261208093000"},
