@@ -302,12 +302,9 @@ bool CPackageInfo::FinishInstall() {
     WriteRegDword(key.c_str(), "Version", DWORD(m_nVersion));
     theApp.m_bInstalledComponentsChanged = true;
     WriteRegString(key.c_str(), "DeIsLog", m_log.m_strPath.c_str());
-    // Binds the log to its record: removal follows only the log written here.
-    std::string hash;
-    if (Sha256OfFile(m_log.m_strPath, hash))
-        WriteRegString(key.c_str(), kLogHashValue, hash.c_str());
-    else
-        DeleteRegValue(key.c_str(), kLogHashValue);
+    // Binds the log to its record: removal follows only the bytes written
+    // here, hashed as they were written, not as the folder holds them now.
+    WriteRegString(key.c_str(), kLogHashValue, m_log.m_strHash.c_str());
     WriteRegString(key.c_str(), "Path", m_strTarget.c_str());
     return true;
 }

@@ -18,8 +18,10 @@ CInstallLog::~CInstallLog() { Close(); }
 bool CInstallLog::Open(const std::string& path, int mode) {
     if (m_nMode != MODE_NONE) return false;
     m_strPath = path;
+    m_strHash.clear();
     if (mode == MODE_WRITE) {
         m_bWriteFailed = false;
+        m_pWritten = std::make_unique<CSha256>();
         m_hFile = ::CreateFileA((path + kNewSuffix).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     } else if (mode == MODE_READ) {
@@ -54,8 +56,10 @@ static std::vector<char> MakeRecord(char kind, int folderId, const std::string& 
 bool CInstallLog::AppendRecord(const std::vector<char>& record) {
     if (m_nMode != MODE_WRITE) return false;
     DWORD written = 0;
-    if (::WriteFile(m_hFile, record.data(), DWORD(record.size()), &written, nullptr) && written == record.size())
+    if (::WriteFile(m_hFile, record.data(), DWORD(record.size()), &written, nullptr) && written == record.size()) {
+        m_pWritten->Add(record.data(), record.size());
         return true;
+    }
     m_bWriteFailed = true;
     return false;
 }
@@ -78,12 +82,27 @@ bool CInstallLog::Commit() {
     ::CloseHandle(m_hFile);
     m_hFile = INVALID_HANDLE_VALUE;
     m_nMode = MODE_NONE;
+    // A log whose hash the platform could not take cannot be bound to its record.
+    m_strHash = m_pWritten->FinishHex();
     // One call: a replacement that fails keeps the old log.
-    if (!m_bWriteFailed &&
+    if (!m_bWriteFailed && !m_strHash.empty() &&
         ::MoveFileExA((m_strPath + kNewSuffix).c_str(), m_strPath.c_str(), MOVEFILE_REPLACE_EXISTING))
         return true;
     ::DeleteFileA((m_strPath + kNewSuffix).c_str());
+    m_strHash.clear();
     return false;
+}
+
+bool CInstallLog::HashOpened(std::string& hex) {
+    if (m_nMode != MODE_READ || ::SetFilePointer(m_hFile, 0, nullptr, FILE_BEGIN) != 0) return false;
+    CSha256 sha;
+    char buffer[64 * 1024];
+    DWORD read = 0;
+    bool ok = true;
+    while ((ok = ::ReadFile(m_hFile, buffer, sizeof buffer, &read, nullptr) != FALSE) && read > 0)
+        sha.Add(buffer, read);
+    hex = ok ? sha.FinishHex() : "";
+    return ::SetFilePointer(m_hFile, 0, nullptr, FILE_BEGIN) == 0 && !hex.empty();
 }
 
 void CInstallLog::Close(bool bKeepRead) {

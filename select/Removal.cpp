@@ -3,7 +3,6 @@
 #include "app/PathText.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
-#include "install/FileHash.h"
 #include "install/FileSelection.h"
 #include "install/InstallLog.h"
 #include "install/PackageInfo.h"
@@ -54,18 +53,23 @@ int RemoveComponent(const std::string& key, CComponent* pComp, CRemovalSteps& st
 namespace {
 
 // The component's install log as its record binds it: false, with the
-// reason in skippedRecords, for a log that changed after the install.
+// reason in skippedRecords, for a log that changed after the install. Open
+// for reading, the log cannot be written or replaced until it is closed, so
+// the records followed are the bytes hashed.
 bool OpenRecordedLog(const std::string& key, CInstallLog& log, std::vector<std::string>& skippedRecords) {
     const std::string recordKey = std::string(ZEP_CLIENT_KEY "\\") + key;
     std::string logPath, expected, hash;
-    if (!ReadRegPath(recordKey.c_str(), "DeIsLog", kRegPathLimit, logPath)) return false;
+    if (!ReadRegPath(recordKey.c_str(), "DeIsLog", kRegPathLimit, logPath) ||
+        !log.Open(logPath, CInstallLog::MODE_READ))
+        return false;
     // A record of an earlier version has no hash: its log is checked record by record only.
     if (ReadRegPath(recordKey.c_str(), kLogHashValue, kRegPathLimit, expected) &&
-        !(Sha256OfFile(logPath, hash) && hash == expected)) {
+        !(log.HashOpened(hash) && hash == expected)) {
+        log.Close(true);
         skippedRecords.push_back(logPath + " (refused: it changed after the install)");
         return false;
     }
-    return log.Open(logPath, CInstallLog::MODE_READ);
+    return true;
 }
 
 // The log lies in a folder others may write: a file record is followed only

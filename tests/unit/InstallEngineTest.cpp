@@ -369,6 +369,28 @@ TEST_F(InstallEngineTest, NewLogReplacesTheOldOnlyOnCommit) {
     EXPECT_EQ("previous", FileText(m_strLog));
 }
 
+// The hash bound to a record is of the bytes written; a log read for removal
+// is hashed and read through one handle, and nobody writes, replaces or
+// deletes it in between.
+TEST_F(InstallEngineTest, ALogIsHashedAsWrittenAndReadAsHashed) {
+    CInstallLog log;
+    ASSERT_TRUE(log.Open(m_strLog, CInstallLog::MODE_WRITE) && log.AddFile(1, "a.dll", 0) && log.Commit());
+    std::string onDisk, opened;
+    ASSERT_TRUE(Sha256OfFile(m_strLog, onDisk));
+    EXPECT_EQ(onDisk, log.m_strHash);
+    ASSERT_TRUE(WriteFile(m_strLog + ".other", "D\x01\x00"));
+    ASSERT_TRUE(log.Open(m_strLog, CInstallLog::MODE_READ));
+    EXPECT_TRUE(log.HashOpened(opened));
+    EXPECT_EQ(onDisk, opened);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, ::CreateFileA(m_strLog.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(::MoveFileExA((m_strLog + ".other").c_str(), m_strLog.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(::DeleteFileA(m_strLog.c_str()));
+    CInstallLogRecord record;
+    EXPECT_TRUE(log.ReadFirstFile(record) && record.m_strText == "a.dll");
+    log.Close(true);
+}
+
 TEST_F(InstallEngineTest, ClosingAReadLogDeletesItOnceAndAFailedOpenLeavesNothingToCommit) {
     ASSERT_TRUE(WriteFile(m_strLog, ""));
     CInstallLog log;
