@@ -93,7 +93,7 @@ int DownloadPackages() {
 }
 
 void InstallPackages(CQuietSteps& steps) {
-    theApp.CreateFolderPath(theApp.m_strInstallDir, true);
+    theApp.CreateFolderPath(theApp.m_strInstallDir, true, true);
     CInstallQueueCallback callback(nullptr, static_cast<HWND>(INVALID_HANDLE_VALUE), 0, steps);
     InstallReadyPackages(ReadyPackages(), callback, steps);
 }

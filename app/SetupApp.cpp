@@ -1,5 +1,6 @@
 #include "app/SetupApp.h"
 
+#include "app/FolderSecurity.h"
 #include "app/PageFlow.h"
 #include "app/PathText.h"
 #include "app/ProfileSection.h"
@@ -51,6 +52,20 @@ static void UseProgramFolderWithoutSetupInfoHere() {
     if (slash != std::string::npos) ::SetCurrentDirectoryA(program.substr(0, slash).c_str());
 }
 
+// Decoded copies wait for the copy into place in a folder of the run's own:
+// new for this run, inside the temporary folder, which others may write, and
+// writable by administrators alone. Empty when none could be made.
+static std::string MakeRunWorkFolder(const std::string& temp) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string folder = JoinPath(temp, "zepsetup-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                                                      std::to_string(attempt));
+        if (CreateProtectedFolder(folder)) return folder;
+        // A name somebody took first is not ours.
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    return "";
+}
+
 static std::string TempFolder() {
     std::string folder = EnvironmentValue("TEMP");
     if (folder.empty()) folder = EnvironmentValue("TMP");
@@ -92,6 +107,13 @@ BOOL CSetupApp::InitInstance() {
         return FALSE;
     }
     if (!m_options.m_strInstallDir.empty()) m_strInstallDir = m_options.m_strInstallDir;
+    m_strWorkDir = MakeRunWorkFolder(m_strTempDir);
+    if (m_strWorkDir.empty()) {
+        AfxMessageBox("Setup could not make its work folder in " + m_strTempDir);
+        m_nExitCode = kExitFailed;
+        return FALSE;
+    }
+    m_strTempDir = m_strWorkDir;
     int timeoutSec =
         int(::GetPrivateProfileIntA("Product", "TransferTimeout", kDefaultTransferTimeoutSec, kSetupInfoFile));
     if (timeoutSec <= 0 || timeoutSec > kMaxTransferTimeoutSec) timeoutSec = kDefaultTransferTimeoutSec;
@@ -156,6 +178,11 @@ int CSetupApp::ExitInstance() {
     AbortTransfer();
     CWorkerThread::WaitForAll(kWorkersEndWaitMs);
     m_unpackAhead.Stop();
+    // What the run left in its work folder goes with it.
+    if (!m_strWorkDir.empty()) {
+        EmptyFolder(m_strWorkDir);
+        ::RemoveDirectoryA(m_strWorkDir.c_str());
+    }
     if (m_hInternet) {
         ::InternetCloseHandle(m_hInternet);
         m_hInternet = nullptr;

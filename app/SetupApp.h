@@ -74,8 +74,10 @@ public:
 
     // Named folders, folder and shortcut creation (install/InstallEngine.cpp).
     void ResolveFolders();
-    // True only when this call created the folder itself.
-    bool CreateFolderPath(const std::string& path, bool parents);
+    // True only when this call created the folder itself. bProtected gives
+    // every folder it creates the descriptor of a folder of the wizard's
+    // own (app/FolderSecurity.h): the install, download and work folders.
+    bool CreateFolderPath(const std::string& path, bool parents, bool bProtected = false);
     HRESULT CreateShortcut(const std::string& linkPath, const std::string& target, const std::string& description,
                            const std::string& workDir);
 
@@ -132,7 +134,10 @@ public:
     CDownloadWaitDlg m_dlgDownloadWait;
     bool m_bWin9x = false;
     bool m_bWinNT = false;
+    // Where decoded copies wait: the run's work folder, inside the
+    // temporary folder (kept in m_strWorkDir for its removal at the end).
     std::string m_strTempDir;
+    std::string m_strWorkDir;
     std::string m_strDownloadDir;
     std::string m_strInstallDir;
     // Ends in "/"; empty when the file's BaseURL is no web address.

@@ -1,5 +1,6 @@
 #include "app/UninstallEntry.h"
 
+#include "app/FolderSecurity.h"
 #include "app/NumberText.h"
 #include "app/PathText.h"
 #include "app/ProfileSection.h"
@@ -8,6 +9,8 @@
 #include "framework/Wnd.h"
 #include "install/FileSelection.h"
 #include "select/Removal.h"
+
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -55,12 +58,24 @@ int64_t ProgramVersion(const std::string& path) {
 
 // The copy is replaced only by a newer wizard, so an older setup run later
 // does not take the place of the one the entry was made with; a file
-// missing beside it is copied in any case.
+// missing beside it is copied in any case. A folder that somebody else
+// could write (one made before the wizard's) is taken back first, and what
+// lay in it is not the wizard's.
 bool KeepSetupCopy(const std::string& folder) {
     const std::string running = ProgramPath(), kept = JoinPath(folder, kProgramName);
     if (running.empty() || _stricmp(running.c_str(), kept.c_str()) == 0) return !running.empty();
-    const bool bNewer = ProgramVersion(running) > ProgramVersion(kept);
-    theApp.CreateFolderPath(folder, true);
+    theApp.CreateFolderPath(folder, true, true);
+    const bool bTakenBack = !OnlyAdministratorsWrite(folder);
+    if (bTakenBack) {
+        if (!ProtectFolder(folder)) {
+            theApp.m_log.Write("Could not make " + folder + " writable by administrators alone: error " +
+                               std::to_string(::GetLastError()));
+            return false;
+        }
+        theApp.m_log.Write("Made " + folder + " writable by administrators alone, and emptied it");
+        EmptyFolder(folder);
+    }
+    const bool bNewer = bTakenBack || ProgramVersion(running) > ProgramVersion(kept);
     bool bKept = true;
     const auto copy = [&](const std::string& from, const std::string& to) {
         if (!bNewer && FileExists(to)) return;
@@ -93,15 +108,18 @@ bool HoldsOnly(const std::string& folder, const char* name) {
 // copy that runs the last removal leaves itself, and its folders when
 // nothing else is in them, to the platform's delete at the next restart.
 void RemoveKeptCopy(const std::string& folder) {
+    ::RemoveDirectoryA(theApp.m_strInstallDir.c_str());
     for (const char* name : kFilesBesideProgram) ::DeleteFileA(JoinPath(folder, name).c_str());
     const std::string kept = JoinPath(folder, kProgramName);
+    const size_t slash = folder.rfind('\\');
+    const std::string parent = folder.substr(0, slash), folderName = folder.substr(slash + 1);
     if (::DeleteFileA(kept.c_str()) || !FileExists(kept)) {
         ::RemoveDirectoryA(folder.c_str());
-        ::RemoveDirectoryA(theApp.m_strInstallDir.c_str());
+        ::RemoveDirectoryA(parent.c_str());
         return;
     }
     const std::pair<std::string, const char*> waiting[] = {
-        {kept, nullptr}, {folder, kProgramName}, {theApp.m_strInstallDir, kKeptSetupFolder}};
+        {kept, nullptr}, {folder, kProgramName}, {parent, folderName.c_str()}};
     for (const auto& [path, onlyEntry] : waiting) {
         if (onlyEntry && !HoldsOnly(path, onlyEntry)) return;
         if (!::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
@@ -153,15 +171,22 @@ std::vector<CEntryValue> UninstallEntryValues(const CProductEntry& entry) {
 
 }  // namespace
 
+std::string KeptSetupFolder() {
+    char programFiles[MAX_PATH] = "";
+    return SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles))
+               ? JoinPath(programFiles, kKeptSetupFolder)
+               : "";
+}
+
 void UpdateUninstallEntry() {
-    const std::string folder = JoinPath(theApp.m_strInstallDir, kKeptSetupFolder);
+    const std::string folder = KeptSetupFolder();
     CProductEntry entry = ProductEntryOfNow(folder);
     if (entry.m_installedKeys.empty()) {
         DeleteRegKey(kUninstallEntryKey);
-        RemoveKeptCopy(folder);
+        if (!folder.empty()) RemoveKeptCopy(folder);
         return;
     }
-    if (!KeepSetupCopy(folder)) {
+    if (folder.empty() || !KeepSetupCopy(folder)) {
         theApp.m_log.Write("No entry in the list of installed programs: the wizard could not be kept in " + folder);
         return;
     }

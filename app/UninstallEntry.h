@@ -1,12 +1,16 @@
 // The product's entry in the system's list of installed programs ("Apps &
-// features"), and the copy of the wizard that its commands start, kept in the
-// install folder with the files it reads beside it.
+// features"), and the copy of the wizard that its commands start, kept with
+// the files it reads beside it in a folder only administrators write.
 #pragma once
+#include <string>
 
 // Named apart from the old single products, whose entries detection looks for.
 constexpr char kUninstallEntryKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ORBEL ZEP Client";
-// The kept copy's folder within the install folder.
-constexpr char kKeptSetupFolder[] = "Setup";
+// The kept copy's folder within the Program Files folder: the entry's
+// commands run it as administrator, whatever install folder the user chose.
+constexpr char kKeptSetupFolder[] = "ORBEL\\ZEP Setup";
+// Empty when the platform names no Program Files folder.
+std::string KeptSetupFolder();
 
 // After components were installed or removed: while any is installed, the
 // kept copy is made or updated and the entry written with the sizes of now;

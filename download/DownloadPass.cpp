@@ -107,7 +107,7 @@ bool FetchFile(CDownloadStatus& status, const std::function<void()>& show, CFile
 }  // namespace
 
 void RunDownloadPass(CDownloadStatus& status, const std::string& folder, const std::function<void()>& show) {
-    theApp.CreateFolderPath(folder, true);
+    theApp.CreateFolderPath(folder, true, true);
     status.m_tStart = ::time(nullptr);
     for (CFileFetch& fetch : status.m_fetches) {
         if (theApp.m_bStopDownload) break;

@@ -20,7 +20,7 @@ struct CSetupFileFetch {
 
     // Worker side: reads nothing the page may change meanwhile.
     bool Fetch() const {
-        theApp.CreateFolderPath(m_strFolder, true);
+        theApp.CreateFolderPath(m_strFolder, true, true);
         if (!theApp.FetchIniFile(m_strUrl, m_strOwnPath, m_strSection, m_strLocalPath)) return false;
         int64_t received = 0;
         return m_strSigOwnPath.empty() ||

@@ -1,5 +1,6 @@
 #include "install/InstallEngine.h"
 
+#include "app/FolderSecurity.h"
 #include "app/PathText.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
@@ -30,13 +31,16 @@ void CSetupApp::ResolveFolders() {
     m_mapFolders.SetAt("Windows", SystemFolder(::GetWindowsDirectoryA));
 }
 
-bool CSetupApp::CreateFolderPath(const std::string& path, bool parents) {
-    if (::CreateDirectoryA(path.c_str(), nullptr)) return true;
+bool CSetupApp::CreateFolderPath(const std::string& path, bool parents, bool bProtected) {
+    const auto create = [bProtected](const std::string& folder) {
+        return bProtected ? CreateProtectedFolder(folder) : ::CreateDirectoryA(folder.c_str(), nullptr) != FALSE;
+    };
+    if (create(path)) return true;
     if (::GetLastError() != ERROR_PATH_NOT_FOUND || !parents) return false;
     const size_t slash = path.rfind('\\');
     if (slash == std::string::npos) return false;
-    if (!CreateFolderPath(path.substr(0, slash), true)) return false;
-    return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+    if (!CreateFolderPath(path.substr(0, slash), true, bProtected)) return false;
+    return create(path);
 }
 
 HRESULT CSetupApp::CreateShortcut(const std::string& linkPath, const std::string& target,
@@ -236,7 +240,7 @@ bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, CInstallSteps& steps) {
     // A log that cannot be written would later leave the registry record
     // pointing at nothing: its folder is made first, and failing that the
     // package fails while its previous log and record stay in force.
-    theApp.CreateFolderPath(m_strTarget, true);
+    theApp.CreateFolderPath(m_strTarget, true, true);
     if (!m_log.Open(JoinPath(m_strTarget, m_strKey + ".DeIsLog"), CInstallLog::MODE_WRITE)) return false;
     if (!PinFiles() || !UnpackFiles(steps)) {
         m_pinnedFiles.Release();

@@ -34,7 +34,7 @@ BOOL CInstallingPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
 
 // The bars take 32-bit ranges: a queue may hold more than 65,535 files.
 void CInstallingPage::OnPageStart() {
-    theApp.CreateFolderPath(theApp.m_strInstallDir, true);
+    theApp.CreateFolderPath(theApp.m_strInstallDir, true, true);
     const std::vector<CPackageInfo*> ready = ReadyPackages();
     m_nTotalFiles = 0;
     int totalUnpacks = 0;

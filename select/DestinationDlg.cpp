@@ -34,7 +34,7 @@ bool CDestinationDlg::SaveAndValidate() {
 bool CDestinationDlg::IsUsableFolder() const {
     std::string folder = m_strFolder;
     while (folder.size() > 1 && folder.back() == '\\' && folder[folder.size() - 2] != ':') folder.pop_back();
-    if (theApp.CreateFolderPath(folder, true)) {
+    if (theApp.CreateFolderPath(folder, true, true)) {
         ::RemoveDirectoryA(folder.c_str());
         return true;
     }

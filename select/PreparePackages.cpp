@@ -110,7 +110,7 @@ std::vector<CInfoFetch> ListPackageInfoFetches() {
 }
 
 int FetchPackageInfoFiles(const std::string& folder, std::vector<CInfoFetch>& fetches) {
-    theApp.CreateFolderPath(folder, true);
+    theApp.CreateFolderPath(folder, true, true);
     int count = 0;
     for (CInfoFetch& fetch : fetches) {
         fetch.m_bFetched = theApp.FetchIniFile(fetch.m_strUrl, fetch.m_strOwnPath, "Package", fetch.m_strLocalPath) &&

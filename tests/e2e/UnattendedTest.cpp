@@ -13,6 +13,7 @@
 #include "support/TestWebServer.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <cstdio>
@@ -25,6 +26,8 @@ using testsupport::SortedFilesIn;
 namespace {
 
 const std::string kCarried = std::string(kTarget) + "-unattended";
+// What Wine shows of a folder everyone may write.
+const char kEveryoneWrites[] = ";0x1301ff;;;WD)";
 HANDLE g_held = INVALID_HANDLE_VALUE;
 
 struct QuietRun {
@@ -152,8 +155,8 @@ std::string EntryTexts() {
     return texts;
 }
 
-// What every file below folder holds, in KB rounded up.
-DWORD TreeKB(const std::string& folder) {
+// What every file below the folders holds, in KB rounded up.
+DWORD TreeKB(const std::vector<std::string>& folders) {
     int64_t bytes = 0;
     const std::function<void(const std::string&)> add = [&](const std::string& dir) {
         WIN32_FIND_DATAA found;
@@ -167,7 +170,7 @@ DWORD TreeKB(const std::string& folder) {
         while (::FindNextFileA(hFind, &found));
         ::FindClose(hFind);
     };
-    add(folder);
+    for (const std::string& folder : folders) add(folder);
     return DWORD((bytes + 1023) / 1024);
 }
 
@@ -270,7 +273,18 @@ TEST(Unattended, AppsAndFeaturesEntryFollowsTheProduct) {
     PublishSite(site, url, 0);
     testsupport::RemoveTree(kTarget);
     ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
-    const std::string dir = testsupport::MakeScratchDir("unattended-entry"), kept = std::string(kTarget) + "\\Setup";
+    const std::string dir = testsupport::MakeScratchDir("unattended-entry"), kept = KeptSetupFolder();
+    // Made first by somebody else, writable by everyone, with a wizard of a
+    // higher version than ours and a DLL beside it.
+    testsupport::RemoveTree(kept);
+    ASSERT_TRUE(::SHCreateDirectoryExA(nullptr, kept.c_str(), nullptr) == ERROR_SUCCESS);
+    ASSERT_TRUE(testsupport::SetDescriptor(kept, "D:(A;OICI;FA;;;WD)"));
+    ASSERT_NE(std::string::npos, testsupport::Descriptor(kept).find(kEveryoneWrites));
+    char system[MAX_PATH] = "";
+    ::GetSystemDirectoryA(system, MAX_PATH);
+    ASSERT_TRUE(
+        ::CopyFileA((std::string(system) + "\\kernel32.dll").c_str(), (kept + "\\zepsetup.exe").c_str(), FALSE));
+    ASSERT_TRUE(testsupport::WriteFile(kept + "\\version.dll", "planted"));
     ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", SetupInfo(0, url)));
     ASSERT_TRUE(testsupport::WriteFile(dir + "\\license.txt", "The license"));
     const auto run = [](const std::string& commandLine, const std::string& folder) {
@@ -287,12 +301,14 @@ TEST(Unattended, AppsAndFeaturesEntryFollowsTheProduct) {
         // A size the run must put right: every run measures anew.
         WriteRegValue(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "EstimatedSize", REG_DWORD, "1");
         // A copy without a version resource is older than any wizard: it is replaced.
-        if (testsupport::FileExists(kept)) testsupport::WriteFile(kept + "\\zepsetup.exe", "an older wizard");
+        if (step.installed != steps[0].installed)
+            testsupport::WriteFile(kept + "\\zepsetup.exe", "an older wizard");
         EXPECT_EQ(0u, run(testsupport::BinDir() + "\\zepsetup.exe /quiet /accept-license /site:3 " + step.options, dir));
         EXPECT_EQ("ZEP Road|1.1|ORBEL|" + kept + "\\zepsetup.exe,0|" + kTarget + "|" + program + " /modify|" + program +
                       " /modify|" + program + " /quiet /remove:" + step.installed + "|",
                   EntryTexts());
-        EXPECT_EQ(TreeKB(kTarget), ReadRegDword(kUninstallEntryKey, "EstimatedSize", 0));
+        EXPECT_EQ(TreeKB({kTarget, kept}), ReadRegDword(kUninstallEntryKey, "EstimatedSize", 0));
+        EXPECT_EQ(std::string::npos, testsupport::Descriptor(kept).find(kEveryoneWrites));
         EXPECT_EQ(1u, ReadRegDword(kUninstallEntryKey, "NoRepair", 0));
         EXPECT_EQ((Lines{"license.txt", "zepsetup.exe", "zepsetup.sif"}), SortedFilesIn(kept));
         std::string copy, wizard;
@@ -316,6 +332,7 @@ TEST(Unattended, AppsAndFeaturesEntryFollowsTheProduct) {
     EXPECT_EQ("0 0", Record("Base") + " " + Record("Tools"));
     EXPECT_EQ("-", testsupport::StoredText(kUninstallEntryKey, "DisplayName"));
     EXPECT_EQ(Lines{"zepsetup.exe"}, SortedFilesIn(kept)) << "the copy that ran waits for the restart";
+    EXPECT_FALSE(testsupport::FileExists(kTarget)) << "the install folder goes with the last component";
     EXPECT_EQ(0u, run("wineboot.exe -r", ""));
-    EXPECT_FALSE(testsupport::FileExists(kTarget)) << "the kept copy and the install folder go at the restart";
+    EXPECT_FALSE(testsupport::FileExists(kept)) << "the kept copy goes at the restart";
 }

@@ -1,6 +1,8 @@
 #include "support/TestSupport.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -75,6 +77,35 @@ std::string StoredText(const std::string& key, const char* name) {
         ::RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_SZ | RRF_NOEXPAND, &type, text, &size);
     if (result == ERROR_UNSUPPORTED_TYPE) return "<type " + std::to_string(type) + ">";
     return result == ERROR_SUCCESS ? text : "-";
+}
+
+std::string Descriptor(const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    char* text = nullptr;
+    const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    if (::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr, nullptr,
+                                &descriptor) != ERROR_SUCCESS)
+        return "unreadable";
+    const std::string sddl =
+        ::ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, parts, &text, nullptr)
+            ? text
+            : "unconvertible";
+    ::LocalFree(text);
+    ::LocalFree(descriptor);
+    return sddl;
+}
+
+bool SetDescriptor(const std::string& path, const char* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    const bool set =
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr) &&
+        ::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) &&
+        ::SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                nullptr, dacl, nullptr) == ERROR_SUCCESS;
+    ::LocalFree(descriptor);
+    return set;
 }
 
 std::string PendingRenames() {

@@ -30,5 +30,9 @@ Lines SortedFilesIn(const std::string& dir);
 std::string StoredText(const std::string& key, const char* name);
 // The platform's renames at the next restart, each string followed by "|".
 std::string PendingRenames();
+// A file's or folder's owner and access list as text (SDDL); its access
+// list set from such a text, as another account could have set it.
+std::string Descriptor(const std::string& path);
+bool SetDescriptor(const std::string& path, const char* sddl);
 
 }  // namespace testsupport

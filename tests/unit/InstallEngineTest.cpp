@@ -3,6 +3,7 @@
 // record bytes, reading by kind, damaged logs, the ".new~" replacement and
 // the deletion of a log that was read.
 #include "app/Component.h"
+#include "app/FolderSecurity.h"
 #include "app/PathText.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
@@ -13,6 +14,7 @@
 #include "support/TestSupport.h"
 
 #include <commctrl.h>
+#include <sddl.h>
 #include <objbase.h>
 
 #include <gtest/gtest.h>
@@ -389,6 +391,33 @@ TEST_F(InstallEngineTest, ALogIsHashedAsWrittenAndReadAsHashed) {
     CInstallLogRecord record;
     EXPECT_TRUE(log.ReadFirstFile(record) && record.m_strText == "a.dll");
     log.Close(true);
+}
+
+// The folders of the wizard's own get the rights of Program Files, as the
+// program builds them; Wine keeps of them only that everyone may not write
+// (nor, here, read), where a plain folder lets everyone read.
+TEST_F(InstallEngineTest, ProtectedFoldersAreWritableByAdministratorsAlone) {
+    char* built = nullptr;
+    ASSERT_TRUE(ProtectedFolderAttributes() &&
+                ::ConvertSecurityDescriptorToStringSecurityDescriptorA(
+                    ProtectedFolderAttributes()->lpSecurityDescriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                    &built, nullptr));
+    EXPECT_STREQ("D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)", built);
+    ::LocalFree(built);
+    const std::string plain = m_strRoot + "\\plain", made = m_strRoot + "\\made\\in\\one", open = m_strRoot + "\\open";
+    ASSERT_TRUE(theApp.CreateFolderPath(plain, true) && theApp.CreateFolderPath(made, true, true) &&
+                theApp.CreateFolderPath(open, true));
+    ASSERT_TRUE(testsupport::SetDescriptor(open, "D:(A;OICI;FA;;;WD)"));
+    EXPECT_FALSE(OnlyAdministratorsWrite(open));
+    EXPECT_TRUE(ProtectFolder(open));
+    for (const auto& [folder, everyone] : {std::pair{plain, ";0x1200a9;;;WD)"}, {m_strRoot + "\\made", ""},
+                                           {made, ""}, {open, ";0x1200a9;;;WD)"}}) {
+        const std::string descriptor = testsupport::Descriptor(folder);
+        // The rights of everyone's entry, if there is one.
+        const size_t found = descriptor.find(";;;WD)"), start = descriptor.rfind(';', found - 1);
+        EXPECT_EQ(everyone, found == std::string::npos ? "" : descriptor.substr(start, found + 6 - start))
+            << folder << ": " << descriptor;
+    }
 }
 
 TEST_F(InstallEngineTest, ClosingAReadLogDeletesItOnceAndAFailedOpenLeavesNothingToCommit) {
