@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -73,16 +74,29 @@ struct CFetchRecord {
 };
 
 // The local file a transfer writes, opened without sharing: created anew, or
-// opened to go on after the bytes an earlier transfer left.
+// opened to go on after the bytes an earlier transfer left. It lies in a
+// folder others may write: no name of it is followed where it leads
+// elsewhere, and it reaches its final name through its own handle.
 class CLocalFile {
 public:
     ~CLocalFile() { Close(); }
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
-    bool Create(const std::string& path) { return Open(path, CREATE_ALWAYS); }
+    // Whatever lay under the name (a link among them) is removed, not
+    // followed; a name taken again in between is refused.
+    bool Create(const std::string& path) {
+        ::DeleteFileA(path.c_str());
+        return Open(path, CREATE_NEW);
+    }
     // Positions after the first nBytes, cutting anything past them, and
-    // passes those bytes to pHash; false when the file holds fewer.
+    // passes those bytes to pHash; false when the file holds fewer, or is a
+    // link.
     bool Resume(const std::string& path, int64_t nBytes, CSha256* pHash) {
         if (!Open(path, OPEN_EXISTING)) return false;
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!::GetFileInformationByHandle(m_hFile, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            Close();
+            return false;
+        }
         char buffer[64 * 1024];
         for (int64_t left = nBytes; left > 0;) {
             DWORD read = 0;
@@ -103,13 +117,27 @@ public:
         if (IsOpen()) ::CloseHandle(m_hFile);
         m_hFile = INVALID_HANDLE_VALUE;
     }
+    // The file written, under path through its own handle: whatever
+    // happened to its name meanwhile, the bytes under path are those
+    // written (and hashed) here.
+    bool MoveTo(const std::string& path) {
+        const int length = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+        if (!IsOpen() || length <= 1) return false;
+        std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + size_t(length) * sizeof(WCHAR));
+        auto* pRename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        pRename->ReplaceIfExists = TRUE;
+        pRename->FileNameLength = DWORD(length - 1) * sizeof(WCHAR);
+        ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, pRename->FileName, length);
+        return ::SetFileInformationByHandle(m_hFile, FileRenameInfo, pRename, DWORD(buffer.size())) != FALSE;
+    }
 
 private:
     bool Open(const std::string& path, DWORD disposition) {
         // Shared for deletion: a transfer its page gave up on may still hold
-        // the file when a later one discards it.
-        m_hFile = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        // the file when a later one discards it. Deleting it cannot change
+        // the bytes that reach the final name.
+        m_hFile = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
+                                disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         m_bCreated = m_bCreated || IsOpen();
         return IsOpen();
     }
@@ -584,7 +612,6 @@ int TransferPackageFile(CSetupApp& app, const std::string& url, const std::strin
         if (!bValidatorWritten && !validator.empty() && *pnReceived >= kKeepAfterBytes)
             bValidatorWritten = WriteValidator(localPath, validator);
     }
-    file.Close();
     // A response that ends before its own announced length broke off (the
     // session ends a connection the server closed, or a receive that timed
     // out, like a whole response): worth another attempt, and what came is
@@ -598,10 +625,11 @@ int TransferPackageFile(CSetupApp& app, const std::string& url, const std::strin
         result = -6;
     if (result > 0 && !app.m_bStopDownload && file.WasCreated()) {
         if (resume.m_nBytes || bValidatorWritten) ::DeleteFileA(ValidatorPath(localPath).c_str());
-        if (::MoveFileExA(partPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return 1;
+        if (file.MoveTo(localPath)) return 1;
         ReportCannotCreate(localPath);
         result = -4;
     }
+    file.Close();
     // Bytes that cannot be joined on to, or that are not the file's, are not kept.
     const bool bKeep = (app.m_bStopDownload || result == -2 || result == -3) && (resumed || bValidatorWritten);
     if (!bKeep && file.WasCreated()) DiscardPartial(localPath);

@@ -5,6 +5,7 @@
 #include "framework/WorkerThread.h"
 #include "robot/Robot.h"
 #include "support/ImportPatch.h"
+#include "support/PackageTestFiles.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
@@ -39,10 +40,12 @@ const char kFresh[] = "range=- if-range=- status=200";
 enum class Fault { None, NoSession, QueryFailsAfter3, ReadFails, StopBeforeFirst, StopPastMiB };
 // Where the local file lies and what is there before: an old copy in a
 // folder of the test, nothing, a folder that does not exist, an old copy on
-// a volume too small for the response; or an old copy, and the first half of
+// a volume too small for the response, an old copy and a partial file's name
+// linked to another file (as anyone who may write the folder could leave
+// it, without a validator); or an old copy, and the first half of
 // the site's 300,000 bytes (one of them changed: Damaged) in the partial
 // file with the site's validator, as a transfer that broke off left them.
-enum class Place { OldCopy, Empty, MissingFolder, FullVolume, HalfKept, HalfKeptDamaged };
+enum class Place { OldCopy, Empty, MissingFolder, FullVolume, LinkedPartial, HalfKept, HalfKeptDamaged };
 // What the local file holds afterwards: the old copy, nothing (no file), or
 // the first servedBytes of what the server sent; or (Kept) what was there
 // before, and the first servedBytes (kWhole: the bytes counted) in the
@@ -199,6 +202,10 @@ protected:
             half[1000] ^= c.place == Place::HalfKeptDamaged;
             ASSERT_TRUE(c.place < Place::HalfKept || (WriteFile(ResumablePartPath(path), half) &&
                                                       WriteFile(ResumablePartPath(path) + ".validator", kValidator)));
+            const std::string victim = path.substr(0, path.rfind('\\')) + "-victim";
+            ASSERT_TRUE(c.place != Place::LinkedPartial ||
+                        (WriteFile(victim, "victim") &&
+                         ::CreateHardLinkA(ResumablePartPath(path).c_str(), victim.c_str(), nullptr)));
             const size_t asked = testweb::RequestsFor(c.request).size();
             const std::string url = std::strncmp(c.request, "http:", 5) == 0 ? c.request : m_url + c.request;
             ProgressLog log;
@@ -243,6 +250,8 @@ protected:
             const size_t served = c.local == Local::Kept && c.servedBytes == kWhole ? counted : c.servedBytes;
             ExpectLocal(path, c.local, c.place,
                         download ? testweb::Pattern(served) : m_served.substr(0, c.servedBytes));
+            EXPECT_TRUE(c.place != Place::LinkedPartial || testsupport::FileText(victim) == "victim")
+                << "written through a link";
         }
     }
 
@@ -340,6 +349,8 @@ TEST_F(HttpTransferTest, DownloadPackageFileCases) {
         {"pkg.bin?size=300000", 300000, Local::Served, 300000, Place::OldCopy, Fault::None, -1, "", 300000, kSha300000},
         {"pkg.bin?size=300000", -6, Local::Old, 0, Place::OldCopy, Fault::None, -1, "", 300000,
          "3c65ea93424a9c362fec0e3a69ea36031e8a358441479dd665cc6110eabe7b09"},
+        // A new partial file, not the one another left under its name.
+        {"pkg.bin?size=300000", 300000, Local::Served, 300000, Place::LinkedPartial},
         // A full disk: the file is given up, not installed cut short.
         {"pkg.bin?size=1000000", -4, Local::Old, 0, Place::FullVolume},
         {"pkg.bin?size=100000", 0, Local::Old, 0, Place::OldCopy, Fault::StopBeforeFirst, 0},
