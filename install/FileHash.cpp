@@ -54,13 +54,17 @@ std::string CSha256::FinishHex() {
     return hex;
 }
 
+HANDLE OpenHeld(const std::string& path) {
+    return ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+}
+
 namespace {
 
 // Opened for reading with only reads shared, and hashed from the start;
 // INVALID_HANDLE_VALUE when it cannot be opened or read.
 HANDLE OpenHashed(const std::string& path, std::string& hex) {
-    const HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE hFile = OpenHeld(path);
     if (hFile == INVALID_HANDLE_VALUE) return hFile;
     CSha256 sha;
     std::unique_ptr<char[]> buffer(new char[kReadBytes]);
@@ -95,9 +99,15 @@ bool CPinnedFiles::Pin(const std::string& path, const std::string& sha256) {
     return true;
 }
 
+bool CPinnedFiles::Hold(const std::string& path) {
+    const HANDLE hFile = OpenHeld(path);
+    if (hFile == INVALID_HANDLE_VALUE) return false;
+    m_handles.push_back(hFile);
+    return true;
+}
+
 bool CPinnedFiles::Read(const std::string& path, size_t maxBytes, std::string& bytes) {
-    const HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE hFile = OpenHeld(path);
     if (hFile == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size{};
     DWORD read = 0;

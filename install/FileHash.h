@@ -32,6 +32,10 @@ private:
 // The hash of a file in lower-case hex; false when it cannot be read.
 bool Sha256OfFile(const std::string& path, std::string& hex);
 
+// path opened for reading with others' writes and deletes shut out;
+// INVALID_HANDLE_VALUE when it cannot be.
+HANDLE OpenHeld(const std::string& path);
+
 // Files held open from the moment their hash was checked until they have
 // been used, others' writes and deletes shut out: a folder that other
 // accounts may write cannot change them in between.
@@ -47,6 +51,10 @@ public:
     // The bytes of path, held from here on; false, holding nothing more,
     // when it cannot be read or is longer than maxBytes.
     bool Read(const std::string& path, size_t maxBytes, std::string& bytes);
+    // path held as it is now, without a check of its own; false when it cannot be opened.
+    bool Hold(const std::string& path);
+    // A handle opened so by someone else, held from here on.
+    void Adopt(HANDLE hFile) { m_handles.push_back(hFile); }
     void Release();
 
 private:

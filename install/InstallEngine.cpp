@@ -195,13 +195,13 @@ bool UnpackSideBySide(const std::vector<CUnpackJob>& jobs, unsigned cores, CInst
 // installed without a log to remove it by. A file decoded while the
 // download went on is only waited for. One file alone, or one core, leaves
 // its blocks the cores to share.
-bool CPackageInfo::UnpackFiles(CInstallSteps& steps) const {
+bool CPackageInfo::UnpackFiles(CInstallSteps& steps) {
     std::vector<CUnpackJob> jobs;
     size_t index = 0;
     for (const CPackageFile* pFile : m_listFiles) {
         if (pFile->m_bInstall && pFile->m_bCompressed) {
             std::string name = GetUnpackedName(index, *pFile);
-            if (theApp.m_unpackAhead.Take(JoinPath(theApp.m_strTempDir, name), WaitPumping)) {
+            if (theApp.m_unpackAhead.Take(JoinPath(theApp.m_strTempDir, name), WaitPumping, m_pinnedFiles)) {
                 steps.OnUnpacking(*pFile);
                 steps.OnUnpacked();
             } else {
@@ -221,6 +221,9 @@ bool CPackageInfo::UnpackFiles(CInstallSteps& steps) const {
             if (unpacked) steps.OnUnpacked();
         }
     }
+    // Held unchanged from here until the queue's commit has copied them.
+    for (size_t i = 0; i < jobs.size() && unpacked; ++i)
+        unpacked = m_pinnedFiles.Hold(JoinPath(theApp.m_strTempDir, jobs[i].second));
     if (!unpacked) DeleteUnpackedFiles();
     return unpacked;
 }
@@ -253,9 +256,10 @@ bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, CInstallSteps& steps) {
         if (pFile->m_bInstall) {
             const std::string& sourceRoot = pFile->m_bCompressed ? theApp.m_strTempDir : pFile->m_strPackageDir;
             const std::string sourceName = pFile->m_bCompressed ? GetUnpackedName(index, *pFile) : pFile->m_strSource;
-            const DWORD copyStyle = SP_COPY_SOURCEPATH_ABSOLUTE | (pFile->m_bCompressed ? SP_COPY_DELETESOURCE : 0);
+            // Decoded copies are held open until the commit ends: they go
+            // with the package's finish, not with their copy.
             ::SetupQueueCopyA(hQueue, sourceRoot.c_str(), nullptr, sourceName.c_str(), m_strKey.c_str(), nullptr,
-                              GetFileFolder(*pFile).c_str(), pFile->m_strName.c_str(), copyStyle);
+                              GetFileFolder(*pFile).c_str(), pFile->m_strName.c_str(), SP_COPY_SOURCEPATH_ABSOLUTE);
         }
         m_log.AddFile(pFile->m_pFolder->m_nId, pFile->m_strName, pFile->m_nFlags);
         ++index;

@@ -102,9 +102,10 @@ public:
     // as they were checked until the package is finished; false when one
     // no longer holds the publisher's bytes.
     bool PinFiles();
-    bool UnpackFiles(CInstallSteps& steps) const;
-    // The decoded copies left in the temporary folder: the queue deletes a
-    // copy only once it has copied it.
+    // Decodes the compressed files to install, each then held in
+    // m_pinnedFiles until the package is finished.
+    bool UnpackFiles(CInstallSteps& steps);
+    // The decoded copies in the work folder, once nothing holds them.
     void DeleteUnpackedFiles() const;
     bool FinishInstall();
     // What the commit did for a package that cannot be finished, taken back:

@@ -20,9 +20,16 @@ void CUnpackAhead::Add(const std::string& sourcePath, const std::string& sha256,
         job.m_bAddedAgain = true;
         return;
     }
+    // A copy decoded from the source before it changed is decoded again.
+    LetGo(job);
     job.m_state = EState::kQueued;
     if (!bQueued) m_queue.push_back(outputPath);
     m_queued.notify_one();
+}
+
+void CUnpackAhead::LetGo(CJob& job) {
+    if (job.m_hHeld != INVALID_HANDLE_VALUE) ::CloseHandle(job.m_hHeld);
+    job.m_hHeld = INVALID_HANDLE_VALUE;
 }
 
 // Without a worker nothing is added: the install decodes every file itself.
@@ -49,18 +56,21 @@ void CUnpackAhead::Work() {
         job.m_state = EState::kRunning;
         const CJob work = job;
         lock.unlock();
-        bool decoded = false;
+        HANDLE hHeld = INVALID_HANDLE_VALUE;
         try {
             // Pinned: the download folder is open to other accounts.
             CPinnedFiles pinned;
-            decoded = (work.m_strSha256.empty() || pinned.Pin(work.m_strSourcePath, work.m_strSha256)) &&
-                      UnpackPackagePath(work.m_strSourcePath, outputPath, 1, work.m_nLimit);
+            if ((work.m_strSha256.empty() || pinned.Pin(work.m_strSourcePath, work.m_strSha256)) &&
+                UnpackPackagePath(work.m_strSourcePath, outputPath, 1, work.m_nLimit))
+                hHeld = OpenHeld(outputPath);
         } catch (...) {
         }
         lock.lock();
         CJob& ended = m_jobs[outputPath];
-        ended.m_state = decoded ? EState::kDecoded : EState::kFailed;
+        ended.m_hHeld = hHeld;
+        ended.m_state = hHeld != INVALID_HANDLE_VALUE ? EState::kDecoded : EState::kFailed;
         if (ended.m_bAddedAgain) {
+            LetGo(ended);
             ended.m_bAddedAgain = false;
             ended.m_state = EState::kQueued;
             m_queue.push_back(outputPath);
@@ -69,7 +79,7 @@ void CUnpackAhead::Work() {
     }
 }
 
-bool CUnpackAhead::Take(const std::string& outputPath, const std::function<void(HANDLE)>& wait) {
+bool CUnpackAhead::Take(const std::string& outputPath, const std::function<void(HANDLE)>& wait, CPinnedFiles& held) {
     std::unique_lock<std::mutex> lock(m_lock);
     for (;;) {
         const auto found = m_jobs.find(outputPath);
@@ -84,6 +94,8 @@ bool CUnpackAhead::Take(const std::string& outputPath, const std::function<void(
             continue;
         case EState::kDecoded:
             job.m_state = EState::kTaken;
+            held.Adopt(job.m_hHeld);
+            job.m_hHeld = INVALID_HANDLE_VALUE;
             return true;
         default:
             m_jobs.erase(found);
@@ -102,8 +114,10 @@ void CUnpackAhead::Stop() {
     for (std::thread& worker : m_workers) worker.join();
     m_workers.clear();
     // A copy added again while it was decoded waits in the queue with its first decode on disk.
-    for (const auto& entry : m_jobs)
+    for (auto& entry : m_jobs) {
+        LetGo(entry.second);
         if (entry.second.m_state != EState::kTaken) ::DeleteFileA(entry.first.c_str());
+    }
     m_jobs.clear();
     if (m_hEnded) ::CloseHandle(m_hEnded);
     m_hEnded = nullptr;

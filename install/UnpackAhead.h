@@ -2,6 +2,8 @@
 // download goes on, so that the install finds them decoded and only waits
 // for what is left.
 #pragma once
+#include "install/FileHash.h"
+
 #include <windows.h>
 
 #include <condition_variable>
@@ -28,11 +30,12 @@ public:
     void Add(const std::string& sourcePath, const std::string& sha256, const std::string& outputPath,
              uint64_t limit);
     // True when outputPath holds the whole decoded copy: it is the caller's
-    // from then on. False when it was never added or failed (the caller
-    // decodes it itself, and so reaches the same verdict). A decode not yet
-    // ended is waited for by calling wait with an event that is set whenever
-    // one ends.
-    bool Take(const std::string& outputPath, const std::function<void(HANDLE)>& wait);
+    // from then on, and held goes on holding it as it was held since its
+    // decoding ended, unchanged. False when it was never added or failed (the
+    // caller decodes it itself, and so reaches the same verdict). A decode not
+    // yet ended is waited for by calling wait with an event that is set
+    // whenever one ends.
+    bool Take(const std::string& outputPath, const std::function<void(HANDLE)>& wait, CPinnedFiles& held);
     // Begins no further file, waits for those under way, and deletes every
     // copy nobody took.
     void Stop();
@@ -44,7 +47,10 @@ private:
         uint64_t m_nLimit = 0;
         EState m_state = EState::kQueued;
         bool m_bAddedAgain = false;  // the source changed while it was decoded
+        // The decoded copy, writes and deletes shut out from the end of its decoding.
+        HANDLE m_hHeld = INVALID_HANDLE_VALUE;
     };
+    static void LetGo(CJob& job);
     bool HasWorkers();
     void Work();
 

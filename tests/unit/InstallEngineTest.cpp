@@ -7,7 +7,9 @@
 #include "app/PathText.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
+#include "install/InstallEngine.h"
 #include "install/InstallLog.h"
+#include "install/QueueCallback.h"
 #include "robot/Robot.h"
 #include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
@@ -296,16 +298,55 @@ TEST_F(InstallEngineTest, FilesDecodedAheadAreTakenOrDeleted) {
     const std::string source = m_strRoot + "\\ahead.pkg";
     ASSERT_TRUE(WriteFile(source, MakeCompressedPackage("ahead", 1000, 1)));
     const auto wait = [](HANDLE hEvent) { ::WaitForSingleObject(hEvent, INFINITE); };
+    CPinnedFiles held;
     {
         CUnpackAhead ahead;
         for (const char* name : {"taken", "left", "swapped"})
             ahead.Add(source, name == std::string("swapped") ? std::string(64, '0') : "", m_strRoot + "\\" + name, 5);
-        EXPECT_TRUE(ahead.Take(m_strRoot + "\\taken", wait));
-        EXPECT_FALSE(ahead.Take(m_strRoot + "\\swapped", wait));
-        EXPECT_FALSE(ahead.Take(m_strRoot + "\\never", wait));
+        EXPECT_TRUE(ahead.Take(m_strRoot + "\\taken", wait, held));
+        EXPECT_FALSE(ahead.Take(m_strRoot + "\\swapped", wait, held));
+        EXPECT_FALSE(ahead.Take(m_strRoot + "\\never", wait, held));
     }
+    // Held as it was decoded, until the taker lets go.
+    EXPECT_EQ(INVALID_HANDLE_VALUE, ::CreateFileA((m_strRoot + "\\taken").c_str(), GENERIC_WRITE,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    held.Release();
     EXPECT_EQ((Lines{"ahead.pkg", "taken"}), SortedFilesIn(m_strRoot));
     EXPECT_EQ("ahead", FileText(m_strRoot + "\\taken"));
+}
+
+// Where another program would swap them, between the queueing and the
+// commit, the decoded copy and the package file it was decoded from refuse
+// a writer and a replacement: the bytes installed are the bytes decoded.
+TEST_F(InstallEngineTest, DecodedCopiesAndPackageFilesAreHeldUntilTheCommit) {
+    auto pkg = MakePackage("EngComp");
+    const std::string packed = MakeCompressedPackage("payload A", 1000, 1);
+    CPackageFile* pFile = AddDownloadedFile(*pkg, "a.exe", 1, packed, true);
+    pFile->m_nSize = 9;
+    CSha256 hash;
+    hash.Add(packed.data(), packed.size());
+    pFile->m_strSha256 = hash.FinishHex();
+    struct Swapper : CInstallSteps {
+        std::vector<std::string> paths;
+        std::string swapped;
+        void OnCommitting() override {
+            for (const std::string& path : paths) {
+                const HANDLE hWriter = ::CreateFileA(path.c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+                swapped += hWriter == INVALID_HANDLE_VALUE ? "" : " written";
+                ::CloseHandle(hWriter);
+                swapped += ::MoveFileExA((path + ".other").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)
+                               ? " replaced" : "";
+            }
+        }
+    } swapper;
+    swapper.paths = {JoinPath(theApp.m_strTempDir, pkg->GetUnpackedName(0, *pFile)),
+                     theApp.m_strDownloadDir + pFile->m_strSource};
+    for (const std::string& path : swapper.paths) ASSERT_TRUE(WriteFile(path + ".other", "other"));
+    CInstallQueueCallback callback(nullptr, nullptr, 0, swapper);
+    EXPECT_TRUE(InstallReadyPackages({pkg.get()}, callback, swapper).m_failed.empty());
+    EXPECT_EQ("", swapper.swapped);
+    EXPECT_EQ("payload A", FileText(m_strBin + "\\a.exe"));
+    EXPECT_FALSE(FileExists(swapper.paths[0])) << "the decoded copy goes once the package is finished";
 }
 
 TEST_F(InstallEngineTest, LogRecordsAreByteExactAndReadBackByKind) {
