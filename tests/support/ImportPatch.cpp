@@ -66,4 +66,12 @@ InternetFault::InternetFault(Kind kind, int queriesBeforeFailure)
     g_queriesBeforeFailure = queriesBeforeFailure;
 }
 
+namespace {
+
+LONG WINAPI FailingHashData(void*, UCHAR*, ULONG, ULONG) { return LONG(0xC0000001L); }
+
+}  // namespace
+
+HashFault::HashFault() : m_patch("bcrypt.dll", "BCryptHashData", reinterpret_cast<void*>(&FailingHashData)) {}
+
 }  // namespace testsupport

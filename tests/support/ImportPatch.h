@@ -34,4 +34,14 @@ private:
     ImportPatch m_patch;
 };
 
+// The platform's hashing fails, for the life of the object.
+class HashFault {
+public:
+    HashFault();
+    bool Applied() const { return m_patch.Applied(); }
+
+private:
+    ImportPatch m_patch;
+};
+
 }  // namespace testsupport

@@ -37,7 +37,7 @@ const char kValidator[] = "\"size-300000\"";
 const std::string kAsked = std::string("range=bytes=150000- if-range=") + kValidator + " status=";
 const char kFresh[] = "range=- if-range=- status=200";
 
-enum class Fault { None, NoSession, QueryFailsAfter3, ReadFails, StopBeforeFirst, StopPastMiB };
+enum class Fault { None, NoSession, QueryFailsAfter3, ReadFails, HashFails, StopBeforeFirst, StopPastMiB };
 // Where the local file lies and what is there before: an old copy in a
 // folder of the test, nothing, a folder that does not exist, an old copy on
 // a volume too small for the response, an old copy and a partial file's name
@@ -125,6 +125,9 @@ protected:
         if (fault == Fault::QueryFailsAfter3) patch.reset(new InternetFault(InternetFault::QueryFailsLater, 3));
         if (fault == Fault::ReadFails) patch.reset(new InternetFault(InternetFault::ReadFails));
         EXPECT_TRUE(!patch || patch->Applied());
+        std::unique_ptr<testsupport::HashFault> hashFault(fault == Fault::HashFails ? new testsupport::HashFault
+                                                                                   : nullptr);
+        EXPECT_TRUE(!hashFault || hashFault->Applied());
         HINTERNET session = m_app.m_hInternet;
         if (fault == Fault::NoSession) m_app.m_hInternet = nullptr;
         m_app.m_bStopDownload = fault == Fault::StopBeforeFirst;
@@ -349,6 +352,8 @@ TEST_F(HttpTransferTest, DownloadPackageFileCases) {
         {"pkg.bin?size=300000", 300000, Local::Served, 300000, Place::OldCopy, Fault::None, -1, "", 300000, kSha300000},
         {"pkg.bin?size=300000", -6, Local::Old, 0, Place::OldCopy, Fault::None, -1, "", 300000,
          "3c65ea93424a9c362fec0e3a69ea36031e8a358441479dd665cc6110eabe7b09"},
+        // Nor are bytes whose hash the platform could not take.
+        {"pkg.bin?size=300000", -6, Local::Old, 0, Place::OldCopy, Fault::HashFails, -1, "", 300000, kSha300000},
         // A new partial file, not the one another left under its name.
         {"pkg.bin?size=300000", 300000, Local::Served, 300000, Place::LinkedPartial},
         // A full disk: the file is given up, not installed cut short.

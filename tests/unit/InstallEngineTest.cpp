@@ -11,6 +11,7 @@
 #include "install/InstallLog.h"
 #include "install/QueueCallback.h"
 #include "robot/Robot.h"
+#include "support/ImportPatch.h"
 #include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
 #include "support/TestSupport.h"
@@ -432,6 +433,13 @@ TEST_F(InstallEngineTest, ALogIsHashedAsWrittenAndReadAsHashed) {
     CInstallLogRecord record;
     EXPECT_TRUE(log.ReadFirstFile(record) && record.m_strText == "a.dll");
     log.Close(true);
+    // A log whose hash the platform cannot take is not committed as if hashed.
+    const testsupport::HashFault fault;
+    ASSERT_TRUE(fault.Applied());
+    ASSERT_TRUE(log.Open(m_strLog, CInstallLog::MODE_WRITE) && log.AddFile(1, "b.dll", 0));
+    EXPECT_FALSE(log.Commit());
+    EXPECT_EQ("", log.m_strHash);
+    EXPECT_EQ((Lines{"F 1 0 a.dll"}), ReadInstallLog(m_strLog));
 }
 
 // The folders of the wizard's own get the rights of Program Files, as the
