@@ -40,6 +40,8 @@ const struct Row {
     {"info-html", Kind::Info, R"({"html_error": 1})", Outcome::Failed},
     {"info-404-not-accepted", Kind::Info, R"({"status": 404})", Outcome::Failed, IDCANCEL},
     {"info-stall-mid", Kind::Info, R"({"stall": 60, "stall_at": 20})", Outcome::Stalled},
+    // One byte changed on the way: not the publisher's.
+    {"info-changed", Kind::Info, R"({"swap": 1, "swap_at": 40})", Outcome::Failed},
     {"sites-drop", Kind::Sites, R"({"drop": 1})", Outcome::Failed},
     {"sites-stall-before", Kind::Sites, R"({"stall_before": 60})", Outcome::Stalled},
     // An empty package file counts as no answer, like a refused connection.
@@ -57,23 +59,12 @@ const struct Row {
 
 const char* const kPaths[] = {"setup/zep.sif", "pki/tools.pki", "setup/sites.ini", "mirror/files/tools.ex_"};
 // The copies an earlier run left are the publisher's, as any copy the run
-// uses must be; their date tells them from a copy fetched since.
-void LeaveEarlierCopy(const std::string& from, const std::string& name) {
-    const std::string path = kDownloads + "\\" + name;
-    ::CopyFileA(from.c_str(), path.c_str(), FALSE);
-    const SYSTEMTIME earlier{2001, 1, 1, 1, 0, 0, 0, 0};
-    FILETIME time{};
-    ::SystemTimeToFileTime(&earlier, &time);
-    const HANDLE hFile = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ::SetFileTime(hFile, nullptr, nullptr, &time);
-    ::CloseHandle(hFile);
-}
-
-bool IsEarlierCopy(const std::string& name) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    SYSTEMTIME time{};
-    return ::GetFileAttributesExA((kDownloads + "\\" + name).c_str(), GetFileExInfoStandard, &data) &&
-           ::FileTimeToSystemTime(&data.ftLastWriteTime, &time) && time.wYear == 2001;
+// uses must be, copied with their date: a copy fetched since is dated anew.
+bool IsEarlierCopy(const std::string& site, const std::string& name) {
+    WIN32_FILE_ATTRIBUTE_DATA published{}, copy{};
+    return ::GetFileAttributesExA((site + "\\setup\\" + name).c_str(), GetFileExInfoStandard, &published) &&
+           ::GetFileAttributesExA((kDownloads + "\\" + name).c_str(), GetFileExInfoStandard, &copy) &&
+           ::CompareFileTime(&published.ftLastWriteTime, &copy.ftLastWriteTime) == 0;
 }
 const std::string kWait = std::to_string(IDC_DOWNLOAD_WAIT_TEXT), kSkipped = std::to_string(IDC_SKIPPED_LIST);
 
@@ -169,11 +160,11 @@ Steps RoadOf(const Row& row) {
 // The earlier copies give way only to whole lists; the sites list is
 // fetched only when there is something to fetch from the sites. Base is
 // installed unless the run ends before, Tools only when its files came whole.
-void CheckRow(const Row& row) {
+void CheckRow(const Row& row, const std::string& site) {
     const bool whole = row.outcome == Outcome::Whole, ends = EndsPreparing(row);
     for (const auto& [copy, replaced] : {std::pair{"zep.sif", row.kind != Kind::List || whole},
                                          {"sites.ini", !ends && (row.kind != Kind::Sites || whole)}})
-        EXPECT_EQ(replaced, !IsEarlierCopy(copy)) << copy;
+        EXPECT_EQ(replaced, !IsEarlierCopy(site, copy)) << copy;
     const bool ended = row.outcome == Outcome::Retried || (row.kind == Kind::File && row.outcome == Outcome::Stalled) ||
                        row.answer == IDCANCEL;
     const bool installed = !ended && !ends, tools = installed && (whole || row.kind == Kind::Sites);
@@ -198,7 +189,7 @@ TEST(FaultMatrix, EachOutcomeOfEachFetch) {
         testsupport::RemoveTree(kDownloads);
         ::CreateDirectoryA(kDownloads.c_str(), nullptr);
         for (const char* name : {"zep.sif", "zep.sif.sig", "sites.ini"})
-            LeaveEarlierCopy(site + "\\setup\\" + name, name);
-        Drive({row.name, RoadOf(row), [&] { CheckRow(row); }, 0, true, row.timeoutSec}, url);
+            ::CopyFileA((site + "\\setup\\" + name).c_str(), (kDownloads + "\\" + name).c_str(), FALSE);
+        Drive({row.name, RoadOf(row), [&] { CheckRow(row, site); }, 0, true, row.timeoutSec}, url);
     }
 }

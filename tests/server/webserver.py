@@ -49,7 +49,8 @@ query string apply to that one request ("/a.bin?cut=100&length=match").
   range_start=K     answer an honoured range from offset K instead of the
                     asked one (body and Content-Range)
   swap=1            every byte of the body inverted: another file of the
-                    same size, as a mirror that serves something else
+                    same size, as a mirror that serves something else;
+                    with swap_at=N only the byte at offset N
   etag=TEXT         send ETag "TEXT" instead, as a file changed on the
                     server would; If-Range is compared with it
 
@@ -327,9 +328,13 @@ class Handler(BaseHandler):
         tick = number(fault, "tick", 0.05)
         offset = 0
         swapped = fault.get("swap") not in (None, 0, "0")
+        swap_at = number(fault, "swap_at")
+        block_start = start
         for block in body.blocks(start, sent_length):
             if swapped:
-                block = bytes(b ^ 0xFF for b in block)
+                block = bytes(b ^ 0xFF if swap_at is None or block_start + i == swap_at else b
+                              for i, b in enumerate(block))
+            block_start += len(block)
             while block:
                 piece = block
                 if trickle > 0:

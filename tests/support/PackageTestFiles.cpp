@@ -1,5 +1,6 @@
 #include "support/PackageTestFiles.h"
 
+#include "install/FileHash.h"
 #include "install/PackageFile.h"
 #include "support/ChildProcess.h"
 #include "support/TestSupport.h"
@@ -68,6 +69,12 @@ bool SetModifiedTime(const std::string& path, int32_t seconds) {
 std::string FileText(const std::string& path) {
     std::string bytes;
     return ReadFile(path, bytes) ? bytes : "<missing>";
+}
+
+std::string Sha256Text(const std::string& bytes) {
+    CSha256 hash;
+    hash.Add(bytes.data(), bytes.size());
+    return hash.FinishHex();
 }
 
 }  // namespace testsupport

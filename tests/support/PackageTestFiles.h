@@ -14,5 +14,7 @@ std::string MakeCompressedPackage(const std::string& content, int32_t time, int6
 bool SetModifiedTime(const std::string& path, int32_t seconds);
 // The bytes of a file, or "<missing>".
 std::string FileText(const std::string& path);
+// The SHA-256 of bytes in lower-case hex, as the publisher's tool writes it.
+std::string Sha256Text(const std::string& bytes);
 
 }  // namespace testsupport

@@ -53,16 +53,21 @@ std::string Bad() {
     return bad;
 }
 
+// The publisher's [Hashes] section of files.
+std::string Hashes(const std::vector<File>& files) {
+    std::string section = "[Hashes]\r\n";
+    for (const File& file : files) section += file.first + "=" + testsupport::Sha256Text(file.second) + "\r\n";
+    return section;
+}
+
 // A package of one compressed file installed into bin, with a shortcut,
 // dated after any copy installed before: an upgrade replaces it. The
 // publisher's hash names the file packed.
 std::string CompressedInfo(int version, const std::string& name, int minor, const std::string& packed) {
-    CSha256 hash;
-    hash.Add(packed.data(), packed.size());
     return "[Package]\r\nVer=" + std::to_string(version) + "\r\n[Folders]\r\n1=${Target}\\bin\r\n[Sources]\r\n" +
            "0=files\r\n[Files]\r\n" + name + ".exe=1.0.0." + std::to_string(minor) + ",12/31/2037 00:00:00,9," + name +
            ".ex_," + std::to_string(packed.size()) + ",0,1\r\n[Shortcuts]\r\n" + name + "=${Target}\\bin\\" + name +
-           ".exe,\r\n[Hashes]\r\n" + name + ".ex_=" + hash.FinishHex() + "\r\n";
+           ".exe,\r\n" + Hashes({{name + ".ex_", packed}});
 }
 
 }  // namespace
@@ -79,14 +84,8 @@ std::string SetupInfo(int minor, const std::string& baseUrl, int timeoutSec) {
 }
 
 std::vector<File> PackageInfos(int minor) {
-    std::string hashes = "[Hashes]\r\n";
-    for (const File& file : PackageFiles(minor)) {
-        CSha256 hash;
-        hash.Add(file.second.data(), file.second.size());
-        if (file.first.find(".dll") != std::string::npos || file.first == "base.ini")
-            hashes += file.first + "=" + hash.FinishHex() + "\r\n";
-    }
-    return {{"base.pki", kBaseInfo + hashes},
+    const std::vector<File> files = PackageFiles(minor);
+    return {{"base.pki", kBaseInfo + Hashes({files.begin(), files.begin() + 4})},
             {"tools.pki", CompressedInfo(256 + minor, "tools", minor, Tools(minor))},
             {"bad.pki", CompressedInfo(256, "bad", 0, Bad())}};
 }

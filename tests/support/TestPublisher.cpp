@@ -1,6 +1,7 @@
 #include "support/TestPublisher.h"
 
 #include "install/FileHash.h"
+#include "support/PackageTestFiles.h"
 #include "support/TestSupport.h"
 
 #include <windows.h>
@@ -12,32 +13,26 @@ namespace testsupport {
 namespace {
 
 std::string Base64(const std::string& bytes) {
-    DWORD size = 0;
-    const auto* data = reinterpret_cast<const BYTE*>(bytes.data());
-    const DWORD flags = CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF;
-    if (!::CryptBinaryToStringA(data, DWORD(bytes.size()), flags, nullptr, &size)) return "";
-    std::string text(size, '\0');
-    if (!::CryptBinaryToStringA(data, DWORD(bytes.size()), flags, &text[0], &size)) return "";
-    text.resize(size);
-    return text;
+    char text[256] = "";
+    DWORD size = sizeof text;
+    return ::CryptBinaryToStringA(reinterpret_cast<const BYTE*>(bytes.data()), DWORD(bytes.size()),
+                                  CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, text, &size)
+               ? std::string(text, size)
+               : "";
 }
 
-std::string HashOf(const std::string& bytes, bool hex) {
+std::string Digest(const std::string& bytes) {
     CSha256 sha;
     sha.Add(bytes.data(), bytes.size());
-    return hex ? sha.FinishHex() : sha.Finish();
+    return sha.Finish();
 }
 
 }  // namespace
 
 CTestPublisher::CTestPublisher() {
-    BCRYPT_ALG_HANDLE hAlgorithm = nullptr;
-    BCRYPT_KEY_HANDLE hKey = nullptr;
-    if (BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&hAlgorithm, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0)) &&
-        BCRYPT_SUCCESS(::BCryptGenerateKeyPair(hAlgorithm, &hKey, 256, 0)))
-        ::BCryptFinalizeKeyPair(hKey, 0);
-    m_hAlgorithm = hAlgorithm;
-    m_hKey = hKey;
+    if (BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&m_hAlgorithm, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0)) &&
+        BCRYPT_SUCCESS(::BCryptGenerateKeyPair(m_hAlgorithm, &m_hKey, 256, 0)))
+        ::BCryptFinalizeKeyPair(m_hKey, 0);
 }
 
 CTestPublisher::~CTestPublisher() {
@@ -55,15 +50,13 @@ std::string CTestPublisher::KeyLine(const char* keyName) const {
 
 bool CTestPublisher::Sign(const std::string& sifPath, const std::vector<std::string>& files,
                           const std::string& serial) const {
-    std::string sif, hashes;
-    for (const std::string& file : files) {
-        std::string bytes;
-        if (!ReadFile(file, bytes)) return false;
-        hashes += file.substr(file.find_last_of('\\') + 1) + "=" + HashOf(bytes, true) + "\r\n";
-    }
+    std::string sif, bytes;
     if (!ReadFile(sifPath, sif)) return false;
-    sif += "[Release]\r\nSerial=" + serial + "\r\n[Hashes]\r\n" + hashes;
-    std::string digest = HashOf(sif, false), signature(64, '\0');
+    sif += "[Release]\r\nSerial=" + serial + "\r\n[Hashes]\r\n";
+    for (const std::string& file : files)
+        sif += file.substr(file.find_last_of('\\') + 1) + "=" + (ReadFile(file, bytes) ? Sha256Text(bytes) : "") +
+               "\r\n";
+    std::string digest = Digest(sif), signature(64, '\0');
     ULONG size = 0;
     return BCRYPT_SUCCESS(::BCryptSignHash(m_hKey, nullptr, reinterpret_cast<PUCHAR>(&digest[0]), 32,
                                            reinterpret_cast<PUCHAR>(&signature[0]), 64, &size, 0)) &&

@@ -83,13 +83,12 @@ std::string Descriptor(const std::string& path) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     char* text = nullptr;
     const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-    if (::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr, nullptr,
-                                &descriptor) != ERROR_SUCCESS)
-        return "unreadable";
-    const std::string sddl =
-        ::ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, parts, &text, nullptr)
-            ? text
-            : "unconvertible";
+    const std::string sddl = ::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr,
+                                                     nullptr, &descriptor) == ERROR_SUCCESS &&
+                                     ::ConvertSecurityDescriptorToStringSecurityDescriptorA(
+                                         descriptor, SDDL_REVISION_1, parts, &text, nullptr)
+                                 ? text
+                                 : "unreadable";
     ::LocalFree(text);
     ::LocalFree(descriptor);
     return sddl;
@@ -106,6 +105,18 @@ bool SetDescriptor(const std::string& path, const char* sddl) {
                                 nullptr, dacl, nullptr) == ERROR_SUCCESS;
     ::LocalFree(descriptor);
     return set;
+}
+
+std::string Intrusions(const std::string& path) {
+    const HANDLE hWriter = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
+    std::string done = hWriter == INVALID_HANDLE_VALUE ? "" : " written";
+    ::CloseHandle(hWriter);
+    if (WriteFile(path + ".other", "other") &&
+        ::MoveFileExA((path + ".other").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        done += " replaced";
+    ::DeleteFileA((path + ".other").c_str());
+    return done + (::DeleteFileA(path.c_str()) ? " deleted" : "");
 }
 
 std::string PendingRenames() {

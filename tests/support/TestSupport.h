@@ -34,5 +34,8 @@ std::string PendingRenames();
 // list set from such a text, as another account could have set it.
 std::string Descriptor(const std::string& path);
 bool SetDescriptor(const std::string& path, const char* sddl);
+// What another program managed to do to the file at path: " written",
+// " replaced" (by a file of its own), " deleted"; empty when all were refused.
+std::string Intrusions(const std::string& path);
 
 }  // namespace testsupport

@@ -266,9 +266,7 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     // Without a recorded folder the log goes to the install folder.
     auto good = MakePackage("GoodComp");
     good->m_strTarget.clear();
-    CSha256 goodHash;
-    goodHash.Add("good", 4);
-    AddDownloadedFile(*good, "good.txt", 1, "good", false)->m_strSha256 = goodHash.FinishHex();
+    AddDownloadedFile(*good, "good.txt", 1, "good", false)->m_strSha256 = testsupport::Sha256Text("good");
     good->m_listShortcuts.push_back(new CPackageShortcut{"Good", "${Target}\\bin\\good.txt", ""});
     // Failing while the download went on, they fail as they do when installed.
     DecodeAhead(*bad, 1);
@@ -309,8 +307,7 @@ TEST_F(InstallEngineTest, FilesDecodedAheadAreTakenOrDeleted) {
         EXPECT_FALSE(ahead.Take(m_strRoot + "\\never", wait, held));
     }
     // Held as it was decoded, until the taker lets go.
-    EXPECT_EQ(INVALID_HANDLE_VALUE, ::CreateFileA((m_strRoot + "\\taken").c_str(), GENERIC_WRITE,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ("", testsupport::Intrusions(m_strRoot + "\\taken"));
     held.Release();
     EXPECT_EQ((Lines{"ahead.pkg", "taken"}), SortedFilesIn(m_strRoot));
     EXPECT_EQ("ahead", FileText(m_strRoot + "\\taken"));
@@ -324,25 +321,16 @@ TEST_F(InstallEngineTest, DecodedCopiesAndPackageFilesAreHeldUntilTheCommit) {
     const std::string packed = MakeCompressedPackage("payload A", 1000, 1);
     CPackageFile* pFile = AddDownloadedFile(*pkg, "a.exe", 1, packed, true);
     pFile->m_nSize = 9;
-    CSha256 hash;
-    hash.Add(packed.data(), packed.size());
-    pFile->m_strSha256 = hash.FinishHex();
+    pFile->m_strSha256 = testsupport::Sha256Text(packed);
     struct Swapper : CInstallSteps {
         std::vector<std::string> paths;
         std::string swapped;
         void OnCommitting() override {
-            for (const std::string& path : paths) {
-                const HANDLE hWriter = ::CreateFileA(path.c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr);
-                swapped += hWriter == INVALID_HANDLE_VALUE ? "" : " written";
-                ::CloseHandle(hWriter);
-                swapped += ::MoveFileExA((path + ".other").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)
-                               ? " replaced" : "";
-            }
+            for (const std::string& path : paths) swapped += testsupport::Intrusions(path);
         }
     } swapper;
     swapper.paths = {JoinPath(theApp.m_strTempDir, pkg->GetUnpackedName(0, *pFile)),
                      theApp.m_strDownloadDir + pFile->m_strSource};
-    for (const std::string& path : swapper.paths) ASSERT_TRUE(WriteFile(path + ".other", "other"));
     CInstallQueueCallback callback(nullptr, nullptr, 0, swapper);
     EXPECT_TRUE(InstallReadyPackages({pkg.get()}, callback, swapper).m_failed.empty());
     EXPECT_EQ("", swapper.swapped);
@@ -418,18 +406,13 @@ TEST_F(InstallEngineTest, NewLogReplacesTheOldOnlyOnCommit) {
 // deletes it in between.
 TEST_F(InstallEngineTest, ALogIsHashedAsWrittenAndReadAsHashed) {
     CInstallLog log;
-    ASSERT_TRUE(log.Open(m_strLog, CInstallLog::MODE_WRITE) && log.AddFile(1, "a.dll", 0) && log.Commit());
     std::string onDisk, opened;
-    ASSERT_TRUE(Sha256OfFile(m_strLog, onDisk));
+    ASSERT_TRUE(log.Open(m_strLog, CInstallLog::MODE_WRITE) && log.AddFile(1, "a.dll", 0) && log.Commit() &&
+                Sha256OfFile(m_strLog, onDisk));
     EXPECT_EQ(onDisk, log.m_strHash);
-    ASSERT_TRUE(WriteFile(m_strLog + ".other", "D\x01\x00"));
     ASSERT_TRUE(log.Open(m_strLog, CInstallLog::MODE_READ));
-    EXPECT_TRUE(log.HashOpened(opened));
-    EXPECT_EQ(onDisk, opened);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, ::CreateFileA(m_strLog.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                  nullptr, OPEN_EXISTING, 0, nullptr));
-    EXPECT_FALSE(::MoveFileExA((m_strLog + ".other").c_str(), m_strLog.c_str(), MOVEFILE_REPLACE_EXISTING));
-    EXPECT_FALSE(::DeleteFileA(m_strLog.c_str()));
+    EXPECT_TRUE(log.HashOpened(opened) && opened == onDisk);
+    EXPECT_EQ("", testsupport::Intrusions(m_strLog));
     CInstallLogRecord record;
     EXPECT_TRUE(log.ReadFirstFile(record) && record.m_strText == "a.dll");
     log.Close(true);
@@ -455,17 +438,15 @@ TEST_F(InstallEngineTest, ProtectedFoldersAreWritableByAdministratorsAlone) {
     ::LocalFree(built);
     const std::string plain = m_strRoot + "\\plain", made = m_strRoot + "\\made\\in\\one", open = m_strRoot + "\\open";
     ASSERT_TRUE(theApp.CreateFolderPath(plain, true) && theApp.CreateFolderPath(made, true, true) &&
-                theApp.CreateFolderPath(open, true));
-    ASSERT_TRUE(testsupport::SetDescriptor(open, "D:(A;OICI;FA;;;WD)"));
+                theApp.CreateFolderPath(open, true) && testsupport::SetDescriptor(open, "D:(A;OICI;FA;;;WD)"));
     EXPECT_FALSE(OnlyAdministratorsWrite(open));
     EXPECT_TRUE(ProtectFolder(open));
-    for (const auto& [folder, everyone] : {std::pair{plain, ";0x1200a9;;;WD)"}, {m_strRoot + "\\made", ""},
-                                           {made, ""}, {open, ";0x1200a9;;;WD)"}}) {
+    // Everyone may read a plain folder, not a protected one, and no longer write the one taken back.
+    for (const auto& [folder, everyoneReads] :
+         {std::pair{plain, true}, {m_strRoot + "\\made", false}, {made, false}, {open, true}}) {
         const std::string descriptor = testsupport::Descriptor(folder);
-        // The rights of everyone's entry, if there is one.
-        const size_t found = descriptor.find(";;;WD)"), start = descriptor.rfind(';', found - 1);
-        EXPECT_EQ(everyone, found == std::string::npos ? "" : descriptor.substr(start, found + 6 - start))
-            << folder << ": " << descriptor;
+        EXPECT_EQ(everyoneReads, descriptor.find(";0x1200a9;;;WD)") != std::string::npos) << folder << descriptor;
+        EXPECT_EQ(std::string::npos, descriptor.find(";0x1301ff;;;WD)")) << folder;
     }
 }
 

@@ -3,8 +3,7 @@
 // laid out in the download folder as a fetch or a carried folder leaves them.
 #include "app/Registry.h"
 #include "app/SetupApp.h"
-#include "install/FileHash.h"
-#include "select/PreparePackages.h"
+#include "support/PackageTestFiles.h"
 #include "support/SetupRun.h"
 #include "support/TestPublisher.h"
 #include "support/TestSupport.h"
@@ -15,30 +14,30 @@
 #include <vector>
 
 using testsupport::CTestPublisher;
-using testsupport::ReadFile;
 using testsupport::WriteFile;
 
 namespace {
 
-const char kSerial[] = "20261208093000";
+const char kSerial[] = "20261208093000", kUsed[] = "merged info sites 20261208093000";
 
-// The signed folder: the list adds the component Extra, Core's package info
-// names the hash of its one file.
+// The list adds the component Extra; Core's package info names its one file's hash.
 struct CSignedFolder {
-    std::string local, dl;
-    std::string keys;  // the local file's key lines
+    std::string local, dl, keys;  // keys: the local file's key lines
     const CTestPublisher* pSigner;
     std::string CoreInfo(bool hashed) const {
         return testsupport::PackageInfoFile({{"core.dat", 4}}) +
                (hashed ? "[Hashes]\r\ncore.dat=" + std::string(64, 'a') + "\r\n" : "");
     }
     // Signed with the hashes of more files first.
-    void Lay(std::vector<std::string> signedFiles = {}) const {
+    void Lay(std::vector<std::string> signedFiles = {}, bool hashed = true) const {
         WriteFile(dl + "zep.sif", testsupport::SetupInfo("Extra\r\n", testsupport::ComponentSection("Extra", 256)));
         WriteFile(dl + "sites.ini", "[Regions]\r\n1=Europe\r\n[Locations]\r\nhttp://127.0.0.1:9/=1,Nowhere\r\n");
-        WriteFile(dl + "Core.pki", CoreInfo(true));
+        WriteFile(dl + "Core.pki", CoreInfo(hashed));
         signedFiles.insert(signedFiles.end(), {dl + "sites.ini", dl + "Core.pki"});
         pSigner->Sign(dl + "zep.sif", signedFiles, kSerial);
+    }
+    void Append(const std::string& name, const std::string& text) const {
+        WriteFile(dl + name, testsupport::FileText(dl + name) + text);
     }
 };
 
@@ -47,20 +46,8 @@ const CTestPublisher& Other() {
     return other;
 }
 
-void Append(const std::string& path, const std::string& text) {
-    std::string bytes;
-    ReadFile(path, bytes);
-    WriteFile(path, bytes + text);
-}
-
 // What the run made of the folder: the list merged, Core's package info
 // loaded, the sites list loaded, the serial remembered.
-struct CTrustRow {
-    const char* name;
-    std::function<void(CSignedFolder&)> change;
-    const char* outcome;
-};
-
 std::string Outcome(const CSignedFolder& folder) {
     CSetupApp& app = theApp;
     WriteFile(folder.local, "[Product]\r\n" + folder.keys);
@@ -72,24 +59,26 @@ std::string Outcome(const CSignedFolder& folder) {
            (app.LoadLocations() ? " sites " : " ") + testsupport::StoredText(ZEP_CLIENT_KEY, "ReleaseSerial");
 }
 
+void StoreSerial(const char* serial) { WriteRegString(ZEP_CLIENT_KEY, "ReleaseSerial", serial); }
+
 }  // namespace
 
 TEST(PublisherTrust, OnlyWhatThePublisherSignedIsUsed) {
     const CTestPublisher& publisher = testsupport::RoadPublisher();
-    const std::string fixture = std::string(::getenv("ZEP_SIGNED_FIXTURE") ? ::getenv("ZEP_SIGNED_FIXTURE") : "");
-    const CTrustRow rows[] = {
-        {"good", [](CSignedFolder&) {}, "merged info sites 20261208093000"},
+    const std::string fixture = ::getenv("ZEP_SIGNED_FIXTURE") ? ::getenv("ZEP_SIGNED_FIXTURE") : "";
+    const struct {
+        const char* name;
+        std::function<void(CSignedFolder&)> change;
+        const char* outcome;
+    } rows[] = {
+        {"good", [](CSignedFolder&) {}, kUsed},
         {"another key", [](CSignedFolder& f) { f.pSigner = &Other(); }, "refused -"},
-        {"rotated key", [&](CSignedFolder& f) { f.keys = Other().KeyLine() + publisher.KeyLine("PublicKey2"); },
-         "merged info sites 20261208093000"},
-        {"list changed", [](CSignedFolder& f) { Append(f.dl + "zep.sif", "[CompExtra]\r\nVer=999\r\n"); },
-         "refused -"},
-        {"no signature", [](CSignedFolder& f) { ::DeleteFileA((f.dl + "zep.sif.sig").c_str()); },
-         "refused -"},
-        {"older serial", [](CSignedFolder&) { WriteRegString(ZEP_CLIENT_KEY, "ReleaseSerial", "20261208093001"); },
-         "refused 20261208093001"},
-        {"same serial", [](CSignedFolder&) { WriteRegString(ZEP_CLIENT_KEY, "ReleaseSerial", kSerial); },
-         "merged info sites 20261208093000"},
+        {"rotated key", [&](CSignedFolder& f) { f.keys = Other().KeyLine() + publisher.KeyLine("PublicKey2"); }, kUsed},
+        {"list changed", [](CSignedFolder& f) { f.Append("zep.sif", "[CompExtra]\r\nVer=999\r\n"); }, "refused -"},
+        {"no signature", [](CSignedFolder& f) { ::DeleteFileA((f.dl + "zep.sif.sig").c_str()); }, "refused -"},
+        {"older serial", [](CSignedFolder&) { StoreSerial("20261208093001"); }, "refused 20261208093001"},
+        {"same serial", [](CSignedFolder&) { StoreSerial(kSerial); }, kUsed},
+        {"newer serial", [](CSignedFolder&) { StoreSerial("999"); }, kUsed},
         // Hashes well past what one profile read of a section takes by default.
         {"a thousand files",
          [](CSignedFolder& f) {
@@ -98,41 +87,31 @@ TEST(PublisherTrust, OnlyWhatThePublisherSignedIsUsed) {
              for (const std::string& file : files) WriteFile(file, "");
              f.Lay(files);
          },
-         "merged info sites 20261208093000"},
-        {"newer serial", [](CSignedFolder&) { WriteRegString(ZEP_CLIENT_KEY, "ReleaseSerial", "999"); },
-         "merged info sites 20261208093000"},
+         kUsed},
         // Planted with hashes of its own for a package file of its own.
-        {"package info changed",
-         [](CSignedFolder& f) { WriteFile(f.dl + "Core.pki", f.CoreInfo(true) + "evil.dat=" +
-                                                                   std::string(64, 'b') + "\r\n"); },
+        {"package info changed", [](CSignedFolder& f) { f.Append("Core.pki", "evil.dat=" + std::string(64, 'b')); },
          "merged sites 20261208093000"},
-        {"sites list changed", [](CSignedFolder& f) { Append(f.dl + "sites.ini", "http://evil/=1,Evil\r\n"); },
+        {"sites list changed", [](CSignedFolder& f) { f.Append("sites.ini", "http://evil/=1,Evil\r\n"); },
          "merged info 20261208093000"},
-        {"package file without hash",
-         [](CSignedFolder& f) { WriteFile(f.dl + "Core.pki", f.CoreInfo(false)); f.pSigner->Sign(f.dl + "zep.sif",
-                                          {f.dl + "sites.ini", f.dl + "Core.pki"}, kSerial); },
-         "merged sites 20261208093000"},
+        {"package file without hash", [](CSignedFolder& f) { f.Lay({}, false); }, "merged sites 20261208093000"},
         // Files the local setup information file vouches for need no list.
         {"local hashes",
          [](CSignedFolder& f) {
              ::DeleteFileA((f.dl + "zep.sif").c_str());
-             std::string info;
-             ReadFile(f.dl + "Core.pki", info);
-             CSha256 hash;
-             hash.Add(info.data(), info.size());
-             f.keys += "[Hashes]\r\nCore.pki=" + hash.FinishHex() + "\r\n";
+             f.keys += "[Hashes]\r\nCore.pki=" + testsupport::Sha256Text(f.CoreInfo(true)) + "\r\n";
          },
          "refused info -"},
-        {"no key", [](CSignedFolder& f) { Append(f.dl + "zep.sif", "\r\n"); f.keys.clear(); },
-         "merged info sites -"},
+        {"no key", [](CSignedFolder& f) { f.Append("zep.sif", "\r\n"), f.keys.clear(); }, "merged info sites -"},
         // Signed by the publisher's tool.
-        {"zeppack", [&](CSignedFolder& f) {
+        {"zeppack",
+         [&](CSignedFolder& f) {
              for (const char* name : {"zep.sif", "zep.sif.sig", "sites.ini"})
                  ::CopyFileA((fixture + "\\" + name).c_str(), (f.dl + name).c_str(), FALSE);
-             ReadFile(fixture + "\\public.txt", f.keys);
-         }, "merged sites 20261208093000"},
+             f.keys = testsupport::FileText(fixture + "\\public.txt");
+         },
+         "merged sites 20261208093000"},
     };
-    for (const CTrustRow& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const std::string dir = testsupport::MakeScratchDir(std::string("trust-") + row.name);
         testsupport::PrepareRun(dir, testsupport::SetupInfo("Core\r\n", testsupport::ComponentSection("Core", 256)),
@@ -142,29 +121,5 @@ TEST(PublisherTrust, OnlyWhatThePublisherSignedIsUsed) {
         row.change(folder);
         if (folder.pSigner != &publisher) folder.Lay();
         EXPECT_EQ(row.outcome, Outcome(folder));
-    }
-}
-
-// A fetched package info file that is not the publisher's never replaces
-// the copy in the download folder.
-TEST(PublisherTrust, FetchedPackageInfoIsCheckedBeforeItIsPlaced) {
-    const CTestPublisher& publisher = testsupport::RoadPublisher();
-    const std::string dir = testsupport::MakeScratchDir("trust-fetched");
-    testsupport::PrepareRun(dir, testsupport::SetupInfo("Core\r\n", testsupport::ComponentSection("Core", 256)), {},
-                            "", "setup");
-    CSignedFolder folder{dir + "\\zepsetup.sif", theApp.m_strDownloadDir, publisher.KeyLine(), &publisher};
-    folder.Lay();
-    ASSERT_EQ("merged info sites 20261208093000", Outcome(folder));
-    const std::string good = folder.CoreInfo(true);
-    for (bool trusted : {false, true}) {
-        WriteFile(folder.dl + "Core.pki", "gone");
-        ASSERT_EQ(1, theApp.LoadPackageInfos());
-        CInfoFetch fetch{"Core", "Core.pki", "", folder.dl + "Core.pki", folder.dl + "Core.pki.own", 256, true};
-        WriteFile(fetch.m_strOwnPath, trusted ? good : good + "; tampered\r\n");
-        EXPECT_EQ(trusted ? 0 : 1, ApplyPackageInfoFetches({fetch}, 1)) << trusted;
-        std::string placed;
-        ReadFile(folder.dl + "Core.pki", placed);
-        EXPECT_EQ(trusted ? good : "gone", placed);
-        EXPECT_FALSE(testsupport::FileExists(fetch.m_strOwnPath));
     }
 }
