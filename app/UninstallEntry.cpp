@@ -68,8 +68,7 @@ bool KeepSetupCopy(const std::string& folder) {
     const bool bTakenBack = !OnlyAdministratorsWrite(folder);
     if (bTakenBack) {
         if (!ProtectFolder(folder)) {
-            theApp.m_log.Write("Could not make " + folder + " writable by administrators alone: error " +
-                               std::to_string(::GetLastError()));
+            theApp.m_log.Write("Could not make " + folder + " writable by administrators alone");
             return false;
         }
         theApp.m_log.Write("Made " + folder + " writable by administrators alone, and emptied it");
