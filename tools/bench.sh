@@ -170,14 +170,14 @@ make_product install "$INSTALL_PACKAGES" "$files_each" $((INSTALL_MB * 1048576 /
 echo "site: $(du -sm "$WORK/sites/install/site" | cut -f1) MB to download"
 run_wizard install
 read -r curl_s bzip2_s cp_s < <(tools_install install)
-if ! diff -r --exclude='*.DeIsLog' --exclude=Setup "$WORK/ref/target" "$INSTALL_DIR" >/dev/null; then
+if ! diff -r --exclude='*.DeIsLog' "$WORK/ref/target" "$INSTALL_DIR" >/dev/null; then
   echo "bench: the wizard installed other files than the tools"
   exit 1
 fi
 echo "the wizard installed the very files the tools did ($(find "$INSTALL_DIR" -type f -name '*.dat' | wc -l) files)"
 rm -rf "$WORK/ref"
 read -r bare_fetch_s bare_decode_s bare_copy_s < <(bare_install install)
-if ! diff -r --exclude='*.DeIsLog' --exclude=Setup "$WORK/bare/target" "$INSTALL_DIR" >/dev/null; then
+if ! diff -r --exclude='*.DeIsLog' "$WORK/bare/target" "$INSTALL_DIR" >/dev/null; then
   echo "bench: the wizard installed other files than the bare Win32 program"
   exit 1
 fi
