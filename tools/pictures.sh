@@ -28,7 +28,7 @@ pictures_to_png() {
 contact_sheet() {
   local sheet=$1
   shift
-  picture montage -font "$PICTURE_FONT" "$@" "$sheet"
+  picture montage -font "$PICTURE_FONT" "$@" "$sheet" || true
 }
 
 pictures_report() { [ -z "$PICTURE_WARNINGS" ] || printf '%s' "$PICTURE_WARNINGS"; }
