@@ -62,7 +62,7 @@ install_folder() {  # where the wizard recorded the product, if anywhere
 }
 installed=$(install_folder)
 [ -n "$installed" ] && rm -rf "$(winepath -u "$installed")"
-rm -rf "$GROUP_DIR"
+rm -rf "$GROUP_DIR" "$WINEPREFIX/drive_c/Program Files/ORBEL"
 wine reg delete "$ZEP_KEY" /f >/dev/null 2>&1 || true
 wine reg delete "$ENTRY_KEY" /f >/dev/null 2>&1 || true
 # Without a window manager Wine waits about two seconds at every window that
