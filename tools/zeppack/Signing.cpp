@@ -1,6 +1,8 @@
 #include "tools/zeppack/Signing.h"
 
+#include "app/PathText.h"
 #include "tools/zeppack/Sha256.h"
+#include "tools/zeppack/WholeFile.h"
 
 #include <fcntl.h>
 #include <openssl/core_names.h>
@@ -10,7 +12,6 @@
 #include <openssl/pem.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -31,11 +32,6 @@ using CEcdsaSignature = std::unique_ptr<ECDSA_SIG, CFree<ECDSA_SIG, ECDSA_SIG_fr
 const size_t kPointSize = 65;
 const int kScalarSize = 32;
 
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "zeppack: %s\n", message.c_str());
-    return 1;
-}
-
 std::string CryptoError() {
     char text[256] = "unknown error";
     if (const unsigned long code = ERR_get_error()) ERR_error_string_n(code, text, sizeof text);
@@ -49,28 +45,6 @@ std::string Base64(const unsigned char* bytes, size_t size) {
     return text;
 }
 
-bool ReadFile(const std::string& path, std::string& data, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    bool ok = file != nullptr;
-    char buffer[64 * 1024];
-    size_t read;
-    while (ok && (read = std::fread(buffer, 1, sizeof buffer, file)) > 0) data.append(buffer, read);
-    if (ok) ok = !std::ferror(file);
-    if (!ok) error = "cannot read " + path + ": " + std::strerror(errno);
-    if (file) std::fclose(file);
-    return ok;
-}
-
-bool WriteFile(const std::string& path, const std::string& data, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    const bool written = file && std::fwrite(data.data(), 1, data.size(), file) == data.size();
-    if (!file || std::fclose(file) != 0 || !written) {
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
-}
-
 // A plain file name the profile reader gives back as the same key.
 bool FitsIniKey(const std::string& name) {
     if (name.empty() || name == "." || name == ".." || std::strchr("[; \t", name[0]) ||
@@ -81,11 +55,6 @@ bool FitsIniKey(const std::string& name) {
     return true;
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // The lower-case name of the section a header line opens; false for other lines.
 bool SectionName(const std::string& line, std::string& name) {
     const size_t open = line.find_first_not_of(" \t");
@@ -93,7 +62,7 @@ bool SectionName(const std::string& line, std::string& name) {
     const size_t close = line.rfind(']');
     name = line.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
     const size_t first = name.find_first_not_of(" \t\r\n");
-    name = first == std::string::npos ? "" : Lower(name.substr(first, name.find_last_not_of(" \t\r\n") + 1 - first));
+    name = first == std::string::npos ? "" : LowerAscii(name.substr(first, name.find_last_not_of(" \t\r\n") + 1 - first));
     return true;
 }
 
@@ -179,7 +148,7 @@ int Sign(const std::string& serial, const std::string& keyFile, const std::strin
     for (const std::string& path : files) {
         const std::string name = path.substr(path.find_last_of('/') + 1);
         bool repeated = false;
-        for (const std::string& other : names) repeated = repeated || Lower(other) == Lower(name);
+        for (const std::string& other : names) repeated = repeated || LowerAscii(other) == LowerAscii(name);
         if (!FitsIniKey(name) || repeated) {
             std::fprintf(stderr, "zeppack: \"%s\" cannot be a key of its own in [Hashes]; choose another name\n",
                          name.c_str());
@@ -189,19 +158,22 @@ int Sign(const std::string& serial, const std::string& keyFile, const std::strin
     }
     std::string hashes = "[Hashes]\r\n", data, error;
     for (size_t i = 0; i < files.size(); ++i) {
+        long long modified = 0;
         data.clear();
-        if (!ReadFile(files[i], data, error)) return Fail(error);
+        if (!ReadWholeFile(files[i], data, modified, error)) return Fail(error);
         const std::string hex = Sha256Hex(data);
         if (hex.empty()) return Fail("cannot hash " + files[i] + ": " + CryptoError());
         hashes += names[i] + "=" + hex + "\r\n";
     }
     std::string catalogue;
     CKey key;
-    if (!ReadFile(sifFile, catalogue, error) || !ReadP256Key(keyFile, key, error)) return Fail(error);
+    long long modified = 0;
+    if (!ReadWholeFile(sifFile, catalogue, modified, error) || !ReadP256Key(keyFile, key, error)) return Fail(error);
     catalogue = WithoutSignedSections(catalogue) + "[Release]\r\nSerial=" + serial + "\r\n" + hashes;
     unsigned char raw[2 * kScalarSize];
     if (!SignRaw(key.get(), catalogue, raw)) return Fail("cannot sign " + sifFile + ": " + CryptoError());
-    if (!WriteFile(sifFile, catalogue, error) || !WriteFile(sifFile + ".sig", Base64(raw, sizeof raw) + "\r\n", error))
+    if (!WriteWholeFile(sifFile, catalogue, error) ||
+        !WriteWholeFile(sifFile + ".sig", Base64(raw, sizeof raw) + "\r\n", error))
         return Fail(error);
     std::printf("signed %s (serial %s, %zu files)\n", sifFile.c_str(), serial.c_str(), files.size());
     return 0;

@@ -7,6 +7,7 @@
 #include "tools/zeppack/Packer.h"
 #include "tools/zeppack/PeVersion.h"
 #include "tools/zeppack/Sha256.h"
+#include "tools/zeppack/WholeFile.h"
 #ifdef ZEPPACK_SIGNING
 #include "tools/zeppack/Signing.h"
 #endif
@@ -62,10 +63,6 @@ int UsageError(const std::string& message) {
     return 2;
 }
 
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "zeppack: %s\n", message.c_str());
-    return 1;
-}
 
 std::string BaseName(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
@@ -122,48 +119,7 @@ bool ParseOptions(int argc, char** argv, COptions& options, std::string& error) 
     return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& data, long long& modified, std::string& error) {
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        error = "cannot read " + path + ": not a regular file";
-        return false;
-    }
-    if (info.st_size > INT32_MAX) {
-        error = "cannot pack " + path + ": larger than 2147483647 bytes";
-        return false;
-    }
-    modified = (long long)info.st_mtime;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    data.resize(size_t(info.st_size));
-    const size_t read = std::fread(&data[0], 1, data.size(), file);
-    const bool complete = read == data.size() && !std::ferror(file);
-    std::fclose(file);
-    if (!complete) error = "cannot read " + path + ": read error";
-    return complete;
-}
 
-bool WriteWholeFile(const std::string& path, const std::string& data, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(data.data(), 1, data.size(), file) == data.size();
-    if (std::fclose(file) != 0 || !written) {
-        std::remove(path.c_str());
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
-}
 
 std::string VersionText(int64_t version) {
     const uint64_t v = uint64_t(version);
