@@ -3,7 +3,7 @@
 #include "app/PathText.h"
 #include "app/ProfileSection.h"
 #include "framework/SystemLibrary.h"
-#include "install/PackageInfoLines.h"
+#include "install/PackageInfo.h"
 
 #include <bcrypt.h>
 #include <wincrypt.h>
@@ -30,22 +30,6 @@ std::string FromBase64(std::string text) {
         return "";
     bytes.resize(size);
     return bytes;
-}
-
-// The hashes of a [Hashes] section by file name in lower case. A list of a
-// thousand components names as many files: the section is read with a
-// buffer as large as the whole file.
-std::map<std::string, std::string> ReadHashes(const std::string& path) {
-    std::map<std::string, std::string> hashes;
-    WIN32_FILE_ATTRIBUTE_DATA file{};
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &file) || file.nFileSizeHigh != 0 ||
-        file.nFileSizeLow > kMaxCatalogueBytes)
-        return hashes;
-    for (const std::string& line : ReadSectionLines(path, "Hashes", file.nFileSizeLow + 1)) {
-        std::string name, sha256;
-        if (ParseHashLine(line, name, sha256)) hashes[LowerAscii(name)] = sha256;
-    }
-    return hashes;
 }
 
 }  // namespace
@@ -110,7 +94,7 @@ void CPublisherTrust::LoadLocal(const char* setupInfoPath) {
         const std::string key = ReadProfileValue(setupInfoPath, "Product", name);
         if (!key.empty()) m_keys.push_back(key);
     }
-    m_localHashes = ReadHashes(setupInfoPath);
+    m_localHashes = ReadHashSection(setupInfoPath);
     m_catalogueHashes.clear();
 }
 
@@ -128,7 +112,7 @@ CatalogueVerdict CPublisherTrust::CheckCatalogue(const std::string& path, const 
     serial = 0;
     ParseReleaseSerial(ReadProfileValue(path.c_str(), "Release", "Serial"), serial);
     if (serial < highestSerial) return CatalogueVerdict::kOlder;
-    m_catalogueHashes = ReadHashes(path);
+    m_catalogueHashes = ReadHashSection(path);
     return CatalogueVerdict::kVerified;
 }
 

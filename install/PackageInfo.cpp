@@ -9,7 +9,6 @@
 #include <oleauto.h>
 
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 CPackageInfo::CPackageInfo(const std::string& key, CComponent* pComponent) : m_pComponent(pComponent), m_strKey(key) {
@@ -56,11 +55,7 @@ bool CPackageInfo::Load(const std::string& path) {
 
     // A package file the section does not name keeps no hash: sites made
     // before it existed stay readable.
-    std::unordered_map<std::string, std::string> hashes;
-    for (const std::string& line : ReadSectionLines(path, "Hashes", 32767)) {
-        std::string source, sha256;
-        if (ParseHashLine(line, source, sha256)) hashes[LowerAscii(source)] = sha256;
-    }
+    const std::map<std::string, std::string> hashes = ReadHashSection(path);
     for (CPackageFile* pFile : m_listFiles) {
         auto found = hashes.find(LowerAscii(pFile->m_strSource));
         if (found != hashes.end()) pFile->m_strSha256 = found->second;
@@ -76,6 +71,19 @@ bool CPackageInfo::Load(const std::string& path) {
         if (ParseRegEntryLine(line, *pEntry)) m_listRegEntries.push_back(pEntry.release());
     }
     return true;
+}
+
+std::map<std::string, std::string> ReadHashSection(const std::string& path) {
+    std::map<std::string, std::string> hashes;
+    WIN32_FILE_ATTRIBUTE_DATA file{};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &file) || file.nFileSizeHigh != 0 ||
+        file.nFileSizeLow > kMaxHashSectionFileBytes)
+        return hashes;
+    for (const std::string& line : ReadSectionLines(path, "Hashes", file.nFileSizeLow + 1)) {
+        std::string name, sha256;
+        if (ParseHashLine(line, name, sha256)) hashes[LowerAscii(name)] = sha256;
+    }
+    return hashes;
 }
 
 bool CPackageInfo::NamesEveryFileHash() const {

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <list>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,12 @@ void CIdMap<T>::RemoveAll() {
         bucket.clear();
     }
 }
+
+// The SHA-256 of a [Hashes] section by file name in lower case. A section
+// names as many files as the rest of its file, past what one profile read
+// takes by default: it is read with a buffer as large as the file.
+constexpr DWORD kMaxHashSectionFileBytes = 16 << 20;
+std::map<std::string, std::string> ReadHashSection(const std::string& path);
 
 class CPackageInfo {
 public:
