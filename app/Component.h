@@ -22,6 +22,9 @@ public:
     std::string m_strDependOn;
     int m_nVersion = -1;
     int m_nInstalledVersion = 0;
+    // Its last install was cut short (a crash, a power cut): it counts as
+    // installed, and its package is installed whole again.
+    bool m_bCutShort = false;
     // 0 leave as is, 1 install or upgrade (or download), 2 remove.
     int m_nState = 0;
     // 0 none, 1 install, 2 upgrade, 3 remove.

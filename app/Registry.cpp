@@ -85,6 +85,14 @@ bool DeleteRegValue(const char* key, const char* name) {
 
 bool DeleteRegKey(const char* key) { return ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, key) == ERROR_SUCCESS; }
 
+bool FlushRegKey(const char* key) {
+    HKEY hKey = OpenForWriting(HKEY_LOCAL_MACHINE, key);
+    if (!hKey) return false;
+    const bool flushed = ::RegFlushKey(hKey) == ERROR_SUCCESS;
+    ::RegCloseKey(hKey);
+    return flushed;
+}
+
 bool WriteRegValue(HKEY root, const char* key, const char* name, DWORD type, const char* data) {
     HKEY hKey = OpenForWriting(root, key);
     if (!hKey) return false;

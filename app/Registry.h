@@ -22,6 +22,8 @@ DWORD WriteRegDword(const char* key, const char* name, DWORD value);
 bool WriteRegString(const char* key, const char* name, const char* text);
 bool DeleteRegValue(const char* key, const char* name);
 bool DeleteRegKey(const char* key);
+// Puts what was written below key on disk now, not when the platform gets to it.
+bool FlushRegKey(const char* key);
 // Stores data of type REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ or REG_DWORD (the
 // data is then decimal text).
 bool WriteRegValue(HKEY root, const char* key, const char* name, DWORD type, const char* data);

@@ -7,6 +7,7 @@
 #include "app/Registry.h"
 #include "app/SetupApp.h"
 #include "framework/Wnd.h"
+#include "install/BesideCopy.h"
 #include "install/FileSelection.h"
 #include "select/Removal.h"
 
@@ -78,8 +79,10 @@ bool KeepSetupCopy(const std::string& folder) {
     bool bKept = true;
     const auto copy = [&](const std::string& from, const std::string& to) {
         if (!bNewer && FileExists(to)) return;
-        if (::CopyFileA(from.c_str(), to.c_str(), FALSE)) return;
-        theApp.m_log.Write("Could not copy " + from + " to " + to + ": error " + std::to_string(::GetLastError()));
+        // A run cut short leaves the copy the entry starts whole, old or new.
+        const DWORD error = ReplaceByCopy(from, to);
+        if (error == ERROR_SUCCESS) return;
+        theApp.m_log.Write("Could not copy " + from + " to " + to + ": error " + std::to_string(error));
         bKept = false;
     };
     copy(running, kept);

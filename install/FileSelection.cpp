@@ -86,7 +86,11 @@ int CPackageInfo::SelectFilesToInstall() {
     m_nFilesToInstall = 0;
     // Set before the walk, so a package with no file to install still logs
     // into and records the install folder.
-    if (m_pComponent->m_nInstalledVersion == 0) m_strTarget = theApp.m_strInstallDir;
+    if (m_pComponent->m_nInstalledVersion == 0 && !m_pComponent->m_bCutShort) m_strTarget = theApp.m_strInstallDir;
+    // What a run cut short left proves nothing: a file's time can be that of
+    // the cut, and the bytes behind it part of a copy.
+    if (m_pComponent->m_bCutShort)
+        theApp.m_log.Write("Package " + m_strKey + ": its last install was cut short: every file is installed again");
     for (CPackageFile* pFile : m_listFiles) {
         if (IsSkippedOnThisPlatform(pFile->m_nFlags)) {
             pFile->m_bInstall = false;
@@ -95,7 +99,7 @@ int CPackageInfo::SelectFilesToInstall() {
         }
         if (!ProbeInstalledFile(GetTargetPath(*pFile), pFile->m_nInstalledVersion, pFile->m_tInstalledTime))
             pFile->m_tInstalledTime = 0;
-        pFile->m_bInstall = pFile->m_tInstalledTime == 0 ||
+        pFile->m_bInstall = m_pComponent->m_bCutShort || pFile->m_tInstalledTime == 0 ||
                             !IsCurrent(*pFile, pFile->m_nInstalledVersion, pFile->m_tInstalledTime);
         if (pFile->m_bInstall)
             ++m_nFilesToInstall;

@@ -8,6 +8,7 @@
 #include "install/PackageFile.h"
 #include "install/PendingRenames.h"
 #include "install/QueueCallback.h"
+#include "install/StopPoint.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -237,6 +238,55 @@ void CPackageInfo::DeleteUnpackedFiles() const {
     }
 }
 
+std::string CPackageInfo::RecordKey() const { return std::string(ZEP_CLIENT_KEY "\\") + m_strKey; }
+
+static std::string ProgramGroupPath() { return JoinPath(theApp.m_strProgramsDir, theApp.m_strGroup); }
+
+static std::string ShortcutPath(const std::string& group, const CPackageShortcut& shortcut) {
+    return JoinPath(group, shortcut.m_strName + ".lnk");
+}
+
+// The whole log is written and sealed before the first copy is queued: a
+// package that fails here has nothing on disk, and one cut short later has
+// a log that names all it may have left. The folders are made as they are
+// logged, so that the queued copies find them.
+bool CPackageInfo::WriteLog() {
+    for (const CPackageFile* pFile : m_listFiles)
+        m_log.AddFile(pFile->m_pFolder->m_nId, pFile->m_strName, pFile->m_nFlags);
+    m_mapFolders.ForEach([this](int id, CPackageFolder* pFolder) {
+        if (IsSkippedOnThisPlatform(pFolder->m_nFlags)) return;
+        std::string path = pFolder->m_strPath;
+        ExpandFolderRefs(path);
+        theApp.CreateFolderPath(path, true);
+        m_log.AddFolder(id, path, pFolder->m_nFlags);
+    });
+    const std::string group = ProgramGroupPath();
+    for (const CPackageShortcut* pShortcut : m_listShortcuts) m_log.AddLink(ShortcutPath(group, *pShortcut), 0);
+    return m_log.Seal();
+}
+
+// From here until its record is written, a run cut short leaves the package
+// marked: the next run installs it whole again, and a removal also follows
+// the log begun here, which the mark binds by its hash. A first install has
+// no record yet: the folder of its log is recorded with the mark.
+bool CPackageInfo::MarkInstallBegun() const {
+    const std::string key = RecordKey();
+    return (ReadRegDword(key.c_str(), "Version", 0) != 0 || WriteRegString(key.c_str(), "Path", m_strTarget.c_str())) &&
+           WriteRegString(key.c_str(), kPendingLogHashValue, m_log.m_strHash.c_str());
+}
+
+// A package whose install failed while the program ran has had its copies
+// taken back: it is as the earlier runs left it, cut short or not.
+void CPackageInfo::UnmarkInstallBegun() const {
+    if (m_pComponent && m_pComponent->m_bCutShort) return;
+    const std::string key = RecordKey();
+    DeleteRegValue(key.c_str(), kPendingLogHashValue);
+    if (ReadRegDword(key.c_str(), "Version", 0) == 0) {
+        DeleteRegValue(key.c_str(), "Path");
+        DeleteRegKey(key.c_str());
+    }
+}
+
 bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, CInstallSteps& steps) {
     // A component installed without a recorded folder logs into the install folder.
     if (m_strTarget.empty()) m_strTarget = theApp.m_strInstallDir;
@@ -245,12 +295,11 @@ bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, CInstallSteps& steps) {
     // package fails while its previous log and record stay in force.
     theApp.CreateFolderPath(m_strTarget, true, true);
     if (!m_log.Open(JoinPath(m_strTarget, m_strKey + ".DeIsLog"), CInstallLog::MODE_WRITE)) return false;
-    if (!PinFiles() || !UnpackFiles(steps)) {
+    if (!PinFiles() || !UnpackFiles(steps) || !WriteLog() || !MarkInstallBegun()) {
         m_pinnedFiles.Release();
         m_log.Close();
         return false;
     }
-
     size_t index = 0;
     for (CPackageFile* pFile : m_listFiles) {
         if (pFile->m_bInstall) {
@@ -261,31 +310,21 @@ bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, CInstallSteps& steps) {
             ::SetupQueueCopyA(hQueue, sourceRoot.c_str(), nullptr, sourceName.c_str(), m_strKey.c_str(), nullptr,
                               GetFileFolder(*pFile).c_str(), pFile->m_strName.c_str(), SP_COPY_SOURCEPATH_ABSOLUTE);
         }
-        m_log.AddFile(pFile->m_pFolder->m_nId, pFile->m_strName, pFile->m_nFlags);
         ++index;
     }
-
-    m_mapFolders.ForEach([this](int id, CPackageFolder* pFolder) {
-        if (IsSkippedOnThisPlatform(pFolder->m_nFlags)) return;
-        std::string path = pFolder->m_strPath;
-        ExpandFolderRefs(path);
-        theApp.CreateFolderPath(path, true);
-        m_log.AddFolder(id, path, pFolder->m_nFlags);
-    });
     return true;
 }
 
 bool CPackageInfo::FinishInstall() {
-    const std::string group = JoinPath(theApp.m_strProgramsDir, theApp.m_strGroup);
+    const std::string group = ProgramGroupPath();
     theApp.CreateFolderPath(group, true);
     std::vector<std::string> newLinks;
     for (CPackageShortcut* pShortcut : m_listShortcuts) {
-        const std::string linkPath = JoinPath(group, pShortcut->m_strName + ".lnk");
+        const std::string linkPath = ShortcutPath(group, *pShortcut);
         ExpandFolderRefs(pShortcut->m_strTarget);
         ExpandFolderRefs(pShortcut->m_strWorkDir);
         if (::GetFileAttributesA(linkPath.c_str()) == INVALID_FILE_ATTRIBUTES) newLinks.push_back(linkPath);
         theApp.CreateShortcut(linkPath, pShortcut->m_strTarget, "test", pShortcut->m_strWorkDir);
-        m_log.AddLink(linkPath, 0);
     }
     // A log that could not take the old one's place leaves the previous
     // record in force, pointing at the old log, which names none of the
@@ -294,6 +333,7 @@ bool CPackageInfo::FinishInstall() {
         for (const std::string& link : newLinks) ::DeleteFileA(link.c_str());
         return false;
     }
+    PassStopPoint(StopPoint::kLogCommitted);
 
     for (CPackageRegEntry* pEntry : m_listRegEntries) {
         // Roots come from a downloaded file: only the predefined keys, whose
@@ -306,7 +346,8 @@ bool CPackageInfo::FinishInstall() {
                       pEntry->m_strData.c_str());
     }
 
-    const std::string key = std::string(ZEP_CLIENT_KEY "\\") + m_strKey;
+    PassStopPoint(StopPoint::kBeforeRecord);
+    const std::string key = RecordKey();
     WriteRegDword(key.c_str(), "Version", DWORD(m_nVersion));
     theApp.m_bInstalledComponentsChanged = true;
     WriteRegString(key.c_str(), "DeIsLog", m_log.m_strPath.c_str());
@@ -314,6 +355,8 @@ bool CPackageInfo::FinishInstall() {
     // here, hashed as they were written, not as the folder holds them now.
     WriteRegString(key.c_str(), kLogHashValue, m_log.m_strHash.c_str());
     WriteRegString(key.c_str(), "Path", m_strTarget.c_str());
+    // Last: the record is whole.
+    DeleteRegValue(key.c_str(), kPendingLogHashValue);
     return true;
 }
 
@@ -351,9 +394,12 @@ CInstallOutcome InstallReadyPackages(const std::vector<CPackageInfo*>& ready, CI
         if (pPackage->m_bQueueFailed) theApp.m_log.Write("Package " + pPackage->m_strKey + " could not be queued");
         steps.OnQueued(*pPackage);
     }
+    // The packages' marks are on disk before any of their files is written.
+    FlushRegKey(ZEP_CLIENT_KEY);
     steps.OnCommitting();
     if (hQueue != INVALID_HANDLE_VALUE) {
         outcome.m_bCommitted = callback.Commit(hQueue);
+        PassStopPoint(StopPoint::kQueueCommitted);
         if (!outcome.m_bCommitted)
             theApp.m_log.Write("The file queue could not be committed: error " + std::to_string(::GetLastError()));
         steps.OnCommitted();
@@ -379,7 +425,10 @@ std::vector<CPackageInfo*> FinishPackages(const std::vector<CPackageInfo*>& read
         pPackage->DeleteUnpackedFiles();
         if (bCommitted && !pPackage->m_bQueueFailed && pPackage->FinishInstall()) continue;
         // A package that failed before its copies were queued has none to take back.
-        if (!pPackage->m_bQueueFailed) pPackage->TakeBackCopies(callback);
+        if (!pPackage->m_bQueueFailed) {
+            pPackage->TakeBackCopies(callback);
+            pPackage->UnmarkInstallBegun();
+        }
         failed.push_back(pPackage);
     }
     return failed;

@@ -1,10 +1,10 @@
 #include "install/InstallLog.h"
 
+#include "install/BesideCopy.h"
+
 #include <vector>
 
 namespace {
-
-const char kNewSuffix[] = ".new~";
 
 void PutWord(std::vector<char>& record, unsigned value) {
     record.push_back(char(value & 0xFF));
@@ -21,8 +21,9 @@ bool CInstallLog::Open(const std::string& path, int mode) {
     m_strHash.clear();
     if (mode == MODE_WRITE) {
         m_bWriteFailed = false;
+        m_bSealed = false;
         m_pWritten = std::make_unique<CSha256>();
-        m_hFile = ::CreateFileA((path + kNewSuffix).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        m_hFile = ::CreateFileA(BesideName(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     } else if (mode == MODE_READ) {
         m_hFile = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -54,7 +55,7 @@ static std::vector<char> MakeRecord(char kind, int folderId, const std::string& 
 // A record that could not be written fails the log's commit: a log that
 // lacks a file would let a later removal leave that file behind.
 bool CInstallLog::AppendRecord(const std::vector<char>& record) {
-    if (m_nMode != MODE_WRITE) return false;
+    if (m_nMode != MODE_WRITE || m_bSealed) return false;
     DWORD written = 0;
     if (::WriteFile(m_hFile, record.data(), DWORD(record.size()), &written, nullptr) && written == record.size()) {
         m_pWritten->Add(record.data(), record.size());
@@ -76,19 +77,26 @@ bool CInstallLog::AddLink(const std::string& path, int flags) {
     return AppendRecord(MakeRecord(kLogKindLink, 0, path, flags));
 }
 
+bool CInstallLog::Seal() {
+    if (m_nMode != MODE_WRITE) return false;
+    if (!m_bSealed) {
+        m_bSealed = true;
+        // A log whose hash the platform could not take cannot be bound to its record.
+        m_strHash = m_bWriteFailed || !::FlushFileBuffers(m_hFile) ? "" : m_pWritten->FinishHex();
+    }
+    return !m_strHash.empty();
+}
+
 bool CInstallLog::Commit() {
     // Without a log being written there is nothing to put in place of the old one.
     if (m_nMode != MODE_WRITE) return false;
+    Seal();
     ::CloseHandle(m_hFile);
     m_hFile = INVALID_HANDLE_VALUE;
     m_nMode = MODE_NONE;
-    // A log whose hash the platform could not take cannot be bound to its record.
-    m_strHash = m_pWritten->FinishHex();
     // One call: a replacement that fails keeps the old log.
-    if (!m_bWriteFailed && !m_strHash.empty() &&
-        ::MoveFileExA((m_strPath + kNewSuffix).c_str(), m_strPath.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return true;
-    ::DeleteFileA((m_strPath + kNewSuffix).c_str());
+    if (!m_strHash.empty() && MoveBesideOver(m_strPath) == ERROR_SUCCESS) return true;
+    ::DeleteFileA(BesideName(m_strPath).c_str());
     m_strHash.clear();
     return false;
 }
@@ -110,7 +118,7 @@ void CInstallLog::Close(bool bKeepRead) {
     ::CloseHandle(m_hFile);
     m_hFile = INVALID_HANDLE_VALUE;
     if (m_nMode == MODE_WRITE)
-        ::DeleteFileA((m_strPath + kNewSuffix).c_str());
+        ::DeleteFileA(BesideName(m_strPath).c_str());
     else if (!bKeepRead)
         ::DeleteFileA(m_strPath.c_str());
     m_nMode = MODE_NONE;

@@ -12,6 +12,10 @@
 
 // The record's value beside DeIsLog that holds the log's SHA-256.
 constexpr char kLogHashValue[] = "DeIsLogHash";
+// The record's value that marks an install begun and not finished: the
+// SHA-256 of that install's log, which waits beside the log's path
+// (BesideName) until it is committed, and then takes its place.
+constexpr char kPendingLogHashValue[] = "PendingLogHash";
 
 class CInstallLog {
 public:
@@ -26,8 +30,12 @@ public:
     bool AddFile(int folderId, const std::string& name, int flags);
     bool AddFolder(int folderId, const std::string& path, int flags);
     bool AddLink(const std::string& path, int flags);
-    // False, keeping the old log, also when a record could not be written
-    // or hashed. m_strHash then holds the SHA-256 of the bytes written.
+    // Ends the writing before the log is committed: the records are on disk
+    // and m_strHash holds the SHA-256 of the bytes written; the file stays
+    // held. False when a record could not be written or hashed.
+    bool Seal();
+    // Seals the log unless that was done and puts it in place of the old
+    // one; false, keeping the old log, when the seal or the move failed.
     bool Commit();
     // Read mode: the SHA-256 of the log through the handle it is read by, so
     // that the records read are the bytes hashed; then reads from the start.
@@ -52,5 +60,6 @@ public:
 private:
     bool AppendRecord(const std::vector<char>& record);
     bool m_bWriteFailed = false;
+    bool m_bSealed = false;
     std::unique_ptr<CSha256> m_pWritten;
 };

@@ -12,7 +12,7 @@
 #include <vector>
 
 CPackageInfo::CPackageInfo(const std::string& key, CComponent* pComponent) : m_pComponent(pComponent), m_strKey(key) {
-    if (pComponent && pComponent->m_nInstalledVersion != 0) {
+    if (pComponent && (pComponent->m_nInstalledVersion != 0 || pComponent->m_bCutShort)) {
         ReadRegPath((std::string(ZEP_CLIENT_KEY "\\") + key).c_str(), "Path", 2047, m_strTarget);
     }
 }

@@ -114,6 +114,14 @@ public:
     bool UnpackFiles(CInstallSteps& steps);
     // The decoded copies in the work folder, once nothing holds them.
     void DeleteUnpackedFiles() const;
+    // Every record of the new log, sealed; the package's folders made.
+    bool WriteLog();
+    // The mark in the component's record that a run cut short leaves, and
+    // its end for a package that failed while the program ran.
+    bool MarkInstallBegun() const;
+    void UnmarkInstallBegun() const;
+    // "SOFTWARE\ORBEL\ZEP\Client\" and the key.
+    std::string RecordKey() const;
     bool FinishInstall();
     // What the commit did for a package that cannot be finished, taken back:
     // its log will not name them.

@@ -27,9 +27,12 @@ std::wstring FolderOf(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
+// The program's own: its copy beside the target, or a temporary file of an
+// earlier version's in the target's folder.
 bool IsWaitingCopyFor(const std::wstring& source, const std::wstring& target) {
-    return source.size() > 4 && SameText(source.substr(source.size() - 4), L".tmp") &&
-           SameText(FolderOf(source), FolderOf(target));
+    return SameText(source, target + L".new~") ||
+           (source.size() > 4 && SameText(source.substr(source.size() - 4), L".tmp") &&
+            SameText(FolderOf(source), FolderOf(target)));
 }
 
 std::wstring Wide(const std::string& text) {

@@ -9,8 +9,9 @@
 // value is the platform's list as stored: pairs of zero-ended strings, the
 // source, then the target ("!" before it when it replaces a file, "\??\"
 // before a path, empty to delete the source), ended by an empty string.
-// Returns the list without the renames onto one of targets whose source is a
-// ".tmp" file in the target's own folder, and appends those sources to
+// Returns the list without the renames onto one of targets whose source is
+// the target's name with ".new~" or a ".tmp" file in the target's own
+// folder, and appends those sources to
 // droppedSources as plain paths. Letters compare in any case.
 std::wstring WithoutReplacementsOf(const std::wstring& value, const std::vector<std::wstring>& targets,
                                    std::vector<std::wstring>& droppedSources);

@@ -1,6 +1,8 @@
 #include "install/QueueCallback.h"
 
 #include "app/SetupApp.h"
+#include "install/BesideCopy.h"
+#include "install/StopPoint.h"
 
 CInstallQueueCallback::CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, CInstallSteps& steps)
     : m_hOwner(hOwner), m_hPage(hPage), m_steps(steps),
@@ -46,13 +48,9 @@ UINT CInstallQueueCallback::OnNotification(UINT notification, UINT_PTR param1, U
         m_bCurrentCounted = false;
         m_bCurrentIsNew = ::GetFileAttributesA(pPaths->Target) == INVALID_FILE_ATTRIBUTES;
         m_steps.OnCopying(pPaths->Target);
+        if (InstallBeside(*pPaths)) return FILEOP_SKIP;
         break;
     case SPFILENOTIFY_COPYERROR:
-        if (pPaths->Win32Error == ERROR_SHARING_VIOLATION && ScheduleReplacement(*pPaths)) {
-            // Wine's queue sends no end of copy for a skipped file.
-            CountCurrentCopy();
-            return FILEOP_SKIP;
-        }
         theApp.m_log.Write("Could not copy " + std::string(pPaths->Target) + ": error " +
                            std::to_string(pPaths->Win32Error));
         // Without a person to answer the platform's question, the queue fails as a whole.
@@ -60,8 +58,8 @@ UINT CInstallQueueCallback::OnNotification(UINT notification, UINT_PTR param1, U
         break;
     case SPFILENOTIFY_ENDCOPY: {
         const UINT result = ::SetupDefaultQueueCallbackA(m_pDefaultContext, notification, param1, param2);
-        if (pPaths->Win32Error == NO_ERROR) theApp.m_log.Write("Installed " + std::string(pPaths->Target));
-        if (pPaths->Win32Error == NO_ERROR && m_bCurrentIsNew) m_createdFiles.insert(LowerAscii(pPaths->Target));
+        // A file installed beside its target was counted then.
+        if (!m_bCurrentCounted && pPaths->Win32Error == NO_ERROR) OnInstalled(pPaths->Target);
         CountCurrentCopy();
         return result;
     }
@@ -73,21 +71,35 @@ UINT CInstallQueueCallback::OnNotification(UINT notification, UINT_PTR param1, U
     return ::SetupDefaultQueueCallbackA(m_pDefaultContext, notification, param1, param2);
 }
 
-bool CInstallQueueCallback::ScheduleReplacement(const FILEPATHS_A& paths) {
-    // The copy waits beside its target: a delayed rename cannot cross drives.
+// Wine's queue copies over the target in place, so a run cut short there
+// leaves part of a file; Windows' queue copies to a temporary file beside it
+// and renames that. Both get the latter, from here: the queue's own copy
+// (and its handling of errors) is left only what cannot be done so. A target
+// in use is replaced at the next restart, as Windows' queue would.
+bool CInstallQueueCallback::InstallBeside(const FILEPATHS_A& paths) {
     const std::string target = paths.Target;
-    const size_t slash = target.rfind('\\');
-    const std::string targetFolder = slash == std::string::npos ? std::string() : target.substr(0, slash);
-    char pending[MAX_PATH] = "";
-    if (!::GetTempFileNameA(targetFolder.c_str(), "zep", 0, pending)) return false;
-    if (!::CopyFileA(paths.Source, pending, FALSE) ||
-        !::MoveFileExA(pending, paths.Target, MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
-        ::DeleteFileA(pending);
+    if (CopyBeside(paths.Source, target) != ERROR_SUCCESS) return false;
+    PassStopPoint(StopPoint::kCopiedBeside);
+    const DWORD error = MoveBesideOver(target);
+    if (error == ERROR_SUCCESS) {
+        OnInstalled(target);
+    } else if ((error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) &&
+               ::MoveFileExA(BesideName(target).c_str(), target.c_str(),
+                             MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
+        m_scheduledFiles.insert(LowerAscii(target));
+        theApp.m_log.Write("Replaced at the next restart: " + target);
+    } else {
+        ::DeleteFileA(BesideName(target).c_str());
         return false;
     }
-    m_scheduledFiles.insert(LowerAscii(target));
-    theApp.m_log.Write("Replaced at the next restart: " + target);
+    CountCurrentCopy();
     return true;
+}
+
+void CInstallQueueCallback::OnInstalled(const std::string& target) {
+    theApp.m_log.Write("Installed " + target);
+    if (m_bCurrentIsNew) m_createdFiles.insert(LowerAscii(target));
+    PassStopPoint(StopPoint::kFileInstalled);
 }
 
 void CInstallQueueCallback::CountCurrentCopy() {

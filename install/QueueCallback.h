@@ -1,8 +1,10 @@
 // The file-queue callback of an installation: the platform's default
 // handling with the sheet as owner, plus what Wine's queue leaves out, so the
 // program behaves the same on both:
-// - a target held open by another process is replaced at the next restart
-//   (Windows' queue does this itself; Wine's reports a sharing violation);
+// - a target is never written in place, but beside it and moved over it,
+//   and one held open by another process is replaced at the next restart
+//   (Windows' queue does both itself; Wine's writes over the target and
+//   reports a sharing violation);
 // - the copy bar advances by the queue's own end-of-copy notifications as
 //   well as by the default callback's progress messages (which Wine never
 //   sends), taking the larger count so no file is counted twice.
@@ -46,7 +48,9 @@ public:
 private:
     static UINT CALLBACK Callback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2);
     UINT OnNotification(UINT notification, UINT_PTR param1, UINT_PTR param2);
-    bool ScheduleReplacement(const FILEPATHS_A& paths);
+    // The copy done here, beside its target; false leaves it to the queue.
+    bool InstallBeside(const FILEPATHS_A& paths);
+    void OnInstalled(const std::string& target);
     // Counts the file being copied once, however its copy ended.
     void CountCurrentCopy();
     void ReportFilesDone() const;

@@ -3,10 +3,13 @@
 #include "app/NumberText.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
+#include "install/InstallLog.h"
 
 #include <set>
 
 ComponentKind KindOf(const CComponent& comp) {
+    // One cut short is offered as an upgrade is: to be installed whole again.
+    if (comp.m_bCutShort) return ComponentKind::Upgradable;
     if (comp.m_nInstalledVersion == 0) return ComponentKind::NotInstalled;
     return comp.m_nVersion > comp.m_nInstalledVersion ? ComponentKind::Upgradable : ComponentKind::Current;
 }
@@ -24,7 +27,7 @@ std::string ActionWord(int nAction) {
 std::string StateText(const CComponent& comp) {
     switch (KindOf(comp)) {
     case ComponentKind::NotInstalled: return "not installed";
-    case ComponentKind::Upgradable: return "upgrade available";
+    case ComponentKind::Upgradable: return comp.m_bCutShort ? "install incomplete" : "upgrade available";
     case ComponentKind::Current: break;
     }
     return "already installed";
@@ -52,7 +55,7 @@ void ApplyClick(CComponent& comp) {
 
 namespace {
 
-bool IsInstalled(const CComponent& comp) { return comp.m_nInstalledVersion != 0; }
+bool IsInstalled(const CComponent& comp) { return comp.m_nInstalledVersion != 0 || comp.m_bCutShort; }
 
 void Mark(CComponent& comp, int nState, int nAction) {
     comp.m_nState = nState;
@@ -94,6 +97,8 @@ void SelectPrerequisites(const CComponent& comp, const CComponentMap& catalogue,
         CComponent& prerequisite = **ppPrerequisite;
         if (!IsInstalled(prerequisite))
             Mark(prerequisite, STATE_INSTALL, ACTION_INSTALL);
+        else if (prerequisite.m_bCutShort)
+            Mark(prerequisite, STATE_INSTALL, ACTION_UPGRADE);
         else if (prerequisite.m_nAction == ACTION_REMOVE)
             Mark(prerequisite, STATE_LEAVE, ACTION_NONE);
         view.ShowSelection(prerequisite);
@@ -131,7 +136,9 @@ void CSetupApp::ComputeComponentStates() {
         CComponent* pComp = entry.second;
         const std::string key = std::string(ZEP_CLIENT_KEY) + "\\" + entry.first;
         pComp->m_nInstalledVersion = int(ReadRegDword(key.c_str(), "Version", 0));
-        if (pComp->m_nInstalledVersion != 0) {
+        std::string pendingLogHash;
+        pComp->m_bCutShort = ReadRegPath(key.c_str(), kPendingLogHashValue, kRegPathLimit, pendingLogHash);
+        if (IsInstalled(*pComp)) {
             ++m_nInstalledCount;
             if (KindOf(*pComp) == ComponentKind::Upgradable) {
                 pComp->m_nAction = ACTION_UPGRADE;

@@ -3,11 +3,14 @@
 #include "app/PathText.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
+#include "install/BesideCopy.h"
 #include "install/FileSelection.h"
 #include "install/InstallLog.h"
 #include "install/PackageInfo.h"
 #include "install/PendingRenames.h"
 #include "select/ComponentStates.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -39,10 +42,12 @@ int RemoveComponent(const std::string& key, CComponent* pComp, CRemovalSteps& st
     const std::string recordKey = std::string(ZEP_CLIENT_KEY "\\") + key;
     std::string folder;
     if (ReadRegPath(recordKey.c_str(), "Path", kRegPathLimit, folder)) ::RemoveDirectoryA(folder.c_str());
-    for (const char* name : {"Version", "Path", "DeIsLog", kLogHashValue}) DeleteRegValue(recordKey.c_str(), name);
+    for (const char* name : {"Version", "Path", "DeIsLog", kLogHashValue, kPendingLogHashValue})
+        DeleteRegValue(recordKey.c_str(), name);
     DeleteRegKey(recordKey.c_str());
     theApp.m_bInstalledComponentsChanged = true;
     pComp->m_nInstalledVersion = 0;
+    pComp->m_bCutShort = false;
     pComp->m_nState = 0;
     pComp->m_nAction = ACTION_NONE;
     --theApp.m_nToRemove;
@@ -52,21 +57,48 @@ int RemoveComponent(const std::string& key, CComponent* pComp, CRemovalSteps& st
 
 namespace {
 
-// The component's install log as its record binds it: false, with the
-// reason in skippedRecords, for a log that changed after the install. Open
-// for reading, the log cannot be written or replaced until it is closed, so
-// the records followed are the bytes hashed.
-bool OpenRecordedLog(const std::string& key, CInstallLog& log, std::vector<std::string>& skippedRecords) {
+// A log of the component's record and the hashes that bind it; none for a
+// record of an earlier version, which has no hash.
+struct CRecordedLog {
+    std::string m_strPath;
+    std::vector<std::string> m_hashes;
+};
+
+// The log of the last finished install, and that of an install cut short:
+// beside the log's path until its commit, then in its place (the first
+// one's, or for a first install its own) before the record names its hash.
+std::vector<CRecordedLog> RecordedLogs(const std::string& key) {
     const std::string recordKey = std::string(ZEP_CLIENT_KEY "\\") + key;
-    std::string logPath, expected, hash;
-    if (!ReadRegPath(recordKey.c_str(), "DeIsLog", kRegPathLimit, logPath) ||
-        !log.Open(logPath, CInstallLog::MODE_READ))
-        return false;
-    // A record of an earlier version has no hash: its log is checked record by record only.
-    if (ReadRegPath(recordKey.c_str(), kLogHashValue, kRegPathLimit, expected) &&
-        !(log.HashOpened(hash) && hash == expected)) {
+    std::string logPath, logHash, pendingHash, folder;
+    ReadRegPath(recordKey.c_str(), kPendingLogHashValue, kRegPathLimit, pendingHash);
+    std::vector<CRecordedLog> logs;
+    if (ReadRegPath(recordKey.c_str(), "DeIsLog", kRegPathLimit, logPath)) {
+        logs.push_back({logPath, {}});
+        if (ReadRegPath(recordKey.c_str(), kLogHashValue, kRegPathLimit, logHash)) {
+            logs.back().m_hashes.push_back(logHash);
+            if (!pendingHash.empty()) logs.back().m_hashes.push_back(pendingHash);
+        }
+    }
+    if (!pendingHash.empty() && ReadRegPath(recordKey.c_str(), "Path", kRegPathLimit, folder)) {
+        const std::string pendingPath = JoinPath(folder, key + ".DeIsLog");
+        if (_stricmp(pendingPath.c_str(), logPath.c_str()) != 0) logs.push_back({pendingPath, {pendingHash}});
+        logs.push_back({BesideName(pendingPath), {pendingHash}});
+    }
+    return logs;
+}
+
+// The log as its record binds it: false, with the reason in skippedRecords,
+// for a log that changed after it was written. Open for reading, the log
+// cannot be written or replaced until it is closed, so the records followed
+// are the bytes hashed.
+bool OpenRecordedLog(const CRecordedLog& recorded, CInstallLog& log, std::vector<std::string>& skippedRecords) {
+    if (!log.Open(recorded.m_strPath, CInstallLog::MODE_READ)) return false;
+    std::string hash;
+    if (!recorded.m_hashes.empty() &&
+        !(log.HashOpened(hash) && std::find(recorded.m_hashes.begin(), recorded.m_hashes.end(), hash) !=
+                                      recorded.m_hashes.end())) {
         log.Close(true);
-        skippedRecords.push_back(logPath + " (refused: it changed after the install)");
+        skippedRecords.push_back(recorded.m_strPath + " (refused: it changed after the install)");
         return false;
     }
     return true;
@@ -96,21 +128,18 @@ void ForEachLoggedFile(CInstallLog& log, CIdMap<CInstallLogRecord>& folders, std
     }
 }
 
-}  // namespace
-
 // Folders go last, in the folder map's order; those not empty stay, and so
 // does the program group while other components have shortcuts in it. A
 // shortcut record is followed only when it names one of the program group.
-int RemoveLoggedFiles(const std::string& key, CComponent* pComp, CRemovalSteps& steps,
-                      std::vector<std::string>& skippedRecords) {
-    CInstallLog log;
-    if (!OpenRecordedLog(key, log, skippedRecords)) return 0;
+// Of an install cut short, the copies that waited beside their files go too.
+void RemoveFilesOfLog(CInstallLog& log, bool bCutShort, CRemovalSteps& steps, std::vector<std::string>& skippedRecords) {
     const std::string logPath = log.m_strPath;
     CIdMap<CInstallLogRecord> folders;
     // The files of a folder left alone stay with it. A file replaced in use
     // would come back at the restart.
     std::vector<std::string> removedFiles;
     ForEachLoggedFile(log, folders, skippedRecords, [&](const std::string& path, const CInstallLogRecord& file) {
+        if (bCutShort) ::DeleteFileA(BesideName(path).c_str());
         if (file.m_nFlags & PKG_KEEP_ON_REMOVE) return;
         DeleteReportedFile(path, steps);
         removedFiles.push_back(path);
@@ -137,13 +166,27 @@ int RemoveLoggedFiles(const std::string& key, CComponent* pComp, CRemovalSteps& 
     folders.ForEach([](int, const CInstallLogRecord* pFolder) {
         if (!(pFolder->m_nFlags & PKG_KEEP_ON_REMOVE)) ::RemoveDirectoryA(pFolder->m_strText.c_str());
     });
-    return 1;
+}
+
+}  // namespace
+
+int RemoveLoggedFiles(const std::string& key, CComponent* pComp, CRemovalSteps& steps,
+                      std::vector<std::string>& skippedRecords) {
+    int nRemoved = 0;
+    for (const CRecordedLog& recorded : RecordedLogs(key)) {
+        CInstallLog log;
+        if (!OpenRecordedLog(recorded, log, skippedRecords)) continue;
+        RemoveFilesOfLog(log, pComp->m_bCutShort, steps, skippedRecords);
+        nRemoved = 1;
+    }
+    return nRemoved;
 }
 
 int64_t LoggedFileBytes(const std::string& key) {
+    const std::vector<CRecordedLog> logs = RecordedLogs(key);
     CInstallLog log;
     std::vector<std::string> skippedRecords;
-    if (!OpenRecordedLog(key, log, skippedRecords)) return 0;
+    if (logs.empty() || !OpenRecordedLog(logs.front(), log, skippedRecords)) return 0;
     CIdMap<CInstallLogRecord> folders;
     int64_t bytes = FileBytes(log.m_strPath);
     ForEachLoggedFile(log, folders, skippedRecords,

@@ -4,6 +4,7 @@
 #include "app/Registry.h"
 #include "app/UninstallEntry.h"
 #include "framework/Dpi.h"
+#include "install/StopPoint.h"
 #include "res/resource.h"
 #include "support/ChildProcess.h"
 #include "support/PackageTestFiles.h"
@@ -155,23 +156,52 @@ std::string EntryTexts() {
     return texts;
 }
 
+// Calls visit with the path and size of every file below folder.
+void ForEachFileBelow(const std::string& folder, const std::function<void(const std::string&, int64_t)>& visit) {
+    WIN32_FIND_DATAA found;
+    const HANDLE hFind = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (hFind == INVALID_HANDLE_VALUE) return;
+    do
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            visit(folder + "\\" + found.cFileName, int64_t(found.nFileSizeHigh) << 32 | found.nFileSizeLow);
+        else if (found.cFileName[0] != '.')
+            ForEachFileBelow(folder + "\\" + found.cFileName, visit);
+    while (::FindNextFileA(hFind, &found));
+    ::FindClose(hFind);
+}
+
 // What every file below the folders holds, in KB rounded up.
 DWORD TreeKB(const std::vector<std::string>& folders) {
     int64_t bytes = 0;
-    const std::function<void(const std::string&)> add = [&](const std::string& dir) {
-        WIN32_FIND_DATAA found;
-        const HANDLE hFind = ::FindFirstFileA((dir + "\\*").c_str(), &found);
-        if (hFind == INVALID_HANDLE_VALUE) return;
-        do
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                bytes += int64_t(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
-            else if (found.cFileName[0] != '.')
-                add(dir + "\\" + found.cFileName);
-        while (::FindNextFileA(hFind, &found));
-        ::FindClose(hFind);
-    };
-    for (const std::string& folder : folders) add(folder);
+    for (const std::string& folder : folders)
+        ForEachFileBelow(folder, [&bytes](const std::string&, int64_t size) { bytes += size; });
     return DWORD((bytes + 1023) / 1024);
+}
+
+// The product as the runs left it: every file below the install folder with
+// its bytes, the program group's shortcuts and every value of the records.
+std::string ProductState() {
+    std::string state;
+    ForEachFileBelow(kTarget, [&state](const std::string& path, int64_t) {
+        std::string bytes;
+        testsupport::ReadFile(path, bytes);
+        state += path + "=" + bytes + "\n";
+    });
+    for (const std::string& name : SortedFilesIn(Group())) state += name + "\n";
+    for (const char* key : {"Base", "Tools", "Bad"}) {
+        HKEY hKey = nullptr;
+        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(ZEP_CLIENT_KEY "\\") + key).c_str(), 0, KEY_READ,
+                            &hKey) != ERROR_SUCCESS)
+            continue;
+        char name[256], data[1024];
+        for (DWORD i = 0, nameSize = sizeof name, dataSize = sizeof data;
+             ::RegEnumValueA(hKey, i, name, &nameSize, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &dataSize) ==
+             ERROR_SUCCESS;
+             ++i, nameSize = sizeof name, dataSize = sizeof data)
+            state += std::string(key) + "\\" + name + "=" + std::string(data, dataSize) + "\n";
+        ::RegCloseKey(hKey);
+    }
+    return state;
 }
 
 }  // namespace
@@ -206,6 +236,60 @@ TEST(Unattended, EveryExitCodeWithItsLog) {
         EXPECT_TRUE(testsupport::ReadFile(log.empty() ? NewestDefaultLog() : log, text));
         for (const std::string& line : run.logged) EXPECT_NE(std::string::npos, text.find(line)) << line;
         run.check();
+    }
+}
+
+// The test build of the program ends itself at a point of the commit, as a
+// power cut would; the next run repairs the product to what a run never cut
+// short leaves, and a removal, right after the cut or after the repair,
+// leaves what the removal of that leaves.
+TEST(Unattended, InstallCutShortIsRepairedOrRemovedWhole) {
+    const std::string site = testweb::RootDir() + "\\unattended", url = testweb::BaseUrl() + "/unattended/";
+    const std::string dir = testsupport::MakeScratchDir("unattended-cut-short");
+    const std::string install = "/quiet /accept-license /components:Tools /site:3", removal = "/quiet /remove:Base";
+    const auto run = [&dir](const char* program, const std::string& options, const char* stopAt = nullptr) {
+        ::SetEnvironmentVariableA("ZEP_STOP_AT", stopAt);
+        DWORD exitCode = 1;
+        EXPECT_TRUE(testsupport::RunChild(testsupport::BinDir() + "\\" + program + " " + options, dir, 120000, exitCode));
+        ::SetEnvironmentVariableA("ZEP_STOP_AT", nullptr);
+        return exitCode;
+    };
+    // A computer that never had the product, then the product at 1.minor installed uninterrupted.
+    const auto installed = [&](int minor) {
+        testsupport::RemoveTree(kTarget);
+        testsupport::RemoveTree(Group());
+        ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
+        for (int m = 0; m <= minor; ++m) {
+            PublishSite(site, url, m);
+            ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", SetupInfo(m, url)));
+            if (m < minor) {
+                EXPECT_EQ(0u, run("zepsetup.exe", install));
+            }
+        }
+    };
+    std::string whole[2], removed;
+    for (int minor : {0, 1}) {
+        installed(minor);
+        EXPECT_EQ(0u, run("zepsetup.exe", install));
+        whole[minor] = ProductState();
+    }
+    EXPECT_EQ(0u, run("zepsetup.exe", removal));
+    removed = ProductState();
+    // The first install copies base.dll, base.ini, nt.dll, then tools.exe; the upgrade tools.exe alone.
+    const struct { const char* stopAt; int minor; bool repaired; } cuts[] = {
+        {"copied-beside:2", 0, true}, {"installed:3", 0, false},       {"committed:1", 0, true},
+        {"log-committed:1", 0, false}, {"before-record:2", 0, true},  {"copied-beside:1", 1, false},
+        {"installed:1", 1, true},      {"log-committed:1", 1, false}, {"before-record:1", 1, true}};
+    for (const auto& cut : cuts) {
+        SCOPED_TRACE(std::string(cut.stopAt) + " of 1." + std::to_string(cut.minor));
+        installed(cut.minor);
+        EXPECT_EQ(kStoppedExitCode, run("zepsetup-stops.exe", install, cut.stopAt));
+        if (cut.repaired) {
+            EXPECT_EQ(0u, run("zepsetup.exe", install));
+            EXPECT_EQ(whole[cut.minor], ProductState());
+        }
+        EXPECT_EQ(0u, run("zepsetup.exe", removal));
+        EXPECT_EQ(removed, ProductState());
     }
 }
 

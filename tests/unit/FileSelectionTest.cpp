@@ -89,21 +89,25 @@ TEST_F(FileSelectionTest, InstalledCopyDecides) {
     EXPECT_EQ((Lines{"same.exe", "older.exe install download", "same.txt", "older.txt install download",
                      "missing.txt install download"}),
               Decisions());
+    // What a run cut short left proves nothing.
+    m_component.m_bCutShort = true;
+    EXPECT_EQ(5, m_pkg.SelectFilesToInstall());
 }
 
-// An installed component keeps the folder its record names; a new one takes
-// the install folder, also with no file to install: its log and record still
-// need a folder.
+// An installed component, or one whose install was cut short, keeps the
+// folder its record names; a new one takes the install folder, also with no
+// file to install: its log and record still need a folder.
 TEST_F(FileSelectionTest, TargetFolderOfInstalledAndNewComponents) {
     const std::string key = ZEP_CLIENT_KEY "\\PkgInfoTestComp";
     DeleteRegKey(key.c_str());
-    const struct { int installedVersion; const char *recordedPath, *target, *selected; } cases[] = {
+    const struct { int installedVersion; const char *recordedPath, *target, *selected; bool cutShort = false; } cases[] = {
         {0x0102, nullptr, "", ""}, {0x0102, "C:\\ZEP\\Comp", "C:\\ZEP\\Comp", "C:\\ZEP\\Comp"},
-        {0, "C:\\ZEP\\Comp", "", nullptr}};
+        {0, "C:\\ZEP\\Comp", "", nullptr}, {0, "C:\\ZEP\\Comp", "C:\\ZEP\\Comp", "C:\\ZEP\\Comp", true}};
     for (const auto& c : cases) {
         if (c.recordedPath) WriteRegString(key.c_str(), "Path", c.recordedPath);
         CComponent component;
         component.m_nInstalledVersion = c.installedVersion;
+        component.m_bCutShort = c.cutShort;
         CPackageInfo pkg("PkgInfoTestComp", &component);
         EXPECT_EQ(c.target, pkg.m_strTarget) << c.installedVersion;
         EXPECT_EQ(0, pkg.SelectFilesToInstall());

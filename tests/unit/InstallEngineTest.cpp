@@ -57,8 +57,10 @@ std::string UserValue(const char* name) {
 
 // A component's record as "version log path"; "-" for what it lacks.
 std::string Record(const std::string& key) {
+    const std::string pending = StoredText(ComponentKey(key), kPendingLogHashValue);
     return std::to_string(ReadRegDword(ComponentKey(key).c_str(), "Version", 0)) + " " +
-           StoredText(ComponentKey(key), "DeIsLog") + " " + StoredText(ComponentKey(key), "Path");
+           StoredText(ComponentKey(key), "DeIsLog") + " " + StoredText(ComponentKey(key), "Path") +
+           (pending == "-" ? "" : " cut short");
 }
 
 class InstallEngineTest : public ::testing::Test {

@@ -84,6 +84,7 @@ TEST(PendingRenames, OnlyCopiesWaitingBesideARemovedFileAreDropped) {
         {"\\??\\C:\\z\\zep1.tmp|!\\??\\C:\\z\\a.dll|\\??\\C:\\o\\x.tmp|!\\??\\C:\\o\\x.dll||",
          "\\??\\C:\\o\\x.tmp|!\\??\\C:\\o\\x.dll||", "C:\\z\\zep1.tmp|"},
         {"\\??\\C:\\Z\\ZEP1.TMP|!\\??\\c:\\z\\A.DLL||", "", "C:\\Z\\ZEP1.TMP|"},
+        {"\\??\\C:\\z\\A.dll.NEW~|!\\??\\C:\\z\\a.dll||", "", "C:\\z\\A.dll.NEW~|"},
         {"C:\\z\\x.tmp|!C:\\z\\a.dll|C:\\z\\y.tmp|C:\\z\\a.dll||", "", "C:\\z\\x.tmp|C:\\z\\y.tmp|"},
         {"\\??\\C:\\t\\zep1.tmp|!\\??\\C:\\z\\a.dll||", nullptr, ""},  // waits elsewhere
         {"\\??\\C:\\z\\a.new|!\\??\\C:\\z\\a.dll||", nullptr, ""},    // no waiting copy

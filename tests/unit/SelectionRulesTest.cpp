@@ -112,6 +112,7 @@ TEST(SelectionRules, NamedComponentsReplaceThePreselection) {
     const struct {
         std::vector<std::string> install, remove;
         const char* actions;
+        bool baseCutShort = false;
     } rows[] = {
         {{}, {}, ",upgrade,,install"},
         {{"Extra"}, {}, ",,install,install"},  // its prerequisite is marked along
@@ -119,12 +120,14 @@ TEST(SelectionRules, NamedComponentsReplaceThePreselection) {
         {{}, {"Base"}, "remove,remove,,"},     // its dependents leave with it
         {{"Extra"}, {"Core"}, ",remove,,"},    // a removal takes what needs it along
         {{"Tools"}, {"Nowhere"}, ""},          // an unknown key changes nothing
+        {{"Extra"}, {}, "upgrade,,install,install", true},  // a prerequisite cut short is installed again
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.actions);
         Catalogue catalogue({{"Base", 513, 513, ""}, {"Core", 513, 512, "Base"}, {"Tools", 513, 0, "Core"},
                              {"Extra", 513, 0, "Tools"}});
         catalogue.records[3].m_nState = STATE_INSTALL, catalogue.records[3].m_nAction = ACTION_INSTALL;
+        catalogue.records[0].m_bCutShort = row.baseCutShort;
         RecordingView view;
         std::string unknown;
         const bool known = SelectByKeys(catalogue.map, row.install, row.remove, view, unknown);
