@@ -6,7 +6,7 @@
 #include "app/ProfileSection.h"
 #include "app/Registry.h"
 #include "app/SetupApp.h"
-#include "framework/Wnd.h"
+#include "framework/WinApp.h"
 #include "install/BesideCopy.h"
 #include "install/FileSelection.h"
 #include "select/Removal.h"

@@ -1,7 +1,6 @@
 #include "framework/WinApp.h"
 
 #include "framework/SystemLibrary.h"
-#include "framework/Wnd.h"
 
 static CWinApp* s_pApp = nullptr;
 
@@ -54,4 +53,19 @@ int AfxMessageBox(const std::string& text, UINT type) {
     HWND owner = s_pApp ? s_pApp->m_hMainWnd : nullptr;
     if (owner && !::IsWindow(owner)) owner = nullptr;
     return ::MessageBoxA(owner, text.c_str(), AppTitle().c_str(), type | MB_ICONEXCLAMATION);
+}
+
+std::string ProgramPath() {
+    char path[MAX_PATH] = "";
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? path : "";
+}
+
+std::string AppTitle() {
+    std::string name = ProgramPath();
+    size_t slash = name.find_last_of("\\/");
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos) name.erase(dot);
+    return name;
 }

@@ -38,3 +38,9 @@ CWinApp* AfxGetApp();
 // The application's message box: the program's name as the caption and the
 // exclamation-mark icon.
 int AfxMessageBox(const std::string& text, UINT type = MB_OK);
+
+// The caption every message box of the program shows: the file name of the
+// running program without its extension.
+std::string AppTitle();
+// The running program's file; empty when its path does not fit MAX_PATH.
+std::string ProgramPath();

@@ -21,18 +21,3 @@ int CWnd::MessageBox(const std::string& text, UINT type) const {
     if (CWinApp* app = AfxGetApp(); app && app->AnswerMessage(text, type, answer)) return answer;
     return ::MessageBoxA(m_hWnd, text.c_str(), AppTitle().c_str(), type);
 }
-
-std::string ProgramPath() {
-    char path[MAX_PATH] = "";
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? path : "";
-}
-
-std::string AppTitle() {
-    std::string name = ProgramPath();
-    size_t slash = name.find_last_of("\\/");
-    if (slash != std::string::npos) name.erase(0, slash + 1);
-    size_t dot = name.rfind('.');
-    if (dot != std::string::npos) name.erase(dot);
-    return name;
-}

@@ -33,9 +33,3 @@ public:
     // unless the caller asks for one.
     int MessageBox(const std::string& text, UINT type = MB_OK) const;
 };
-
-// The caption every message box of the program shows: the file name of the
-// running program without its extension.
-std::string AppTitle();
-// The running program's file; empty when its path does not fit MAX_PATH.
-std::string ProgramPath();

@@ -2,6 +2,8 @@
 // registry values and the install log of one package. Its operations are
 // members of CSetupApp and CPackageInfo; this header holds what they share.
 #pragma once
+#include "install/InstallSteps.h"
+
 #include <string>
 #include <vector>
 
@@ -17,29 +19,6 @@ bool IsSkippedOnThisPlatform(int flags);
 // and returns those.
 std::vector<CPackageInfo*> FinishPackages(const std::vector<CPackageInfo*>& ready, bool bCommitted,
                                           const CInstallQueueCallback& callback);
-
-// The steps of an install, told to whoever shows them; each does nothing
-// unless overridden.
-class CInstallSteps {
-public:
-    // Before the package's files are decoded and queued.
-    virtual void OnQueueing(const CPackageInfo&) {}
-    // A compressed file of it is decoded next, and has been.
-    virtual void OnUnpacking(const CPackageFile&) {}
-    virtual void OnUnpacked() {}
-    // After, also when that failed (its m_bQueueFailed).
-    virtual void OnQueued(const CPackageInfo&) {}
-    // Every package queued, the commit next.
-    virtual void OnCommitting() {}
-    // The queue copies to target next; the files it has done so far.
-    virtual void OnCopying(const char* /*target*/) {}
-    virtual void OnFilesDone(int /*nFiles*/) {}
-    // Between the commit and finishing the packages.
-    virtual void OnCommitted() {}
-
-protected:
-    ~CInstallSteps() = default;
-};
 
 // What installing the ready packages came to: the queue committed, a
 // restart needed, and the packages that could not be installed.

@@ -10,7 +10,7 @@
 //   sends), taking the larger count so no file is counted twice.
 #pragma once
 #include "app/PathText.h"
-#include "install/InstallEngine.h"
+#include "install/InstallSteps.h"
 
 #include <windows.h>
 #include <setupapi.h>
