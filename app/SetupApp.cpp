@@ -37,12 +37,6 @@ constexpr DWORD kWorkersEndWaitMs = 5000;
 
 }  // namespace
 
-static std::string EnvironmentValue(const char* name) {
-    char value[MAX_PATH] = "";
-    DWORD length = ::GetEnvironmentVariableA(name, value, sizeof value);
-    return length > 0 && length < sizeof value ? value : "";
-}
-
 // The list of installed programs starts the kept copy of the wizard in a
 // folder of its own choosing; the files the wizard reads lie beside it.
 static void UseProgramFolderWithoutSetupInfoHere() {
@@ -64,12 +58,6 @@ static std::string MakeRunWorkFolder(const std::string& temp) {
         if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
     }
     return "";
-}
-
-static std::string TempFolder() {
-    std::string folder = EnvironmentValue("TEMP");
-    if (folder.empty()) folder = EnvironmentValue("TMP");
-    return folder.empty() ? "C:\\" : folder;
 }
 
 int g_nComCtlMajor = 0;
@@ -147,7 +135,7 @@ void CSetupApp::OpenLog() {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     // A log that cannot go where it was asked to still goes somewhere.
-    if (m_options.m_strLogPath.empty() || !m_log.Open(m_options.m_strLogPath)) m_log.OpenNew(TempFolder(), now);
+    if (m_options.m_strLogPath.empty() || !m_log.Open(m_options.m_strLogPath)) m_log.OpenNew(EnvironmentTempFolder(), now);
     std::string arguments;
     for (const std::string& argument : SplitArguments(m_strCommandLine)) arguments += " " + WithoutUserInfo(argument);
     m_log.Write("ZEP Setup started:" + (arguments.empty() ? std::string(" no options") : arguments));
@@ -160,13 +148,6 @@ bool CSetupApp::AnswerMessage(const std::string& text, UINT type, int& answer) {
     answer = buttons == MB_YESNO || buttons == MB_YESNOCANCEL ? IDYES : IDOK;
     m_log.Write(answer == IDYES ? "Answered: Yes" : "Answered: OK");
     return true;
-}
-
-int CSetupApp::PackagesNotDone() const {
-    int count = m_nPackagesFailed;
-    for (const auto& entry : m_mapPackages)
-        if (entry.second->m_bNeedInfo || entry.second->m_nFilesToDownload != 0) ++count;
-    return count;
 }
 
 // The session stays open while a worker could still end by itself, so that
@@ -207,122 +188,4 @@ void CSetupApp::ReadCommonControlsVersion() {
         }
     }
     ::FreeLibrary(comctl);
-}
-
-void CSetupApp::ReadPlatformFamily() {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = 148;
-    if (!::GetVersionExA(&info)) return;
-    m_bWin9x = info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-    m_bWinNT = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
-void CSetupApp::ReadProgramsDir() {
-    LPITEMIDLIST pidl = nullptr;
-    if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_COMMON_PROGRAMS, &pidl)) &&
-        FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAMS, &pidl)))
-        return;
-    char path[MAX_PATH] = "";
-    ::SHGetPathFromIDListA(pidl, path);
-    IMalloc* pMalloc = nullptr;
-    if (SUCCEEDED(::SHGetMalloc(&pMalloc))) {
-        pMalloc->Free(pidl);
-        pMalloc->Release();
-    }
-    m_strProgramsDir = path;
-}
-
-bool CSetupApp::LoadSetupInfo() {
-    ReadProgramsDir();
-
-    m_strProductName = ReadProfileValue(kSetupInfoFile, "Product", "Name");
-    if (m_strProductName.empty()) return false;
-
-    m_bNewInstall = !ReadRegPath(ZEP_CLIENT_KEY, "Path", kRegPathLimit, m_strInstallDir);
-    if (m_bNewInstall) {
-        m_strInstallDir = ReadProfileValue(kSetupInfoFile, "Product", "Destination");
-        if (m_strInstallDir.empty()) return false;
-    }
-
-    m_strGroup = ReadProfileValue(kSetupInfoFile, "Product", "Group");
-    if (m_strGroup.empty()) return false;
-    m_strLocationsInfo = ReadProfileValue(kSetupInfoFile, "Product", "LocationsInfo");
-    if (m_strLocationsInfo.empty()) return false;
-    m_strBaseURL = ReadProfileValue(kSetupInfoFile, "Product", "BaseURL");
-    if (m_strBaseURL.empty()) return false;
-    // Another kind of address is no base address: every fetch of a list from
-    // the setup site then fails at once, and the pages go on with local copies.
-    if (!IsWebAddress(m_strBaseURL))
-        m_strBaseURL.clear();
-    else if (m_strBaseURL.back() != '/')
-        m_strBaseURL += '/';
-    m_strSetupInfoLocation = ReadProfileValue(kSetupInfoFile, "Product", "SetupInfoLocation");
-    if (m_strSetupInfoLocation.empty()) return false;
-
-    m_strTempDir = TempFolder();
-    m_trust.LoadLocal(kSetupInfoFile);
-    if (!m_trust.HasKey())
-        m_log.Write("No publisher's key in the setup information file: nothing is verified against a publisher's "
-                    "signature");
-    return LoadComponents(kSetupInfoFile);
-}
-
-namespace {
-
-// The component sections of one setup information file.
-class CProfileComponentValues : public CComponentValues {
-public:
-    explicit CProfileComponentValues(const char* path) : m_path(path) {}
-    std::string Text(const std::string& section, const char* key) override {
-        return ReadProfileValue(m_path, section.c_str(), key);
-    }
-    int Number(const std::string& section, const char* key, int fallback) override {
-        return int(::GetPrivateProfileIntA(section.c_str(), key, fallback, m_path));
-    }
-
-private:
-    const char* m_path;
-};
-
-constexpr char kReleaseSerialValue[] = "ReleaseSerial";
-
-uint64_t HighestReleaseSerial() {
-    char text[32] = "";
-    uint64_t serial = 0;
-    ReadRegString(ZEP_CLIENT_KEY, kReleaseSerialValue, "", text, sizeof text);
-    return ParseReleaseSerial(text, serial) ? serial : 0;
-}
-
-}  // namespace
-
-CatalogueVerdict CSetupApp::CheckUpdatedComponents(const std::string& path, const std::string& sigPath,
-                                                   CPinnedFiles& pin, uint64_t& serial) {
-    return m_trust.CheckCatalogue(path, sigPath, HighestReleaseSerial(), serial, pin);
-}
-
-void CSetupApp::MergeUpdatedComponents() {
-    const std::string path = m_strDownloadDir + kComponentList;
-    if (!m_trust.HasKey()) {
-        LoadComponents(path.c_str());
-        return;
-    }
-    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    CPinnedFiles pin;
-    uint64_t serial = 0;
-    const CatalogueVerdict verdict = CheckUpdatedComponents(path, path + kSignatureSuffix, pin, serial);
-    if (verdict != CatalogueVerdict::kVerified) {
-        m_log.Write("Refused " + path + ": " + CatalogueRefusalText(verdict));
-        return;
-    }
-    LoadComponents(path.c_str());
-    if (serial > HighestReleaseSerial())
-        WriteRegString(ZEP_CLIENT_KEY, kReleaseSerialValue, std::to_string(serial).c_str());
-    m_log.Write("Components list " + path + " verified: release " + std::to_string(serial));
-}
-
-bool CSetupApp::LoadComponents(const char* path) {
-    std::vector<char> keys(32767, '\0');
-    const DWORD length = ::GetPrivateProfileSectionA("Components", keys.data(), DWORD(keys.size()), path);
-    CProfileComponentValues values(path);
-    return MergeComponents(m_mapComponents, keys.data(), length, values);
 }

@@ -1,7 +1,9 @@
 #include "download/HttpTransfer.h"
 
 #include "app/PathText.h"
-#include "app/SetupApp.h"
+#include "app/SetupRun.h"
+#include "framework/WinApp.h"
+#include "framework/WorkerThread.h"
 #include "install/FileHash.h"
 
 #include <algorithm>
@@ -56,7 +58,7 @@ private:
 // a login it may carry), the server's status, the bytes, the outcome and the
 // platform's error where one failed.
 struct CFetchRecord {
-    CFetchRecord(CSetupApp& app, const std::string& url) : m_app(app), m_strUrl(url) {}
+    CFetchRecord(CSetupRun& app, const std::string& url) : m_app(app), m_strUrl(url) {}
     ~CFetchRecord() {
         m_app.m_log.Write("Fetch " + WithoutUserInfo(m_strUrl) + ": " + m_strOutcome + " (HTTP " +
                           std::to_string(m_dwStatus) + ", " + std::to_string(m_nBytes) + " bytes" +
@@ -65,7 +67,7 @@ struct CFetchRecord {
     CFetchRecord(const CFetchRecord&) = delete;
     CFetchRecord& operator=(const CFetchRecord&) = delete;
 
-    CSetupApp& m_app;
+    CSetupRun& m_app;
     std::string m_strUrl;
     std::string m_strOutcome = "failed";
     DWORD m_dwStatus = 0;
@@ -197,7 +199,7 @@ bool IsChunked(HINTERNET hRequest) {
 
 // What the session's notices need of the transfer that made a handle.
 struct CTransferNotice {
-    CSetupApp& m_app;
+    CSetupRun& m_app;
     // A package transfer, which Cancel closes.
     bool m_bAbortable;
 };
@@ -292,7 +294,7 @@ DWORD HttpStatusOf(HINTERNET hRequest) {
                : 0;
 }
 
-BOOL CSetupApp::IsHttpStatusOk(HINTERNET hRequest) {
+BOOL CSetupRun::IsHttpStatusOk(HINTERNET hRequest) {
     const DWORD status = HttpStatusOf(hRequest);
     return status == 0 || status == 200;
 }
@@ -302,7 +304,7 @@ BOOL CSetupApp::IsHttpStatusOk(HINTERNET hRequest) {
 // heading of firstSection (anywhere: a caller's ordinary file may begin with
 // another section): a transfer that breaks off, or a page that is no INI file
 // of the caller's kind, never replaces a good copy.
-BOOL CSetupApp::FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection,
+BOOL CSetupRun::FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection,
                              const std::string& shownPath) {
     const std::string& shown = shownPath.empty() ? localPath : shownPath;
     // Without a session the internet library may not even be there to ask.
@@ -417,12 +419,12 @@ private:
 
 }  // namespace
 
-void CSetupApp::SetTransferTimeouts(DWORD dwTimeoutMs) {
+void CSetupRun::SetTransferTimeouts(DWORD dwTimeoutMs) {
     m_dwTransferTimeoutMs = dwTimeoutMs;
     ApplyTransferTimeouts(m_hInternet);
 }
 
-void CSetupApp::ApplyTransferTimeouts(HINTERNET hInternet) {
+void CSetupRun::ApplyTransferTimeouts(HINTERNET hInternet) {
     DWORD timeoutMs = m_dwTransferTimeoutMs;
     if (!hInternet || timeoutMs == 0) return;
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
@@ -430,7 +432,7 @@ void CSetupApp::ApplyTransferTimeouts(HINTERNET hInternet) {
         ::InternetSetOptionA(hInternet, option, &timeoutMs, sizeof timeoutMs);
 }
 
-void CSetupApp::AbortTransfer() {
+void CSetupRun::AbortTransfer() {
     m_bStopDownload = true;
     if (HINTERNET hRequest = m_hTransferRequest.exchange(nullptr)) ::InternetCloseHandle(hRequest);
 }
@@ -527,7 +529,7 @@ std::string PackageFetchOutcome(int result, bool bStopped) {
 // One request for the package file, going on after resume's bytes when it
 // has any; kStartOver when the server answered a resumed request with
 // something else than the rest or the whole file.
-int TransferPackageFile(CSetupApp& app, const std::string& url, const std::string& localPath, int64_t nMaxBytes,
+int TransferPackageFile(CSetupRun& app, const std::string& url, const std::string& localPath, int64_t nMaxBytes,
                         void* pContext, DownloadProgressCallback pfnProgress, int64_t* pnReceived,
                         const std::string& sha256, const CResumePoint& resume, CFetchRecord& record) {
     *pnReceived = 0;
@@ -564,7 +566,7 @@ int TransferPackageFile(CSetupApp& app, const std::string& url, const std::strin
         if (!file.Resume(partPath, resume.m_nBytes, hash.get())) return kStartOver;
         resumed = *pnReceived = resume.m_nBytes;
         if (pfnProgress) pfnProgress(pContext, resumed, true);
-    } else if (!CSetupApp::IsHttpStatusOk(request.Handle())) {
+    } else if (!CSetupRun::IsHttpStatusOk(request.Handle())) {
         return resume.m_nBytes ? kStartOver : -1;
     } else {
         validator = ResponseValidator(request.Handle());
@@ -641,7 +643,7 @@ int TransferPackageFile(CSetupApp& app, const std::string& url, const std::strin
 std::string ResumablePartPath(const std::string& localPath) { return localPath + ".partial"; }
 
 // Counted in 64 bits: a package file may pass 2 and 4 GiB.
-int CSetupApp::DownloadPackageFile(const std::string& url, const std::string& localPath, int64_t nMaxBytes,
+int CSetupRun::DownloadPackageFile(const std::string& url, const std::string& localPath, int64_t nMaxBytes,
                                    void* pContext, DownloadProgressCallback pfnProgress, int64_t* pnReceived,
                                    const std::string& sha256) {
     *pnReceived = 0;

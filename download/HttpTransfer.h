@@ -1,4 +1,5 @@
-// Types and checks of the HTTP transfers that CSetupApp runs on worker threads.
+// Types and checks of the HTTP transfers that the run record (CSetupRun)
+// makes on worker threads.
 #pragma once
 #include <windows.h>
 #include <wininet.h>
@@ -6,11 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-// Told the size of every chunk of a package download before the chunk is
-// read, and first of the bytes an earlier transfer left to go on from
-// (bAlreadyHere).
-typedef void (*DownloadProgressCallback)(void* pContext, int64_t nBytes, bool bAlreadyHere);
 
 // Looks through a response, chunk by chunk, for the line that heads the
 // section a caller needs: "[" + section + "]", with blanks around it and

@@ -2,6 +2,7 @@
 
 #include "app/PathText.h"
 #include "app/SetupApp.h"
+#include "download/HttpTransfer.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
 #include "download/Proxy.h"
 
 #include "app/PathText.h"
-#include "app/SetupApp.h"
+#include "app/SetupRun.h"
 #include "download/HttpTransfer.h"
+#include "framework/WinApp.h"
 #include "framework/WorkerThread.h"
 
 #include <vector>
@@ -66,14 +67,14 @@ std::string ProxyServerFor(const std::string& proxies, const std::string& bypass
     return server;
 }
 
-std::string CSetupApp::ProxyFor(const std::string& url) {
+std::string CSetupRun::ProxyFor(const std::string& url) {
     std::string proxies, bypass;
     return m_hInternet && SessionProxies(m_hInternet, proxies, bypass) ? ProxyServerFor(proxies, bypass, url) : "";
 }
 
 // Told once a run: a proxy that cannot be had fails every fetch, and the
 // site's own messages would blame the site.
-void CSetupApp::ReportFailedOpen(const std::string& url, DWORD dwError) {
+void CSetupRun::ReportFailedOpen(const std::string& url, DWORD dwError) {
     if (dwError != ERROR_INTERNET_CANNOT_CONNECT && dwError != ERROR_INTERNET_NAME_NOT_RESOLVED &&
         dwError != ERROR_INTERNET_TIMEOUT)
         return;
@@ -84,7 +85,7 @@ void CSetupApp::ReportFailedOpen(const std::string& url, DWORD dwError) {
                   "Options, or ask your network administrator.");
 }
 
-BOOL CSetupApp::PassProxyLogin(HINTERNET hRequest, const std::string& url) {
+BOOL CSetupRun::PassProxyLogin(HINTERNET hRequest, const std::string& url) {
     for (;;) {
         if (HttpStatusOf(hRequest) != HTTP_STATUS_PROXY_AUTH_REQ) return TRUE;
         // Once refused, the user is not asked again at every file.
@@ -93,7 +94,8 @@ BOOL CSetupApp::PassProxyLogin(HINTERNET hRequest, const std::string& url) {
         char page[4096];
         for (DWORD read = 0, total = 0; total < 1 << 20; total += read)
             if (!::InternetReadFile(hRequest, page, sizeof page, &read) || read == 0) break;
-        HWND hOwner = ::IsWindow(m_hMainWnd) ? m_hMainWnd : ::GetDesktopWindow();
+        const CWinApp* pApp = AfxGetApp();
+        HWND hOwner = pApp && ::IsWindow(pApp->m_hMainWnd) ? pApp->m_hMainWnd : ::GetDesktopWindow();
         // Windows answers Cancel with ERROR_CANCELLED, Wine with 0. A run
         // without a person has nobody to ask: as if Cancel was pressed.
         if (m_options.IsUnattended() || ::InternetErrorDlg(hOwner, hRequest, ERROR_INTERNET_INCORRECT_PASSWORD,

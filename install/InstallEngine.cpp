@@ -25,14 +25,14 @@ static std::string SystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
     return path;
 }
 
-void CSetupApp::ResolveFolders() {
+void CSetupRun::ResolveFolders() {
     m_mapFolders.RemoveAll();
     m_mapFolders.SetAt("Target", m_strInstallDir);
     m_mapFolders.SetAt("System", SystemFolder(::GetSystemDirectoryA));
     m_mapFolders.SetAt("Windows", SystemFolder(::GetWindowsDirectoryA));
 }
 
-bool CSetupApp::CreateFolderPath(const std::string& path, bool parents, bool bProtected) {
+bool CSetupRun::CreateFolderPath(const std::string& path, bool parents, bool bProtected) {
     const auto create = [bProtected](const std::string& folder) {
         return bProtected ? CreateProtectedFolder(folder) : ::CreateDirectoryA(folder.c_str(), nullptr) != FALSE;
     };
@@ -44,7 +44,7 @@ bool CSetupApp::CreateFolderPath(const std::string& path, bool parents, bool bPr
     return create(path);
 }
 
-HRESULT CSetupApp::CreateShortcut(const std::string& linkPath, const std::string& target,
+HRESULT CSetupRun::CreateShortcut(const std::string& linkPath, const std::string& target,
                                   const std::string& description, const std::string& workDir) {
     IShellLinkA* pLink = nullptr;
     HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,

@@ -130,7 +130,7 @@ CSelectionCounts CountSelection(const CComponentMap& catalogue) {
 // Defaults are applied again at every call: a new computer gets everything,
 // a computer with the product gets its upgrades and the missing components
 // that need nothing else.
-void CSetupApp::ComputeComponentStates() {
+void CSetupRun::ComputeComponentStates() {
     m_nInstalledCount = 0;
     for (auto& entry : m_mapComponents) {
         CComponent* pComp = entry.second;

@@ -19,7 +19,7 @@ int PackageVersionOf(const std::string& path) {
 
 // Keys are removed and the kept ones inserted again in the catalogue's
 // order of iteration, so the packages then iterate in catalogue order.
-int CSetupApp::LoadPackageInfos() {
+int CSetupRun::LoadPackageInfos() {
     ResolveFolders();
     int missing = 0;
     for (auto& entry : m_mapComponents) {
@@ -51,7 +51,7 @@ int CSetupApp::LoadPackageInfos() {
     return missing;
 }
 
-bool CSetupApp::LoadPackageInfo(const std::string& key, const std::string& path) {
+bool CSetupRun::LoadPackageInfo(const std::string& key, const std::string& path) {
     std::unique_ptr<CPackageInfo>* ppPackage = m_mapPackages.Lookup(key);
     if (!ppPackage) return false;
     CPackageInfo& package = **ppPackage;
@@ -65,7 +65,7 @@ bool CSetupApp::LoadPackageInfo(const std::string& key, const std::string& path)
     return false;
 }
 
-void CSetupApp::ComputePackageDownloads() {
+void CSetupRun::ComputePackageDownloads() {
     m_nPackagesToDownload = 0;
     for (auto& entry : m_mapPackages) {
         CPackageInfo& package = *entry.second;

@@ -2,6 +2,7 @@
 // the test web site on loopback, into real files: one table of cases each,
 // {request, fault, expected result, what becomes of the local file}.
 #include "app/SetupApp.h"
+#include "download/HttpTransfer.h"
 #include "framework/WorkerThread.h"
 #include "robot/Robot.h"
 #include "support/ImportPatch.h"

@@ -1,6 +1,7 @@
 // The download wait dialog run modally on this thread while a worker fetches,
 // the way the pages run it; the robot reads and closes it like a user.
 #include "app/SetupApp.h"
+#include "download/HttpTransfer.h"
 #include "download/DownloadWaitDlg.h"
 #include "res/DownloadWaitIds.h"
 #include "robot/Robot.h"

@@ -1,0 +1,180 @@
+// The record of one setup run: what the program knows and decides, without
+// its windows. The rules take it as their argument; the application object
+// (app/SetupApp.h) is one, and tests make their own.
+#pragma once
+#include "app/CommandLine.h"
+#include "app/Component.h"
+#include "app/PublisherTrust.h"
+#include "app/SetupLog.h"
+#include "download/DownloadSite.h"
+#include "install/PackageInfo.h"
+#include "install/UnpackAhead.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <atomic>
+#include <list>
+#include <memory>
+#include <string>
+
+static_assert(std::atomic<bool>::is_always_lock_free, "the stop request is one byte, without a lock");
+
+// The local setup information file, in the folder the program runs in.
+constexpr char kSetupInfoFile[] = ".\\zepsetup.sif";
+
+// Told the size of every chunk of a package download before the chunk is
+// read, and first of the bytes an earlier transfer left to go on from
+// (bAlreadyHere).
+typedef void (*DownloadProgressCallback)(void* pContext, int64_t nBytes, bool bAlreadyHere);
+
+// The temporary folder the environment names.
+std::string EnvironmentTempFolder();
+
+class CSetupRun {
+public:
+    CSetupRun();
+    virtual ~CSetupRun();
+    CSetupRun(const CSetupRun&) = delete;
+    CSetupRun& operator=(const CSetupRun&) = delete;
+
+    bool LoadSetupInfo();
+    bool LoadComponents(const char* path);
+    // Under the publisher's key: the components list at path, checked by its
+    // signature at sigPath and against the highest release serial this
+    // computer accepted, held by pin while verified.
+    CatalogueVerdict CheckUpdatedComponents(const std::string& path, const std::string& sigPath, CPinnedFiles& pin,
+                                            uint64_t& serial);
+    // Merges the updated components list of the download folder when it
+    // may be used: always without a key, with one only when it verifies,
+    // its serial then remembered. A refusal is logged.
+    void MergeUpdatedComponents();
+    // The download-sites list, from the download folder or else from beside
+    // the program (download/SitesList.cpp).
+    BOOL LoadLocations();
+    // The site /site: names: the N-th of the sites list in file order, or
+    // an address of its own, added to the list in region nRegion; null
+    // when the list has no N-th.
+    CDownloadSite* SiteOfOptions(int nRegion);
+    // Installed versions from the registry and the default selections.
+    void ComputeComponentStates();
+    // Package records of the selection and their package info files; the
+    // number still without their info.
+    int LoadPackageInfos();
+    // The package record of key loaded from path: under the publisher's key
+    // only when every package file has its SHA-256.
+    bool LoadPackageInfo(const std::string& key, const std::string& path);
+    // Per package what to install and to fetch; counts m_nPackagesToDownload.
+    void ComputePackageDownloads();
+    // Reads m_bWin9x and m_bWinNT from the version the system reports.
+    void ReadPlatformFamily();
+
+    // Named folders, folder and shortcut creation (install/InstallEngine.cpp).
+    void ResolveFolders();
+    // True only when this call created the folder itself. bProtected gives
+    // every folder it creates the descriptor of a folder of the wizard's
+    // own (app/FolderSecurity.h): the install, download and work folders.
+    bool CreateFolderPath(const std::string& path, bool parents, bool bProtected = false);
+    HRESULT CreateShortcut(const std::string& linkPath, const std::string& target, const std::string& description,
+                           const std::string& workDir);
+
+    // HTTP transfers through m_hInternet; they run on worker threads only.
+    // A message of FetchIniFile names shownPath (when given): the file the
+    // user knows, where localPath is a fetch's own file.
+    BOOL FetchIniFile(const std::string& url, const std::string& localPath, const std::string& firstSection,
+                      const std::string& shownPath = std::string());
+    // 1 when the file arrived, 0 when nothing came; failures below 0, -5
+    // for a body longer than nMaxBytes, -6 for one of nMaxBytes whose
+    // SHA-256 is not sha256 (lower-case hex; empty: none given), -7 when a
+    // proxy wanted a login that the user did not give. The bytes
+    // counted go to *pnReceived, a partial file's that it went on from
+    // included. localPath is written only once the response is whole; a
+    // transfer that broke off or was stopped leaves what came at
+    // ResumablePartPath(localPath) for the next one to go on from.
+    int DownloadPackageFile(const std::string& url, const std::string& localPath, int64_t nMaxBytes, void* pContext,
+                            DownloadProgressCallback pfnProgress, int64_t* pnReceived,
+                            const std::string& sha256 = std::string());
+    static BOOL IsHttpStatusOk(HINTERNET hRequest);
+    // A server that stops answering or sending fails the transfer after this
+    // long instead of holding it for good.
+    void SetTransferTimeouts(DWORD dwTimeoutMs);
+    void ApplyTransferTimeouts(HINTERNET hInternet);
+
+    // Page thread: stops the package transfer under way at once, also one
+    // blocked in a read, and every later one.
+    void AbortTransfer();
+
+    // The proxy the session uses for url; empty when it goes direct.
+    std::string ProxyFor(const std::string& url);
+    // After an open of url that failed with dwError: a proxy that cannot be
+    // reached is named to the user, once a run.
+    void ReportFailedOpen(const std::string& url, DWORD dwError);
+    // A proxy's answer that it wants a login gets the platform's login
+    // dialog, and the request goes again with what the user typed; FALSE
+    // once the user gave none (told once, and never asked again).
+    BOOL PassProxyLogin(HINTERNET hRequest, const std::string& url);
+
+    // The run's options from its command line, and its log.
+    CSetupOptions m_options;
+    CSetupLog m_log;
+    CPublisherTrust m_trust;
+    // Package files decoded while the download goes on.
+    CUnpackAhead m_unpackAhead;
+    // Set by the page's thread, read by the download worker between chunks.
+    std::atomic<bool> m_bStopDownload{false};
+    // The request of the package transfer under way (see AbortTransfer).
+    std::atomic<HINTERNET> m_hTransferRequest{nullptr};
+    std::atomic<bool> m_bProxyReported{false};
+    std::atomic<bool> m_bProxyLoginRefused{false};
+    // Set before the first transfer; 0 leaves the session's defaults.
+    DWORD m_dwTransferTimeoutMs = 0;
+    bool m_bWin9x = false;
+    bool m_bWinNT = false;
+    // Where decoded copies wait: the run's work folder, inside the
+    // temporary folder (kept in m_strWorkDir for its removal at the end).
+    std::string m_strTempDir;
+    std::string m_strWorkDir;
+    std::string m_strDownloadDir;
+    std::string m_strInstallDir;
+    // Ends in "/"; empty when the file's BaseURL is no web address.
+    std::string m_strBaseURL;
+    std::string m_strLocationsInfo;
+    std::string m_strProductName;
+    std::string m_strGroup;
+    std::string m_strSetupInfoLocation;
+    int m_nDownloadOnly = 0;
+    std::string m_strProgramsDir;
+    CComponentMap m_mapComponents;
+    CStringKeyMap<std::unique_ptr<CPackageInfo>> m_mapPackages;
+    CStringKeyMap<std::string> m_mapFolders;
+    // Region names by region index; each name owned by the map.
+    CIdMap<std::string> m_mapRegions;
+    std::list<CDownloadSite*> m_listSites;
+    CDownloadSite* m_pSelectedSite = nullptr;
+    int m_nInstalledCount = 0;
+    int m_nToRemove = 0;
+    int m_nToInstall = 0;
+    int m_nPackagesToDownload = 0;
+    // The packages the download pass set out to fetch: what a download-only run is made of.
+    int m_nToDownload = 0;
+    bool m_bComponentListUpdated = false;
+    BOOL m_bInstallSucceeded = FALSE;
+    // Packages the install run took up and could not install.
+    int m_nPackagesFailed = 0;
+    // A page accepted Finish: the wizard was not cancelled.
+    bool m_bWizardFinished = false;
+    // Set by a passive run that a page had to end: its exit code; -1 while none did.
+    int m_nPassiveEndCode = -1;
+    BOOL m_bRebootRequired = FALSE;
+    // A component was installed or removed: the run's end brings the
+    // product's entry in the list of installed programs up to date.
+    bool m_bInstalledComponentsChanged = false;
+    HINTERNET m_hInternet = nullptr;
+    bool m_bNewInstall = false;
+
+    // The packages of the run that are not installed (or, downloading
+    // only, not downloaded) at its end.
+    int PackagesNotDone() const;
+private:
+    void ReadProgramsDir();
+};
