@@ -1,7 +1,7 @@
 #include "app/OldProducts.h"
 
 #include "app/Registry.h"
-#include "app/SetupApp.h"
+#include "app/SetupRun.h"
 #include "app/StringKeyMap.h"
 #include "framework/WinApp.h"
 
@@ -54,13 +54,13 @@ CUninstallCommand SplitUninstallCommand(const std::string& command) {
     return split;
 }
 
-void DetectOldProducts() {
+void DetectOldProducts(CSetupRun& run) {
     const auto products = FindOldProducts();
     if (products.empty()) return;
     // Another program's uninstaller would wait for a person who is not there.
-    if (theApp.m_options.IsUnattended()) {
+    if (run.m_options.IsUnattended()) {
         for (const auto& product : products)
-            theApp.m_log.Write("Old product found, its uninstaller is not run: " + product.first);
+            run.m_log.Write("Old product found, its uninstaller is not run: " + product.first);
         return;
     }
     if (AfxMessageBox("Setup Wizard detected old versions of ZEP products installed on your computer.\n"

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+class CSetupRun;
+
 // Name and uninstall command of each old product found, in the order their
 // uninstallers are started.
 std::vector<std::pair<std::string, std::string>> FindOldProducts();
@@ -19,4 +21,4 @@ CUninstallCommand SplitUninstallCommand(const std::string& command);
 
 // Asks once whether to start the uninstallers of the products found, and
 // starts them without waiting for them; a run without a person only logs them.
-void DetectOldProducts();
+void DetectOldProducts(CSetupRun& run);

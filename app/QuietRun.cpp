@@ -3,12 +3,11 @@
 #include "app/OldProducts.h"
 #include "app/PageFlow.h"
 #include "app/Registry.h"
-#include "app/SetupApp.h"
+#include "app/SetupRun.h"
 #include "download/DownloadPass.h"
 #include "download/IniFileFetch.h"
 #include "install/InstallEngine.h"
 #include "install/QueueCallback.h"
-#include "pages/InstallOrDownloadPage.h"
 #include "select/ComponentStates.h"
 #include "select/PreparePackages.h"
 #include "select/Removal.h"
@@ -21,104 +20,105 @@ constexpr int kQuietAttemptsPerFile = 3;
 // What the pages would show, as far as an administrator reads it later.
 class CQuietSteps : public CSelectionView, public CInstallSteps, public CRemovalSteps {
 public:
+    explicit CQuietSteps(CSetupLog& log) : m_log(log) {}
     void ShowSelection(const CComponent&) override {}
     bool ConfirmDependentsRemoved(const CComponent& comp) override {
-        theApp.m_log.Write("The components that need " + comp.m_strName + " leave with it");
+        m_log.Write("The components that need " + comp.m_strName + " leave with it");
         return true;
     }
-    void OnQueueing(const CPackageInfo& package) override {
-        theApp.m_log.Write("Installing package " + package.m_strKey);
-    }
+    void OnQueueing(const CPackageInfo& package) override { m_log.Write("Installing package " + package.m_strKey); }
+
+private:
+    CSetupLog& m_log;
 };
 
-int Failed(const std::string& why) {
-    theApp.m_log.Write(why);
+int Failed(CSetupRun& run, const std::string& why) {
+    run.m_log.Write(why);
     return kExitFailed;
 }
 
 // The site's list when it can be had, else the one an earlier run left:
 // the answer a person gives the wizard's question.
-void LoadCatalogue() {
+void LoadCatalogue(CSetupRun& run) {
     CatalogueVerdict verdict;
-    if (FetchSetupIniFileHere(kComponentList, "Product", SignedComponentListCheck(verdict)))
-        theApp.m_bComponentListUpdated = true;
+    if (FetchSetupIniFileHere(run, kComponentList, "Product", SignedComponentListCheck(run, verdict)))
+        run.m_bComponentListUpdated = true;
     else {
-        if (verdict != CatalogueVerdict::kVerified) theApp.m_log.Write(CatalogueRefusalText(verdict));
-        theApp.m_log.Write("The updated components list could not be fetched: the local list is used");
+        if (verdict != CatalogueVerdict::kVerified) run.m_log.Write(CatalogueRefusalText(verdict));
+        run.m_log.Write("The updated components list could not be fetched: the local list is used");
     }
-    theApp.MergeUpdatedComponents();
+    run.MergeUpdatedComponents();
 }
 
 // The site of /site:; the sites list is needed only when no address was given.
-bool ChooseSite() {
-    if (theApp.m_options.m_strSiteUrl.empty()) {
-        FetchSetupIniFileHere(theApp.m_strLocationsInfo, "Locations", TrustedFileCheck(theApp.m_strLocationsInfo));
-        if (!theApp.LoadLocations()) return false;
+bool ChooseSite(CSetupRun& run) {
+    if (run.m_options.m_strSiteUrl.empty()) {
+        FetchSetupIniFileHere(run, run.m_strLocationsInfo, "Locations", TrustedFileCheck(run, run.m_strLocationsInfo));
+        if (!run.LoadLocations()) return false;
     }
-    theApp.m_pSelectedSite = theApp.SiteOfOptions(0);
-    return theApp.m_pSelectedSite != nullptr;
+    run.m_pSelectedSite = run.SiteOfOptions(0);
+    return run.m_pSelectedSite != nullptr;
 }
 
 // The packages' info files, their files to fetch, and the space they need.
-int PreparePackages() {
-    int missing = theApp.LoadPackageInfos();
-    if (missing != 0 && theApp.m_bComponentListUpdated) {
-        std::vector<CInfoFetch> fetches = ListPackageInfoFetches();
-        FetchPackageInfoFiles(theApp.m_strDownloadDir, fetches);
-        missing = ApplyPackageInfoFetches(fetches, missing);
+int PreparePackages(CSetupRun& run) {
+    int missing = run.LoadPackageInfos();
+    if (missing != 0 && run.m_bComponentListUpdated) {
+        std::vector<CInfoFetch> fetches = ListPackageInfoFetches(run);
+        FetchPackageInfoFiles(run, run.m_strDownloadDir, fetches);
+        missing = ApplyPackageInfoFetches(run, fetches, missing);
     }
     // As the wizard goes on without them once told: they count as failed.
     if (missing != 0)
-        theApp.m_log.Write(std::to_string(missing) + " package(s) without a package info file are skipped");
-    theApp.ComputePackageDownloads();
-    const std::vector<CDriveSpace> drives = ComputeDriveSpace();
+        run.m_log.Write(std::to_string(missing) + " package(s) without a package info file are skipped");
+    run.ComputePackageDownloads();
+    const std::vector<CDriveSpace> drives = ComputeDriveSpace(run);
     for (const CDriveSpace& space : drives)
-        theApp.m_log.Write("Drive " + space.m_strDrive + ": " + std::to_string(space.m_nRequired) + " bytes needed, " +
+        run.m_log.Write("Drive " + space.m_strDrive + ": " + std::to_string(space.m_nRequired) + " bytes needed, " +
                            std::to_string(space.m_nAvailable) + " free");
-    return HasEnoughSpace(drives) ? kExitDone : Failed("Not enough disk space");
+    return HasEnoughSpace(drives) ? kExitDone : Failed(run, "Not enough disk space");
 }
 
-int DownloadPackages() {
-    if (theApp.m_nPackagesToDownload == 0) return kExitDone;
-    if (!ChooseSite()) return Failed("No download site: the sites list could not be loaded, or has no site " +
-                                     std::to_string(theApp.m_options.m_nSite));
-    theApp.m_log.Write("Download site: " + WithoutUserInfo(theApp.m_pSelectedSite->m_strURL));
+int DownloadPackages(CSetupRun& run) {
+    if (run.m_nPackagesToDownload == 0) return kExitDone;
+    if (!ChooseSite(run)) return Failed(run, "No download site: the sites list could not be loaded, or has no site " +
+                                     std::to_string(run.m_options.m_nSite));
+    run.m_log.Write("Download site: " + WithoutUserInfo(run.m_pSelectedSite->m_strURL));
     CDownloadStatus status;
     status.m_nMaxAttempts = kQuietAttemptsPerFile;
-    ListPackageFetches(status);
-    theApp.m_bStopDownload = false;
-    RunDownloadPass(status, theApp.m_strDownloadDir, [] {});
-    ApplyDownloadOutcomes(status);
+    ListPackageFetches(run, status);
+    run.m_bStopDownload = false;
+    RunDownloadPass(run, status, run.m_strDownloadDir, [] {});
+    ApplyDownloadOutcomes(run, status);
     return kExitDone;
 }
 
-void InstallPackages(CQuietSteps& steps) {
-    theApp.CreateFolderPath(theApp.m_strInstallDir, true, true);
-    CInstallQueueCallback callback(nullptr, static_cast<HWND>(INVALID_HANDLE_VALUE), 0, steps);
-    InstallReadyPackages(ReadyPackages(), callback, steps);
+void InstallPackages(CSetupRun& run, CQuietSteps& steps) {
+    run.CreateFolderPath(run.m_strInstallDir, true, true);
+    CInstallQueueCallback callback(nullptr, static_cast<HWND>(INVALID_HANDLE_VALUE), 0, steps, run.m_log);
+    InstallReadyPackages(run, ReadyPackages(run), callback, steps);
 }
 
 }  // namespace
 
-int RunQuietSetup() {
-    CSetupApp& app = theApp;
+int RunQuietSetup(CSetupRun& app) {
     const CSetupOptions& options = app.m_options;
-    CQuietSteps steps;
+    CQuietSteps steps(app.m_log);
     app.m_nDownloadOnly = options.m_strDownloadOnlyDir.empty() ? 0 : 1;
     app.m_strDownloadDir = WithTrailingBackslash(app.m_nDownloadOnly ? options.m_strDownloadOnlyDir
-                                                                     : CInstallOrDownloadPage::InitialFolder());
+                                                                     : InitialDownloadFolder());
     WriteRegString(ZEP_CLIENT_KEY, "DownloadPath", app.m_strDownloadDir.c_str());
-    LoadCatalogue();
-    if (app.m_mapComponents.IsEmpty()) return Failed("No components list");
+    LoadCatalogue(app);
+    if (app.m_mapComponents.IsEmpty()) return Failed(app, "No components list");
     if (!app.m_nDownloadOnly) {
-        DetectOldProducts();
+        DetectOldProducts(app);
         app.ComputeComponentStates();
         std::string unknownKey;
         if (!SelectByKeys(app.m_mapComponents, options.m_components, options.m_remove, steps, unknownKey)) {
             app.m_log.Write("No component " + unknownKey + " in the components list");
             return kExitBadOption;
         }
-        LogSelection(app.m_mapComponents);
+        LogSelection(app.m_mapComponents, app.m_log);
         const CSelectionCounts counts = CountSelection(app.m_mapComponents);
         app.m_nToInstall = counts.m_nToInstall;
         app.m_nToRemove = counts.m_nToRemove;
@@ -127,16 +127,16 @@ int RunQuietSetup() {
             return kExitCancelled;
         }
         if (counts.m_nToRemove != 0) {
-            for (const std::string& record : RemoveMarkedComponents(steps))
+            for (const std::string& record : RemoveMarkedComponents(app, steps))
                 app.m_log.Write("Removal left alone the install log record " + record);
         }
     }
     if (app.m_nDownloadOnly || app.m_nToInstall != 0) {
         // Remembered for the next run in either mode, as the Preparing page does.
         WriteRegString(ZEP_CLIENT_KEY, "Path", app.m_strInstallDir.c_str());
-        if (const int code = PreparePackages()) return code;
-        if (const int code = DownloadPackages()) return code;
-        if (!app.m_nDownloadOnly) InstallPackages(steps);
+        if (const int code = PreparePackages(app)) return code;
+        if (const int code = DownloadPackages(app)) return code;
+        if (!app.m_nDownloadOnly) InstallPackages(app, steps);
     }
     return RunExitCode(true, app.PackagesNotDone(), app.m_bRebootRequired);
 }

@@ -2,5 +2,7 @@
 // with the answers documented for administrators, told to the setup log.
 #pragma once
 
+class CSetupRun;
+
 // The run's exit code.
-int RunQuietSetup();
+int RunQuietSetup(CSetupRun& run);

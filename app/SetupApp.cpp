@@ -12,7 +12,6 @@
 #include "framework/SystemLibrary.h"
 #include "framework/WorkerThread.h"
 #include "framework/Wnd.h"
-#include "pages/InstallOrDownloadPage.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -108,13 +107,13 @@ BOOL CSetupApp::InitInstance() {
     SetTransferTimeouts(DWORD(timeoutSec) * 1000);
 
     if (m_options.m_bQuiet) {
-        m_nExitCode = RunQuietSetup();
+        m_nExitCode = RunQuietSetup(*this);
     } else {
         RunWizard();
         m_nExitCode = m_nPassiveEndCode >= 0 ? m_nPassiveEndCode
                                              : RunExitCode(m_bWizardFinished, PackagesNotDone(), m_bRebootRequired);
     }
-    if (m_bInstalledComponentsChanged) UpdateUninstallEntry();
+    if (m_bInstalledComponentsChanged) UpdateUninstallEntry(*this);
     return FALSE;
 }
 
@@ -123,7 +122,7 @@ BOOL CSetupApp::InitInstance() {
 void CSetupApp::RunWizard() {
     // Opened at the Components page, the wizard installs as the install
     // mode of the Install or download page would.
-    if (m_options.m_bModify) m_strDownloadDir = WithTrailingBackslash(CInstallOrDownloadPage::InitialFolder());
+    if (m_options.m_bModify) m_strDownloadDir = WithTrailingBackslash(InitialDownloadFolder());
     CSetupWizard wizard(m_options.m_bModify ? CWizardPages::kComponentsIndex : 0);
     CWizardPages pages;
     pages.AddTo(wizard);

@@ -20,6 +20,16 @@ std::string EnvironmentTempFolder() {
     return folder.empty() ? "C:\\" : folder;
 }
 
+std::string InitialDownloadFolder() {
+    std::string folder;
+    if (ReadRegPath(ZEP_CLIENT_KEY, "DownloadPath", kRegPathLimit, folder)) return folder;
+    folder = ReadProfileValue(kSetupInfoFile, "Product", "Source");
+    if (!folder.empty()) return folder;
+    char current[1024] = "";
+    const DWORD length = ::GetCurrentDirectoryA(sizeof current, current);
+    return length < sizeof current ? current : "";
+}
+
 CSetupRun::CSetupRun() = default;
 CSetupRun::~CSetupRun() = default;
 

@@ -30,6 +30,9 @@ typedef void (*DownloadProgressCallback)(void* pContext, int64_t nBytes, bool bA
 
 // The temporary folder the environment names.
 std::string EnvironmentTempFolder();
+// Where a run downloads unless told otherwise: the folder the last run
+// used, else the setup information file's Source, else the current folder.
+std::string InitialDownloadFolder();
 
 class CSetupRun {
 public:
@@ -75,6 +78,10 @@ public:
     // every folder it creates the descriptor of a folder of the wizard's
     // own (app/FolderSecurity.h): the install, download and work folders.
     bool CreateFolderPath(const std::string& path, bool parents, bool bProtected = false);
+    // Whether PKG_SKIP_ON_WIN9X / PKG_SKIP_ON_NT in flags applies to this system.
+    bool IsSkippedOnThisPlatform(int flags) const;
+    // The product's program group: m_strProgramsDir and m_strGroup.
+    std::string ProgramGroupPath() const;
     HRESULT CreateShortcut(const std::string& linkPath, const std::string& target, const std::string& description,
                            const std::string& workDir);
 

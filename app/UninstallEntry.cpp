@@ -5,7 +5,7 @@
 #include "app/PathText.h"
 #include "app/ProfileSection.h"
 #include "app/Registry.h"
-#include "app/SetupApp.h"
+#include "app/SetupRun.h"
 #include "framework/WinApp.h"
 #include "install/BesideCopy.h"
 #include "install/FileSelection.h"
@@ -62,17 +62,17 @@ int64_t ProgramVersion(const std::string& path) {
 // missing beside it is copied in any case. A folder that somebody else
 // could write (one made before the wizard's) is taken back first, and what
 // lay in it is not the wizard's.
-bool KeepSetupCopy(const std::string& folder) {
+bool KeepSetupCopy(CSetupRun& run, const std::string& folder) {
     const std::string running = ProgramPath(), kept = JoinPath(folder, kProgramName);
     if (running.empty() || _stricmp(running.c_str(), kept.c_str()) == 0) return !running.empty();
-    theApp.CreateFolderPath(folder, true, true);
+    run.CreateFolderPath(folder, true, true);
     const bool bTakenBack = !OnlyAdministratorsWrite(folder);
     if (bTakenBack) {
         if (!ProtectFolder(folder)) {
-            theApp.m_log.Write("Could not make " + folder + " writable by administrators alone");
+            run.m_log.Write("Could not make " + folder + " writable by administrators alone");
             return false;
         }
-        theApp.m_log.Write("Made " + folder + " writable by administrators alone, and emptied it");
+        run.m_log.Write("Made " + folder + " writable by administrators alone, and emptied it");
         EmptyFolder(folder);
     }
     const bool bNewer = bTakenBack || ProgramVersion(running) > ProgramVersion(kept);
@@ -82,7 +82,7 @@ bool KeepSetupCopy(const std::string& folder) {
         // A run cut short leaves the copy the entry starts whole, old or new.
         const DWORD error = ReplaceByCopy(from, to);
         if (error == ERROR_SUCCESS) return;
-        theApp.m_log.Write("Could not copy " + from + " to " + to + ": error " + std::to_string(error));
+        run.m_log.Write("Could not copy " + from + " to " + to + ": error " + std::to_string(error));
         bKept = false;
     };
     copy(running, kept);
@@ -109,8 +109,8 @@ bool HoldsOnly(const std::string& folder, const char* name) {
 // A program cannot delete itself while it runs, nor its folder: the kept
 // copy that runs the last removal leaves itself, and its folders when
 // nothing else is in them, to the platform's delete at the next restart.
-void RemoveKeptCopy(const std::string& folder) {
-    ::RemoveDirectoryA(theApp.m_strInstallDir.c_str());
+void RemoveKeptCopy(CSetupRun& run, const std::string& folder) {
+    ::RemoveDirectoryA(run.m_strInstallDir.c_str());
     for (const char* name : kFilesBesideProgram) ::DeleteFileA(JoinPath(folder, name).c_str());
     const std::string kept = JoinPath(folder, kProgramName);
     const size_t slash = folder.rfind('\\');
@@ -125,23 +125,23 @@ void RemoveKeptCopy(const std::string& folder) {
     for (const auto& [path, onlyEntry] : waiting) {
         if (onlyEntry && !HoldsOnly(path, onlyEntry)) return;
         if (!::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-            theApp.m_log.Write("Could not delete " + path + ": error " + std::to_string(::GetLastError()));
+            run.m_log.Write("Could not delete " + path + ": error " + std::to_string(::GetLastError()));
             return;
         }
-        theApp.m_log.Write("Deleted at the next restart: " + path);
+        run.m_log.Write("Deleted at the next restart: " + path);
     }
 }
 
-CProductEntry ProductEntryOfNow(const std::string& folder) {
+CProductEntry ProductEntryOfNow(const CSetupRun& run, const std::string& folder) {
     CProductEntry entry;
-    entry.m_strName = theApp.m_strProductName;
+    entry.m_strName = run.m_strProductName;
     entry.m_strVersion = ReadProfileValue(kSetupInfoFile, "Product", "Version");
     entry.m_strPublisher = ReadProfileValue(kSetupInfoFile, "Product", "Publisher");
     if (entry.m_strPublisher.empty()) entry.m_strPublisher = "ORBEL";
-    entry.m_strInstallDir = theApp.m_strInstallDir;
+    entry.m_strInstallDir = run.m_strInstallDir;
     entry.m_strProgram = JoinPath(folder, kProgramName);
     int newest = 0;
-    for (const auto& component : theApp.m_mapComponents) {
+    for (const auto& component : run.m_mapComponents) {
         const std::string record = std::string(ZEP_CLIENT_KEY "\\") + component.first;
         const int version = int(ReadRegDword(record.c_str(), "Version", 0));
         if (version == 0) continue;
@@ -180,16 +180,16 @@ std::string KeptSetupFolder() {
                : "";
 }
 
-void UpdateUninstallEntry() {
+void UpdateUninstallEntry(CSetupRun& run) {
     const std::string folder = KeptSetupFolder();
-    CProductEntry entry = ProductEntryOfNow(folder);
+    CProductEntry entry = ProductEntryOfNow(run, folder);
     if (entry.m_installedKeys.empty()) {
         DeleteRegKey(kUninstallEntryKey);
-        if (!folder.empty()) RemoveKeptCopy(folder);
+        if (!folder.empty()) RemoveKeptCopy(run, folder);
         return;
     }
-    if (folder.empty() || !KeepSetupCopy(folder)) {
-        theApp.m_log.Write("No entry in the list of installed programs: the wizard could not be kept in " + folder);
+    if (folder.empty() || !KeepSetupCopy(run, folder)) {
+        run.m_log.Write("No entry in the list of installed programs: the wizard could not be kept in " + folder);
         return;
     }
     entry.m_nInstalledBytes += FileBytes(entry.m_strProgram);
@@ -199,6 +199,6 @@ void UpdateUninstallEntry() {
         bWritten = WriteRegValue(HKEY_LOCAL_MACHINE, kUninstallEntryKey, value.m_pszName, value.m_dwType,
                                  value.m_strData.c_str()) &&
                    bWritten;
-    theApp.m_log.Write(bWritten ? "The entry in the list of installed programs is up to date"
+    run.m_log.Write(bWritten ? "The entry in the list of installed programs is up to date"
                                 : "The entry in the list of installed programs could not be written whole");
 }

@@ -4,6 +4,8 @@
 #pragma once
 #include <string>
 
+class CSetupRun;
+
 // Named apart from the old single products, whose entries detection looks for.
 constexpr char kUninstallEntryKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ORBEL ZEP Client";
 // The kept copy's folder within the Program Files folder: the entry's
@@ -15,4 +17,4 @@ std::string KeptSetupFolder();
 // After components were installed or removed: while any is installed, the
 // kept copy is made or updated and the entry written with the sizes of now;
 // once none is, both go.
-void UpdateUninstallEntry();
+void UpdateUninstallEntry(CSetupRun& run);

@@ -85,8 +85,8 @@ void CChooseSitePage::SelectPassiveSite() {
 }
 
 int CChooseSitePage::RefreshLocations(int fallback) {
-    return FetchSetupIniFile(GetParent(), theApp.m_strLocationsInfo, "Locations", "locations...",
-                             TrustedFileCheck(theApp.m_strLocationsInfo))
+    return FetchSetupIniFile(GetParent(), theApp.m_dlgDownloadWait, theApp, theApp.m_strLocationsInfo, "Locations",
+                             "locations...", TrustedFileCheck(theApp, theApp.m_strLocationsInfo))
                ? 1
                : fallback;
 }

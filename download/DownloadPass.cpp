@@ -1,7 +1,7 @@
 #include "download/DownloadPass.h"
 
 #include "app/PathText.h"
-#include "app/SetupApp.h"
+#include "app/SetupRun.h"
 #include "download/ProgressText.h"
 #include "install/FileSelection.h"
 #include "install/PackageInfo.h"
@@ -20,10 +20,10 @@ void CDownloadStatus::GetTexts(std::string& component, std::string& file) {
     file = m_strFile;
 }
 
-int64_t ListPackageFetches(CDownloadStatus& status) {
-    theApp.m_nToDownload = theApp.m_nPackagesToDownload;
+int64_t ListPackageFetches(CSetupRun& run, CDownloadStatus& status) {
+    run.m_nToDownload = run.m_nPackagesToDownload;
     int64_t total = 0;
-    for (const auto& entry : theApp.m_mapPackages) {
+    for (const auto& entry : run.m_mapPackages) {
         CPackageInfo& package = *entry.second;
         if (package.m_bNeedInfo || package.m_nFilesToDownload == 0) continue;
         size_t index = 0;
@@ -36,17 +36,17 @@ int64_t ListPackageFetches(CDownloadStatus& status) {
             fetch.m_pFile = pFile;
             fetch.m_strComponent = "Downloading " + package.m_pComponent->m_strName + "...";
             fetch.m_strSource = pFile->m_strSource;
-            if (theApp.m_pSelectedSite) {
-                fetch.m_strUrl = JoinUrl(theApp.m_pSelectedSite->m_strURL, "");
+            if (run.m_pSelectedSite) {
+                fetch.m_strUrl = JoinUrl(run.m_pSelectedSite->m_strURL, "");
                 if (pFile->m_pSource) fetch.m_strUrl = JoinUrl(fetch.m_strUrl + *pFile->m_pSource, "");
                 fetch.m_strUrl += pFile->m_strSource;
             }
-            fetch.m_strLocalPath = theApp.m_strDownloadDir + pFile->m_strSource;
+            fetch.m_strLocalPath = run.m_strDownloadDir + pFile->m_strSource;
             fetch.m_nPackedSize = pFile->m_nPackedSize;
             fetch.m_tDate = pFile->m_tDate;
             fetch.m_strSha256 = pFile->m_strSha256;
-            if (!theApp.m_nDownloadOnly && pFile->m_bInstall) {
-                fetch.m_strUnpackedPath = JoinPath(theApp.m_strTempDir, package.GetUnpackedName(fileIndex, *pFile));
+            if (!run.m_nDownloadOnly && pFile->m_bInstall) {
+                fetch.m_strUnpackedPath = JoinPath(run.m_strTempDir, package.GetUnpackedName(fileIndex, *pFile));
                 fetch.m_nSize = pFile->m_nSize;
             }
             status.m_fetches.push_back(fetch);
@@ -62,15 +62,15 @@ namespace {
 // that may pass (no connection, an error status, a broken read, a file gone
 // after its transfer) is tried again after a pause that grows, so that a
 // site that keeps failing is not hammered; Cancel ends the pause.
-bool FetchFile(CDownloadStatus& status, const std::function<void()>& show, CFileFetch& fetch) {
+bool FetchFile(CSetupRun& run, CDownloadStatus& status, const std::function<void()>& show, CFileFetch& fetch) {
     if (fetch.m_strUrl.empty()) return false;
     status.SetTexts(fetch.m_strComponent, fetch.m_strSource);
     for (int failed = 1;; ++failed) {
-        if (theApp.m_bStopDownload) return false;
+        if (run.m_bStopDownload) return false;
         int64_t got = 0;
         status.m_nAttemptResumed = 0;
-        const int result = theApp.DownloadPackageFile(fetch.m_strUrl, fetch.m_strLocalPath, fetch.m_nPackedSize,
-                                                      &status, OnDownloadProgress, &got, fetch.m_strSha256);
+        const int result = run.DownloadPackageFile(fetch.m_strUrl, fetch.m_strLocalPath, fetch.m_nPackedSize, &status,
+                                                   OnDownloadProgress, &got, fetch.m_strSha256);
         if (result <= 0 || got < fetch.m_nPackedSize) {
             status.m_nBytesReceived -= got;
             status.m_nBytesResumed -= status.m_nAttemptResumed;
@@ -92,7 +92,7 @@ bool FetchFile(CDownloadStatus& status, const std::function<void()>& show, CFile
                 return true;
             }
         }
-        if (theApp.m_bStopDownload || failed == status.m_nMaxAttempts) return false;
+        if (run.m_bStopDownload || failed == status.m_nMaxAttempts) return false;
         const unsigned pauseMs = RetryPauseMs(failed);
         status.m_bRetryPause = true;
         status.SetTexts(fetch.m_strComponent, FormatRetryText(fetch.m_strSource, failed, pauseMs));
@@ -106,16 +106,17 @@ bool FetchFile(CDownloadStatus& status, const std::function<void()>& show, CFile
 
 }  // namespace
 
-void RunDownloadPass(CDownloadStatus& status, const std::string& folder, const std::function<void()>& show) {
-    theApp.CreateFolderPath(folder, true, true);
+void RunDownloadPass(CSetupRun& run, CDownloadStatus& status, const std::string& folder,
+                     const std::function<void()>& show) {
+    run.CreateFolderPath(folder, true, true);
     status.m_tStart = ::time(nullptr);
     for (CFileFetch& fetch : status.m_fetches) {
-        if (theApp.m_bStopDownload) break;
-        fetch.m_bFetched = FetchFile(status, show, fetch);
+        if (run.m_bStopDownload) break;
+        fetch.m_bFetched = FetchFile(run, status, show, fetch);
         // Decoded while the next file downloads: the install finds it done.
         if (fetch.m_bFetched && fetch.m_bCompressed && !fetch.m_strUnpackedPath.empty())
-            theApp.m_unpackAhead.Add(fetch.m_strLocalPath, fetch.m_strSha256, fetch.m_strUnpackedPath,
-                                     uint64_t(fetch.m_nSize));
+            run.m_unpackAhead.Add(fetch.m_strLocalPath, fetch.m_strSha256, fetch.m_strUnpackedPath,
+                                  uint64_t(fetch.m_nSize));
         show();
     }
 }
@@ -128,7 +129,7 @@ void OnDownloadProgress(void* pContext, int64_t nBytes, bool bAlreadyHere) {
     status.m_nAttemptResumed = nBytes;
 }
 
-void ApplyDownloadOutcomes(const CDownloadStatus& status) {
+void ApplyDownloadOutcomes(CSetupRun& run, const CDownloadStatus& status) {
     for (const CFileFetch& fetch : status.m_fetches) {
         if (!fetch.m_bFetched) continue;
         CPackageFile& file = *fetch.m_pFile;
@@ -137,8 +138,8 @@ void ApplyDownloadOutcomes(const CDownloadStatus& status) {
         if (file.m_bCompressed) ++package.m_nFilesToUnpack;
         file.m_nPackageVersion = fetch.m_nPackageVersion;
         file.m_tPackageTime = fetch.m_tPackageTime;
-        file.m_strPackageDir = theApp.m_strDownloadDir;
+        file.m_strPackageDir = run.m_strDownloadDir;
         file.m_bDownload = false;
-        if (--package.m_nFilesToDownload == 0) --theApp.m_nPackagesToDownload;
+        if (--package.m_nFilesToDownload == 0) --run.m_nPackagesToDownload;
     }
 }

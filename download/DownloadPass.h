@@ -13,6 +13,7 @@
 
 class CPackageFile;
 class CPackageInfo;
+class CSetupRun;
 
 // One package file as the download worker fetches it: its own copy of what
 // it needs, and what came of it. The records are only named, for the
@@ -68,12 +69,13 @@ private:
 
 // Lists the files the run's packages still need from the chosen site (and
 // counts their packages in m_nToDownload); their bytes in all.
-int64_t ListPackageFetches(CDownloadStatus& status);
+int64_t ListPackageFetches(CSetupRun& run, CDownloadStatus& status);
 // The worker's pass over the status record's files into folder; show is
 // called when there is something new to show.
-void RunDownloadPass(CDownloadStatus& status, const std::string& folder, const std::function<void()>& show);
+void RunDownloadPass(CSetupRun& run, CDownloadStatus& status, const std::string& folder,
+                     const std::function<void()>& show);
 // Told each chunk's size, and the bytes a transfer goes on from;
 // pContext is the CDownloadStatus.
 void OnDownloadProgress(void* pContext, int64_t nBytes, bool bAlreadyHere);
 // Once the worker has ended: what arrived counts for its package records.
-void ApplyDownloadOutcomes(const CDownloadStatus& status);
+void ApplyDownloadOutcomes(CSetupRun& run, const CDownloadStatus& status);

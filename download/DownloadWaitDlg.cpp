@@ -1,5 +1,6 @@
 #include "download/DownloadWaitDlg.h"
 
+#include "app/SetupRun.h"
 #include "res/DownloadWaitIds.h"
 
 CDownloadWaitDlg::CDownloadWaitDlg(HWND hParent) : CDialog(IDD_DOWNLOAD_WAIT, hParent), m_strText("Downloading ") {}
@@ -59,4 +60,16 @@ void CDownloadWaitDlg::OnDestroy() {
     m_hGlobeCtl = nullptr;
     if (m_hGlobe) ::DestroyIcon(m_hGlobe);
     m_hGlobe = nullptr;
+}
+
+bool FetchSetupIniFile(HWND hOwner, CDownloadWaitDlg& wait, CSetupRun& run, const std::string& name,
+                       const std::string& firstSection, const std::string& subject, const CFetchCheck& check) {
+    if (!run.m_hInternet) return false;
+    const CSetupFileFetch fetch(run, name, firstSection, check.m_bSigned);
+    CWorkerThread worker;
+    const INT_PTR result = wait.RunFetch(
+        hOwner, worker, subject, [fetch] { return fetch.Fetch() ? 0 : 1; }, [fetch] { fetch.RemoveOwnFiles(); });
+    if (worker.Claim() && result == IDOK) return fetch.Place(check);
+    if (worker.Claim()) fetch.RemoveOwnFiles();
+    return false;
 }

@@ -2,6 +2,7 @@
 // worker ends it with IDOK (fetched) or IDCANCEL (failed).
 #pragma once
 #include "framework/Dialog.h"
+#include "download/IniFileFetch.h"
 #include "framework/WorkerThread.h"
 
 #include <atomic>
@@ -55,3 +56,13 @@ private:
     // The last run its worker reported as fetched.
     std::atomic<unsigned> m_nRunFetched{0};
 };
+
+// The pages' fetch of name into run's download folder: on a worker, while
+// wait, owned by the page's wizard hOwner, shows "Downloading " + subject.
+// Only a fetch that ended by itself, with a whole file holding the heading
+// of firstSection that passes check, replaces the copy in the download
+// folder; a fetch the user gave up on finishes alone and leaves nothing.
+// True when the copy was replaced; false at once, without the dialog, when
+// there is no internet session.
+bool FetchSetupIniFile(HWND hOwner, CDownloadWaitDlg& wait, CSetupRun& run, const std::string& name,
+                       const std::string& firstSection, const std::string& subject, const CFetchCheck& check = {});

@@ -88,7 +88,7 @@ BOOL CDownloadingPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT
 void CDownloadingPage::OnPageStart() {
     m_bPassEnded = m_bEndPending = false;
     m_pStatus = std::make_shared<CDownloadStatus>();
-    m_nBytesTotal = ListPackageFetches(*m_pStatus);
+    m_nBytesTotal = ListPackageFetches(theApp, *m_pStatus);
     m_progress.SetRange64(m_nBytesTotal);
     UpdateProgressTexts();
     theApp.m_bStopDownload = false;
@@ -100,7 +100,7 @@ void CDownloadingPage::OnPageStart() {
     // Without a worker nothing can be fetched: the pass ends with every file missing.
     if (!m_worker.Start(
             [pStatus, folder, hPage] {
-                RunDownloadPass(*pStatus, folder, [hPage] { ::PostMessageA(hPage, WM_DOWNLOAD_SHOW, 0, 0); });
+                RunDownloadPass(theApp, *pStatus, folder, [hPage] { ::PostMessageA(hPage, WM_DOWNLOAD_SHOW, 0, 0); });
                 return 0;
             },
                         [hPage](int) {
@@ -143,7 +143,7 @@ void CDownloadingPage::OnPassEnded() {
             ShowDlgItem(id, SW_HIDE);
         // On the page's thread, once the worker has ended: it wrote its
         // outcomes before, and nothing after.
-        if (m_worker.Claim()) ApplyDownloadOutcomes(*m_pStatus);
+        if (m_worker.Claim()) ApplyDownloadOutcomes(theApp, *m_pStatus);
     }
     if (m_bAskingCancel)
         m_bEndPending = true;

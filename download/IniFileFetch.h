@@ -1,5 +1,5 @@
-// The pages' fetch of an INI file of the setup web site (from the folder of
-// its updated component list) into the download folder.
+// The fetch of an INI file of the setup web site (from the folder of its
+// updated component list) into the download folder.
 #pragma once
 #include "app/PublisherTrust.h"
 
@@ -7,6 +7,8 @@
 
 #include <functional>
 #include <string>
+
+class CSetupRun;
 
 // What a fetched copy must be before it replaces the one in the download
 // folder, judged once the fetch has ended.
@@ -21,22 +23,31 @@ struct CFetchCheck {
 // Under the publisher's key: the components list must verify; the verdict
 // (kVerified while nothing was judged) goes to verdict, which must outlive
 // the fetch.
-CFetchCheck SignedComponentListCheck(CatalogueVerdict& verdict);
+CFetchCheck SignedComponentListCheck(CSetupRun& run, CatalogueVerdict& verdict);
 // Under the publisher's key: the file must have the SHA-256 trusted for name.
-CFetchCheck TrustedFileCheck(const std::string& name);
+CFetchCheck TrustedFileCheck(CSetupRun& run, const std::string& name);
 // The fetched copy at path of the file name may be used; a refusal is logged.
-bool FetchedCopyTrusted(const std::string& name, const std::string& path);
+bool FetchedCopyTrusted(CSetupRun& run, const std::string& name, const std::string& path);
 
-// Runs the fetch of name on a worker while the wait dialog, owned by the
-// page's wizard hOwner, shows "Downloading " + subject. Only a fetch that
-// ended by itself, with a whole file holding the heading of firstSection
-// that passes check, replaces the copy in the download folder; a fetch the
-// user gave up on finishes alone and leaves nothing. True when the copy was
-// replaced; false at once, without the dialog, when there is no internet
-// session.
-bool FetchSetupIniFile(HWND hOwner, const std::string& name, const std::string& firstSection,
-                       const std::string& subject, const CFetchCheck& check = {});
+// One fetch of name from the setup site into run's download folder: where
+// from, and the fetch's own files beside those it replaces.
+class CSetupFileFetch {
+public:
+    CSetupFileFetch(CSetupRun& run, const std::string& name, const std::string& section, bool bSigned);
+    // Worker side: reads nothing the page may change meanwhile.
+    bool Fetch() const;
+    // The copies that pass check replace those in the folder.
+    bool Place(const CFetchCheck& check) const;
+    void RemoveOwnFiles() const;
 
-// The same fetch on the calling thread, without a window: for a run
-// without a person.
-bool FetchSetupIniFileHere(const std::string& name, const std::string& firstSection, const CFetchCheck& check = {});
+private:
+    CSetupRun& m_run;
+    std::string m_strFolder, m_strUrl, m_strSection, m_strLocalPath, m_strOwnPath, m_strSigOwnPath;
+};
+
+// The fetch on the calling thread, without a window, for a run without a
+// person: only a whole file holding the heading of firstSection that passes
+// check replaces the copy in the download folder. False at once when there
+// is no internet session.
+bool FetchSetupIniFileHere(CSetupRun& run, const std::string& name, const std::string& firstSection,
+                           const CFetchCheck& check = {});

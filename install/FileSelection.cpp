@@ -2,7 +2,7 @@
 
 #include "app/Component.h"
 #include "app/PathText.h"
-#include "app/SetupApp.h"
+#include "app/SetupRun.h"
 #include "install/DiskSpaceList.h"
 #include "install/FileHash.h"
 #include "install/InstallEngine.h"
@@ -86,13 +86,13 @@ int CPackageInfo::SelectFilesToInstall() {
     m_nFilesToInstall = 0;
     // Set before the walk, so a package with no file to install still logs
     // into and records the install folder.
-    if (m_pComponent->m_nInstalledVersion == 0 && !m_pComponent->m_bCutShort) m_strTarget = theApp.m_strInstallDir;
+    if (m_pComponent->m_nInstalledVersion == 0 && !m_pComponent->m_bCutShort) m_strTarget = m_run.m_strInstallDir;
     // What a run cut short left proves nothing: a file's time can be that of
     // the cut, and the bytes behind it part of a copy.
     if (m_pComponent->m_bCutShort)
-        theApp.m_log.Write("Package " + m_strKey + ": its last install was cut short: every file is installed again");
+        m_run.m_log.Write("Package " + m_strKey + ": its last install was cut short: every file is installed again");
     for (CPackageFile* pFile : m_listFiles) {
-        if (IsSkippedOnThisPlatform(pFile->m_nFlags)) {
+        if (m_run.IsSkippedOnThisPlatform(pFile->m_nFlags)) {
             pFile->m_bInstall = false;
             pFile->m_bDownload = false;
             continue;
@@ -109,8 +109,9 @@ int CPackageInfo::SelectFilesToInstall() {
     return m_nFilesToInstall;
 }
 
-std::string FileDecision(const CPackageFile& file, bool bDownloadOnly) {
-    if (IsSkippedOnThisPlatform(file.m_nFlags)) return "skip: not for this system";
+std::string FileDecision(const CSetupRun& run, const CPackageFile& file) {
+    const bool bDownloadOnly = run.m_nDownloadOnly == 1;
+    if (run.IsSkippedOnThisPlatform(file.m_nFlags)) return "skip: not for this system";
     if (!bDownloadOnly && !file.m_bInstall) return "keep: the installed copy is current";
     if (file.m_bDownload)
         return file.m_tPackageTime == 0 ? "download: no copy in the download folder"
@@ -122,9 +123,9 @@ int CPackageInfo::SelectFilesToDownload(bool reset) {
     int count = 0;
     if (reset) m_nFilesToUnpack = 0;
     for (CPackageFile* pFile : m_listFiles) {
-        if (!pFile->m_bInstall && theApp.m_nDownloadOnly == 0) continue;
+        if (!pFile->m_bInstall && m_run.m_nDownloadOnly == 0) continue;
         pFile->m_bDownload = true;
-        const std::string packagePath = JoinPath(theApp.m_strDownloadDir, pFile->m_strSource);
+        const std::string packagePath = JoinPath(m_run.m_strDownloadDir, pFile->m_strSource);
         int64_t size = 0;
         int32_t modified = 0;
         if (ReadFileAttributes(packagePath, size, modified) && size >= pFile->m_nPackedSize) {
@@ -134,7 +135,7 @@ int CPackageInfo::SelectFilesToDownload(bool reset) {
             case DOWNLOADED_COMPRESSED: pFile->m_bCompressed = true; break;
             }
             if (pFile->m_tPackageTime != 0) {
-                pFile->m_strPackageDir = theApp.m_strDownloadDir;
+                pFile->m_strPackageDir = m_run.m_strDownloadDir;
                 if (IsCurrent(*pFile, pFile->m_nPackageVersion, pFile->m_tPackageTime) &&
                     HasPublishedBytes(*pFile, packagePath, size, modified))
                     pFile->m_bDownload = false;
@@ -164,9 +165,9 @@ bool CPackageInfo::AddToDiskSpaceList(CDiskSpaceList& list) const {
             // Room for the decoded copy that installation writes first, under
             // a name of each file record's own.
             if (pFile->m_bCompressed)
-                list.AddCopy(JoinPath(theApp.m_strTempDir, GetUnpackedName(index, *pFile)), pFile->m_nSize);
+                list.AddCopy(JoinPath(m_run.m_strTempDir, GetUnpackedName(index, *pFile)), pFile->m_nSize);
         }
-        if (pFile->m_bDownload) list.AddCopy(JoinPath(theApp.m_strDownloadDir, pFile->m_strSource), pFile->m_nPackedSize);
+        if (pFile->m_bDownload) list.AddCopy(JoinPath(m_run.m_strDownloadDir, pFile->m_strSource), pFile->m_nPackedSize);
         ++index;
     }
     return true;

@@ -17,6 +17,7 @@ enum { DOWNLOADED_NONE = 0, DOWNLOADED_PLAIN = 1, DOWNLOADED_COMPRESSED = 2 };
 int ProbeDownloadedFile(const std::string& path, int64_t& version, int32_t& time);
 
 class CPackageFile;
+class CSetupRun;
 // What the run does with a package file once its files are selected, and
 // why, as the setup log tells it.
-std::string FileDecision(const CPackageFile& file, bool bDownloadOnly);
+std::string FileDecision(const CSetupRun& run, const CPackageFile& file);

@@ -3,7 +3,8 @@
 #include "app/FolderSecurity.h"
 #include "app/PathText.h"
 #include "app/Registry.h"
-#include "app/SetupApp.h"
+#include "app/SetupRun.h"
+#include "framework/WinApp.h"
 #include "install/FileHash.h"
 #include "install/PackageFile.h"
 #include "install/PendingRenames.h"
@@ -86,7 +87,7 @@ void CPackageInfo::ExpandFolderRefs(std::string& path) const {
         const std::string name = path.substr(nameStart, close - nameStart);
         if (name == "Target" && !m_strTarget.empty()) {
             result += m_strTarget;
-        } else if (const std::string* value = theApp.m_mapFolders.Lookup(name)) {
+        } else if (const std::string* value = m_run.m_mapFolders.Lookup(name)) {
             result += *value;
         }
         pos = close + 1;
@@ -108,8 +109,8 @@ std::string CPackageInfo::GetUnpackedName(size_t index, const CPackageFile& file
     return m_strKey + "." + std::to_string(index) + "." + file.m_strSource;
 }
 
-bool IsSkippedOnThisPlatform(int flags) {
-    return ((flags & PKG_SKIP_ON_WIN9X) && theApp.m_bWin9x) || ((flags & PKG_SKIP_ON_NT) && theApp.m_bWinNT);
+bool CSetupRun::IsSkippedOnThisPlatform(int flags) const {
+    return ((flags & PKG_SKIP_ON_WIN9X) && m_bWin9x) || ((flags & PKG_SKIP_ON_NT) && m_bWinNT);
 }
 
 // The download folder is open to other accounts: a file checked when it
@@ -128,9 +129,9 @@ namespace {
 using CUnpackJob = std::pair<const CPackageFile*, std::string>;
 
 // A file that decodes past its Files line's size would fill the disk past the space check.
-bool Unpack(const CUnpackJob& job, unsigned blockWorkers) {
+bool Unpack(const CUnpackJob& job, const std::string& tempDir, unsigned blockWorkers) {
     const CPackageFile& file = *job.first;
-    return UnpackPackageFile(file.m_strPackageDir, file.m_strSource, theApp.m_strTempDir, job.second, blockWorkers,
+    return UnpackPackageFile(file.m_strPackageDir, file.m_strSource, tempDir, job.second, blockWorkers,
                              uint64_t(file.m_nSize));
 }
 
@@ -147,7 +148,8 @@ void WaitPumping(HANDLE hEvent) {
 // Whole files decode side by side, one worker per core, each file's blocks
 // on its own worker; the calling thread tells steps of each file decoded
 // and keeps its windows answering. After a failure no further file is begun.
-bool UnpackSideBySide(const std::vector<CUnpackJob>& jobs, unsigned cores, CInstallSteps& steps) {
+bool UnpackSideBySide(const std::vector<CUnpackJob>& jobs, const std::string& tempDir, unsigned cores,
+                      CInstallSteps& steps) {
     std::atomic<size_t> next{0}, done{0};
     std::atomic<unsigned> running{0};
     std::atomic<bool> failed{false};
@@ -161,7 +163,7 @@ bool UnpackSideBySide(const std::vector<CUnpackJob>& jobs, unsigned cores, CInst
                 for (size_t job; !failed && (job = next++) < jobs.size(); ::SetEvent(hChanged)) {
                     bool unpacked = false;
                     try {
-                        unpacked = Unpack(jobs[job], 1);
+                        unpacked = Unpack(jobs[job], tempDir, 1);
                     } catch (...) {
                     }
                     if (unpacked)
@@ -202,7 +204,7 @@ bool CPackageInfo::UnpackFiles(CInstallSteps& steps) {
     for (const CPackageFile* pFile : m_listFiles) {
         if (pFile->m_bInstall && pFile->m_bCompressed) {
             std::string name = GetUnpackedName(index, *pFile);
-            if (theApp.m_unpackAhead.Take(JoinPath(theApp.m_strTempDir, name), WaitPumping, m_pinnedFiles)) {
+            if (m_run.m_unpackAhead.Take(JoinPath(m_run.m_strTempDir, name), WaitPumping, m_pinnedFiles)) {
                 steps.OnUnpacking(*pFile);
                 steps.OnUnpacked();
             } else {
@@ -214,17 +216,17 @@ bool CPackageInfo::UnpackFiles(CInstallSteps& steps) {
     const unsigned cores = std::thread::hardware_concurrency();
     bool unpacked = true;
     if (jobs.size() > 1 && cores > 1) {
-        unpacked = UnpackSideBySide(jobs, cores, steps);
+        unpacked = UnpackSideBySide(jobs, m_run.m_strTempDir, cores, steps);
     } else {
         for (size_t i = 0; i < jobs.size() && unpacked; ++i) {
             steps.OnUnpacking(*jobs[i].first);
-            unpacked = Unpack(jobs[i], 0);
+            unpacked = Unpack(jobs[i], m_run.m_strTempDir, 0);
             if (unpacked) steps.OnUnpacked();
         }
     }
     // Held unchanged from here until the queue's commit has copied them.
     for (size_t i = 0; i < jobs.size() && unpacked; ++i)
-        unpacked = m_pinnedFiles.Hold(JoinPath(theApp.m_strTempDir, jobs[i].second));
+        unpacked = m_pinnedFiles.Hold(JoinPath(m_run.m_strTempDir, jobs[i].second));
     if (!unpacked) DeleteUnpackedFiles();
     return unpacked;
 }
@@ -233,14 +235,14 @@ void CPackageInfo::DeleteUnpackedFiles() const {
     size_t index = 0;
     for (const CPackageFile* pFile : m_listFiles) {
         if (pFile->m_bInstall && pFile->m_bCompressed)
-            ::DeleteFileA(JoinPath(theApp.m_strTempDir, GetUnpackedName(index, *pFile)).c_str());
+            ::DeleteFileA(JoinPath(m_run.m_strTempDir, GetUnpackedName(index, *pFile)).c_str());
         ++index;
     }
 }
 
 std::string CPackageInfo::RecordKey() const { return std::string(ZEP_CLIENT_KEY "\\") + m_strKey; }
 
-static std::string ProgramGroupPath() { return JoinPath(theApp.m_strProgramsDir, theApp.m_strGroup); }
+std::string CSetupRun::ProgramGroupPath() const { return JoinPath(m_strProgramsDir, m_strGroup); }
 
 static std::string ShortcutPath(const std::string& group, const CPackageShortcut& shortcut) {
     return JoinPath(group, shortcut.m_strName + ".lnk");
@@ -254,13 +256,13 @@ bool CPackageInfo::WriteLog() {
     for (const CPackageFile* pFile : m_listFiles)
         m_log.AddFile(pFile->m_pFolder->m_nId, pFile->m_strName, pFile->m_nFlags);
     m_mapFolders.ForEach([this](int id, CPackageFolder* pFolder) {
-        if (IsSkippedOnThisPlatform(pFolder->m_nFlags)) return;
+        if (m_run.IsSkippedOnThisPlatform(pFolder->m_nFlags)) return;
         std::string path = pFolder->m_strPath;
         ExpandFolderRefs(path);
-        theApp.CreateFolderPath(path, true);
+        m_run.CreateFolderPath(path, true);
         m_log.AddFolder(id, path, pFolder->m_nFlags);
     });
-    const std::string group = ProgramGroupPath();
+    const std::string group = m_run.ProgramGroupPath();
     for (const CPackageShortcut* pShortcut : m_listShortcuts) m_log.AddLink(ShortcutPath(group, *pShortcut), 0);
     return m_log.Seal();
 }
@@ -289,11 +291,11 @@ void CPackageInfo::UnmarkInstallBegun() const {
 
 bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, CInstallSteps& steps) {
     // A component installed without a recorded folder logs into the install folder.
-    if (m_strTarget.empty()) m_strTarget = theApp.m_strInstallDir;
+    if (m_strTarget.empty()) m_strTarget = m_run.m_strInstallDir;
     // A log that cannot be written would later leave the registry record
     // pointing at nothing: its folder is made first, and failing that the
     // package fails while its previous log and record stay in force.
-    theApp.CreateFolderPath(m_strTarget, true, true);
+    m_run.CreateFolderPath(m_strTarget, true, true);
     if (!m_log.Open(JoinPath(m_strTarget, m_strKey + ".DeIsLog"), CInstallLog::MODE_WRITE)) return false;
     if (!PinFiles() || !UnpackFiles(steps) || !WriteLog() || !MarkInstallBegun()) {
         m_pinnedFiles.Release();
@@ -303,7 +305,7 @@ bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, CInstallSteps& steps) {
     size_t index = 0;
     for (CPackageFile* pFile : m_listFiles) {
         if (pFile->m_bInstall) {
-            const std::string& sourceRoot = pFile->m_bCompressed ? theApp.m_strTempDir : pFile->m_strPackageDir;
+            const std::string& sourceRoot = pFile->m_bCompressed ? m_run.m_strTempDir : pFile->m_strPackageDir;
             const std::string sourceName = pFile->m_bCompressed ? GetUnpackedName(index, *pFile) : pFile->m_strSource;
             // Decoded copies are held open until the commit ends: they go
             // with the package's finish, not with their copy.
@@ -316,15 +318,15 @@ bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, CInstallSteps& steps) {
 }
 
 bool CPackageInfo::FinishInstall() {
-    const std::string group = ProgramGroupPath();
-    theApp.CreateFolderPath(group, true);
+    const std::string group = m_run.ProgramGroupPath();
+    m_run.CreateFolderPath(group, true);
     std::vector<std::string> newLinks;
     for (CPackageShortcut* pShortcut : m_listShortcuts) {
         const std::string linkPath = ShortcutPath(group, *pShortcut);
         ExpandFolderRefs(pShortcut->m_strTarget);
         ExpandFolderRefs(pShortcut->m_strWorkDir);
         if (::GetFileAttributesA(linkPath.c_str()) == INVALID_FILE_ATTRIBUTES) newLinks.push_back(linkPath);
-        theApp.CreateShortcut(linkPath, pShortcut->m_strTarget, "test", pShortcut->m_strWorkDir);
+        m_run.CreateShortcut(linkPath, pShortcut->m_strTarget, "test", pShortcut->m_strWorkDir);
     }
     // A log that could not take the old one's place leaves the previous
     // record in force, pointing at the old log, which names none of the
@@ -349,7 +351,7 @@ bool CPackageInfo::FinishInstall() {
     PassStopPoint(StopPoint::kBeforeRecord);
     const std::string key = RecordKey();
     WriteRegDword(key.c_str(), "Version", DWORD(m_nVersion));
-    theApp.m_bInstalledComponentsChanged = true;
+    m_run.m_bInstalledComponentsChanged = true;
     WriteRegString(key.c_str(), "DeIsLog", m_log.m_strPath.c_str());
     // Binds the log to its record: removal follows only the bytes written
     // here, hashed as they were written, not as the folder holds them now.
@@ -373,17 +375,17 @@ void CPackageInfo::TakeBackCopies(const CInstallQueueCallback& callback) const {
     CancelPendingReplacements(scheduled);
 }
 
-std::vector<CPackageInfo*> ReadyPackages() {
+std::vector<CPackageInfo*> ReadyPackages(const CSetupRun& run) {
     std::vector<CPackageInfo*> ready;
-    for (const auto& entry : theApp.m_mapPackages) {
+    for (const auto& entry : run.m_mapPackages) {
         CPackageInfo& package = *entry.second;
         if (!package.m_bNeedInfo && package.m_nFilesToDownload == 0) ready.push_back(&package);
     }
     return ready;
 }
 
-CInstallOutcome InstallReadyPackages(const std::vector<CPackageInfo*>& ready, CInstallQueueCallback& callback,
-                                     CInstallSteps& steps) {
+CInstallOutcome InstallReadyPackages(CSetupRun& run, const std::vector<CPackageInfo*>& ready,
+                                     CInstallQueueCallback& callback, CInstallSteps& steps) {
     CInstallOutcome outcome;
     const HSPFILEQ hQueue = ::SetupOpenFileQueue();
     // Without a queue nothing is queued, and every package fails as one whose queueing failed.
@@ -391,7 +393,7 @@ CInstallOutcome InstallReadyPackages(const std::vector<CPackageInfo*>& ready, CI
         steps.OnQueueing(*pPackage);
         pPackage->m_bQueueFailed =
             hQueue == INVALID_HANDLE_VALUE || !pPackage->QueueFiles(hQueue, steps);
-        if (pPackage->m_bQueueFailed) theApp.m_log.Write("Package " + pPackage->m_strKey + " could not be queued");
+        if (pPackage->m_bQueueFailed) run.m_log.Write("Package " + pPackage->m_strKey + " could not be queued");
         steps.OnQueued(*pPackage);
     }
     // The packages' marks are on disk before any of their files is written.
@@ -401,19 +403,19 @@ CInstallOutcome InstallReadyPackages(const std::vector<CPackageInfo*>& ready, CI
         outcome.m_bCommitted = callback.Commit(hQueue);
         PassStopPoint(StopPoint::kQueueCommitted);
         if (!outcome.m_bCommitted)
-            theApp.m_log.Write("The file queue could not be committed: error " + std::to_string(::GetLastError()));
+            run.m_log.Write("The file queue could not be committed: error " + std::to_string(::GetLastError()));
         steps.OnCommitted();
         outcome.m_bRebootRequired = callback.IsRebootRequired(hQueue);
     }
     outcome.m_failed = FinishPackages(ready, outcome.m_bCommitted, callback);
     if (hQueue != INVALID_HANDLE_VALUE) ::SetupCloseFileQueue(hQueue);
     // What the run's end goes by: the Finish page and the exit code.
-    theApp.m_bInstallSucceeded = outcome.m_bCommitted;
-    theApp.m_bRebootRequired = outcome.m_bRebootRequired;
-    theApp.m_nPackagesFailed = int(outcome.m_failed.size());
+    run.m_bInstallSucceeded = outcome.m_bCommitted;
+    run.m_bRebootRequired = outcome.m_bRebootRequired;
+    run.m_nPackagesFailed = int(outcome.m_failed.size());
     for (const CPackageInfo* pPackage : outcome.m_failed)
-        theApp.m_log.Write("Package " + pPackage->m_strKey + " could not be installed");
-    if (outcome.m_bRebootRequired) theApp.m_log.Write("A restart of the computer is needed to finish");
+        run.m_log.Write("Package " + pPackage->m_strKey + " could not be installed");
+    if (outcome.m_bRebootRequired) run.m_log.Write("A restart of the computer is needed to finish");
     return outcome;
 }
 

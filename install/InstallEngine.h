@@ -1,6 +1,7 @@
 // The install engine: package paths, the queued copies, folders, shortcuts,
 // registry values and the install log of one package. Its operations are
-// members of CSetupApp and CPackageInfo; this header holds what they share.
+// members of the run record (CSetupRun) and of CPackageInfo; this header
+// holds what they share.
 #pragma once
 #include "install/InstallSteps.h"
 
@@ -8,11 +9,9 @@
 #include <vector>
 
 class CInstallQueueCallback;
+class CSetupRun;
 class CPackageFile;
 class CPackageInfo;
-
-// Whether PKG_SKIP_ON_WIN9X / PKG_SKIP_ON_NT in flags applies to this system.
-bool IsSkippedOnThisPlatform(int flags);
 
 // After the queue of the ready packages was committed (or failed to be):
 // finishes each package it installed, takes back what it did for the others,
@@ -29,11 +28,11 @@ struct CInstallOutcome {
 };
 
 // The run's packages whose files are all here, in catalogue order.
-std::vector<CPackageInfo*> ReadyPackages();
+std::vector<CPackageInfo*> ReadyPackages(const CSetupRun& run);
 
 // Queues the files of every ready package into one file queue of the
 // platform (each package's m_bQueueFailed tells how that went), commits it
 // through callback and finishes the packages, telling steps. The outcome
-// is also kept in the run's record (CSetupApp) for its end.
-CInstallOutcome InstallReadyPackages(const std::vector<CPackageInfo*>& ready, CInstallQueueCallback& callback,
-                                     CInstallSteps& steps);
+// is also kept in the run's record for its end.
+CInstallOutcome InstallReadyPackages(CSetupRun& run, const std::vector<CPackageInfo*>& ready,
+                                     CInstallQueueCallback& callback, CInstallSteps& steps);

@@ -35,7 +35,7 @@ BOOL CInstallingPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
 // The bars take 32-bit ranges: a queue may hold more than 65,535 files.
 void CInstallingPage::OnPageStart() {
     theApp.CreateFolderPath(theApp.m_strInstallDir, true, true);
-    const std::vector<CPackageInfo*> ready = ReadyPackages();
+    const std::vector<CPackageInfo*> ready = ReadyPackages(theApp);
     m_nTotalFiles = 0;
     int totalUnpacks = 0;
     for (const CPackageInfo* pPackage : ready) {
@@ -49,9 +49,9 @@ void CInstallingPage::OnPageStart() {
     m_nUnpacksDone = 0;
     std::vector<CPackageInfo*> failed;
     {
-        CInstallQueueCallback callback(GetParent(), m_hWnd, WM_QUEUE_PROGRESS, *this);
+        CInstallQueueCallback callback(GetParent(), m_hWnd, WM_QUEUE_PROGRESS, *this, theApp.m_log);
         m_pQueueCallback = &callback;
-        failed = InstallReadyPackages(ready, callback, *this).m_failed;
+        failed = InstallReadyPackages(theApp, ready, callback, *this).m_failed;
         m_pQueueCallback = nullptr;
     }
 

@@ -11,7 +11,8 @@
 #include <memory>
 #include <vector>
 
-CPackageInfo::CPackageInfo(const std::string& key, CComponent* pComponent) : m_pComponent(pComponent), m_strKey(key) {
+CPackageInfo::CPackageInfo(CSetupRun& run, const std::string& key, CComponent* pComponent)
+    : m_run(run), m_pComponent(pComponent), m_strKey(key) {
     if (pComponent && (pComponent->m_nInstalledVersion != 0 || pComponent->m_bCutShort)) {
         ReadRegPath((std::string(ZEP_CLIENT_KEY "\\") + key).c_str(), "Path", 2047, m_strTarget);
     }

@@ -15,6 +15,7 @@
 #include <vector>
 
 class CComponent;
+class CSetupRun;
 class CInstallSteps;
 class CInstallQueueCallback;
 class CDiskSpaceList;
@@ -85,7 +86,8 @@ std::map<std::string, std::string> ReadHashSection(const std::string& path);
 
 class CPackageInfo {
 public:
-    CPackageInfo(const std::string& key, CComponent* pComponent);
+    // Its rules read the folders, the system and the log of run.
+    CPackageInfo(CSetupRun& run, const std::string& key, CComponent* pComponent);
     virtual ~CPackageInfo();
     CPackageInfo(const CPackageInfo&) = delete;
     CPackageInfo& operator=(const CPackageInfo&) = delete;
@@ -134,6 +136,7 @@ public:
     int64_t GetDownloadSize() const;
     bool AddToDiskSpaceList(CDiskSpaceList& list) const;
 
+    CSetupRun& m_run;
     CComponent* m_pComponent;
     std::string m_strKey;
     int m_nVersion = 0;

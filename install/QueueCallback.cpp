@@ -1,11 +1,11 @@
 #include "install/QueueCallback.h"
 
-#include "app/SetupApp.h"
 #include "install/BesideCopy.h"
 #include "install/StopPoint.h"
 
-CInstallQueueCallback::CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, CInstallSteps& steps)
-    : m_hOwner(hOwner), m_hPage(hPage), m_steps(steps),
+CInstallQueueCallback::CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, CInstallSteps& steps,
+                                             CSetupLog& log)
+    : m_hOwner(hOwner), m_hPage(hPage), m_steps(steps), m_log(log),
       m_pDefaultContext(::SetupInitDefaultQueueCallbackEx(hOwner, hPage, progressMessage, 0, nullptr)) {}
 
 CInstallQueueCallback::~CInstallQueueCallback() {
@@ -51,7 +51,7 @@ UINT CInstallQueueCallback::OnNotification(UINT notification, UINT_PTR param1, U
         if (InstallBeside(*pPaths)) return FILEOP_SKIP;
         break;
     case SPFILENOTIFY_COPYERROR:
-        theApp.m_log.Write("Could not copy " + std::string(pPaths->Target) + ": error " +
+        m_log.Write("Could not copy " + std::string(pPaths->Target) + ": error " +
                            std::to_string(pPaths->Win32Error));
         // Without a person to answer the platform's question, the queue fails as a whole.
         if (!m_hOwner) return FILEOP_ABORT;
@@ -64,7 +64,7 @@ UINT CInstallQueueCallback::OnNotification(UINT notification, UINT_PTR param1, U
         return result;
     }
     case SPFILENOTIFY_FILEOPDELAYED:
-        theApp.m_log.Write("Replaced at the next restart: " + std::string(pPaths->Target));
+        m_log.Write("Replaced at the next restart: " + std::string(pPaths->Target));
         m_scheduledFiles.insert(LowerAscii(pPaths->Target));
         break;
     }
@@ -87,7 +87,7 @@ bool CInstallQueueCallback::InstallBeside(const FILEPATHS_A& paths) {
                ::MoveFileExA(BesideName(target).c_str(), target.c_str(),
                              MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
         m_scheduledFiles.insert(LowerAscii(target));
-        theApp.m_log.Write("Replaced at the next restart: " + target);
+        m_log.Write("Replaced at the next restart: " + target);
     } else {
         ::DeleteFileA(BesideName(target).c_str());
         return false;
@@ -97,7 +97,7 @@ bool CInstallQueueCallback::InstallBeside(const FILEPATHS_A& paths) {
 }
 
 void CInstallQueueCallback::OnInstalled(const std::string& target) {
-    theApp.m_log.Write("Installed " + target);
+    m_log.Write("Installed " + target);
     if (m_bCurrentIsNew) m_createdFiles.insert(LowerAscii(target));
     PassStopPoint(StopPoint::kFileInstalled);
 }

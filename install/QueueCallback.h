@@ -10,6 +10,7 @@
 //   sends), taking the larger count so no file is counted twice.
 #pragma once
 #include "app/PathText.h"
+#include "app/SetupLog.h"
 #include "install/InstallSteps.h"
 
 #include <windows.h>
@@ -22,10 +23,10 @@ class CInstallQueueCallback {
 public:
     // hPage receives the default callback's progress messages (wParam 1 per
     // file) and is repainted when the queue starts; steps is told of each
-    // copy and of the files done. A run without a person passes no owner
-    // and INVALID_HANDLE_VALUE for hPage: a copy error that the platform
-    // would ask about then fails the queue instead.
-    CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, CInstallSteps& steps);
+    // copy and of the files done, log what the copies did. A run without a
+    // person passes no owner and INVALID_HANDLE_VALUE for hPage: a copy
+    // error that the platform would ask about then fails the queue instead.
+    CInstallQueueCallback(HWND hOwner, HWND hPage, UINT progressMessage, CInstallSteps& steps, CSetupLog& log);
     virtual ~CInstallQueueCallback();
     CInstallQueueCallback(const CInstallQueueCallback&) = delete;
     CInstallQueueCallback& operator=(const CInstallQueueCallback&) = delete;
@@ -58,6 +59,7 @@ private:
     HWND m_hOwner;
     HWND m_hPage;
     CInstallSteps& m_steps;
+    CSetupLog& m_log;
     PVOID m_pDefaultContext;
     int m_nEndCopies = 0;
     bool m_bCurrentCounted = false;

@@ -8,17 +8,7 @@
 #include "res/resource.h"
 
 CInstallOrDownloadPage::CInstallOrDownloadPage()
-    : CWizardPage(IDD_INSTALL_OR_DOWNLOAD, IDC_MODE_TITLE), m_strFolder(InitialFolder()) {}
-
-std::string CInstallOrDownloadPage::InitialFolder() {
-    std::string folder;
-    if (ReadRegPath(ZEP_CLIENT_KEY, "DownloadPath", kRegPathLimit, folder)) return folder;
-    folder = ReadProfileValue(kSetupInfoFile, "Product", "Source");
-    if (!folder.empty()) return folder;
-    char current[1024] = "";
-    const DWORD length = ::GetCurrentDirectoryA(sizeof current, current);
-    return length < sizeof current ? current : "";
-}
+    : CWizardPage(IDD_INSTALL_OR_DOWNLOAD, IDC_MODE_TITLE), m_strFolder(InitialDownloadFolder()) {}
 
 void CInstallOrDownloadPage::DoDataExchange(CDataExchange* pDX) {
     DDX_Radio(pDX, IDC_MODE_INSTALL, m_nMode);

@@ -7,9 +7,6 @@
 class CInstallOrDownloadPage : public CWizardPage {
 public:
     CInstallOrDownloadPage();
-    // The folder confirmed last time, else the setup file's Source, else the
-    // folder the program runs in.
-    static std::string InitialFolder();
 
     int m_nMode = 0;
     std::string m_strFolder;

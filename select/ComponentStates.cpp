@@ -2,7 +2,7 @@
 
 #include "app/NumberText.h"
 #include "app/Registry.h"
-#include "app/SetupApp.h"
+#include "app/SetupRun.h"
 #include "install/InstallLog.h"
 
 #include <set>
@@ -180,11 +180,11 @@ bool SelectByKeys(CComponentMap& catalogue, const std::vector<std::string>& inst
     return true;
 }
 
-void LogSelection(const CComponentMap& catalogue) {
+void LogSelection(const CComponentMap& catalogue, CSetupLog& log) {
     for (const auto& entry : catalogue) {
         const CComponent& comp = *entry.second;
         const std::string action = ActionWord(comp.m_nAction);
-        theApp.m_log.Write("Component " + entry.first + " (" + comp.m_strName + "): " + StateText(comp) +
+        log.Write("Component " + entry.first + " (" + comp.m_strName + "): " + StateText(comp) +
                            ", available " + VersionToString(comp.m_nVersion) +
                            (action.empty() ? std::string() : ", to " + action));
     }

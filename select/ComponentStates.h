@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class CSetupLog;
+
 enum { ACTION_NONE = 0, ACTION_INSTALL = 1, ACTION_UPGRADE = 2, ACTION_REMOVE = 3 };
 enum { STATE_LEAVE = 0, STATE_INSTALL = 1, STATE_REMOVE = 2 };
 
@@ -59,4 +61,4 @@ struct CSelectionCounts {
 CSelectionCounts CountSelection(const CComponentMap& catalogue);
 
 // Each component's state and action, into the setup log.
-void LogSelection(const CComponentMap& catalogue);
+void LogSelection(const CComponentMap& catalogue, CSetupLog& log);

@@ -13,8 +13,8 @@
 bool FetchUpdatedComponentList(CWizardPage& page) {
     if (theApp.m_bComponentListUpdated) return false;
     CatalogueVerdict verdict;
-    if (FetchSetupIniFile(page.GetParent(), kComponentList, "Product", "components list...",
-                          SignedComponentListCheck(verdict))) {
+    if (FetchSetupIniFile(page.GetParent(), theApp.m_dlgDownloadWait, theApp, kComponentList, "Product",
+                          "components list...", SignedComponentListCheck(theApp, verdict))) {
         theApp.m_bComponentListUpdated = true;
         return true;
     }
@@ -39,7 +39,7 @@ BOOL CComponentsPage::OnInitDialog() {
                           {"Current state", LVCFMT_LEFT, (width - ScaledLength(60, dpi)) / 12 * 4},
                           {"Ver.avail", LVCFMT_LEFT, ScaledLength(53, dpi)},
                           {"Action", LVCFMT_LEFT, (width - ScaledLength(26, dpi)) / 12 * 2}});
-    DetectOldProducts();
+    DetectOldProducts(theApp);
     return TRUE;
 }
 
@@ -55,7 +55,7 @@ BOOL CComponentsPage::OnSetActive() {
 }
 
 LRESULT CComponentsPage::OnWizardNext() {
-    LogSelection(theApp.m_mapComponents);
+    LogSelection(theApp.m_mapComponents, theApp.m_log);
     return NextPageAfterComponents(theApp.m_nToRemove);
 }
 

@@ -3,7 +3,7 @@
 #include "select/PreparePackages.h"
 
 #include "app/PathText.h"
-#include "app/SetupApp.h"
+#include "app/SetupRun.h"
 #include "download/HttpTransfer.h"
 #include "download/IniFileFetch.h"
 #include "install/DiskSpaceList.h"
@@ -26,7 +26,7 @@ int CSetupRun::LoadPackageInfos() {
         CComponent* pComp = entry.second;
         m_mapPackages.RemoveKey(entry.first);
         if (pComp->m_nState != 1 && m_nDownloadOnly != 1) continue;
-        m_mapPackages.SetAt(entry.first, std::make_unique<CPackageInfo>(entry.first, pComp));
+        m_mapPackages.SetAt(entry.first, std::make_unique<CPackageInfo>(*this, entry.first, pComp));
         ++missing;
         // A name from the web site that would lead out of the folder is no
         // package info file of ours.
@@ -61,7 +61,7 @@ bool CSetupRun::LoadPackageInfo(const std::string& key, const std::string& path)
     }
     if (m_trust.HasKey()) m_log.Write("Refused " + path + ": a package file without the publisher's SHA-256");
     // A record half filled by a refused file starts again for the next one.
-    *ppPackage = std::make_unique<CPackageInfo>(key, package.m_pComponent);
+    *ppPackage = std::make_unique<CPackageInfo>(package.m_run, key, package.m_pComponent);
     return false;
 }
 
@@ -87,21 +87,21 @@ void CSetupRun::ComputePackageDownloads() {
         }
         for (const CPackageFile* pFile : entry.second->m_listFiles)
             m_log.Write("Package " + entry.first + ", " + pFile->m_strSource + ": " +
-                        FileDecision(*pFile, m_nDownloadOnly == 1));
+                        FileDecision(*this, *pFile));
     }
 }
 
-std::vector<CInfoFetch> ListPackageInfoFetches() {
+std::vector<CInfoFetch> ListPackageInfoFetches(const CSetupRun& run) {
     std::vector<CInfoFetch> fetches;
-    for (const auto& entry : theApp.m_mapPackages) {
+    for (const auto& entry : run.m_mapPackages) {
         const CPackageInfo& package = *entry.second;
         const CComponent& comp = *package.m_pComponent;
         if (!package.m_bNeedInfo || !IsPlainFileName(comp.m_strPkgInfo)) continue;
         CInfoFetch fetch;
         fetch.m_strKey = entry.first;
         fetch.m_strName = comp.m_strPkgInfo;
-        fetch.m_strUrl = JoinUrl(JoinUrl(theApp.m_strBaseURL, comp.m_strPkgInfoLocation), comp.m_strPkgInfo);
-        fetch.m_strLocalPath = theApp.m_strDownloadDir + comp.m_strPkgInfo;
+        fetch.m_strUrl = JoinUrl(JoinUrl(run.m_strBaseURL, comp.m_strPkgInfoLocation), comp.m_strPkgInfo);
+        fetch.m_strLocalPath = run.m_strDownloadDir + comp.m_strPkgInfo;
         fetch.m_strOwnPath = OwnFetchPath(fetch.m_strLocalPath);
         fetch.m_nVersion = comp.m_nVersion;
         fetches.push_back(fetch);
@@ -109,11 +109,11 @@ std::vector<CInfoFetch> ListPackageInfoFetches() {
     return fetches;
 }
 
-int FetchPackageInfoFiles(const std::string& folder, std::vector<CInfoFetch>& fetches) {
-    theApp.CreateFolderPath(folder, true, true);
+int FetchPackageInfoFiles(CSetupRun& run, const std::string& folder, std::vector<CInfoFetch>& fetches) {
+    run.CreateFolderPath(folder, true, true);
     int count = 0;
     for (CInfoFetch& fetch : fetches) {
-        fetch.m_bFetched = theApp.FetchIniFile(fetch.m_strUrl, fetch.m_strOwnPath, "Package", fetch.m_strLocalPath) &&
+        fetch.m_bFetched = run.FetchIniFile(fetch.m_strUrl, fetch.m_strOwnPath, "Package", fetch.m_strLocalPath) &&
                            PackageVersionOf(fetch.m_strOwnPath) >= fetch.m_nVersion;
         if (!fetch.m_bFetched) ++count;
     }
@@ -121,23 +121,23 @@ int FetchPackageInfoFiles(const std::string& folder, std::vector<CInfoFetch>& fe
 }
 
 // A fetched copy the publisher did not sign leaves the one in the folder as it was.
-int ApplyPackageInfoFetches(const std::vector<CInfoFetch>& fetches, int missing) {
+int ApplyPackageInfoFetches(CSetupRun& run, const std::vector<CInfoFetch>& fetches, int missing) {
     for (const CInfoFetch& fetch : fetches) {
-        if (!fetch.m_bFetched || !FetchedCopyTrusted(fetch.m_strName, fetch.m_strOwnPath)) continue;
+        if (!fetch.m_bFetched || !FetchedCopyTrusted(run, fetch.m_strName, fetch.m_strOwnPath)) continue;
         CPinnedFiles pin;
         if (::MoveFileExA(fetch.m_strOwnPath.c_str(), fetch.m_strLocalPath.c_str(), MOVEFILE_REPLACE_EXISTING) &&
-            theApp.m_trust.Admits(fetch.m_strName, fetch.m_strLocalPath, pin) &&
-            theApp.LoadPackageInfo(fetch.m_strKey, fetch.m_strLocalPath))
+            run.m_trust.Admits(fetch.m_strName, fetch.m_strLocalPath, pin) &&
+            run.LoadPackageInfo(fetch.m_strKey, fetch.m_strLocalPath))
             --missing;
     }
     for (const CInfoFetch& fetch : fetches) ::DeleteFileA(fetch.m_strOwnPath.c_str());
     return missing;
 }
 
-std::vector<CDriveSpace> ComputeDriveSpace() {
+std::vector<CDriveSpace> ComputeDriveSpace(const CSetupRun& run) {
     CStringKeyMap<CDriveSpace> drives;
     CDiskSpaceList list;
-    for (const auto& entry : theApp.m_mapPackages) {
+    for (const auto& entry : run.m_mapPackages) {
         const CPackageInfo& package = *entry.second;
         if (!package.m_bNeedInfo && (package.m_nFilesToInstall != 0 || package.m_nFilesToDownload != 0))
             package.AddToDiskSpaceList(list);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class CSetupRun;
+
 // The space one drive needs and has; available is -1 when the drive could
 // not be asked.
 struct CDriveSpace {
@@ -27,15 +29,15 @@ struct CInfoFetch {
 };
 
 // The package info files the run's packages lack, to fetch from the site.
-std::vector<CInfoFetch> ListPackageInfoFetches();
+std::vector<CInfoFetch> ListPackageInfoFetches(const CSetupRun& run);
 // The worker: fetches each file into folder as it was when the fetch
 // began; the number it could not get.
-int FetchPackageInfoFiles(const std::string& folder, std::vector<CInfoFetch>& fetches);
+int FetchPackageInfoFiles(CSetupRun& run, const std::string& folder, std::vector<CInfoFetch>& fetches);
 // Moves what was fetched into place and loads it, and deletes what was not
 // moved; the number of packages still without their package info afterwards.
-int ApplyPackageInfoFetches(const std::vector<CInfoFetch>& fetches, int missing);
+int ApplyPackageInfoFetches(CSetupRun& run, const std::vector<CInfoFetch>& fetches, int missing);
 // Per drive, the space what is to be installed and fetched needs, and what is free.
 // Drives in the order the page lists them, last first.
-std::vector<CDriveSpace> ComputeDriveSpace();
+std::vector<CDriveSpace> ComputeDriveSpace(const CSetupRun& run);
 // No drive that could be asked has less free than needed.
 bool HasEnoughSpace(const std::vector<CDriveSpace>& drives);

@@ -117,7 +117,7 @@ void CPreparingPage::PreparePackages() {
 // when it ended by itself.
 int CPreparingPage::FetchPackageInfos(int missing) {
     if (!theApp.m_hInternet) return missing;
-    auto fetches = std::make_shared<std::vector<CInfoFetch>>(ListPackageInfoFetches());
+    auto fetches = std::make_shared<std::vector<CInfoFetch>>(ListPackageInfoFetches(theApp));
     auto removeOwnFiles = [fetches] {
         for (const CInfoFetch& fetch : *fetches) ::DeleteFileA(fetch.m_strOwnPath.c_str());
     };
@@ -125,8 +125,8 @@ int CPreparingPage::FetchPackageInfos(int missing) {
     CWorkerThread worker;
     theApp.m_dlgDownloadWait.RunFetch(
         GetParent(), worker, "package info files...",
-        [folder, fetches] { return FetchPackageInfoFiles(folder, *fetches); }, removeOwnFiles);
-    return worker.Claim() ? ApplyPackageInfoFetches(*fetches, missing) : missing;
+        [folder, fetches] { return FetchPackageInfoFiles(theApp, folder, *fetches); }, removeOwnFiles);
+    return worker.Claim() ? ApplyPackageInfoFetches(theApp, *fetches, missing) : missing;
 }
 
 void CPreparingPage::FillPackageList() {
@@ -162,7 +162,7 @@ void CPreparingPage::UpdateDownloadTotal() const {
 // A drive that cannot be asked shows "?" and blocks nothing: the copy
 // itself will tell whether the space is there.
 void CPreparingPage::UpdateDiskSpace() {
-    const std::vector<CDriveSpace> drives = ComputeDriveSpace();
+    const std::vector<CDriveSpace> drives = ComputeDriveSpace(theApp);
     m_listDrives.DeleteAllItems();
     for (const CDriveSpace& space : drives) {
         m_listDrives.InsertItem(0, space.m_strDrive, 0);

@@ -2,7 +2,7 @@
 
 #include "app/PathText.h"
 #include "app/Registry.h"
-#include "app/SetupApp.h"
+#include "app/SetupRun.h"
 #include "install/BesideCopy.h"
 #include "install/FileSelection.h"
 #include "install/InstallLog.h"
@@ -14,44 +14,44 @@
 
 namespace {
 
-void DeleteReportedFile(const std::string& path, CRemovalSteps& steps) {
+void DeleteReportedFile(CSetupRun& run, const std::string& path, CRemovalSteps& steps) {
     steps.OnDeletingFile(path);
     const DWORD error = ::DeleteFileA(path.c_str()) ? ERROR_SUCCESS : ::GetLastError();
     if (error == ERROR_SUCCESS)
-        theApp.m_log.Write("Removed " + path);
+        run.m_log.Write("Removed " + path);
     else if (error != ERROR_FILE_NOT_FOUND)
-        theApp.m_log.Write("Could not remove " + path + ": error " + std::to_string(error));
+        run.m_log.Write("Could not remove " + path + ": error " + std::to_string(error));
 }
 
 }  // namespace
 
 // The catalogue yields its newest key first, so components are removed in
 // the reverse of catalogue order.
-std::vector<std::string> RemoveMarkedComponents(CRemovalSteps& steps) {
+std::vector<std::string> RemoveMarkedComponents(CSetupRun& run, CRemovalSteps& steps) {
     std::vector<std::string> skippedRecords;
-    for (auto& entry : theApp.m_mapComponents)
-        if (entry.second->m_nAction == ACTION_REMOVE) RemoveComponent(entry.first, entry.second, steps, skippedRecords);
+    for (auto& entry : run.m_mapComponents)
+        if (entry.second->m_nAction == ACTION_REMOVE) RemoveComponent(run, entry.first, entry.second, steps, skippedRecords);
     return skippedRecords;
 }
 
-int RemoveComponent(const std::string& key, CComponent* pComp, CRemovalSteps& steps,
+int RemoveComponent(CSetupRun& run, const std::string& key, CComponent* pComp, CRemovalSteps& steps,
                     std::vector<std::string>& skippedRecords) {
-    theApp.m_log.Write("Removing component " + key);
+    run.m_log.Write("Removing component " + key);
     steps.OnRemovingComponent(*pComp);
-    RemoveLoggedFiles(key, pComp, steps, skippedRecords);
+    RemoveLoggedFiles(run, key, pComp, steps, skippedRecords);
     const std::string recordKey = std::string(ZEP_CLIENT_KEY "\\") + key;
     std::string folder;
     if (ReadRegPath(recordKey.c_str(), "Path", kRegPathLimit, folder)) ::RemoveDirectoryA(folder.c_str());
     for (const char* name : {"Version", "Path", "DeIsLog", kLogHashValue, kPendingLogHashValue})
         DeleteRegValue(recordKey.c_str(), name);
     DeleteRegKey(recordKey.c_str());
-    theApp.m_bInstalledComponentsChanged = true;
+    run.m_bInstalledComponentsChanged = true;
     pComp->m_nInstalledVersion = 0;
     pComp->m_bCutShort = false;
     pComp->m_nState = 0;
     pComp->m_nAction = ACTION_NONE;
-    --theApp.m_nToRemove;
-    --theApp.m_nInstalledCount;
+    --run.m_nToRemove;
+    --run.m_nInstalledCount;
     return 1;
 }
 
@@ -132,7 +132,8 @@ void ForEachLoggedFile(CInstallLog& log, CIdMap<CInstallLogRecord>& folders, std
 // does the program group while other components have shortcuts in it. A
 // shortcut record is followed only when it names one of the program group.
 // Of an install cut short, the copies that waited beside their files go too.
-void RemoveFilesOfLog(CInstallLog& log, bool bCutShort, CRemovalSteps& steps, std::vector<std::string>& skippedRecords) {
+void RemoveFilesOfLog(CSetupRun& run, CInstallLog& log, bool bCutShort, CRemovalSteps& steps,
+                      std::vector<std::string>& skippedRecords) {
     const std::string logPath = log.m_strPath;
     CIdMap<CInstallLogRecord> folders;
     // The files of a folder left alone stay with it. A file replaced in use
@@ -141,15 +142,15 @@ void RemoveFilesOfLog(CInstallLog& log, bool bCutShort, CRemovalSteps& steps, st
     ForEachLoggedFile(log, folders, skippedRecords, [&](const std::string& path, const CInstallLogRecord& file) {
         if (bCutShort) ::DeleteFileA(BesideName(path).c_str());
         if (file.m_nFlags & PKG_KEEP_ON_REMOVE) return;
-        DeleteReportedFile(path, steps);
+        DeleteReportedFile(run, path, steps);
         removedFiles.push_back(path);
     });
     CancelPendingReplacements(removedFiles);
     CInstallLogRecord record;
-    const std::string group = JoinPath(theApp.m_strProgramsDir, theApp.m_strGroup);
+    const std::string group = run.ProgramGroupPath();
     for (bool more = log.ReadFirstLink(record); more; more = log.ReadNextLink(record)) {
         if (IsShortcutIn(record.m_strText, group))
-            DeleteReportedFile(record.m_strText, steps);
+            DeleteReportedFile(run, record.m_strText, steps);
         else
             skippedRecords.push_back(record.m_strText);
     }
@@ -159,7 +160,7 @@ void RemoveFilesOfLog(CInstallLog& log, bool bCutShort, CRemovalSteps& steps, st
     const auto holdsLog = [&logFolder](const std::string& folder) {
         return _stricmp(logFolder.c_str(), JoinPath(folder, "").c_str()) == 0;
     };
-    bool bOwnLog = holdsLog(theApp.m_strInstallDir);
+    bool bOwnLog = holdsLog(run.m_strInstallDir);
     folders.ForEach([&](int, const CInstallLogRecord* pFolder) { bOwnLog = bOwnLog || holdsLog(pFolder->m_strText); });
     log.Close(!bOwnLog);
     ::RemoveDirectoryA(group.c_str());
@@ -170,13 +171,13 @@ void RemoveFilesOfLog(CInstallLog& log, bool bCutShort, CRemovalSteps& steps, st
 
 }  // namespace
 
-int RemoveLoggedFiles(const std::string& key, CComponent* pComp, CRemovalSteps& steps,
+int RemoveLoggedFiles(CSetupRun& run, const std::string& key, CComponent* pComp, CRemovalSteps& steps,
                       std::vector<std::string>& skippedRecords) {
     int nRemoved = 0;
     for (const CRecordedLog& recorded : RecordedLogs(key)) {
         CInstallLog log;
         if (!OpenRecordedLog(recorded, log, skippedRecords)) continue;
-        RemoveFilesOfLog(log, pComp->m_bCutShort, steps, skippedRecords);
+        RemoveFilesOfLog(run, log, pComp->m_bCutShort, steps, skippedRecords);
         nRemoved = 1;
     }
     return nRemoved;

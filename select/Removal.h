@@ -6,6 +6,7 @@
 #include <vector>
 
 class CComponent;
+class CSetupRun;
 
 // What a removal reports as it goes; each does nothing unless overridden.
 class CRemovalSteps {
@@ -20,15 +21,15 @@ protected:
 // Removes every component of the catalogue whose action is remove, in the
 // catalogue's order; returns the install log records it left alone because
 // they lead elsewhere than a file of the product.
-std::vector<std::string> RemoveMarkedComponents(CRemovalSteps& steps);
+std::vector<std::string> RemoveMarkedComponents(CSetupRun& run, CRemovalSteps& steps);
 // Removes what the component's install log lists, its install folder when
 // empty, and its registry record; returns 1. The registry record goes also
 // when no log could be read: the component then counts as removed.
-int RemoveComponent(const std::string& key, CComponent* pComp, CRemovalSteps& steps,
+int RemoveComponent(CSetupRun& run, const std::string& key, CComponent* pComp, CRemovalSteps& steps,
                     std::vector<std::string>& skippedRecords);
 // 1 when the component's log was read and its files removed, 0 when it has
 // none or it cannot be opened.
-int RemoveLoggedFiles(const std::string& key, CComponent* pComp, CRemovalSteps& steps,
+int RemoveLoggedFiles(CSetupRun& run, const std::string& key, CComponent* pComp, CRemovalSteps& steps,
                       std::vector<std::string>& skippedRecords);
 // Bytes of the files the component's install log records, as they are on
 // disk now; 0 when it has no log that can be read.

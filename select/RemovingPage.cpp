@@ -41,7 +41,7 @@ void CRemovingPage::RemoveSelectedComponents() {
     SetDlgItemText(IDC_REMOVING_HINT, "");
     SetDlgItemText(IDC_REMOVING_FILE, "");
     ShowProgressLines(SW_SHOWNA);
-    const std::vector<std::string> skippedRecords = RemoveMarkedComponents(*this);
+    const std::vector<std::string> skippedRecords = RemoveMarkedComponents(theApp, *this);
     if (!skippedRecords.empty()) {
         std::string text = "Removal left alone these install log records, which name no file of the product:";
         for (size_t i = 0; i < skippedRecords.size() && i < kMaxSkippedShown; ++i) text += "\n" + skippedRecords[i];

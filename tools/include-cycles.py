@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""Fails on an include cycle among the program's units below its pages.
+"""Fails on an include cycle among the program's units below its pages, and
+on a unit below them that includes one on top.
 
 A unit is a .cpp and its .h. The program (the application object, the
 wizard sheet, the quiet run), its pages and its dialogs sit on top and may
 include anything; below them the rules, the run record, the formats and the
-framework must form no cycle, so that each can be built and tested on the
-ones beneath it alone.
+framework include none of those and form no cycle, so that each can be
+built and tested on the ones beneath it alone.
     tools/include-cycles.py [source root]
 """
 import os
@@ -50,8 +51,11 @@ def cycle_from(graph, start):
 
 
 def main():
-    graph = {unit: {i for i in included if not ON_TOP.search(i)}
-             for unit, included in units().items() if not ON_TOP.search(unit)}
+    below = {unit: included for unit, included in units().items() if not ON_TOP.search(unit)}
+    upward = sorted(unit + " includes " + i for unit, included in below.items() for i in included if ON_TOP.search(i))
+    for line in upward:
+        print("include from below the pages: " + line)
+    graph = {unit: {i for i in included if not ON_TOP.search(i)} for unit, included in below.items()}
     cycles = set()
     for unit in sorted(graph):
         path = cycle_from(graph, unit)
@@ -59,7 +63,7 @@ def main():
             cycles.add(" -> ".join(path))
     for cycle in sorted(cycles):
         print("include cycle: " + cycle)
-    return 1 if cycles else 0
+    return 1 if cycles or upward else 0
 
 
 if __name__ == "__main__":

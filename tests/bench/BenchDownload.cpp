@@ -111,7 +111,7 @@ Fetch RunPage(const std::string& url, long long size) {
     site.m_strURL = url.substr(0, slash + 1);
     theApp.m_pSelectedSite = &site;
     static CComponent component;
-    auto package = std::make_unique<CPackageInfo>("Bench", &component);
+    auto package = std::make_unique<CPackageInfo>(theApp, "Bench", &component);
     auto* pFile = new CPackageFile;
     pFile->m_strSource = url.substr(slash + 1);
     pFile->m_nPackedSize = size;

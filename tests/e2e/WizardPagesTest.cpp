@@ -154,7 +154,7 @@ TEST(WizardPages, RemovalDisablesEveryButtonAndKeepsTheGroupToItsLastShortcut) {
     testsupport::PrepareInstallFolders(root);
     std::vector<std::unique_ptr<CPackageInfo>> packages;
     for (const std::string key : {"Base", "Tools"}) {
-        auto pkg = std::make_unique<CPackageInfo>(key, *theApp.m_mapComponents.Lookup(key));
+        auto pkg = std::make_unique<CPackageInfo>(theApp, key, *theApp.m_mapComponents.Lookup(key));
         pkg->m_bNeedInfo = false;
         testsupport::AddPackageFolder(*pkg, 1, "${Target}\\" + key);
         testsupport::AddDownloadedFile(*pkg, key + ".dll", 1, key, false);

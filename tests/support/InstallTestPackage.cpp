@@ -72,10 +72,10 @@ std::string InstallPackages(const std::vector<CPackageInfo*>& packages, CInstall
             for (int i = 0; i < messages; ++i) pCallback->OnProgressMessage(1);
         }
     } steps;
-    CInstallQueueCallback callback(nullptr, nullptr, WM_QUEUE_PROGRESS, steps);
+    CInstallQueueCallback callback(nullptr, nullptr, WM_QUEUE_PROGRESS, steps, theApp.m_log);
     steps.pCallback = &callback;
     steps.messages = progressMessages;
-    const CInstallOutcome outcome = InstallReadyPackages(packages, callback, steps);
+    const CInstallOutcome outcome = InstallReadyPackages(theApp, packages, callback, steps);
     if (pRecord) *pRecord = steps.record;
     std::string text = outcome.m_bCommitted ? "committed" : "not committed";
     text += ", " + std::to_string(callback.GetFilesDone()) + " files done";

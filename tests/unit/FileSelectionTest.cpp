@@ -57,13 +57,13 @@ protected:
     bool Load(const std::string& text) {
         m_path = m_strRoot + "\\comp.ini";
         EXPECT_TRUE(WriteFile(m_path, text));
-        m_info = std::make_unique<CPackageInfo>("comp", nullptr);
+        m_info = std::make_unique<CPackageInfo>(theApp, "comp", nullptr);
         return m_info->Load(m_path);
     }
 
     std::string m_strRoot, m_path;
     CComponent m_component;
-    CPackageInfo m_pkg{"SelComp", &m_component};
+    CPackageInfo m_pkg{theApp, "SelComp", &m_component};
     std::unique_ptr<CPackageInfo> m_info;
 };
 
@@ -108,7 +108,7 @@ TEST_F(FileSelectionTest, TargetFolderOfInstalledAndNewComponents) {
         CComponent component;
         component.m_nInstalledVersion = c.installedVersion;
         component.m_bCutShort = c.cutShort;
-        CPackageInfo pkg("PkgInfoTestComp", &component);
+        CPackageInfo pkg(theApp, "PkgInfoTestComp", &component);
         EXPECT_EQ(c.target, pkg.m_strTarget) << c.installedVersion;
         EXPECT_EQ(0, pkg.SelectFilesToInstall());
         EXPECT_EQ(c.selected ? c.selected : theApp.m_strInstallDir, pkg.m_strTarget) << c.installedVersion;

@@ -86,7 +86,7 @@ protected:
     }
 
     std::unique_ptr<CPackageInfo> MakePackage(const std::string& key) {
-        auto pkg = std::make_unique<CPackageInfo>(key, &m_component);
+        auto pkg = std::make_unique<CPackageInfo>(theApp, key, &m_component);
         pkg->m_nVersion = 0x0102;
         pkg->m_bNeedInfo = false;
         pkg->m_strTarget = m_strInstallDir;
@@ -104,7 +104,7 @@ TEST_F(InstallEngineTest, ExpandFolderRefs) {
     theApp.m_mapFolders.SetAt("Stale", "x");
     theApp.ResolveFolders();
     theApp.m_mapFolders.SetAt("Loop", "${System}");
-    CPackageInfo pkg("EngComp", &m_component);
+    CPackageInfo pkg(theApp, "EngComp", &m_component);
     const struct { const char* packageTarget; std::string text, expanded; } refs[] = {
         {"", "${System}\\drivers;${Windows}", system + std::string("\\drivers;") + windows},
         // The package's own folder first, else the install folder.
@@ -333,8 +333,8 @@ TEST_F(InstallEngineTest, DecodedCopiesAndPackageFilesAreHeldUntilTheCommit) {
     } swapper;
     swapper.paths = {JoinPath(theApp.m_strTempDir, pkg->GetUnpackedName(0, *pFile)),
                      theApp.m_strDownloadDir + pFile->m_strSource};
-    CInstallQueueCallback callback(nullptr, nullptr, 0, swapper);
-    EXPECT_TRUE(InstallReadyPackages({pkg.get()}, callback, swapper).m_failed.empty());
+    CInstallQueueCallback callback(nullptr, nullptr, 0, swapper, theApp.m_log);
+    EXPECT_TRUE(InstallReadyPackages(theApp, {pkg.get()}, callback, swapper).m_failed.empty());
     EXPECT_EQ("", swapper.swapped);
     EXPECT_EQ("payload A", FileText(m_strBin + "\\a.exe"));
     EXPECT_FALSE(FileExists(swapper.paths[0])) << "the decoded copy goes once the package is finished";

@@ -2,6 +2,7 @@
 // (made at build time into bin\bzip2-fixtures) and of the packing tool, the
 // probe, and damaged files that must fail without output and without ending
 // the process, in either decoder.
+#include "app/SetupRun.h"
 #include "install/PackageFile.h"
 #include "install/PackageInfo.h"
 #include "install/ParallelDecode.h"
@@ -121,7 +122,8 @@ TEST_F(PackageFileTest, RoundTripsOfBzip2CommandStreamsAndPackingToolOutput) {
     EXPECT_TRUE(Unpack("random.pk_", m_dst) == Fixture("random-1m"));
     const std::string info = "[Package]\nVer=1\n[Folders]\n1=C:\\app\n[Sources]\n3=pub\n[Files]\n" + line;
     ASSERT_TRUE(WriteFile(m_src + "\\info.ini", info));
-    CPackageInfo read("comp", nullptr);
+    CSetupRun run;
+    CPackageInfo read(run, "comp", nullptr);
     ASSERT_TRUE(read.Load(m_src + "\\info.ini") && read.m_listFiles.size() == 1) << line;
     const CPackageFile& f = *read.m_listFiles.front();
     EXPECT_EQ("random.dll random.pk_ 946713599 " + std::to_string(Fixture("random-1m").size()) + " " +
