@@ -127,9 +127,17 @@ CSelectionCounts CountSelection(const CComponentMap& catalogue) {
     return counts;
 }
 
-// Defaults are applied again at every call: a new computer gets everything,
-// a computer with the product gets its upgrades and the missing components
-// that need nothing else.
+// A new computer gets everything, a computer with the product gets its
+// upgrades and the missing components that need nothing else.
+void Preselect(CComponent& comp, bool bNewInstall) {
+    if (IsInstalled(comp)) {
+        if (KindOf(comp) == ComponentKind::Upgradable) Mark(comp, STATE_INSTALL, ACTION_UPGRADE);
+    } else if (bNewInstall || comp.m_strDependOn.empty()) {
+        Mark(comp, STATE_INSTALL, ACTION_INSTALL);
+    }
+}
+
+// Defaults are applied again at every call.
 void CSetupRun::ComputeComponentStates() {
     m_nInstalledCount = 0;
     for (auto& entry : m_mapComponents) {
@@ -138,16 +146,8 @@ void CSetupRun::ComputeComponentStates() {
         pComp->m_nInstalledVersion = int(ReadRegDword(key.c_str(), "Version", 0));
         std::string pendingLogHash;
         pComp->m_bCutShort = ReadRegPath(key.c_str(), kPendingLogHashValue, kRegPathLimit, pendingLogHash);
-        if (IsInstalled(*pComp)) {
-            ++m_nInstalledCount;
-            if (KindOf(*pComp) == ComponentKind::Upgradable) {
-                pComp->m_nAction = ACTION_UPGRADE;
-                pComp->m_nState = STATE_INSTALL;
-            }
-        } else if (m_bNewInstall || pComp->m_strDependOn.empty()) {
-            pComp->m_nAction = ACTION_INSTALL;
-            pComp->m_nState = STATE_INSTALL;
-        }
+        if (IsInstalled(*pComp)) ++m_nInstalledCount;
+        Preselect(*pComp, m_bNewInstall);
     }
 }
 

@@ -19,6 +19,9 @@ std::string ActionWord(int nAction);
 // The text of the Current state column.
 std::string StateText(const CComponent& comp);
 
+// The state and action a run starts a component with: bNewInstall when the
+// computer never had the product.
+void Preselect(CComponent& comp, bool bNewInstall);
 // One click on a component: its next selection state and action.
 void ApplyClick(CComponent& comp);
 

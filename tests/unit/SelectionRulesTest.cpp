@@ -33,9 +33,7 @@ struct Catalogue {
             comp.m_nVersion = version;
             comp.m_nInstalledVersion = installed;
             comp.m_strDependOn = dependOn;
-            const bool upgradable = KindOf(comp) == ComponentKind::Upgradable;
-            if (upgradable || (!installed && !*dependOn)) comp.m_nState = STATE_INSTALL;
-            comp.m_nAction = upgradable ? ACTION_UPGRADE : comp.m_nState ? ACTION_INSTALL : ACTION_NONE;
+            Preselect(comp, false);
             map.SetAt(name, &comp);
         }
         for (CComponent& comp : records)
