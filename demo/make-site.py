@@ -157,7 +157,7 @@ def main():
     parser.add_argument("--check", action="store_true")
     args = parser.parse_args()
     if not os.access(args.zeppack, os.X_OK):
-        fail("no zeppack at %s: build it natively first (see README, Packing tool)" % args.zeppack)
+        fail("no zeppack at %s: build it natively first (see docs/publishers.md, Packing tool)" % args.zeppack)
 
     shutil.rmtree(args.out, ignore_errors=True)
     for folder in ("setup", "packages"):

@@ -4,7 +4,7 @@
 # measured beside a reference in the same run. Ends with one line per figure,
 # "figure <name> <value> goal <op><value>", and leaves $BUILD/bench.png, the
 # phases and the cost curves drawn. Not a test: nothing is asserted.
-# README, "Benchmarks", tells what each figure means and how it is measured.
+# docs/developers.md, "Benchmarks", tells what each figure means and how it is measured.
 #   BUILD=build-dir tools/bench.sh
 # Sizes, from the environment (defaults: the full run):
 #   BENCH_DOWNLOAD_MB=100 BENCH_DOWNLOAD_ROUNDS=3
