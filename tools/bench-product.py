@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Generates a product for tools/bench.sh and lays out its web site with
-demo/make-site.py, whose zeppack packs every other file.
+"""Generates a product for tools/bench.sh and lays out its web site, served
+at URL, with tools/make-site.py, whose zeppack packs every other file.
 
-  bench-product.py --zeppack ZEPPACK --out DIR --packages N --files F --bytes B
+  bench-product.py --zeppack ZEPPACK --out DIR --base-url URL --packages N --files F --bytes B
 
 N components, each with a package of F files of about B bytes (half to one
 and a half times, text-like, so that packing shrinks them as it would
@@ -24,7 +24,7 @@ import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-MAKE_SITE = os.path.join(HERE, "..", "demo", "make-site.py")
+MAKE_SITE = os.path.join(HERE, "make-site.py")
 MIRROR = "mirror"
 
 
@@ -62,6 +62,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--zeppack", required=True)
     parser.add_argument("--out", required=True)
+    parser.add_argument("--base-url", required=True)
     parser.add_argument("--packages", type=int, required=True)
     parser.add_argument("--files", type=int, required=True)
     parser.add_argument("--bytes", type=int, required=True)
@@ -104,8 +105,10 @@ def main():
                  ""] + catalogue(keys))
     with open(os.path.join(args.out, "manifest"), "w", encoding="ascii") as f:
         f.write("\n".join(manifest) + "\n")
-    result = subprocess.run([sys.executable, MAKE_SITE, "--zeppack", args.zeppack, "--inputs", inputs, "--templates",
-                             templates, "--out", os.path.join(args.out, "site")], stdout=subprocess.DEVNULL)
+    result = subprocess.run([sys.executable, MAKE_SITE, "--zeppack", args.zeppack, "--setup-info",
+                             os.path.join(args.out, "zepsetup.sif"), "--inputs", inputs, "--templates", templates,
+                             "--base-url", args.base_url, "--out", os.path.join(args.out, "site")],
+                            stdout=subprocess.DEVNULL)
     shutil.rmtree(inputs)
     return result.returncode
 

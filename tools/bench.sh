@@ -69,14 +69,13 @@ RUN=$WORK/run
 
 make_product() {  # name packages files-per-package bytes-per-file
   python3 "$ROOT/tools/bench-product.py" --zeppack "$BUILD/native/tools/zeppack" --out "$WORK/sites/$1" \
-    --packages "$2" --files "$3" --bytes "$4"
+    --base-url "http://127.0.0.1:$PORT/$1/site/" --packages "$2" --files "$3" --bytes "$4"
 }
 
 # A first installation of the product with the wizard, walked by the robot,
 # which writes the moments it saw into $WORK/<name>.walk.
 run_wizard() {  # name
   local url=http://127.0.0.1:$PORT/$1/site/ product=$WORK/sites/$1 downloads
-  sed "s|@BASE_URL@|$url|" "$product/templates/zepsites.ini" >"$product/site/setup/zepsites.ini"
   # Signed as a publisher ships it: the run pays for the verification.
   [ -f "$WORK/key.pem" ] || "$BUILD/native/tools/zeppack" keygen "$WORK/key.pem" >"$WORK/key.pub"
   "$BUILD/native/tools/zeppack" sign "$WORK/key.pem" "$product/site/setup/zep.sif" \

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the demo product with the wizard, from a web site served on this
 # machine: builds zepsetup.exe, the demo's programs and its site
-# (build/demo-site, see demo/make-site.py), serves the site on 127.0.0.1,
+# (build/demo-site, laid out by tools/make-site.py), serves it on 127.0.0.1,
 # sets up build/demo-run (the program, its setup information file pointing
 # at the server, the license) and runs the wizard there in the Wine prefix
 # build/wineprefix-demo, which is kept between demos; the product installed
@@ -18,13 +18,13 @@ export BUILD
 cmake -S "$ROOT" -B "$BUILD/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD/native" -j2 --target zeppack
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
-cmake --build "$BUILD" -j2 --target zepsetup demowalk demo_site
+cmake --build "$BUILD" -j2 --target zepsetup demowalk demo_inputs
 
 RUN=$BUILD/demo-run
 SITE=$BUILD/demo-site
 SHOTS=$RUN/shots
-rm -rf "$RUN"
-mkdir -p "$SHOTS"
+rm -rf "$RUN" "$SITE"
+mkdir -p "$SHOTS" "$SITE"
 cp "$BUILD/bin/zepsetup.exe" "$BUILD/bin/globe.ani" "$ROOT/demo/license.txt" "$RUN/"
 
 user_walks=${DISPLAY:+yes}
@@ -38,10 +38,13 @@ stop_all() {
 trap stop_all EXIT
 port=$(python3 "$ROOT/tests/server/webserver.py" start --root "$SITE" --state "$state" --lifetime 3600)
 url=http://127.0.0.1:$port/
-sed "s|@BASE_URL@|$url|" "$ROOT/demo/site/zepsites.ini" >"$SITE/setup/zepsites.ini"
+# Laid out as a publisher lays out a site, for the address it is served at.
+zeppack=$BUILD/native/tools/zeppack
+python3 "$ROOT/tools/make-site.py" --zeppack "$zeppack" --setup-info "$ROOT/demo/zepsetup.sif" \
+  --templates "$ROOT/demo/site" --inputs "$BUILD/demo/bin" --inputs "$ROOT/demo/files" --inputs "$ROOT/demo" \
+  --base-url "$url" --out "$SITE"
 # The site is signed with a key kept between demos, outside the repository;
 # keygen prints its public half only once, so that is kept beside it.
-zeppack=$BUILD/native/tools/zeppack
 key=$BUILD/demo-key.pem
 if [ ! -f "$key" ] || [ ! -s "$BUILD/demo-key.pub" ]; then
   rm -f "$key" "$BUILD/demo-key.pub"
