@@ -46,7 +46,7 @@ int64_t ListPackageFetches(CSetupRun& run, CDownloadStatus& status) {
             fetch.m_tDate = pFile->m_tDate;
             fetch.m_strSha256 = pFile->m_strSha256;
             if (!run.m_nDownloadOnly && pFile->m_bInstall) {
-                fetch.m_strUnpackedPath = JoinPath(run.m_strTempDir, package.GetUnpackedName(fileIndex, *pFile));
+                fetch.m_strUnpackedPath = package.GetUnpackedPath(fileIndex, *pFile);
                 fetch.m_nSize = pFile->m_nSize;
             }
             status.m_fetches.push_back(fetch);

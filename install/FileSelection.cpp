@@ -165,7 +165,7 @@ bool CPackageInfo::AddToDiskSpaceList(CDiskSpaceList& list) const {
             // Room for the decoded copy that installation writes first, under
             // a name of each file record's own.
             if (pFile->m_bCompressed)
-                list.AddCopy(JoinPath(m_run.m_strTempDir, GetUnpackedName(index, *pFile)), pFile->m_nSize);
+                list.AddCopy(GetUnpackedPath(index, *pFile), pFile->m_nSize);
         }
         if (pFile->m_bDownload) list.AddCopy(JoinPath(m_run.m_strDownloadDir, pFile->m_strSource), pFile->m_nPackedSize);
         ++index;

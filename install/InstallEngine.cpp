@@ -105,6 +105,10 @@ std::string CPackageInfo::GetTargetPath(const CPackageFile& file) const {
     return JoinPath(GetFileFolder(file), file.m_strName);
 }
 
+std::string CPackageInfo::GetUnpackedPath(size_t index, const CPackageFile& file) const {
+    return JoinPath(m_run.m_strTempDir, GetUnpackedName(index, file));
+}
+
 std::string CPackageInfo::GetUnpackedName(size_t index, const CPackageFile& file) const {
     return m_strKey + "." + std::to_string(index) + "." + file.m_strSource;
 }
@@ -235,7 +239,7 @@ void CPackageInfo::DeleteUnpackedFiles() const {
     size_t index = 0;
     for (const CPackageFile* pFile : m_listFiles) {
         if (pFile->m_bInstall && pFile->m_bCompressed)
-            ::DeleteFileA(JoinPath(m_run.m_strTempDir, GetUnpackedName(index, *pFile)).c_str());
+            ::DeleteFileA(GetUnpackedPath(index, *pFile).c_str());
         ++index;
     }
 }

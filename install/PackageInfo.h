@@ -106,6 +106,8 @@ public:
     // in the temporary folder: one of its own per record, as one package
     // file may be installed twice.
     std::string GetUnpackedName(size_t index, const CPackageFile& file) const;
+    // The decoded copy's path: GetUnpackedName in the run's temporary folder.
+    std::string GetUnpackedPath(size_t index, const CPackageFile& file) const;
     bool QueueFiles(HSPFILEQ hQueue, CInstallSteps& steps);
     // The package files to install that the publisher gave a hash for, held
     // as they were checked until the package is finished; false when one

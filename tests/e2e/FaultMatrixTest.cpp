@@ -35,7 +35,6 @@ const struct Row {
 } kRows[] = {
     {"all-trickle", Kind::All, R"({"trickle": 16, "tick": 0.02})", Outcome::Whole},
     {"list-404", Kind::List, R"({"status": 404})", Outcome::Failed},
-    {"list-cut-unannounced", Kind::List, R"({"cut": 20, "length": "none"})", Outcome::Failed},
     {"list-stall-before", Kind::List, R"({"stall_before": 60})", Outcome::Stalled},
     {"info-html", Kind::Info, R"({"html_error": 1})", Outcome::Failed},
     {"info-404-not-accepted", Kind::Info, R"({"status": 404})", Outcome::Failed, IDCANCEL},
@@ -46,7 +45,6 @@ const struct Row {
     {"sites-stall-before", Kind::Sites, R"({"stall_before": 60})", Outcome::Stalled},
     // An empty package file counts as no answer, like a refused connection.
     {"file-empty", Kind::File, R"({"empty": 1})", Outcome::Retried},
-    {"file-500", Kind::File, R"({"status": 500})", Outcome::Retried},
     {"file-html", Kind::File, R"({"html_error": 1})", Outcome::Failed},
     {"file-cut-not-accepted", Kind::File, R"({"cut": 20, "length": "match"})", Outcome::Failed, IDCANCEL},
     {"file-longer", Kind::File, R"({"size": 100000})", Outcome::Dropped},

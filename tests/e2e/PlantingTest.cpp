@@ -1,6 +1,7 @@
 // A copy of zepsetup.exe in a folder where someone left DLLs with the names
 // of the system DLLs it uses, started with Wine told to prefer DLLs that are
 // not its own: the planted DLLs are never loaded, the system's are.
+#include "support/ImportPatch.h"
 #include "support/Roads.h"
 #include "support/TestSupport.h"
 #include "support/WizardDriver.h"
@@ -27,16 +28,12 @@ std::vector<std::string> ImportedDlls(const std::string& program) {
     std::vector<std::string> names;
     HMODULE image = ::LoadLibraryExA(program.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
     if (!image) return names;
-    const auto* base = reinterpret_cast<const BYTE*>(image);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         imports.VirtualAddress && entry->Name; ++entry) {
-        std::string name = reinterpret_cast<const char*>(base + entry->Name);
+    auto* base = reinterpret_cast<BYTE*>(image);
+    testsupport::ForEachImportedDll(base, [&](const IMAGE_IMPORT_DESCRIPTOR& entry) {
+        std::string name = reinterpret_cast<const char*>(base + entry.Name);
         std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(tolower(c)); });
         names.push_back(name);
-    }
+    });
     ::FreeLibrary(image);
     return names;
 }

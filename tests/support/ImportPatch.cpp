@@ -8,21 +8,16 @@ namespace testsupport {
 
 ImportPatch::ImportPatch(const char* dll, const char* function, void* replacement) {
     auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-    for (; module->Name && !m_pSlot; ++module) {
-        if (lstrcmpiA(reinterpret_cast<char*>(base + module->Name), dll) != 0) continue;
-        auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
-        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
-        for (; name->u1.AddressOfData; ++name, ++slot) {
-            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
+    ForEachImportedDll(base, [&](const IMAGE_IMPORT_DESCRIPTOR& module) {
+        if (m_pSlot || lstrcmpiA(reinterpret_cast<char*>(base + module.Name), dll) != 0) return;
+        auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module.OriginalFirstThunk);
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module.FirstThunk);
+        for (; name->u1.AddressOfData && !m_pSlot; ++name, ++slot) {
             auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<char*>(byName->Name), function) != 0) continue;
-            m_pSlot = reinterpret_cast<void**>(&slot->u1.Function);
-            break;
+            if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) && std::strcmp(reinterpret_cast<char*>(byName->Name), function) == 0)
+                m_pSlot = reinterpret_cast<void**>(&slot->u1.Function);
         }
-    }
+    });
     if (m_pSlot) m_pOriginal = Swap(replacement);
 }
 

@@ -5,6 +5,17 @@
 
 namespace testsupport {
 
+// Calls visit with the base address of the loaded image at base and each
+// descriptor of its import table (one per DLL it imports).
+template <class Visit>
+void ForEachImportedDll(BYTE* base, Visit visit) {
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         imports.VirtualAddress && entry->Name; ++entry)
+        visit(*entry);
+}
+
 class ImportPatch {
 public:
     ImportPatch(const char* dll, const char* function, void* replacement);

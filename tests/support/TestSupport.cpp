@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
@@ -52,6 +53,21 @@ std::string MakeScratchDir(const std::string& name) {
     ::CreateDirectoryA(dir.c_str(), nullptr);
     return dir;
 }
+
+std::string SmallVolume() {
+    const char* volume = std::getenv("ZEP_SMALL_VOLUME");
+    if (!volume) ADD_FAILURE() << "the tests' small volume is not set";
+    return volume ? volume : ".";
+}
+
+WorkingFolder::WorkingFolder(const std::string& dir) {
+    char current[MAX_PATH] = "";
+    ::GetCurrentDirectoryA(MAX_PATH, current);
+    m_strOld = current;
+    ::SetCurrentDirectoryA(dir.c_str());
+}
+
+WorkingFolder::~WorkingFolder() { ::SetCurrentDirectoryA(m_strOld.c_str()); }
 
 bool WriteFile(const std::string& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

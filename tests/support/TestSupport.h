@@ -18,6 +18,20 @@ std::string ArtefactsDir();
 // A new empty folder below the current folder; removed again by the caller
 // when it wants to (tests leave them for inspection).
 std::string MakeScratchDir(const std::string& name);
+// The test run's tiny volume, which a few files fill; a failure when the
+// runner set none.
+std::string SmallVolume();
+// The current folder is dir for the life of the object.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const std::string& dir);
+    ~WorkingFolder();
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+private:
+    std::string m_strOld;
+};
 void RemoveTree(const std::string& path);
 
 bool WriteFile(const std::string& path, const std::string& content);

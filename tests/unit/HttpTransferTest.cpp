@@ -105,9 +105,7 @@ protected:
     std::string Folder(Place place, int row) {
         std::string folder;
         if (place == Place::FullVolume) {
-            const char* volume = std::getenv("ZEP_SMALL_VOLUME");
-            EXPECT_NE(nullptr, volume) << "the tests' small volume is not set";
-            folder = std::string(volume ? volume : ".") + "\\row" + std::to_string(row);
+            folder = SmallVolume() + "\\row" + std::to_string(row);
             RemoveTree(folder);
             ::CreateDirectoryA(folder.c_str(), nullptr);
             m_volumeFolders.push_back(folder);

@@ -26,15 +26,8 @@ void ClickCloseBox(HWND hDlg) { ::PostMessageA(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0)
 
 class HttpWaitDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ::GetCurrentDirectoryA(MAX_PATH, m_oldDir);
-        m_dir = MakeScratchDir("waitdialog");
-        ::SetCurrentDirectoryA(m_dir.c_str());
-    }
-    void TearDown() override { ::SetCurrentDirectoryA(m_oldDir); }
-
-    char m_oldDir[MAX_PATH] = "";
-    std::string m_dir;
+    std::string m_dir = MakeScratchDir("waitdialog");
+    WorkingFolder m_folder{m_dir};
 };
 
 // Only the worker's report ends a run as fetched: Enter, pressed in every

@@ -40,8 +40,7 @@ const std::string kFileA("F\x01\x00\x00\x00\x06\x00" "a.dll\0", 13);
 void DecodeAhead(const CPackageInfo& package, size_t index, const std::string& source = "") {
     const CPackageFile& file = **std::next(package.m_listFiles.begin(), index);
     theApp.m_unpackAhead.Add(source.empty() ? JoinPath(file.m_strPackageDir, file.m_strSource) : source,
-                             file.m_strSha256, JoinPath(theApp.m_strTempDir, package.GetUnpackedName(index, file)),
-                             uint64_t(file.m_nSize));
+                             file.m_strSha256, package.GetUnpackedPath(index, file), uint64_t(file.m_nSize));
 }
 
 std::string ComponentKey(const std::string& key) { return std::string(ZEP_CLIENT_KEY "\\") + key; }
@@ -331,7 +330,7 @@ TEST_F(InstallEngineTest, DecodedCopiesAndPackageFilesAreHeldUntilTheCommit) {
             for (const std::string& path : paths) swapped += testsupport::Intrusions(path);
         }
     } swapper;
-    swapper.paths = {JoinPath(theApp.m_strTempDir, pkg->GetUnpackedName(0, *pFile)),
+    swapper.paths = {pkg->GetUnpackedPath(0, *pFile),
                      theApp.m_strDownloadDir + pFile->m_strSource};
     CInstallQueueCallback callback(nullptr, nullptr, 0, swapper, theApp.m_log);
     EXPECT_TRUE(InstallReadyPackages(theApp, {pkg.get()}, callback, swapper).m_failed.empty());
@@ -359,9 +358,7 @@ TEST_F(InstallEngineTest, LogRecordsAreByteExactAndReadBackByKind) {
 
 // A full disk part way through the log fails its commit; the previous log stays.
 TEST_F(InstallEngineTest, LogThatCannotBeWrittenWholeKeepsThePreviousOne) {
-    const char* volume = std::getenv("ZEP_SMALL_VOLUME");
-    ASSERT_NE(nullptr, volume) << "the tests' small volume is not set";
-    const std::string path = std::string(volume) + "\\full.DeIsLog";
+    const std::string path = SmallVolume() + "\\full.DeIsLog";
     ASSERT_TRUE(WriteFile(path, "previous"));
     CInstallLog log;
     ASSERT_TRUE(log.Open(path, CInstallLog::MODE_WRITE));

@@ -250,12 +250,11 @@ TEST_F(PackageFileTest, ParallelAndSequentialDecodersAgreeOnEveryForm) {
         std::fclose(output);
     }
     // A full disk fails either decoder, and no output is left there.
-    const char* volume = std::getenv("ZEP_SMALL_VOLUME");
-    ASSERT_NE(nullptr, volume) << "the tests' small volume is not set";
+    const std::string volume = SmallVolume();
     ASSERT_TRUE(WriteFile(m_src + "\\form.pk_", package));
     for (unsigned workers : {1u, 3u}) {
         EXPECT_FALSE(UnpackPackageFile(m_src, "form.pk_", volume, "", workers)) << workers;
-        EXPECT_FALSE(FileExists(volume + std::string("\\form.pk_"))) << workers;
+        EXPECT_FALSE(FileExists(volume + "\\form.pk_")) << workers;
     }
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 using testsupport::MakeScratchDir;
+using testsupport::WorkingFolder;
 using testsupport::WriteFile;
 
 namespace {
@@ -59,15 +60,9 @@ std::vector<std::string> Catalogue(CSetupApp& app) {
 
 class SetupInfoTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ::GetCurrentDirectoryA(MAX_PATH, m_oldDir);
-        ::SetCurrentDirectoryA(MakeScratchDir("setupinfo").c_str());
-        DeleteRegValue(ZEP_CLIENT_KEY, "Path");
-    }
-    void TearDown() override {
-        ::SetCurrentDirectoryA(m_oldDir);
-        DeleteRegValue(ZEP_CLIENT_KEY, "Path");
-    }
+    void SetUp() override { DeleteRegValue(ZEP_CLIENT_KEY, "Path"); }
+    void TearDown() override { DeleteRegValue(ZEP_CLIENT_KEY, "Path"); }
+    WorkingFolder m_folder{MakeScratchDir("setupinfo")};
     // A run's application object after loading text as the setup information file.
     std::unique_ptr<CSetupApp> Load(const std::string& text, bool expectLoaded = true) {
         EXPECT_TRUE(WriteFile("zepsetup.sif", text));
@@ -75,7 +70,6 @@ protected:
         EXPECT_EQ(expectLoaded, app->LoadSetupInfo()) << text.substr(0, 200);
         return app;
     }
-    char m_oldDir[MAX_PATH] = "";
 };
 
 TEST_F(SetupInfoTest, LoadsProductSettingsAndTheLocalCatalogue) {
