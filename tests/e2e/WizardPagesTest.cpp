@@ -151,7 +151,7 @@ TEST(WizardPages, RemovalDisablesEveryButtonAndKeepsTheGroupToItsLastShortcut) {
                                                        testsupport::ComponentSection("Evil", 256) +
                                                        testsupport::ComponentSection("Forged", 256)),
                             {}, "", "");
-    testsupport::PrepareInstallFolders(root);
+    testsupport::PrepareInstallFolders(root, theApp);
     std::vector<std::unique_ptr<CPackageInfo>> packages;
     for (const std::string key : {"Base", "Tools"}) {
         auto pkg = std::make_unique<CPackageInfo>(theApp, key, *theApp.m_mapComponents.Lookup(key));

@@ -15,18 +15,18 @@
 
 namespace testsupport {
 
-void PrepareInstallFolders(const std::string& root) {
-    theApp.m_strInstallDir = root + "\\Program\\ZEP";
-    theApp.m_strDownloadDir = root + "\\download\\";
-    theApp.m_strTempDir = root + "\\temp";
-    theApp.m_strProgramsDir = root + "\\Programs";
-    ::CreateDirectoryA(theApp.m_strDownloadDir.c_str(), nullptr);
-    ::CreateDirectoryA(theApp.m_strTempDir.c_str(), nullptr);
-    theApp.m_strGroup = "ZEP Test";
-    theApp.m_bWin9x = false;
-    theApp.m_bWinNT = true;
-    theApp.m_nDownloadOnly = 0;
-    theApp.ResolveFolders();
+void PrepareInstallFolders(const std::string& root, CSetupRun& run) {
+    run.m_strInstallDir = root + "\\Program\\ZEP";
+    run.m_strDownloadDir = root + "\\download\\";
+    run.m_strTempDir = root + "\\temp";
+    run.m_strProgramsDir = root + "\\Programs";
+    ::CreateDirectoryA(run.m_strDownloadDir.c_str(), nullptr);
+    ::CreateDirectoryA(run.m_strTempDir.c_str(), nullptr);
+    run.m_strGroup = "ZEP Test";
+    run.m_bWin9x = false;
+    run.m_bWinNT = true;
+    run.m_nDownloadOnly = 0;
+    run.ResolveFolders();
 }
 
 CPackageFolder* AddPackageFolder(CPackageInfo& pkg, int id, const std::string& path, int flags) {

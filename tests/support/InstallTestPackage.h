@@ -10,13 +10,15 @@
 #include <string>
 #include <vector>
 
+class CSetupRun;
+
 namespace testsupport {
 
-// Points theApp below root: install folder root\Program\ZEP (left for the
+// Points run below root: install folder root\Program\ZEP (left for the
 // install to make), download folder root\download\, temp folder root\temp,
 // programs folder root\Programs with the group "ZEP Test"; an NT system, no
 // download-only mode, and the named folders resolved for all that.
-void PrepareInstallFolders(const std::string& root);
+void PrepareInstallFolders(const std::string& root, CSetupRun& run);
 
 // Adds a folder, and source 0 ("files") when the package has none yet.
 CPackageFolder* AddPackageFolder(CPackageInfo& pkg, int id, const std::string& path, int flags = 0);

@@ -6,7 +6,7 @@
 #include "app/Component.h"
 #include "app/NumberText.h"
 #include "app/Registry.h"
-#include "app/SetupApp.h"
+#include "app/SetupRun.h"
 #include "install/DiskSpaceList.h"
 #include "install/PackageInfo.h"
 #include "support/InstallTestPackage.h"
@@ -30,12 +30,12 @@ class FileSelectionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_strRoot = MakeScratchDir("selection");
-        PrepareInstallFolders(m_strRoot);
+        PrepareInstallFolders(m_strRoot, m_run);
         AddPackageFolder(m_pkg, 1, "${Target}\\bin");
-        theApp.CreateFolderPath(TargetDir(), true);
+        m_run.CreateFolderPath(TargetDir(), true);
     }
 
-    static std::string TargetDir() { return theApp.m_strInstallDir + "\\bin"; }
+    std::string TargetDir() const { return m_run.m_strInstallDir + "\\bin"; }
     static std::string Drive(const std::string& path) { return std::string(1, char(toupper(path[0]))) + ":"; }
 
     CPackageFile* AddFile(const std::string& name, const char* version, int32_t date, int size = 10) {
@@ -57,13 +57,14 @@ protected:
     bool Load(const std::string& text) {
         m_path = m_strRoot + "\\comp.ini";
         EXPECT_TRUE(WriteFile(m_path, text));
-        m_info = std::make_unique<CPackageInfo>(theApp, "comp", nullptr);
+        m_info = std::make_unique<CPackageInfo>(m_run, "comp", nullptr);
         return m_info->Load(m_path);
     }
 
     std::string m_strRoot, m_path;
+    CSetupRun m_run;
     CComponent m_component;
-    CPackageInfo m_pkg{theApp, "SelComp", &m_component};
+    CPackageInfo m_pkg{m_run, "SelComp", &m_component};
     std::unique_ptr<CPackageInfo> m_info;
 };
 
@@ -108,10 +109,10 @@ TEST_F(FileSelectionTest, TargetFolderOfInstalledAndNewComponents) {
         CComponent component;
         component.m_nInstalledVersion = c.installedVersion;
         component.m_bCutShort = c.cutShort;
-        CPackageInfo pkg(theApp, "PkgInfoTestComp", &component);
+        CPackageInfo pkg(m_run, "PkgInfoTestComp", &component);
         EXPECT_EQ(c.target, pkg.m_strTarget) << c.installedVersion;
         EXPECT_EQ(0, pkg.SelectFilesToInstall());
-        EXPECT_EQ(c.selected ? c.selected : theApp.m_strInstallDir, pkg.m_strTarget) << c.installedVersion;
+        EXPECT_EQ(c.selected ? c.selected : m_run.m_strInstallDir, pkg.m_strTarget) << c.installedVersion;
     }
     DeleteRegKey(key.c_str());
 }
@@ -125,13 +126,13 @@ TEST_F(FileSelectionTest, DownloadDecisions) {
         {"stale.exe", "1.0.0.0", int(stale.size()), stale}, {"plain.txt", "", 4, "abcd"}, {"absent.txt", "", 10, ""},
         {"tool.exe", "3.1.4.1", 10, ""}, {"swapped.txt", "", 4, "abce"},
     };
-    ASSERT_TRUE(WriteVersionedProgram(theApp.m_strDownloadDir + "tool.exe.pkg", ParseVersion64("3.1.4.1")));
-    ASSERT_TRUE(SetModifiedTime(theApp.m_strDownloadDir + "tool.exe.pkg", kDate - 100));
+    ASSERT_TRUE(WriteVersionedProgram(m_run.m_strDownloadDir + "tool.exe.pkg", ParseVersion64("3.1.4.1")));
+    ASSERT_TRUE(SetModifiedTime(m_run.m_strDownloadDir + "tool.exe.pkg", kDate - 100));
     for (const auto& file : files) {
         AddFile(file.name, file.version, kDate, file.packedSize);
         if (file.package.empty()) continue;
-        ASSERT_TRUE(WriteFile(theApp.m_strDownloadDir + file.name + ".pkg", file.package));
-        ASSERT_TRUE(SetModifiedTime(theApp.m_strDownloadDir + file.name + ".pkg", kDate));
+        ASSERT_TRUE(WriteFile(m_run.m_strDownloadDir + file.name + ".pkg", file.package));
+        ASSERT_TRUE(SetModifiedTime(m_run.m_strDownloadDir + file.name + ".pkg", kDate));
     }
     // The publisher's hash of "abcd", as Python's hashlib gives it.
     const char kAbcd[] = "88d4266fd4e6338d13b845fcf289579d209c897823b9217da3e161936f031589";
@@ -175,7 +176,7 @@ TEST_F(FileSelectionTest, DiskSpaceSumsPerDrive) {
     // A package adds its targets, its downloads, and room for the decoded
     // copies of its compressed files under the package files' names: the same
     // name from another package file into another folder needs it twice.
-    theApp.m_strTempDir = "C:\\ziptemp";
+    m_run.m_strTempDir = "C:\\ziptemp";
     AddPackageFolder(m_pkg, 2, "${Target}\\lib");
     const struct { const char *name, *source; int folder, size; bool install, compressed, download; } files[] = {
         {"a.exe", "a.pkg", 1, 4000, true, true, false}, {"a.exe", "twin.pkg", 2, 4000, true, true, false},

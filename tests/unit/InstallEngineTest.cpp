@@ -67,7 +67,7 @@ protected:
     void SetUp() override {
         ::CoInitialize(nullptr);
         m_strRoot = MakeScratchDir("engine");
-        PrepareInstallFolders(m_strRoot);
+        PrepareInstallFolders(m_strRoot, theApp);
         m_strInstallDir = theApp.m_strInstallDir;
         m_strBin = m_strInstallDir + "\\bin";
         m_strGroup = theApp.m_strProgramsDir + "\\ZEP Test\\";
