@@ -12,13 +12,18 @@ constexpr int64_t kMaxSignatureBytes = 1024;
 }  // namespace
 
 CSetupFileFetch::CSetupFileFetch(CSetupRun& run, const std::string& name, const std::string& section, bool bSigned)
+    : CSetupFileFetch(run, JoinUrl(JoinUrl(run.m_strBaseURL, run.m_strSetupInfoLocation), name),
+                      JoinPath(run.m_strDownloadDir, name), section, bSigned) {}
+
+CSetupFileFetch::CSetupFileFetch(CSetupRun& run, const std::string& url, const std::string& localPath,
+                                 const std::string& section, bool bSigned)
     : m_run(run),
-      m_strFolder(run.m_strDownloadDir),
-      m_strUrl(JoinUrl(JoinUrl(run.m_strBaseURL, run.m_strSetupInfoLocation), name)),
+      m_strFolder(localPath.substr(0, localPath.find_last_of('\\'))),
+      m_strUrl(url),
       m_strSection(section),
-      m_strLocalPath(JoinPath(m_strFolder, name)),
-      m_strOwnPath(OwnFetchPath(m_strLocalPath)),
-      m_strSigOwnPath(bSigned ? OwnFetchPath(m_strLocalPath + kSignatureSuffix) : "") {}
+      m_strLocalPath(localPath),
+      m_strOwnPath(OwnFetchPath(localPath)),
+      m_strSigOwnPath(bSigned ? OwnFetchPath(localPath + kSignatureSuffix) : "") {}
 
 bool CSetupFileFetch::Fetch() const {
     m_run.CreateFolderPath(m_strFolder, true, true);

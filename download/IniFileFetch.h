@@ -34,6 +34,9 @@ bool FetchedCopyTrusted(CSetupRun& run, const std::string& name, const std::stri
 class CSetupFileFetch {
 public:
     CSetupFileFetch(CSetupRun& run, const std::string& name, const std::string& section, bool bSigned);
+    // From url to localPath, whatever the site and folder.
+    CSetupFileFetch(CSetupRun& run, const std::string& url, const std::string& localPath, const std::string& section,
+                    bool bSigned);
     // Worker side: reads nothing the page may change meanwhile.
     bool Fetch() const;
     // The copies that pass check replace those in the folder.

@@ -3,6 +3,7 @@
 // {request, fault, expected result, what becomes of the local file}.
 #include "app/SetupApp.h"
 #include "download/HttpTransfer.h"
+#include "download/IniFileFetch.h"
 #include "framework/WorkerThread.h"
 #include "robot/Robot.h"
 #include "support/ImportPatch.h"
@@ -112,7 +113,10 @@ protected:
         } else {
             folder = MakeScratchDir("http-row" + std::to_string(row));
         }
-        return place == Place::MissingFolder ? folder + "\\no such folder" : folder;
+        // A file where the folder would be: no folder can be made there.
+        if (place != Place::MissingFolder) return folder;
+        WriteFile(folder + "\\no such folder", "a file");
+        return folder + "\\no such folder";
     }
 
     // Runs a transfer on a worker, as the pages do, with the fault in place,
@@ -216,12 +220,11 @@ protected:
             int64_t received = 77;
             std::string box;
             // A list is fetched as the pages fetch it: into a file of its own, its messages naming path.
-            const std::string own = OwnFetchPath(path);
+            const CSetupFileFetch fetch(m_app, url, path, c.section, false);
             const long long result = Run(c.fault, [&] {
                 return download ? m_app.DownloadPackageFile(url, path, c.promised, &log, RecordProgress, &received,
                                                                c.sha256)
-                                : m_app.FetchIniFile(url, own, c.section, path) &&
-                                      ::MoveFileExA(own.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+                                : fetch.Fetch() && fetch.Place({});
             }, box);
             const long long got = download && result > 0 ? received : result;
 
