@@ -53,8 +53,8 @@ CPackageFile* AddDownloadedFile(CPackageInfo& pkg, const std::string& name, int 
     pFile->m_bInstall = install;
     pFile->m_bDownload = false;
     pFile->m_bCompressed = compressed;
-    pFile->m_strPackageDir = theApp.m_strDownloadDir;
-    WriteFile(theApp.m_strDownloadDir + pFile->m_strSource, packageBytes);
+    pFile->m_strPackageDir = pkg.m_run.m_strDownloadDir;
+    WriteFile(pkg.m_run.m_strDownloadDir + pFile->m_strSource, packageBytes);
     return pFile;
 }
 
@@ -72,10 +72,11 @@ std::string InstallPackages(const std::vector<CPackageInfo*>& packages, CInstall
             for (int i = 0; i < messages; ++i) pCallback->OnProgressMessage(1);
         }
     } steps;
-    CInstallQueueCallback callback(nullptr, nullptr, WM_QUEUE_PROGRESS, steps, theApp.m_log);
+    CSetupRun& run = packages.front()->m_run;
+    CInstallQueueCallback callback(nullptr, nullptr, WM_QUEUE_PROGRESS, steps, run.m_log);
     steps.pCallback = &callback;
     steps.messages = progressMessages;
-    const CInstallOutcome outcome = InstallReadyPackages(theApp, packages, callback, steps);
+    const CInstallOutcome outcome = InstallReadyPackages(run, packages, callback, steps);
     if (pRecord) *pRecord = steps.record;
     std::string text = outcome.m_bCommitted ? "committed" : "not committed";
     text += ", " + std::to_string(callback.GetFilesDone()) + " files done";

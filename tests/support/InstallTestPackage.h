@@ -25,7 +25,7 @@ CPackageFolder* AddPackageFolder(CPackageInfo& pkg, int id, const std::string& p
 // Adds a file of folder folderId from source 0; its package file is name + ".pkg".
 CPackageFile* AddPackageFile(CPackageInfo& pkg, const std::string& name, int folderId, int flags = 0);
 // Adds a file as selection leaves one that needs no download: its package
-// file, holding packageBytes, lies in theApp's download folder.
+// file, holding packageBytes, lies in the run's download folder.
 CPackageFile* AddDownloadedFile(CPackageInfo& pkg, const std::string& name, int folderId,
                                 const std::string& packageBytes, bool compressed, bool install = true, int flags = 0);
 

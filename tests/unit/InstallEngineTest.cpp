@@ -6,7 +6,7 @@
 #include "app/FolderSecurity.h"
 #include "app/PathText.h"
 #include "app/Registry.h"
-#include "app/SetupApp.h"
+#include "app/SetupRun.h"
 #include "install/InstallEngine.h"
 #include "install/InstallLog.h"
 #include "install/QueueCallback.h"
@@ -39,8 +39,8 @@ const std::string kFileA("F\x01\x00\x00\x00\x06\x00" "a.dll\0", 13);
 // Starts decoding the package's index-th file as the download pass does once it arrived.
 void DecodeAhead(const CPackageInfo& package, size_t index, const std::string& source = "") {
     const CPackageFile& file = **std::next(package.m_listFiles.begin(), index);
-    theApp.m_unpackAhead.Add(source.empty() ? JoinPath(file.m_strPackageDir, file.m_strSource) : source,
-                             file.m_strSha256, package.GetUnpackedPath(index, file), uint64_t(file.m_nSize));
+    package.m_run.m_unpackAhead.Add(source.empty() ? JoinPath(file.m_strPackageDir, file.m_strSource) : source,
+                                    file.m_strSha256, package.GetUnpackedPath(index, file), uint64_t(file.m_nSize));
 }
 
 std::string ComponentKey(const std::string& key) { return std::string(ZEP_CLIENT_KEY "\\") + key; }
@@ -67,10 +67,10 @@ protected:
     void SetUp() override {
         ::CoInitialize(nullptr);
         m_strRoot = MakeScratchDir("engine");
-        PrepareInstallFolders(m_strRoot, theApp);
-        m_strInstallDir = theApp.m_strInstallDir;
+        PrepareInstallFolders(m_strRoot, m_run);
+        m_strInstallDir = m_run.m_strInstallDir;
         m_strBin = m_strInstallDir + "\\bin";
-        m_strGroup = theApp.m_strProgramsDir + "\\ZEP Test\\";
+        m_strGroup = m_run.m_strProgramsDir + "\\ZEP Test\\";
         m_strLog = m_strRoot + "\\comp.DeIsLog";
         CleanRegistry();
     }
@@ -85,7 +85,7 @@ protected:
     }
 
     std::unique_ptr<CPackageInfo> MakePackage(const std::string& key) {
-        auto pkg = std::make_unique<CPackageInfo>(theApp, key, &m_component);
+        auto pkg = std::make_unique<CPackageInfo>(m_run, key, &m_component);
         pkg->m_nVersion = 0x0102;
         pkg->m_bNeedInfo = false;
         pkg->m_strTarget = m_strInstallDir;
@@ -93,6 +93,7 @@ protected:
         return pkg;
     }
     std::string m_strRoot, m_strInstallDir, m_strBin, m_strGroup, m_strLog;
+    CSetupRun m_run;
     CComponent m_component;
 };
 
@@ -100,10 +101,10 @@ TEST_F(InstallEngineTest, ExpandFolderRefs) {
     char system[MAX_PATH], windows[MAX_PATH];
     ::GetSystemDirectoryA(system, MAX_PATH);
     ::GetWindowsDirectoryA(windows, MAX_PATH);
-    theApp.m_mapFolders.SetAt("Stale", "x");
-    theApp.ResolveFolders();
-    theApp.m_mapFolders.SetAt("Loop", "${System}");
-    CPackageInfo pkg(theApp, "EngComp", &m_component);
+    m_run.m_mapFolders.SetAt("Stale", "x");
+    m_run.ResolveFolders();
+    m_run.m_mapFolders.SetAt("Loop", "${System}");
+    CPackageInfo pkg(m_run, "EngComp", &m_component);
     const struct { const char* packageTarget; std::string text, expanded; } refs[] = {
         {"", "${System}\\drivers;${Windows}", system + std::string("\\drivers;") + windows},
         // The package's own folder first, else the install folder.
@@ -125,13 +126,13 @@ TEST_F(InstallEngineTest, ExpandFolderRefs) {
 }
 
 TEST_F(InstallEngineTest, FolderAndShortcutThatCannotBeMade) {
-    EXPECT_FALSE(theApp.CreateFolderPath("nosuchparent/child", true));  // no "\\" to climb by
+    EXPECT_FALSE(m_run.CreateFolderPath("nosuchparent/child", true));  // no "\\" to climb by
     EXPECT_FALSE(FileExists("nosuchparent"));
-    EXPECT_HRESULT_FAILED(theApp.CreateShortcut(m_strRoot + "\\missing\\no.lnk", "C:\\x.exe", "d", "C:\\"));
+    EXPECT_HRESULT_FAILED(m_run.CreateShortcut(m_strRoot + "\\missing\\no.lnk", "C:\\x.exe", "d", "C:\\"));
 
     // Paths past the platform's limit are never cut into other names.
     const std::string folder = m_strRoot + "\\long";
-    ASSERT_TRUE(theApp.CreateFolderPath(folder, true));
+    ASSERT_TRUE(m_run.CreateFolderPath(folder, true));
     const std::string longName(MAX_PATH, 'n');
     struct Case {
         std::string link, target, workDir, message;
@@ -151,7 +152,7 @@ TEST_F(InstallEngineTest, FolderAndShortcutThatCannotBeMade) {
             shown = robot::MessageBoxText(box);
             robot::AnswerMessageBox(box, IDOK);
         });
-        const HRESULT hr = theApp.CreateShortcut(c.link, c.target, "d", c.workDir);
+        const HRESULT hr = m_run.CreateShortcut(c.link, c.target, "d", c.workDir);
         returned = true;
         answerer.join();
         EXPECT_EQ(c.message, shown);
@@ -206,8 +207,8 @@ TEST_F(InstallEngineTest, QueueAndCommitInstallsAPackage) {
     ::RegCloseKey(live);
     EXPECT_EQ((Lines{"a.exe"}), SortedFilesIn(m_strBin));
     EXPECT_FALSE(FileExists(m_strInstallDir + "\\ntonly"));
-    EXPECT_EQ(Lines{}, SortedFilesIn(theApp.m_strTempDir));  // the decoded copy went with its copy
-    EXPECT_EQ((Lines{"a.exe.pkg", "b.txt.pkg", "c.txt.pkg"}), SortedFilesIn(theApp.m_strDownloadDir));
+    EXPECT_EQ(Lines{}, SortedFilesIn(m_run.m_strTempDir));  // the decoded copy went with its copy
+    EXPECT_EQ((Lines{"a.exe.pkg", "b.txt.pkg", "c.txt.pkg"}), SortedFilesIn(m_run.m_strDownloadDir));
     EXPECT_EQ((Lines{"EngComp.DeIsLog"}), SortedFilesIn(m_strInstallDir));
     // Folders in walk order: bucket 0 newest first (5 skipped), then 17.
     EXPECT_EQ((Lines{"F 1 0 a.exe", "F 2 1 b.txt", "F 1 0 c.txt", "F 2 0 a.exe",
@@ -224,7 +225,7 @@ TEST_F(InstallEngineTest, QueueAndCommitInstallsAPackage) {
 
 TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     // Earlier installations of the failing components.
-    ASSERT_TRUE(theApp.CreateFolderPath(m_strInstallDir, true));
+    ASSERT_TRUE(m_run.CreateFolderPath(m_strInstallDir, true));
     const std::string oldLog = m_strInstallDir + "\\BadComp.DeIsLog";
     ASSERT_TRUE(WriteFile(oldLog, "previous"));
     for (const char* key : {"BadComp", "BlockedComp", "StuckComp"}) {
@@ -261,7 +262,7 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     AddDownloadedFile(*stuck, "stuck.txt", 1, "stuck", false);
     AddDownloadedFile(*stuck, "busy.dll", 1, MakeCompressedPackage("busy 2", 1000, 1), true)->m_nSize = 6;
     stuck->m_listShortcuts.push_back(new CPackageShortcut{"Stuck", "${Target}\\bin\\stuck.txt", ""});
-    ASSERT_TRUE(theApp.CreateFolderPath(m_strBin, true) && WriteFile(m_strBin + "\\busy.dll", "busy 1"));
+    ASSERT_TRUE(m_run.CreateFolderPath(m_strBin, true) && WriteFile(m_strBin + "\\busy.dll", "busy 1"));
     const HANDLE busy = ::CreateFileA((m_strBin + "\\busy.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
     // Without a recorded folder the log goes to the install folder.
@@ -281,7 +282,7 @@ TEST_F(InstallEngineTest, FailingPackagesFailAloneAndKeepTheirRecords) {
     EXPECT_EQ((Lines{"busy.dll", "good.txt"}), SortedFilesIn(m_strBin));
     EXPECT_EQ("busy 1", FileText(m_strBin + "\\busy.dll"));
     EXPECT_EQ(std::string::npos, PendingRenames().find("busy.dll")) << PendingRenames();
-    EXPECT_EQ(Lines{}, SortedFilesIn(theApp.m_strTempDir));
+    EXPECT_EQ(Lines{}, SortedFilesIn(m_run.m_strTempDir));
     EXPECT_EQ("previous", FileText(oldLog));
     EXPECT_EQ((Lines{"Good.lnk"}), SortedFilesIn(m_strGroup));
     EXPECT_EQ("none", UserValue("V"));
@@ -331,9 +332,9 @@ TEST_F(InstallEngineTest, DecodedCopiesAndPackageFilesAreHeldUntilTheCommit) {
         }
     } swapper;
     swapper.paths = {pkg->GetUnpackedPath(0, *pFile),
-                     theApp.m_strDownloadDir + pFile->m_strSource};
-    CInstallQueueCallback callback(nullptr, nullptr, 0, swapper, theApp.m_log);
-    EXPECT_TRUE(InstallReadyPackages(theApp, {pkg.get()}, callback, swapper).m_failed.empty());
+                     m_run.m_strDownloadDir + pFile->m_strSource};
+    CInstallQueueCallback callback(nullptr, nullptr, 0, swapper, m_run.m_log);
+    EXPECT_TRUE(InstallReadyPackages(m_run, {pkg.get()}, callback, swapper).m_failed.empty());
     EXPECT_EQ("", swapper.swapped);
     EXPECT_EQ("payload A", FileText(m_strBin + "\\a.exe"));
     EXPECT_FALSE(FileExists(swapper.paths[0])) << "the decoded copy goes once the package is finished";
@@ -436,8 +437,8 @@ TEST_F(InstallEngineTest, ProtectedFoldersAreWritableByAdministratorsAlone) {
     EXPECT_STREQ("D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)", built);
     ::LocalFree(built);
     const std::string plain = m_strRoot + "\\plain", made = m_strRoot + "\\made\\in\\one", open = m_strRoot + "\\open";
-    ASSERT_TRUE(theApp.CreateFolderPath(plain, true) && theApp.CreateFolderPath(made, true, true) &&
-                theApp.CreateFolderPath(open, true) && testsupport::SetDescriptor(open, "D:(A;OICI;FA;;;WD)"));
+    ASSERT_TRUE(m_run.CreateFolderPath(plain, true) && m_run.CreateFolderPath(made, true, true) &&
+                m_run.CreateFolderPath(open, true) && testsupport::SetDescriptor(open, "D:(A;OICI;FA;;;WD)"));
     EXPECT_FALSE(OnlyAdministratorsWrite(open));
     EXPECT_TRUE(ProtectFolder(open));
     // Everyone may read a plain folder, not a protected one, and no longer write the one taken back.

@@ -1,7 +1,7 @@
 // Loading the local setup information file and merging component lists,
 // against real files and the prefix's registry.
 #include "app/Registry.h"
-#include "app/SetupApp.h"
+#include "app/SetupRun.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -34,14 +34,14 @@ std::string ProductWith(const std::string& key, const char* value) {
     return text + "[Components]\r\nA\r\n";
 }
 
-CComponent* Component(CSetupApp& app, const char* key) {
+CComponent* Component(CSetupRun& app, const char* key) {
     CComponent** found = app.m_mapComponents.Lookup(key);
     return found ? *found : nullptr;
 }
 
 // Each component in catalogue order: "key: name|package info location|package
 // info|depends on|version", then "|" and the key of each of its dependents.
-std::vector<std::string> Catalogue(CSetupApp& app) {
+std::vector<std::string> Catalogue(CSetupRun& app) {
     std::map<const CComponent*, std::string> keys;
     for (auto& entry : app.m_mapComponents) keys[entry.second] = entry.first;
     std::vector<std::string> lines;
@@ -64,9 +64,9 @@ protected:
     void TearDown() override { DeleteRegValue(ZEP_CLIENT_KEY, "Path"); }
     WorkingFolder m_folder{MakeScratchDir("setupinfo")};
     // A run's application object after loading text as the setup information file.
-    std::unique_ptr<CSetupApp> Load(const std::string& text, bool expectLoaded = true) {
+    std::unique_ptr<CSetupRun> Load(const std::string& text, bool expectLoaded = true) {
         EXPECT_TRUE(WriteFile("zepsetup.sif", text));
-        auto app = std::make_unique<CSetupApp>();
+        auto app = std::make_unique<CSetupRun>();
         EXPECT_EQ(expectLoaded, app->LoadSetupInfo()) << text.substr(0, 200);
         return app;
     }
