@@ -160,3 +160,24 @@ bool HasEnoughSpace(const std::vector<CDriveSpace>& drives) {
         if (space.m_nAvailable >= 0 && space.m_nRequired > space.m_nAvailable) return false;
     return true;
 }
+
+std::vector<CComponent*> SkipComponents(CSetupRun& run, bool bWithoutInfo) {
+    std::vector<CComponent*> skipped;
+    for (const auto& entry : run.m_mapPackages) {
+        const CPackageInfo& package = *entry.second;
+        CComponent* pComponent = package.m_pComponent;
+        if (bWithoutInfo && package.m_bNeedInfo) {
+            // Without its package info the component cannot take part in the run.
+            pComponent->m_nState = 0;
+            pComponent->m_nAction = 0;
+            skipped.push_back(pComponent);
+        } else if (!bWithoutInfo && !package.m_bNeedInfo && package.m_nFilesToDownload != 0) {
+            skipped.push_back(pComponent);
+        }
+    }
+    return skipped;
+}
+
+bool NothingLeftWithoutSkipped(const CSetupRun& run) {
+    return run.m_nPackagesToDownload >= (run.m_nDownloadOnly == 1 ? run.m_nToDownload : run.m_nToInstall);
+}

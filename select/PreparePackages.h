@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+class CComponent;
 class CSetupRun;
 
 // The space one drive needs and has; available is -1 when the drive could
@@ -41,3 +42,11 @@ int ApplyPackageInfoFetches(CSetupRun& run, const std::vector<CInfoFetch>& fetch
 std::vector<CDriveSpace> ComputeDriveSpace(const CSetupRun& run);
 // No drive that could be asked has less free than needed.
 bool HasEnoughSpace(const std::vector<CDriveSpace>& drives);
+
+// The components the run goes on without, newest key first: those whose
+// package info file is missing (bWithoutInfo; they are left out of the
+// run), or those whose files could not all be downloaded.
+std::vector<CComponent*> SkipComponents(CSetupRun& run, bool bWithoutInfo);
+// Without the packages whose files could not all be downloaded, nothing
+// would be left to install, or to keep of a download-only run.
+bool NothingLeftWithoutSkipped(const CSetupRun& run);
