@@ -134,7 +134,8 @@ void CSetupApp::OpenLog() {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     // A log that cannot go where it was asked to still goes somewhere.
-    if (m_options.m_strLogPath.empty() || !m_log.Open(m_options.m_strLogPath)) m_log.OpenNew(EnvironmentTempFolder(), now);
+    if (m_options.m_strLogPath.empty() || !m_log.Open(m_options.m_strLogPath))
+        m_log.OpenNew(EnvironmentTempFolder(), now);
     std::string arguments;
     for (const std::string& argument : SplitArguments(m_strCommandLine)) arguments += " " + WithoutUserInfo(argument);
     m_log.Write("ZEP Setup started:" + (arguments.empty() ? std::string(" no options") : arguments));

@@ -37,8 +37,8 @@ bool CSetupFileFetch::Fetch() const {
 bool CSetupFileFetch::Place(const CFetchCheck& check) const {
     const bool placed =
         (!check.m_accept || check.m_accept(m_strOwnPath, m_strSigOwnPath)) &&
-        (m_strSigOwnPath.empty() ||
-         ::MoveFileExA(m_strSigOwnPath.c_str(), (m_strLocalPath + kSignatureSuffix).c_str(), MOVEFILE_REPLACE_EXISTING)) &&
+        (m_strSigOwnPath.empty() || ::MoveFileExA(m_strSigOwnPath.c_str(), (m_strLocalPath + kSignatureSuffix).c_str(),
+                                                  MOVEFILE_REPLACE_EXISTING)) &&
         ::MoveFileExA(m_strOwnPath.c_str(), m_strLocalPath.c_str(), MOVEFILE_REPLACE_EXISTING);
     RemoveOwnFiles();
     return placed;

@@ -167,7 +167,8 @@ bool CPackageInfo::AddToDiskSpaceList(CDiskSpaceList& list) const {
             if (pFile->m_bCompressed)
                 list.AddCopy(GetUnpackedPath(index, *pFile), pFile->m_nSize);
         }
-        if (pFile->m_bDownload) list.AddCopy(JoinPath(m_run.m_strDownloadDir, pFile->m_strSource), pFile->m_nPackedSize);
+        if (pFile->m_bDownload)
+            list.AddCopy(JoinPath(m_run.m_strDownloadDir, pFile->m_strSource), pFile->m_nPackedSize);
         ++index;
     }
     return true;

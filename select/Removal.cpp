@@ -30,7 +30,8 @@ void DeleteReportedFile(CSetupRun& run, const std::string& path, CRemovalSteps& 
 std::vector<std::string> RemoveMarkedComponents(CSetupRun& run, CRemovalSteps& steps) {
     std::vector<std::string> skippedRecords;
     for (auto& entry : run.m_mapComponents)
-        if (entry.second->m_nAction == ACTION_REMOVE) RemoveComponent(run, entry.first, entry.second, steps, skippedRecords);
+        if (entry.second->m_nAction == ACTION_REMOVE)
+            RemoveComponent(run, entry.first, entry.second, steps, skippedRecords);
     return skippedRecords;
 }
 

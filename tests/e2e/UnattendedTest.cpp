@@ -250,7 +250,8 @@ TEST(Unattended, InstallCutShortIsRepairedOrRemovedWhole) {
     const auto run = [&dir](const char* program, const std::string& options, const char* stopAt = nullptr) {
         ::SetEnvironmentVariableA("ZEP_STOP_AT", stopAt);
         DWORD exitCode = 1;
-        EXPECT_TRUE(testsupport::RunChild(testsupport::BinDir() + "\\" + program + " " + options, dir, 120000, exitCode));
+        const std::string commandLine = testsupport::BinDir() + "\\" + program + " " + options;
+        EXPECT_TRUE(testsupport::RunChild(commandLine, dir, 120000, exitCode));
         ::SetEnvironmentVariableA("ZEP_STOP_AT", nullptr);
         return exitCode;
     };

@@ -14,7 +14,8 @@ ImportPatch::ImportPatch(const char* dll, const char* function, void* replacemen
         auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module.FirstThunk);
         for (; name->u1.AddressOfData && !m_pSlot; ++name, ++slot) {
             auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
-            if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) && std::strcmp(reinterpret_cast<char*>(byName->Name), function) == 0)
+            if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) &&
+                std::strcmp(reinterpret_cast<char*>(byName->Name), function) == 0)
                 m_pSlot = reinterpret_cast<void**>(&slot->u1.Function);
         }
     });

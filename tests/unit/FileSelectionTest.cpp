@@ -101,18 +101,18 @@ TEST_F(FileSelectionTest, InstalledCopyDecides) {
 TEST_F(FileSelectionTest, TargetFolderOfInstalledAndNewComponents) {
     const std::string key = ZEP_CLIENT_KEY "\\PkgInfoTestComp";
     DeleteRegKey(key.c_str());
-    const struct { int installedVersion; const char *recordedPath, *target, *selected; bool cutShort = false; } cases[] = {
+    const struct { int installed; const char *recordedPath, *target, *selected; bool cutShort = false; } cases[] = {
         {0x0102, nullptr, "", ""}, {0x0102, "C:\\ZEP\\Comp", "C:\\ZEP\\Comp", "C:\\ZEP\\Comp"},
         {0, "C:\\ZEP\\Comp", "", nullptr}, {0, "C:\\ZEP\\Comp", "C:\\ZEP\\Comp", "C:\\ZEP\\Comp", true}};
     for (const auto& c : cases) {
         if (c.recordedPath) WriteRegString(key.c_str(), "Path", c.recordedPath);
         CComponent component;
-        component.m_nInstalledVersion = c.installedVersion;
+        component.m_nInstalledVersion = c.installed;
         component.m_bCutShort = c.cutShort;
         CPackageInfo pkg(m_run, "PkgInfoTestComp", &component);
-        EXPECT_EQ(c.target, pkg.m_strTarget) << c.installedVersion;
+        EXPECT_EQ(c.target, pkg.m_strTarget) << c.installed;
         EXPECT_EQ(0, pkg.SelectFilesToInstall());
-        EXPECT_EQ(c.selected ? c.selected : m_run.m_strInstallDir, pkg.m_strTarget) << c.installedVersion;
+        EXPECT_EQ(c.selected ? c.selected : m_run.m_strInstallDir, pkg.m_strTarget) << c.installed;
     }
     DeleteRegKey(key.c_str());
 }
