@@ -75,14 +75,15 @@ int PreparePackages(CSetupRun& run) {
     const std::vector<CDriveSpace> drives = ComputeDriveSpace(run);
     for (const CDriveSpace& space : drives)
         run.m_log.Write("Drive " + space.m_strDrive + ": " + std::to_string(space.m_nRequired) + " bytes needed, " +
-                           std::to_string(space.m_nAvailable) + " free");
+                        std::to_string(space.m_nAvailable) + " free");
     return HasEnoughSpace(drives) ? kExitDone : Failed(run, "Not enough disk space");
 }
 
 int DownloadPackages(CSetupRun& run) {
     if (run.m_nPackagesToDownload == 0) return kExitDone;
-    if (!ChooseSite(run)) return Failed(run, "No download site: the sites list could not be loaded, or has no site " +
-                                     std::to_string(run.m_options.m_nSite));
+    if (!ChooseSite(run))
+        return Failed(run, "No download site: the sites list could not be loaded, or has no site " +
+                               std::to_string(run.m_options.m_nSite));
     run.m_log.Write("Download site: " + WithoutUserInfo(run.m_pSelectedSite->m_strURL));
     CDownloadStatus status;
     status.m_nMaxAttempts = kQuietAttemptsPerFile;
@@ -101,42 +102,42 @@ void InstallPackages(CSetupRun& run, CQuietSteps& steps) {
 
 }  // namespace
 
-int RunQuietSetup(CSetupRun& app) {
-    const CSetupOptions& options = app.m_options;
-    CQuietSteps steps(app.m_log);
-    app.m_nDownloadOnly = options.m_strDownloadOnlyDir.empty() ? 0 : 1;
-    app.m_strDownloadDir = WithTrailingBackslash(app.m_nDownloadOnly ? options.m_strDownloadOnlyDir
+int RunQuietSetup(CSetupRun& run) {
+    const CSetupOptions& options = run.m_options;
+    CQuietSteps steps(run.m_log);
+    run.m_nDownloadOnly = options.m_strDownloadOnlyDir.empty() ? 0 : 1;
+    run.m_strDownloadDir = WithTrailingBackslash(run.m_nDownloadOnly ? options.m_strDownloadOnlyDir
                                                                      : InitialDownloadFolder());
-    WriteRegString(ZEP_CLIENT_KEY, "DownloadPath", app.m_strDownloadDir.c_str());
-    LoadCatalogue(app);
-    if (app.m_mapComponents.IsEmpty()) return Failed(app, "No components list");
-    if (!app.m_nDownloadOnly) {
-        DetectOldProducts(app);
-        app.ComputeComponentStates();
+    WriteRegString(ZEP_CLIENT_KEY, "DownloadPath", run.m_strDownloadDir.c_str());
+    LoadCatalogue(run);
+    if (run.m_mapComponents.IsEmpty()) return Failed(run, "No components list");
+    if (!run.m_nDownloadOnly) {
+        DetectOldProducts(run);
+        run.ComputeComponentStates();
         std::string unknownKey;
-        if (!SelectByKeys(app.m_mapComponents, options.m_components, options.m_remove, steps, unknownKey)) {
-            app.m_log.Write("No component " + unknownKey + " in the components list");
+        if (!SelectByKeys(run.m_mapComponents, options.m_components, options.m_remove, steps, unknownKey)) {
+            run.m_log.Write("No component " + unknownKey + " in the components list");
             return kExitBadOption;
         }
-        LogSelection(app.m_mapComponents, app.m_log);
-        const CSelectionCounts counts = CountSelection(app.m_mapComponents);
-        app.m_nToInstall = counts.m_nToInstall;
-        app.m_nToRemove = counts.m_nToRemove;
+        LogSelection(run.m_mapComponents, run.m_log);
+        const CSelectionCounts counts = CountSelection(run.m_mapComponents);
+        run.m_nToInstall = counts.m_nToInstall;
+        run.m_nToRemove = counts.m_nToRemove;
         if (counts.m_nToInstall != 0 && !options.m_bAcceptLicense) {
-            app.m_log.Write(kLicenseNotAccepted);
+            run.m_log.Write(kLicenseNotAccepted);
             return kExitCancelled;
         }
         if (counts.m_nToRemove != 0) {
-            for (const std::string& record : RemoveMarkedComponents(app, steps))
-                app.m_log.Write("Removal left alone the install log record " + record);
+            for (const std::string& record : RemoveMarkedComponents(run, steps))
+                run.m_log.Write("Removal left alone the install log record " + record);
         }
     }
-    if (app.m_nDownloadOnly || app.m_nToInstall != 0) {
+    if (run.m_nDownloadOnly || run.m_nToInstall != 0) {
         // Remembered for the next run in either mode, as the Preparing page does.
-        WriteRegString(ZEP_CLIENT_KEY, "Path", app.m_strInstallDir.c_str());
-        if (const int code = PreparePackages(app)) return code;
-        if (const int code = DownloadPackages(app)) return code;
-        if (!app.m_nDownloadOnly) InstallPackages(app, steps);
+        WriteRegString(ZEP_CLIENT_KEY, "Path", run.m_strInstallDir.c_str());
+        if (const int code = PreparePackages(run)) return code;
+        if (const int code = DownloadPackages(run)) return code;
+        if (!run.m_nDownloadOnly) InstallPackages(run, steps);
     }
-    return RunExitCode(true, app.PackagesNotDone(), app.m_bRebootRequired);
+    return RunExitCode(true, run.PackagesNotDone(), run.m_bRebootRequired);
 }

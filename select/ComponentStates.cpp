@@ -184,8 +184,7 @@ void LogSelection(const CComponentMap& catalogue, CSetupLog& log) {
     for (const auto& entry : catalogue) {
         const CComponent& comp = *entry.second;
         const std::string action = ActionWord(comp.m_nAction);
-        log.Write("Component " + entry.first + " (" + comp.m_strName + "): " + StateText(comp) +
-                           ", available " + VersionToString(comp.m_nVersion) +
-                           (action.empty() ? std::string() : ", to " + action));
+        log.Write("Component " + entry.first + " (" + comp.m_strName + "): " + StateText(comp) + ", available " +
+                  VersionToString(comp.m_nVersion) + (action.empty() ? std::string() : ", to " + action));
     }
 }

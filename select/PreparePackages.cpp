@@ -61,7 +61,7 @@ bool CSetupRun::LoadPackageInfo(const std::string& key, const std::string& path)
     }
     if (m_trust.HasKey()) m_log.Write("Refused " + path + ": a package file without the publisher's SHA-256");
     // A record half filled by a refused file starts again for the next one.
-    *ppPackage = std::make_unique<CPackageInfo>(package.m_run, key, package.m_pComponent);
+    *ppPackage = std::make_unique<CPackageInfo>(*this, key, package.m_pComponent);
     return false;
 }
 
