@@ -200,5 +200,5 @@ void UpdateUninstallEntry(CSetupRun& run) {
                                  value.m_strData.c_str()) &&
                    bWritten;
     run.m_log.Write(bWritten ? "The entry in the list of installed programs is up to date"
-                                : "The entry in the list of installed programs could not be written whole");
+                             : "The entry in the list of installed programs could not be written whole");
 }
