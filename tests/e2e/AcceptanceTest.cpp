@@ -113,8 +113,7 @@ std::vector<Road> Roads() {
                     {{ComponentRows, "ZEP Base|already installed|1.1|remove,ZEP Tools|already installed|1.1|"
                                      "remove,ZEP Bad|not installed|1.0|"}},
                     IDYES, std::to_string(IDC_DEPENDENTS_LIST)},
-                   {Act::Next, &kRemovingOfRoad, None},
-                   {Act::Look, &kRemovingOfRoad, Back | Finish,
+                   {Act::Next, &kRemovingOfRoad, Back | Finish,
                     {{IDC_REMOVING_HINT, "Press Finish to exit Setup Wizard, or Back to proceed with other "
                                          "setup options."}}},
                    {Act::Finish, nullptr}},
