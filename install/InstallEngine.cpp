@@ -208,7 +208,7 @@ bool CPackageInfo::UnpackFiles(CInstallSteps& steps) {
     for (const CPackageFile* pFile : m_listFiles) {
         if (pFile->m_bInstall && pFile->m_bCompressed) {
             std::string name = GetUnpackedName(index, *pFile);
-            if (m_run.m_unpackAhead.Take(JoinPath(m_run.m_strTempDir, name), WaitPumping, m_pinnedFiles)) {
+            if (m_run.m_unpackAhead.Take(GetUnpackedPath(index, *pFile), WaitPumping, m_pinnedFiles)) {
                 steps.OnUnpacking(*pFile);
                 steps.OnUnpacked();
             } else {
@@ -300,7 +300,7 @@ bool CPackageInfo::QueueFiles(HSPFILEQ hQueue, CInstallSteps& steps) {
     // pointing at nothing: its folder is made first, and failing that the
     // package fails while its previous log and record stay in force.
     m_run.CreateFolderPath(m_strTarget, true, true);
-    if (!m_log.Open(JoinPath(m_strTarget, m_strKey + ".DeIsLog"), CInstallLog::MODE_WRITE)) return false;
+    if (!m_log.Open(InstallLogPath(m_strTarget, m_strKey), CInstallLog::MODE_WRITE)) return false;
     if (!PinFiles() || !UnpackFiles(steps) || !WriteLog() || !MarkInstallBegun()) {
         m_pinnedFiles.Release();
         m_log.Close();

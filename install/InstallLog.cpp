@@ -1,5 +1,6 @@
 #include "install/InstallLog.h"
 
+#include "app/PathText.h"
 #include "install/BesideCopy.h"
 
 #include <vector>
@@ -12,6 +13,10 @@ void PutWord(std::vector<char>& record, unsigned value) {
 }
 
 }  // namespace
+
+std::string InstallLogPath(const std::string& folder, const std::string& key) {
+    return JoinPath(folder, key + ".DeIsLog");
+}
 
 CInstallLog::~CInstallLog() { Close(); }
 

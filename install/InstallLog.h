@@ -17,6 +17,9 @@ constexpr char kLogHashValue[] = "DeIsLogHash";
 // (BesideName) until it is committed, and then takes its place.
 constexpr char kPendingLogHashValue[] = "PendingLogHash";
 
+// Where a component's install log lies: in its install folder, named by its key.
+std::string InstallLogPath(const std::string& folder, const std::string& key);
+
 class CInstallLog {
 public:
     enum { MODE_NONE = 0, MODE_WRITE = 1, MODE_READ = 2 };

@@ -81,7 +81,7 @@ std::vector<CRecordedLog> RecordedLogs(const std::string& key) {
         }
     }
     if (!pendingHash.empty() && ReadRegPath(recordKey.c_str(), "Path", kRegPathLimit, folder)) {
-        const std::string pendingPath = JoinPath(folder, key + ".DeIsLog");
+        const std::string pendingPath = InstallLogPath(folder, key);
         if (_stricmp(pendingPath.c_str(), logPath.c_str()) != 0) logs.push_back({pendingPath, {pendingHash}});
         logs.push_back({BesideName(pendingPath), {pendingHash}});
     }
