@@ -10,6 +10,8 @@
 #include "install/InstallEngine.h"
 #include "install/InstallLog.h"
 #include "install/QueueCallback.h"
+#include "select/ComponentStates.h"
+#include "select/Removal.h"
 #include "robot/Robot.h"
 #include "support/ImportPatch.h"
 #include "support/InstallTestPackage.h"
@@ -24,6 +26,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <set>
 #include <thread>
@@ -80,12 +83,13 @@ protected:
     }
     static void CleanRegistry() {
         ::RegDeleteTreeA(HKEY_CURRENT_USER, kUserKey);
-        for (const char* key : {"EngComp", "BadComp", "BlockedComp", "StuckComp", "GoodComp"})
+        for (const char* key : {"EngComp", "BadComp", "BlockedComp", "StuckComp", "GoodComp", "Base", "Tools", "Evil",
+                                "Forged"})
             ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, ComponentKey(key).c_str());
     }
 
-    std::unique_ptr<CPackageInfo> MakePackage(const std::string& key) {
-        auto pkg = std::make_unique<CPackageInfo>(m_run, key, &m_component);
+    std::unique_ptr<CPackageInfo> MakePackage(const std::string& key, CComponent* pComponent = nullptr) {
+        auto pkg = std::make_unique<CPackageInfo>(m_run, key, pComponent ? pComponent : &m_component);
         pkg->m_nVersion = 0x0102;
         pkg->m_bNeedInfo = false;
         pkg->m_strTarget = m_strInstallDir;
@@ -338,6 +342,50 @@ TEST_F(InstallEngineTest, DecodedCopiesAndPackageFilesAreHeldUntilTheCommit) {
     EXPECT_EQ("", swapper.swapped);
     EXPECT_EQ("payload A", FileText(m_strBin + "\\a.exe"));
     EXPECT_FALSE(FileExists(swapper.paths[0])) << "the decoded copy goes once the package is finished";
+}
+
+// The component last in the catalogue goes first, and the program group
+// stays until its last shortcut has gone. A log that leads elsewhere (Evil's,
+// an earlier version's without a hash) deletes nothing there, nor does one
+// changed after the install (Forged's); both are named.
+TEST_F(InstallEngineTest, RemovalFollowsOnlyTheProductsOwnLogsNewestComponentFirst) {
+    std::deque<CComponent> catalogue;
+    std::vector<std::unique_ptr<CPackageInfo>> packages;
+    for (const std::string key : {"Base", "Tools", "Evil", "Forged"}) {
+        m_run.m_mapComponents.SetAt(key, &catalogue.emplace_back())->m_nAction = ACTION_REMOVE;
+        if (packages.size() == 2) continue;
+        packages.push_back(MakePackage(key, &catalogue.back()));
+        AddDownloadedFile(*packages.back(), key + ".dll", 1, key, false);
+        packages.back()->m_listShortcuts.push_back(new CPackageShortcut{key, "${Target}\\bin\\" + key + ".dll", ""});
+    }
+    ASSERT_EQ("committed, 2 files done", InstallPackages({packages[0].get(), packages[1].get()}));
+    const std::string victims = m_strRoot + "\\victims", evilLog = m_strRoot + "\\Evil.DeIsLog";
+    const std::string forgedLog = m_strRoot + "\\Forged.DeIsLog";
+    ASSERT_TRUE(m_run.CreateFolderPath(victims, true) && WriteFile(victims + "\\system.dll", "kept"));
+    CInstallLog evil, forged;
+    ASSERT_TRUE(evil.Open(evilLog, CInstallLog::MODE_WRITE) && evil.AddFolder(1, victims + "\\..\\victims", 0) &&
+                evil.AddFile(1, "system.dll", 0) && evil.AddLink(victims + "\\system.dll", 0) && evil.Commit());
+    ASSERT_TRUE(forged.Open(forgedLog, CInstallLog::MODE_WRITE) && forged.AddFolder(1, victims, 0) &&
+                forged.AddFile(1, "system.dll", 0) && forged.Commit());
+    WriteRegString(ComponentKey("Evil").c_str(), "DeIsLog", evilLog.c_str());
+    WriteRegString(ComponentKey("Forged").c_str(), "DeIsLog", forgedLog.c_str());
+    WriteRegString(ComponentKey("Forged").c_str(), kLogHashValue, std::string(64, '0').c_str());
+    struct Seen : CRemovalSteps {
+        std::string group;
+        Lines deleted;
+        void OnDeletingFile(const std::string& path) override {
+            deleted.push_back(path.substr(path.rfind('\\') + 1) + (FileExists(group) ? "" : " without the group"));
+        }
+    } seen;
+    seen.group = m_run.ProgramGroupPath();
+    EXPECT_EQ((Lines{forgedLog + " (refused: it changed after the install)", victims + "\\..\\victims",
+                     victims + "\\system.dll"}),
+              RemoveMarkedComponents(m_run, seen));
+    EXPECT_EQ((Lines{"Tools.dll", "Tools.lnk", "Base.dll", "Base.lnk"}), seen.deleted);
+    EXPECT_FALSE(FileExists(m_strInstallDir)) << "the install folder stayed";
+    EXPECT_EQ("kept", FileText(victims + "\\system.dll"));
+    EXPECT_TRUE(FileExists(evilLog)) << "a log outside the product's folders was deleted";
+    EXPECT_FALSE(FileExists(seen.group)) << "the group stayed";
 }
 
 TEST_F(InstallEngineTest, LogRecordsAreByteExactAndReadBackByKind) {
