@@ -56,7 +56,7 @@ reg-string-expand @@ app/Registry.cpp @@ return WriteRegValue(HKEY_LOCAL_MACHINE
 regions-number-order @@ download/ChooseSitePage.cpp @@ theApp.m_mapRegions.ForEach([this](int index, const std::string* pName) {\n        m_comboRegions.SetItemData(m_comboRegions.InsertString(0, *pName), index);\n    }); @@ for (int i = 999; i >= -1; --i)\n        if (const std::string* pName = theApp.m_mapRegions.Lookup(i))\n            m_comboRegions.SetItemData(m_comboRegions.InsertString(0, *pName), i); @@ ^e2e\.ChooseSiteTest$
 regions-by-position @@ download/ChooseSitePage.cpp @@ const int region = int(m_comboRegions.GetItemData(selected)); @@ const int region = selected; @@ ^e2e\.ChooseSiteTest$
 sites-any-scheme @@ download/DownloadSite.cpp @@  || !IsWebAddress(line.substr(0, equals)) @@  @@ ^e2e\.ChooseSiteTest$
-space-exact-refused @@ select/PreparePackages.cpp @@ space.m_nRequired > space.m_nAvailable @@ space.m_nRequired >= space.m_nAvailable @@ ^e2e\.SelectionTest$
+space-exact-refused @@ select/PreparePackages.cpp @@ space.m_nRequired > space.m_nAvailable @@ space.m_nRequired >= space.m_nAvailable @@ ^unit\.FileSelectionTest$
 prereq-one-step @@ select/ComponentStates.cpp @@ pComp = &prerequisite; @@ return; @@ ^unit\.SelectionRulesTest$
 dependents-question-ignored @@ select/ComponentStates.cpp @@ if (ask && view.ConfirmDependentsRemoved(comp)) { @@ if (ask) { @@ ^unit\.SelectionRulesTest$
 group-before-shortcut @@ select/Removal.cpp @@ for (bool more = log.ReadFirstLink(record); @@ ::RemoveDirectoryA(group.c_str());\n    for (bool more = log.ReadFirstLink(record); @@ ^e2e\.(WizardPagesTest|AcceptanceTest)$

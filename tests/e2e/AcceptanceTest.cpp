@@ -39,32 +39,7 @@ std::vector<Road> Roads() {
     const char kRowsInstalled[] = "ZEP Base|already installed|1.1|,ZEP Tools|already installed|1.0|,"
                                   "ZEP Bad|not installed|1.0|install";
     return {
-        {"stalled-mirror",
-         Intro(kDownloads) + Steps{kComponentsFetched} + ToMirror("139", 1) +
-             Steps{{Act::Next, &kDownloadingOfRoad, None, {{IDC_DOWNLOADING_BYTES, "2  of  139"}}},
-                   {Act::Cancel, &kDownloadingOfRoad, None},
-                   kCancelled},
-         [] {
-             // Under Wine the stalled read outlives the program: its partial
-             // file stays, too short to have a validator that a transfer could go on from.
-             EXPECT_EQ((Lines{"bad.pki", "base.dll.partial", "base.pki", "sites.ini", "tools.pki", "zep.sif",
-                              "zep.sif.sig"}),
-                       SortedFilesIn(kDownloads));
-             EXPECT_FALSE(FileExists(kTarget));
-         }},
-        {"broken-mirror",
-         Intro(kDownloads) + Steps{kComponentsFetched} + ToMirror("139", 2) +
-             Steps{{Act::Next, &kDownloadingOfRoad, None,
-                    {{IDC_DOWNLOADING_FILE, "base.dll  (attempt 2 failed, trying again in 1 sec)"}}},
-                   {Act::Cancel, &kDownloadingOfRoad, None},
-                   kCancelled},
-         [] { EXPECT_FALSE(FileExists(kTarget)); }},
         {"first-install", FirstInstall(), CheckFirstInstall},
-        {"second-run",
-         Intro(kDownloads) + Steps{{Act::Next, &kComponentsOfRoad, Back | Next, {{ComponentRows, kRowsInstalled}}},
-                                   {Act::Cancel, &kComponentsOfRoad, Back | Next},
-                                   kCancelled},
-         [] { EXPECT_EQ("257 256 0", Record("Base") + " " + Record("Tools") + " " + Record("Bad")); }, 0, false},
         // The site's list signed with another key: refused, and the copy of
         // the run before, the publisher's, stays.
         {"forged-list",
@@ -147,11 +122,6 @@ std::vector<Road> Roads() {
 TEST(Acceptance, EveryRoadEndToEnd) {
     ::CoInitialize(nullptr);
     const std::string site = testweb::RootDir() + "\\acceptance", url = testweb::BaseUrl() + "/acceptance/";
-    std::string faults = "{";
-    for (const File& file : PackageFiles(0))
-        faults += std::string(faults.size() > 1 ? "," : "") + "\"/acceptance/stalled/files/" + file.first +
-                  "\": {\"stall\": 60, \"stall_at\": 2}";
-    testsupport::WriteFile(testweb::RootDir() + "\\faults.json", faults + "}");
     for (const std::string& folder : {std::string(kTarget), kDownloads, kCarried}) testsupport::RemoveTree(folder);
     for (const Road& road : Roads()) {
         const std::string name = road.name;

@@ -49,10 +49,6 @@ void PrepareRun(const std::string& name, const std::string& sif, const std::map<
 template <int List, int Column, int Columns = 4>
 std::string Col(HWND page) { return ListText(::GetDlgItem(page, List), Column, Columns); }
 const auto Names = Col<IDC_COMPONENTS_LIST, 0>, Actions = Col<IDC_COMPONENTS_LIST, 3>;
-std::string FirstDrive(HWND page) {
-    const std::string drives = Col<IDC_PREPARING_DRIVES, -1, 3>(page);
-    return drives.substr(0, drives.find(','));
-}
 // The packages' boxes, then the total.
 std::string Boxes(HWND page) {
     HWND list = ::GetDlgItem(page, IDC_PREPARING_PACKAGES);
@@ -70,29 +66,25 @@ std::string Boxes(HWND page) {
 // dependents dialog names every dependent before anything is removed.
 TEST(Selection, ClicksFollowTheDependencyRules) {
     PrepareRun("clicks",
-               SetupInfo("Base\r\nCore\r\nTools\r\nExtra\r\nDocs\r\nLoop1\r\nLoop2\r\nOrphan\r\n",
+               SetupInfo("Base\r\nCore\r\nTools\r\nExtra\r\n",
                          Comp("Base", 513, "Nowhere") + Comp("Core", 513, "Base") + Comp("Tools", 513, "Core") +
-                             Comp("Extra", 513, "Tools") + Comp("Docs", 513) + Comp("Loop1", 513, "Loop2") +
-                             Comp("Loop2", 513, "Loop1") + Comp("Orphan", 513, "Loop1")),
-               {{"Base", 512}, {"Core", 600}, {"Docs", 256}}, "good");
+                             Comp("Extra", 513, "Tools")),
+               {{"Base", 512}, {"Core", 600}}, "good");
     CComponentsPage page;
     Wizard::RunPages({&page}, [](Wizard& wizard) {
         ASSERT_TRUE(wizard.Walk({{Act::Look, &kComponents, Back | Next, {{Col<IDC_COMPONENTS_LIST, -1>,
             "ZEP Base|upgrade available|3.2|upgrade,ZEP Core|already installed|2.1|,ZEP Tools|not installed|2.1|,"
-            "ZEP Extra|not installed|2.1|,ZEP Docs|upgrade available|2.1|upgrade,ZEP Loop1|not installed|2.1|,"
-            "ZEP Loop2|not installed|2.1|,ZEP Orphan|not installed|2.1|,ZEP New|not installed|1.0|install"}}}}));
+            "ZEP Extra|not installed|2.1|,ZEP New|not installed|1.0|install"}}}}));
         HWND list = ::GetDlgItem(wizard.Page(), IDC_COMPONENTS_LIST);
         const struct {
             int row, x, answer;  // answer: the dependents dialog's button, IDCANCEL for Escape, 0: not asked
             const char *dependents, *actions;
         } clicks[] = {
-            {8, 40, 0, "", "upgrade,,,,upgrade,,,,install"},  // beside the box
-            {3, 8, 0, "", "upgrade,,install,install,upgrade,,,,install"},
-            {1, 8, IDNO, "ZEP Extra,ZEP Tools", "upgrade,,install,install,upgrade,,,,install"},
-            {1, 8, IDCANCEL, "ZEP Extra,ZEP Tools", "upgrade,,install,install,upgrade,,,,install"},
-            {1, 8, IDYES, "ZEP Extra,ZEP Tools", "upgrade,remove,,,upgrade,,,,install"},
-            {6, 8, 0, "", "upgrade,remove,,,upgrade,install,install,,install"},
-            {6, 8, IDYES, "ZEP Orphan,ZEP Loop1", "upgrade,remove,,,upgrade,,,,install"},
+            {4, 40, 0, "", "upgrade,,,,install"},  // beside the box
+            {3, 8, 0, "", "upgrade,,install,install,install"},
+            {1, 8, IDNO, "ZEP Extra,ZEP Tools", "upgrade,,install,install,install"},
+            {1, 8, IDCANCEL, "ZEP Extra,ZEP Tools", "upgrade,,install,install,install"},
+            {1, 8, IDYES, "ZEP Extra,ZEP Tools", "upgrade,remove,,,install"},
         };
         for (const auto& c : clicks) {
             SCOPED_TRACE(std::string("to ") + c.actions);
@@ -109,12 +101,12 @@ TEST(Selection, ClicksFollowTheDependencyRules) {
             }
             EXPECT_TRUE(robot::WaitUntil([&] { return Actions(wizard.Page()) == c.actions; }, kTimeoutMs));
         }
-        for (int row = 0; row < 9; ++row) {
+        for (int row = 0; row < 5; ++row) {
             const auto* pComp = reinterpret_cast<const CComponent*>(CListViewCtrl(list).GetItemData(row));
             EXPECT_EQ(pComp->m_nState + 1, robot::ListViewItemState(list, row, LVIS_STATEIMAGEMASK) >> 12) << row;
             EXPECT_EQ(0, robot::ListViewItemState(list, row, LVIS_SELECTED)) << row;
         }
-        EXPECT_EQ("3 1", std::to_string(theApp.m_nToInstall) + " " + std::to_string(theApp.m_nToRemove));
+        EXPECT_EQ("2 1", std::to_string(theApp.m_nToInstall) + " " + std::to_string(theApp.m_nToRemove));
     });
 }
 
@@ -208,27 +200,19 @@ void PreparePackages(const std::string& name, const std::string& extraKeys, cons
     for (const char* file : {"local.dat", "h1.dat"}) WriteFile(theApp.m_strDownloadDir + file, "0123456789");
 }
 
-std::string K(long long bytes) { return std::to_string(bytes / 1024) + " K"; }
-
 }  // namespace
 
-// Package info from three places; what is still missing is skipped. On a
-// small drive the space available is enough when it is exactly what is
-// required, and one cluster less stops Next.
+// The packages' rows, what they fetch and the drives they need, once the
+// components without package info are named. A destination that can be no
+// folder is refused; a drive without the space stops Next.
 TEST(Selection, PreparingListsPackagesSizesAndDrives) {
-    PreparePackages("preparing", "Fit\r\nGone\r\n", Comp("Fit", 256) + Comp("Gone", 256));
-    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
-    ASSERT_TRUE(::GetDiskFreeSpaceA("Y:\\", &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters));
-    // What the small drive has, less what the others install beside it.
-    const long long fit = 1LL * sectorsPerCluster * bytesPerSector * freeClusters - 5020;
-    ASSERT_GT(fit, 0) << "the small drive is full: another test left files on it";
-    WriteFile(theApp.m_strDownloadDir + "Fit.pki", PackageInfoFile({{"fit.dat", fit}}));
-    WriteFile(theApp.m_strDownloadDir + "fit.dat", std::string(size_t(fit), 'f'));
-    WriteFile(theApp.m_strDownloadDir + "sites.ini", "[Regions]\r\n1=Here\r\n[Locations]\r\nhttp://here/=1,Here\r\n");
+    PreparePackages("preparing", "Big\r\nGone\r\n", Comp("Big", 256) + Comp("Gone", 256));
+    // More than the whole small drive holds.
+    WriteFile(theApp.m_strDownloadDir + "Big.pki", PackageInfoFile({{"big.dat", 300000}}));
+    WriteFile(theApp.m_strDownloadDir + "big.dat", std::string(300000, 'b'));
     CWelcomePage welcome;
     CPreparingPage preparing;
-    CChooseSitePage chooseSite;
-    Wizard::RunPages({&welcome, &preparing, &chooseSite}, [&](Wizard& wizard) {
+    Wizard::RunPages({&welcome, &preparing}, [&](Wizard& wizard) {
         robot::PressButton(wizard.Sheet(), PSBTN_NEXT);
         HWND dlg = WaitDialogWith(IDC_SKIPPED_LIST);
         ASSERT_NE(nullptr, dlg) << "no components were skipped";
@@ -240,7 +224,7 @@ TEST(Selection, PreparingListsPackagesSizesAndDrives) {
         ASSERT_TRUE(wizard.Walk({{Act::Look, &kPreparing, Back | Next,
                                   {{Col<IDC_PREPARING_PACKAGES, -1>,
                                     "ZEP Local|available locally|1.0|0,ZEP Half|upgrade available|1.0|1 K,"
-                                    "ZEP Web|not downloaded|1.0|2 K,ZEP Fit|available locally|1.0|0"},
+                                    "ZEP Web|not downloaded|1.0|2 K,ZEP Big|available locally|1.0|0"},
                                    {IDC_PREPARING_TOTAL, "4 K"}, {Col<IDC_PREPARING_DRIVES, 0>, "Z:"}}}}));
         robot::ClickId(wizard.Page(), IDC_PREPARING_CHANGE);
         dlg = WaitDialogWith(IDC_DESTINATION_FOLDER);
@@ -258,22 +242,16 @@ TEST(Selection, PreparingListsPackagesSizesAndDrives) {
         // Typed with a trailing backslash, the folder is tried all the same and not kept.
         robot::SetText(::GetDlgItem(dlg, IDC_DESTINATION_FOLDER), "Y:\\new\\zep\\");
         robot::ClickId(dlg, IDOK);
-        const std::string space = "Y:|" + K(fit + 5020) + "|" + K(fit + 5020);
         ASSERT_TRUE(wizard.Walk({{Act::Look, &kPreparing, Back | Next,
                                   {{IDC_PREPARING_INSTALL_TO, "Install to  Y:\\new\\zep\\"},
-                                   {FirstDrive, space},
                                    {StoredInstallFolder, "Y:\\new\\zep\\"}}},
-                                 {Act::Next, &kChooseSite, Back}}));
-        EXPECT_TRUE(testsupport::FileExists("Y:\\new") && !testsupport::FileExists("Y:\\new\\zep"))
-            << "tried by making it";
-        WriteFile("Y:\\one byte", "1");
-        ASSERT_TRUE(wizard.Walk({{Act::Back, &kPreparing, Back | Next},
                                  {Act::Next, &kPreparing, Back | Next},
                                  {Act::Answer, &kPreparing, Back | Next, {}, IDOK,
                                   "You have not enough hard disk space.\nPlease, examine disk space requirements "
                                   "information,\nfree up space where needed and press Next button again."}}));
+        EXPECT_TRUE(testsupport::FileExists("Y:\\new") && !testsupport::FileExists("Y:\\new\\zep"))
+            << "tried by making it";
     });
-    ::DeleteFileA("Y:\\one byte");
     ::RemoveDirectoryA("Y:\\new");
 }
 

@@ -112,17 +112,6 @@ std::vector<QuietRun> Runs(const std::string& url) {
              g_held = ::CreateFileA((kBin + "\\tools.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
          }},
-        {"removal",
-         "/quiet /remove:Base",
-         0,
-         {"Component Tools (ZEP Tools): already installed, available 1.1, to remove", "Removing component Tools",
-          "Removed " + kBin + "\\base.dll", "Exit code 0"},
-         [] {
-             EXPECT_EQ(Lines{}, SortedFilesIn(kBin));
-             EXPECT_EQ(std::string::npos, testsupport::PendingRenames().find("tools.exe"));
-             EXPECT_EQ("0 0", Record("Base") + " " + Record("Tools"));
-         },
-         1, false},
         {"download-only",
          "/quiet /download-only:" + kCarried + " /site:3",
          0,
@@ -132,17 +121,6 @@ std::vector<QuietRun> Runs(const std::string& url) {
                               "tools.ex_", "tools.pki", "zep.sif", "zep.sif.sig"}),
                        SortedFilesIn(kCarried));
              EXPECT_FALSE(testsupport::FileExists(kTarget)) << "download only installed something";
-         }},
-        // The downloaded folder carried to a computer without the network.
-        {"carried",
-         "/quiet /accept-license /components:Tools",
-         0,
-         {"verified: release 20261208093000", "Installed " + kBin + "\\tools.exe", "Exit code 0"},
-         [] { EXPECT_EQ("257 256 0", Record("Base") + " " + Record("Tools") + " " + Record("Bad")); },
-         0, true,
-         [](const std::string& dir) {
-             for (const std::string& name : SortedFilesIn(kCarried))
-                 ::CopyFileA((kCarried + "\\" + name).c_str(), (dir + "\\" + name).c_str(), FALSE);
          }},
     };
 }
@@ -218,8 +196,7 @@ TEST(Unattended, EveryExitCodeWithItsLog) {
         }
         const std::string dir = testsupport::MakeScratchDir("unattended-" + run.name);
         run.before(dir);
-        const bool offline = run.name == "site-down" || run.name == "carried";
-        const std::string siteUrl = offline ? "http://127.0.0.1:9/" : url;
+        const std::string siteUrl = run.name == "site-down" ? "http://127.0.0.1:9/" : url;
         std::string setupInfo = SetupInfo(run.minor, siteUrl);
         // A product published before signatures.
         const std::string keyLine = testsupport::RoadPublisher().KeyLine();

@@ -9,9 +9,12 @@
 #include "app/SetupRun.h"
 #include "install/DiskSpaceList.h"
 #include "install/PackageInfo.h"
+#include "select/PreparePackages.h"
 #include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
+#include "support/SetupRun.h"
 #include "support/TestSupport.h"
+#include "support/TestWebServer.h"
 
 #include <gtest/gtest.h>
 
@@ -194,6 +197,52 @@ TEST_F(FileSelectionTest, DiskSpaceSumsPerDrive) {
     EXPECT_EQ((Lines{Drive(m_strRoot), "C:"}), packageList.QueryDrives());
     EXPECT_EQ(4000 + 4000 + 200 + 200, packageList.QuerySpaceRequired(Drive(m_strRoot)));
     EXPECT_EQ(4000 + 4000, packageList.QuerySpaceRequired("C:"));
+}
+
+// Package info from the download folder, beside the program or the site;
+// components still without are skipped. On the small drive the space
+// available is enough when it is exactly what is required.
+TEST_F(FileSelectionTest, PackageInfoFromThreePlacesAndAnExactFitOfTheDrive) {
+    const WorkingFolder beside(m_strRoot);
+    const std::string site = testweb::RootDir() + "\\preparing", dl = m_run.m_strDownloadDir;
+    for (const std::string& folder : {site, site + "\\pki"}) ::CreateDirectoryA(folder.c_str(), nullptr);
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+    ASSERT_TRUE(::GetDiskFreeSpaceA("Y:\\", &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters));
+    // What the small drive has, less what the others install beside it.
+    const long long fit = 1LL * sectorsPerCluster * bytesPerSector * freeClusters - 5020;
+    ASSERT_GT(fit, 0) << "the small drive is full: another test left files on it";
+    ASSERT_TRUE(WriteFile(dl + "Local.pki", PackageInfoFile({{"local.dat", 10}})) &&
+                WriteFile("Half.pki", PackageInfoFile({{"h1.dat", 10}, {"h2.dat", 2000}})) &&
+                WriteFile(site + "\\pki\\Web.pki", PackageInfoFile({{"w.dat", 3000}})) &&
+                WriteFile(dl + "Fit.pki", PackageInfoFile({{"fit.dat", fit}})) &&
+                WriteFile(dl + "fit.dat", std::string(size_t(fit), 'f')) &&
+                WriteFile(m_strRoot + "\\zepsetup.sif", SetupInfo("Local\r\nHalf\r\nWeb\r\nFit\r\nGone\r\n",
+                    ComponentSection("Local", 256) + ComponentSection("Half", 256) + ComponentSection("Web", 256) +
+                    ComponentSection("Fit", 256) + ComponentSection("Gone", 256))));
+    for (const char* file : {"local.dat", "h1.dat"}) WriteFile(dl + file, "0123456789");
+    m_run.m_strBaseURL = testweb::BaseUrl() + "/preparing/";
+    m_run.m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    m_run.m_strInstallDir = "Y:\\zep";
+    m_run.m_bNewInstall = true;
+    ASSERT_TRUE(m_run.LoadComponents((m_strRoot + "\\zepsetup.sif").c_str()));
+    m_run.ComputeComponentStates();
+    EXPECT_EQ(2, m_run.LoadPackageInfos());
+    std::vector<CInfoFetch> fetches = ListPackageInfoFetches(m_run);
+    EXPECT_EQ(1, FetchPackageInfoFiles(m_run, dl, fetches));
+    EXPECT_EQ(1, ApplyPackageInfoFetches(m_run, fetches, 2));
+    ::InternetCloseHandle(m_run.m_hInternet);
+    Lines skipped;
+    for (const CComponent* pComp : SkipComponents(m_run, true)) skipped.push_back(pComp->m_strName);
+    EXPECT_EQ(Lines{"ZEP Gone"}, skipped);
+    m_run.ComputePackageDownloads();
+    long long spare = -1;
+    for (const CDriveSpace& space : ComputeDriveSpace(m_run))
+        if (space.m_strDrive == "Y:") spare = space.m_nAvailable - space.m_nRequired;
+    EXPECT_EQ(0, spare);
+    EXPECT_TRUE(HasEnoughSpace(ComputeDriveSpace(m_run)));
+    ASSERT_TRUE(WriteFile("Y:\\one byte", "1"));
+    EXPECT_FALSE(HasEnoughSpace(ComputeDriveSpace(m_run)));
+    ::DeleteFileA("Y:\\one byte");
 }
 
 TEST_F(FileSelectionTest, InfoLinesRead) {
