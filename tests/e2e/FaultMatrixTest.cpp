@@ -36,7 +36,6 @@ const struct Row {
     {"all-trickle", Kind::All, R"({"trickle": 16, "tick": 0.02})", Outcome::Whole},
     {"list-404", Kind::List, R"({"status": 404})", Outcome::Failed},
     {"list-stall-before", Kind::List, R"({"stall_before": 60})", Outcome::Stalled},
-    {"info-html", Kind::Info, R"({"html_error": 1})", Outcome::Failed},
     {"info-404-not-accepted", Kind::Info, R"({"status": 404})", Outcome::Failed, IDCANCEL},
     {"info-stall-mid", Kind::Info, R"({"stall": 60, "stall_at": 20})", Outcome::Stalled},
     // One byte changed on the way: not the publisher's.
@@ -47,7 +46,6 @@ const struct Row {
     {"file-empty", Kind::File, R"({"empty": 1})", Outcome::Retried},
     {"file-html", Kind::File, R"({"html_error": 1})", Outcome::Failed},
     {"file-cut-not-accepted", Kind::File, R"({"cut": 20, "length": "match"})", Outcome::Failed, IDCANCEL},
-    {"file-longer", Kind::File, R"({"size": 100000})", Outcome::Dropped},
     {"file-swapped", Kind::File, R"({"swap": 1})", Outcome::Dropped},
     {"file-cancel-no", Kind::File, R"({"trickle": 8, "tick": 0.25})", Outcome::Whole, IDNO},
     {"file-stall-timeout", Kind::File, R"({"stall_before": 60})", Outcome::Retried, IDOK, 1},

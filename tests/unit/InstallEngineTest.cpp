@@ -434,21 +434,6 @@ TEST_F(InstallEngineTest, UnknownKindOrCutRecordEndsTheLogsReading) {
     }
 }
 
-// A new log goes only on Commit (QueueAndCommitInstallsAPackage) or Close
-// (FailingPackagesFailAloneAndKeepTheirRecords); one destroyed before either
-// leaves the old log as it was and nothing beside it.
-TEST_F(InstallEngineTest, NewLogReplacesTheOldOnlyOnCommit) {
-    ASSERT_TRUE(WriteFile(m_strLog, "previous"));
-    {
-        CInstallLog log;
-        ASSERT_TRUE(log.Open(m_strLog, CInstallLog::MODE_WRITE));
-        log.AddFile(1, "a.dll", 0);
-        EXPECT_TRUE(FileExists(m_strLog + ".new~"));
-    }
-    EXPECT_FALSE(FileExists(m_strLog + ".new~"));
-    EXPECT_EQ("previous", FileText(m_strLog));
-}
-
 // The hash bound to a record is of the bytes written; a log read for removal
 // is hashed and read through one handle, and nobody writes, replaces or
 // deletes it in between.
@@ -498,8 +483,18 @@ TEST_F(InstallEngineTest, ProtectedFoldersAreWritableByAdministratorsAlone) {
     }
 }
 
-TEST_F(InstallEngineTest, ClosingAReadLogDeletesItOnceAndAFailedOpenLeavesNothingToCommit) {
+// A new log goes only on Commit (QueueAndCommitInstallsAPackage) or Close
+// (FailingPackagesFailAloneAndKeepTheirRecords); one destroyed before either
+// leaves the old log as it was and nothing beside it.
+TEST_F(InstallEngineTest, ALogIsReplacedOnlyOnCommitAndDeletedOnceWhenRead) {
     ASSERT_TRUE(WriteFile(m_strLog, ""));
+    {
+        CInstallLog unfinished;
+        ASSERT_TRUE(unfinished.Open(m_strLog, CInstallLog::MODE_WRITE) && unfinished.AddFile(1, "a.dll", 0));
+        EXPECT_TRUE(FileExists(m_strLog + ".new~"));
+    }
+    EXPECT_FALSE(FileExists(m_strLog + ".new~"));
+    EXPECT_EQ("", FileText(m_strLog));
     CInstallLog log;
     ASSERT_TRUE(log.Open(m_strLog, CInstallLog::MODE_READ));
     log.Close();
