@@ -58,6 +58,23 @@ std::string NewestDefaultLog() {
     return std::string(temp) + newest;
 }
 
+std::string SiteUrl() { return testweb::BaseUrl() + "/unattended/"; }
+void Publish(int minor) { PublishSite(testweb::RootDir() + "\\unattended", SiteUrl(), minor); }
+
+// A computer that never had the product.
+void Fresh() {
+    testsupport::RemoveTree(kTarget);
+    testsupport::RemoveTree(Group());
+    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
+}
+
+// The exit code of a command run in folder to its end; 1 when it did not run.
+DWORD RunToEnd(const std::string& commandLine, const std::string& folder) {
+    DWORD exitCode = 1;
+    EXPECT_TRUE(testsupport::RunChild(commandLine, folder, 120000, exitCode)) << commandLine;
+    return exitCode;
+}
+
 std::vector<QuietRun> Runs(const std::string& url) {
     return {
         {"unknown-option", "/quiet /frobnicate", 87, {"ZEP Setup started: /quiet /frobnicate",
@@ -185,30 +202,23 @@ std::string ProductState() {
 }  // namespace
 
 TEST(Unattended, EveryExitCodeWithItsLog) {
-    const std::string site = testweb::RootDir() + "\\unattended", url = testweb::BaseUrl() + "/unattended/";
     testsupport::RemoveTree(kCarried);
-    for (const QuietRun& run : Runs(url)) {
+    for (const QuietRun& run : Runs(SiteUrl())) {
         SCOPED_TRACE(run.name);
-        PublishSite(site, url, run.minor);
-        if (run.fresh) {
-            testsupport::RemoveTree(kTarget);
-            ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
-        }
+        Publish(run.minor);
+        if (run.fresh) Fresh();
         const std::string dir = testsupport::MakeScratchDir("unattended-" + run.name);
         run.before(dir);
-        const std::string siteUrl = run.name == "site-down" ? "http://127.0.0.1:9/" : url;
-        std::string setupInfo = SetupInfo(run.minor, siteUrl);
+        std::string setupInfo = SetupInfo(run.minor, run.name == "site-down" ? "http://127.0.0.1:9/" : SiteUrl());
         // A product published before signatures.
         const std::string keyLine = testsupport::RoadPublisher().KeyLine();
         if (run.name == "site-down") setupInfo.erase(setupInfo.find(keyLine), keyLine.size());
         ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", setupInfo));
         // The first run's log goes where a run without /log: puts it.
         const std::string log = run.exitCode == 87 ? "" : dir + "\\setup.log";
-        DWORD exitCode = 0;
-        ASSERT_TRUE(testsupport::RunChild(testsupport::BinDir() + "\\zepsetup.exe " + run.options +
-                                              (log.empty() ? "" : " /log:" + log),
-                                          dir, 120000, exitCode));
-        EXPECT_EQ(run.exitCode, int(exitCode));
+        const std::string logOption = log.empty() ? "" : " /log:" + log;
+        const std::string program = testsupport::BinDir() + "\\zepsetup.exe ";
+        EXPECT_EQ(run.exitCode, int(RunToEnd(program + run.options + logOption, dir)));
         std::string text;
         EXPECT_TRUE(testsupport::ReadFile(log.empty() ? NewestDefaultLog() : log, text));
         for (const std::string& line : run.logged) EXPECT_NE(std::string::npos, text.find(line)) << line;
@@ -221,25 +231,20 @@ TEST(Unattended, EveryExitCodeWithItsLog) {
 // short leaves, and a removal, right after the cut or after the repair,
 // leaves what the removal of that leaves.
 TEST(Unattended, InstallCutShortIsRepairedOrRemovedWhole) {
-    const std::string site = testweb::RootDir() + "\\unattended", url = testweb::BaseUrl() + "/unattended/";
     const std::string dir = testsupport::MakeScratchDir("unattended-cut-short");
     const std::string install = "/quiet /accept-license /components:Tools /site:3", removal = "/quiet /remove:Base";
     const auto run = [&dir](const char* program, const std::string& options, const char* stopAt = nullptr) {
         ::SetEnvironmentVariableA("ZEP_STOP_AT", stopAt);
-        DWORD exitCode = 1;
-        const std::string commandLine = testsupport::BinDir() + "\\" + program + " " + options;
-        EXPECT_TRUE(testsupport::RunChild(commandLine, dir, 120000, exitCode));
+        const DWORD exitCode = RunToEnd(testsupport::BinDir() + "\\" + program + " " + options, dir);
         ::SetEnvironmentVariableA("ZEP_STOP_AT", nullptr);
         return exitCode;
     };
     // A computer that never had the product, then the product at 1.minor installed uninterrupted.
     const auto installed = [&](int minor) {
-        testsupport::RemoveTree(kTarget);
-        testsupport::RemoveTree(Group());
-        ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
+        Fresh();
         for (int m = 0; m <= minor; ++m) {
-            PublishSite(site, url, m);
-            ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", SetupInfo(m, url)));
+            Publish(m);
+            ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", SetupInfo(m, SiteUrl())));
             if (m < minor) {
                 EXPECT_EQ(0u, run("zepsetup.exe", install));
             }
@@ -284,15 +289,13 @@ struct ScreenDpi {
 // a screenshot of the acceptance suite's "passive" road, at 96 DPI and at
 // 144 DPI ("passive-144dpi"), where the pages show the pictures for 150 %.
 TEST(Unattended, PassiveShowsEveryPageAndAsksNothing) {
-    const std::string site = testweb::RootDir() + "\\unattended", url = testweb::BaseUrl() + "/unattended/";
-    PublishSite(site, url, 0);
+    Publish(0);
     for (const auto& [dpi, road] : {std::pair<DWORD, const char*>{96, "passive"}, {144, "passive-144dpi"}}) {
         SCOPED_TRACE(road);
         const ScreenDpi screen(dpi);
-        testsupport::RemoveTree(kTarget);
-        ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
+        Fresh();
         const std::string dir = testsupport::MakeScratchDir(std::string("unattended-") + road);
-        ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", SetupInfo(0, url)));
+        ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", SetupInfo(0, SiteUrl())));
         robot::Process program;
         ASSERT_TRUE(program.Start(testsupport::BinDir() + "\\zepsetup.exe", dir,
                                   "/passive /accept-license /components:Tools /site:3 /log:" + dir + "\\setup.log"));
@@ -331,10 +334,8 @@ TEST(Unattended, PassiveShowsEveryPageAndAsksNothing) {
 // The product's entry follows every install and removal, and its quiet
 // removal, started as a deployment tool starts it, takes the whole product.
 TEST(Unattended, AppsAndFeaturesEntryFollowsTheProduct) {
-    const std::string site = testweb::RootDir() + "\\unattended", url = testweb::BaseUrl() + "/unattended/";
-    PublishSite(site, url, 0);
-    testsupport::RemoveTree(kTarget);
-    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, ZEP_CLIENT_KEY);
+    Publish(0);
+    Fresh();
     const std::string dir = testsupport::MakeScratchDir("unattended-entry"), kept = KeptSetupFolder();
     // Made first by somebody else, writable by everyone, with a DLL in it.
     testsupport::RemoveTree(kept);
@@ -342,13 +343,8 @@ TEST(Unattended, AppsAndFeaturesEntryFollowsTheProduct) {
                 testsupport::SetDescriptor(kept, "D:(A;OICI;FA;;;WD)") &&
                 testsupport::WriteFile(kept + "\\version.dll", "planted"));
     ASSERT_NE(std::string::npos, testsupport::Descriptor(kept).find(kEveryoneWrites));
-    ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", SetupInfo(0, url)));
-    ASSERT_TRUE(testsupport::WriteFile(dir + "\\license.txt", "The license"));
-    const auto run = [](const std::string& commandLine, const std::string& folder) {
-        DWORD exitCode = 1;
-        EXPECT_TRUE(testsupport::RunChild(commandLine, folder, 120000, exitCode)) << commandLine;
-        return exitCode;
-    };
+    ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", SetupInfo(0, SiteUrl())) &&
+                testsupport::WriteFile(dir + "\\license.txt", "The license"));
     const std::string program = "\"" + kept + "\\zepsetup.exe\"";
     const struct {
         const char *options, *installed;
@@ -359,7 +355,8 @@ TEST(Unattended, AppsAndFeaturesEntryFollowsTheProduct) {
         WriteRegValue(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "EstimatedSize", REG_DWORD, "1");
         // A copy without a version resource is older than any wizard: it is replaced.
         if (testsupport::FileExists(kept)) testsupport::WriteFile(kept + "\\zepsetup.exe", "an older wizard");
-        EXPECT_EQ(0u, run(testsupport::BinDir() + "\\zepsetup.exe /quiet /accept-license /site:3 " + step.options, dir));
+        const std::string quiet = testsupport::BinDir() + "\\zepsetup.exe /quiet /accept-license /site:3 ";
+        EXPECT_EQ(0u, RunToEnd(quiet + step.options, dir));
         EXPECT_EQ("ZEP Road|1.1|ORBEL|" + kept + "\\zepsetup.exe,0|" + kTarget + "|" + program + " /modify|" + program +
                       " /modify|" + program + " /quiet /remove:" + step.installed + "|",
                   EntryTexts());
@@ -383,12 +380,12 @@ TEST(Unattended, AppsAndFeaturesEntryFollowsTheProduct) {
     }
     // Without the file Base keeps on removal, nothing else is left in the install folder.
     ::DeleteFileA((std::string(kTarget) + "\\base.ini").c_str());
-    EXPECT_EQ(0u, run(testsupport::StoredText(kUninstallEntryKey, "QuietUninstallString"),
+    EXPECT_EQ(0u, RunToEnd(testsupport::StoredText(kUninstallEntryKey, "QuietUninstallString"),
                       testsupport::MakeScratchDir("unattended-entry-tool")));
     EXPECT_EQ("0 0", Record("Base") + " " + Record("Tools"));
     EXPECT_EQ("-", testsupport::StoredText(kUninstallEntryKey, "DisplayName"));
     EXPECT_EQ(Lines{"zepsetup.exe"}, SortedFilesIn(kept)) << "the copy that ran waits for the restart";
     EXPECT_FALSE(testsupport::FileExists(kTarget)) << "the install folder goes with the last component";
-    EXPECT_EQ(0u, run("wineboot.exe -r", ""));
+    EXPECT_EQ(0u, RunToEnd("wineboot.exe -r", ""));
     EXPECT_FALSE(testsupport::FileExists(kept)) << "the kept copy goes at the restart";
 }

@@ -18,17 +18,14 @@
 #include "support/PackageTestFiles.h"
 #include "support/TestSupport.h"
 
-#include <commctrl.h>
 #include <sddl.h>
 #include <objbase.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <deque>
 #include <memory>
-#include <set>
 #include <thread>
 
 using namespace testsupport;
@@ -162,13 +159,7 @@ TEST_F(InstallEngineTest, FolderAndShortcutThatCannotBeMade) {
         EXPECT_EQ(c.message, shown);
         EXPECT_EQ(c.message.empty(), FAILED(hr));
     }
-    WIN32_FIND_DATAA found;
-    std::set<std::string> made;
-    HANDLE hFind = ::FindFirstFileA((folder + "\\*.lnk").c_str(), &found);
-    for (BOOL more = hFind != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(hFind, &found))
-        made.insert(found.cFileName);
-    if (hFind != INVALID_HANDLE_VALUE) ::FindClose(hFind);
-    EXPECT_EQ((std::set<std::string>{"target.lnk", "work.lnk"}), made);
+    EXPECT_EQ((Lines{"target.lnk", "work.lnk"}), SortedFilesIn(folder));
 }
 
 TEST_F(InstallEngineTest, QueueAndCommitInstallsAPackage) {
