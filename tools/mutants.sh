@@ -68,6 +68,7 @@ pkg-cut-kept @@ download/HttpTransfer.cpp @@ if (announced >= 0 && *pnReceived -
 timeouts-on-session-only @@ download/HttpTransfer.cpp @@ notice.m_app.ApplyTransferTimeouts(hCreated); @@  @@ ^unit\.HttpTransferTest$
 time-shown-in-pause @@ download/DownloadingPage.cpp @@ const bool bEstimate = start != 0 && received > resumed && !m_pStatus->m_bRetryPause; @@ const bool bEstimate = start != 0; @@ ^e2e\.FaultMatrixTest$
 pass-ends-under-question @@ download/DownloadingPage.cpp @@ if (m_bAskingCancel)\n        m_bEndPending = true;\n    else\n        EndPass(); @@ EndPass(); @@ ^e2e\.FaultMatrixTest$
+removal-buttons-on @@ select/RemovingPage.cpp @@ PostWizardButtons(0); @@ PostWizardButtons(3); @@ ^e2e\.WizardPagesTest$
 log-hash-ignored @@ select/Removal.cpp @@ if (!recorded.m_hashes.empty() && @@ if (false && @@ ^e2e\.WizardPagesTest$
 log-folder-unchecked @@ select/Removal.cpp @@ if (IsAbsoluteFolderPath(record.m_strText)) @@ if (true) @@ ^e2e\.WizardPagesTest$
 takeback-skipped @@ install/InstallEngine.cpp @@ pPackage->TakeBackCopies(callback); @@ (void)callback; @@ ^unit\.InstallEngineTest$

@@ -89,12 +89,31 @@ void EndCase(Wizard& wizard, const PageCase& c) {
     }
 }
 
+// Back, Next and Finish as enabled (1) or not whenever the Removing page
+// names its progress: the removal runs inside one message, its buttons off.
+std::string g_buttonsWhileRemoving;
+
+LRESULT CALLBACK RecordButtons(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    const HWND page = ::GetParent(sent->hwnd);
+    if (sent->message == WM_SETTEXT && ::GetDlgCtrlID(sent->hwnd) == IDC_REMOVING_PROGRESS &&
+        robot::GetDlgText(page, IDC_REMOVING_TITLE) == kRemoving.text) {
+        const HWND sheet = ::GetParent(page);
+        for (int id : {robot::kBackButton, robot::kNextButton, robot::kFinishButton})
+            g_buttonsWhileRemoving += ::IsWindowEnabled(::GetDlgItem(sheet, id)) ? "1" : "0";
+        g_buttonsWhileRemoving += "|";
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 }  // namespace
 
 TEST(WizardPages, EachPageShowsItsStateAndAnswersCancelOrFinish) {
+    const HHOOK hook = ::SetWindowsHookExA(WH_CALLWNDPROC, RecordButtons, nullptr, ::GetCurrentThreadId());
     for (const PageCase& c : kPageCases) {
         SCOPED_TRACE(c.page.shot);
         Set(c.state);
+        g_buttonsWhileRemoving.clear();
         std::unique_ptr<CPropertyPage> page = MakePage(c.nIDTemplate);
         Wizard::RunPages({page.get()}, [&](Wizard& wizard) {
             if (!wizard.Walk({{Act::Look, &c.page, c.buttons, c.shows}})) return;
@@ -107,5 +126,7 @@ TEST(WizardPages, EachPageShowsItsStateAndAnswersCancelOrFinish) {
                         side.bmWidth == PictureLength(122, WindowDpi(page->m_hWnd)));
             EndCase(wizard, c);
         });
+        EXPECT_EQ(c.nIDTemplate == IDD_REMOVING ? "000|000|" : "", g_buttonsWhileRemoving);
     }
+    ::UnhookWindowsHookEx(hook);
 }
