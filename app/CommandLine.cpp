@@ -2,6 +2,7 @@
 
 #include "app/PathText.h"
 
+#include <cctype>
 #include <cstdlib>
 
 const char kUsageText[] =
@@ -16,9 +17,13 @@ const char kUsageText[] =
     "/site:N or /site:URL\tthe N-th site of the sites list, or an address\n"
     "/log:FILE\t\tthe setup log\n"
     "/norestart\t\tnever restart the computer\n"
-    "/modify\t\topens at the components, to change or remove them\n\n"
+    "/modify\t\topens at the components, to change or remove them\n"
+    "/? /h /help\t\tthis text\n\n"
+    "Without /log: the log is %TEMP%\\zepsetup-YYYYMMDD-HHMMSS.log.\n"
+    "Example: zepsetup.exe /quiet /accept-license /components:Base /log:C:\\Logs\\zep.log\n\n"
     "Exit codes: 0 done, 3010 done and a restart is needed, 1602 cancelled,\n"
-    "1603 failed, 87 an unknown option.";
+    "1603 failed, 1618 another setup is running, 1622 the log cannot be written,\n"
+    "87 an unknown option, a malformed or relative value, or a component key the list lacks.";
 
 int RunExitCode(bool bFinished, int nPackagesNotDone, bool bRebootRequired) {
     if (!bFinished) return kExitCancelled;
@@ -62,6 +67,13 @@ bool SplitKeys(const std::string& list, std::vector<std::string>& keys) {
     }
 }
 
+// A drive's root or a share, from which the path leads the same way whatever the current folder.
+bool IsFullPath(const std::string& path) {
+    const auto separator = [&path](size_t i) { return i < path.size() && (path[i] == '\\' || path[i] == '/'); };
+    return (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && separator(2)) ||
+           (separator(0) && separator(1));
+}
+
 bool ParseSite(const std::string& value, CSetupOptions& options) {
     if (IsWebAddress(value)) {
         options.m_strSiteUrl = value;
@@ -81,7 +93,7 @@ bool ParseArgument(const std::string& argument, CSetupOptions& options) {
                      : name == "passive"        ? &options.m_bPassive
                      : name == "accept-license" ? &options.m_bAcceptLicense
                      : name == "norestart"      ? &options.m_bNoRestart
-                     : name == "?"              ? &options.m_bUsage
+                     : name == "?" || name == "h" || name == "help" ? &options.m_bUsage
                      : name == "modify"         ? &options.m_bModify
                                                 : nullptr;
         if (flag) *flag = true;
@@ -95,7 +107,8 @@ bool ParseArgument(const std::string& argument, CSetupOptions& options) {
                         : name == "download-only" ? &options.m_strDownloadOnlyDir
                         : name == "log"           ? &options.m_strLogPath
                                                   : nullptr;
-    if (!text || value.empty()) return false;
+    // Removal finds a component by the folder its record names: a relative one leads elsewhere from another folder.
+    if (!text || value.empty() || (text == &options.m_strInstallDir && !IsFullPath(value))) return false;
     *text = value;
     return true;
 }

@@ -12,6 +12,7 @@
 #include "framework/SystemLibrary.h"
 #include "framework/WorkerThread.h"
 #include "framework/Wnd.h"
+#include "res/version.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -64,10 +65,15 @@ int g_nComCtlMinor = 0;
 
 CSetupApp::~CSetupApp() = default;
 
-// The log is opened first, so that even a run refused for its options tells why.
+// The log is opened first, so that even a run refused for its options tells
+// why; a log asked for that cannot be had ends the run before anything is done.
 BOOL CSetupApp::InitInstance() {
     const bool bOptionsRead = ParseCommandLine(m_strCommandLine, m_options);
-    OpenLog();
+    if (!OpenLog()) {
+        AfxMessageBox("The setup log " + m_options.m_strLogPath + " cannot be created.");
+        m_nExitCode = kExitLogFailed;
+        return FALSE;
+    }
     if (!bOptionsRead) {
         AfxMessageBox("Unknown option or value: " + m_options.m_strBadArgument + "\n\n" + kUsageText);
         m_nExitCode = kExitBadOption;
@@ -75,6 +81,11 @@ BOOL CSetupApp::InitInstance() {
     }
     if (m_options.m_bUsage) {
         AfxMessageBox(kUsageText);
+        return FALSE;
+    }
+    if (!m_singleRun.Claim()) {
+        AfxMessageBox("Another ZEP Setup is running. Start this one again once it has ended.");
+        m_nExitCode = kExitAlreadyRunning;
         return FALSE;
     }
     ReadCommonControlsVersion();
@@ -93,6 +104,8 @@ BOOL CSetupApp::InitInstance() {
         m_nExitCode = kExitFailed;
         return FALSE;
     }
+    const std::string version = ReadProfileValue(kSetupInfoFile, "Product", "Version");
+    m_log.Write("Product: " + m_strProductName + (version.empty() ? "" : " " + version));
     if (!m_options.m_strInstallDir.empty()) m_strInstallDir = m_options.m_strInstallDir;
     m_strWorkDir = MakeRunWorkFolder(m_strTempDir);
     if (m_strWorkDir.empty()) {
@@ -130,15 +143,15 @@ void CSetupApp::RunWizard() {
     if (wizard.DoModal() < 0) AfxMessageBox("Failed to create setup wizard window");
 }
 
-void CSetupApp::OpenLog() {
+bool CSetupApp::OpenLog() {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
-    // A log that cannot go where it was asked to still goes somewhere.
-    if (m_options.m_strLogPath.empty() || !m_log.Open(m_options.m_strLogPath))
-        m_log.OpenNew(EnvironmentTempFolder(), now);
+    if (!m_options.m_strLogPath.empty() && !m_log.Open(m_options.m_strLogPath)) return false;
+    if (m_options.m_strLogPath.empty()) m_log.OpenNew(EnvironmentTempFolder(), now);
     std::string arguments;
     for (const std::string& argument : SplitArguments(m_strCommandLine)) arguments += " " + WithoutUserInfo(argument);
-    m_log.Write("ZEP Setup started:" + (arguments.empty() ? std::string(" no options") : arguments));
+    m_log.Write("ZEP Setup " ZEP_VERSION_TEXT " started:" + (arguments.empty() ? std::string(" no options") : arguments));
+    return true;
 }
 
 bool CSetupApp::AnswerMessage(const std::string& text, UINT type, int& answer) {

@@ -2,6 +2,7 @@
 // which the pages share, and the windows that show it.
 #pragma once
 #include "app/SetupRun.h"
+#include "app/SingleRun.h"
 #include "download/DownloadWaitDlg.h"
 #include "framework/WinApp.h"
 
@@ -27,9 +28,12 @@ public:
     CDownloadWaitDlg m_dlgDownloadWait;
 
 private:
-    void OpenLog();
+    // False when the log the command line names cannot be created.
+    bool OpenLog();
     void RunWizard();
     void ReadCommonControlsVersion();
+
+    CSingleRun m_singleRun;
 };
 
 extern CSetupApp theApp;

@@ -14,7 +14,10 @@ bool CSetupLog::OpenNew(const std::string& folder, const SYSTEMTIME& time) {
         if (OpenFile(path, CREATE_NEW)) return true;
         if (::GetLastError() != ERROR_FILE_EXISTS) return false;
     }
-    return false;
+    // Every name of the second taken, as by someone who made them in advance: one with the process's id.
+    return OpenFile(JoinPath(folder, name.substr(0, name.size() - 4) + "-p" + std::to_string(::GetCurrentProcessId()) +
+                                         ".log"),
+                    CREATE_NEW);
 }
 
 // Readers may look while the run goes on; nobody else may write.

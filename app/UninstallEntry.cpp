@@ -155,8 +155,6 @@ CProductEntry ProductEntryOfNow(const CSetupRun& run, const std::string& folder)
 
 std::vector<CEntryValue> UninstallEntryValues(const CProductEntry& entry) {
     const std::string program = "\"" + entry.m_strProgram + "\"";
-    std::string keys;
-    for (const std::string& key : entry.m_installedKeys) keys += (keys.empty() ? "" : ",") + key;
     return {
         {"DisplayName", REG_SZ, entry.m_strName},
         {"DisplayVersion", REG_SZ, entry.m_strVersion},
@@ -166,7 +164,7 @@ std::vector<CEntryValue> UninstallEntryValues(const CProductEntry& entry) {
         {"EstimatedSize", REG_DWORD, std::to_string((entry.m_nInstalledBytes + 1023) / 1024)},
         {"UninstallString", REG_SZ, program + " " + kModifyOption},
         {"ModifyPath", REG_SZ, program + " " + kModifyOption},
-        {"QuietUninstallString", REG_SZ, program + " /quiet /remove:" + keys},
+        {"QuietUninstallString", REG_SZ, QuietRemovalCommand(program, entry.m_installedKeys)},
         {"NoRepair", REG_DWORD, "1"},
     };
 }
@@ -201,4 +199,12 @@ void UpdateUninstallEntry(CSetupRun& run) {
                    bWritten;
     run.m_log.Write(bWritten ? "The entry in the list of installed programs is up to date"
                              : "The entry in the list of installed programs could not be written whole");
+}
+
+// A key with a blank would end the argument there.
+std::string QuietRemovalCommand(const std::string& program, const std::vector<std::string>& keys) {
+    std::string list;
+    for (const std::string& key : keys) list += (list.empty() ? "" : ",") + key;
+    const bool bQuoted = list.find_first_of(" \t") != std::string::npos;
+    return program + " /quiet " + (bQuoted ? "\"/remove:" + list + "\"" : "/remove:" + list);
 }

@@ -3,6 +3,7 @@
 // the files it reads beside it in a folder only administrators write.
 #pragma once
 #include <string>
+#include <vector>
 
 class CSetupRun;
 
@@ -11,6 +12,9 @@ constexpr char kUninstallEntryKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVers
 // The kept copy's folder within the Program Files folder: the entry's
 // commands run it as administrator, whatever install folder the user chose.
 constexpr char kKeptSetupFolder[] = "ORBEL\\ZEP Setup";
+// The command of the entry that removes the installed components without a
+// window; program as the command line spells it.
+std::string QuietRemovalCommand(const std::string& program, const std::vector<std::string>& keys);
 // Empty when the platform names no Program Files folder.
 std::string KeptSetupFolder();
 

@@ -1,6 +1,7 @@
 #include "select/ComponentStates.h"
 
 #include "app/NumberText.h"
+#include "app/PathText.h"
 #include "app/Registry.h"
 #include "app/SetupRun.h"
 #include "install/InstallLog.h"
@@ -151,11 +152,28 @@ void CSetupRun::ComputeComponentStates() {
     }
 }
 
+namespace {
+
+// The component of key, spelt as given, or else of the one key that differs
+// from it only in case, as switches do; none when two keys do.
+CComponent* FindComponent(CComponentMap& catalogue, const std::string& key) {
+    if (CComponent** exact = catalogue.Lookup(key)) return *exact;
+    CComponent* found = nullptr;
+    for (auto& entry : catalogue)
+        if (LowerAscii(entry.first) == LowerAscii(key)) {
+            if (found) return nullptr;
+            found = entry.second;
+        }
+    return found;
+}
+
+}  // namespace
+
 bool SelectByKeys(CComponentMap& catalogue, const std::vector<std::string>& install,
                   const std::vector<std::string>& remove, CSelectionView& view, std::string& unknownKey) {
     for (const std::vector<std::string>* keys : {&install, &remove})
         for (const std::string& key : *keys)
-            if (!catalogue.Lookup(key)) {
+            if (!FindComponent(catalogue, key)) {
                 unknownKey = key;
                 return false;
             }
@@ -166,12 +184,12 @@ bool SelectByKeys(CComponentMap& catalogue, const std::vector<std::string>& inst
                 view.ShowSelection(*entry.second);
             }
     for (const std::string& key : install) {
-        CComponent& comp = **catalogue.Lookup(key);
+        CComponent& comp = *FindComponent(catalogue, key);
         if (comp.m_nState == STATE_LEAVE && KindOf(comp) != ComponentKind::Current)
             ClickComponent(comp, catalogue, view);
     }
     for (const std::string& key : remove) {
-        CComponent& comp = **catalogue.Lookup(key);
+        CComponent& comp = *FindComponent(catalogue, key);
         if (!IsInstalled(comp)) continue;
         Mark(comp, STATE_REMOVE, ACTION_REMOVE);
         view.ShowSelection(comp);

@@ -5,6 +5,7 @@
 #include "app/UninstallEntry.h"
 #include "framework/Dpi.h"
 #include "install/StopPoint.h"
+#include "res/version.h"
 #include "res/resource.h"
 #include "support/ChildProcess.h"
 #include "support/PackageTestFiles.h"
@@ -19,6 +20,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 using namespace roads;
 using testsupport::Lines;
@@ -30,6 +32,7 @@ const std::string kCarried = std::string(kTarget) + "-unattended";
 // What Wine shows of a folder everyone may write.
 const char kEveryoneWrites[] = ";0x1301ff;;;WD)";
 HANDLE g_held = INVALID_HANDLE_VALUE;
+std::unique_ptr<robot::Process> g_first;
 
 struct QuietRun {
     std::string name;
@@ -77,8 +80,28 @@ DWORD RunToEnd(const std::string& commandLine, const std::string& folder) {
 
 std::vector<QuietRun> Runs(const std::string& url) {
     return {
-        {"unknown-option", "/quiet /frobnicate", 87, {"ZEP Setup started: /quiet /frobnicate",
+        {"unknown-option", "/quiet /frobnicate", 87, {"ZEP Setup " ZEP_VERSION_TEXT " started: /quiet /frobnicate",
                                                       "Message: Unknown option or value: /frobnicate", "Exit code 87"}},
+        // Nothing is done without the log asked for, not even a log elsewhere.
+        {"log-uncreatable", "/quiet /log:C:\\no-such-folder\\setup.log", 1622, {},
+         [] { EXPECT_FALSE(testsupport::FileExists(kTarget)); }},
+        // Another run holds the computer: this one only logs why it ends.
+        {"second-run",
+         "/quiet /accept-license /components:Tools /site:3",
+         1618,
+         {"Message: Another ZEP Setup is running. Start this one again once it has ended.", "Exit code 1618"},
+         [] {
+             g_first.reset();
+             EXPECT_FALSE(testsupport::FileExists(kTarget));
+         },
+         0, true,
+         [](const std::string&) {
+             // Without a setup information file it waits on its message.
+             g_first = std::make_unique<robot::Process>();
+             ASSERT_TRUE(g_first->Start(testsupport::BinDir() + "\\zepsetup.exe",
+                                        testsupport::MakeScratchDir("unattended-first")));
+             EXPECT_NE(nullptr, robot::WaitMessageBox(g_first->Id(), wizard::kTimeoutMs));
+         }},
         {"no-license",
          "/quiet /components:Tools",
          1602,
@@ -92,9 +115,9 @@ std::vector<QuietRun> Runs(const std::string& url) {
           "3 package(s) without a package info file are skipped", "Exit code 1603",
           "No publisher's key in the setup information file: nothing is verified against a publisher's signature"}},
         {"install",
-         "/QUIET -accept-license /components:Tools /site:3",
+         "/QUIET -accept-license /components:tools /site:3",
          0,
-         {"Component Base (ZEP Base): not installed, available 1.1, to install",
+         {"Product: ZEP Road", "Component Base (ZEP Base): not installed, available 1.1, to install",
           "Component Tools (ZEP Tools): not installed, available 1.0, to install",
           "Fetch " + url + "mirror/files/tools.ex_: fetched (HTTP 200, ",
           "Package Tools, tools.ex_: download: no copy in the download folder",
@@ -215,12 +238,12 @@ TEST(Unattended, EveryExitCodeWithItsLog) {
         if (run.name == "site-down") setupInfo.erase(setupInfo.find(keyLine), keyLine.size());
         ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", setupInfo));
         // The first run's log goes where a run without /log: puts it.
-        const std::string log = run.exitCode == 87 ? "" : dir + "\\setup.log";
+        const std::string log = run.exitCode == 87 || run.logged.empty() ? "" : dir + "\\setup.log";
         const std::string logOption = log.empty() ? "" : " /log:" + log;
         const std::string program = testsupport::BinDir() + "\\zepsetup.exe ";
         EXPECT_EQ(run.exitCode, int(RunToEnd(program + run.options + logOption, dir)));
         std::string text;
-        EXPECT_TRUE(testsupport::ReadFile(log.empty() ? NewestDefaultLog() : log, text));
+        EXPECT_TRUE(run.logged.empty() || testsupport::ReadFile(log.empty() ? NewestDefaultLog() : log, text));
         for (const std::string& line : run.logged) EXPECT_NE(std::string::npos, text.find(line)) << line;
         run.check();
     }

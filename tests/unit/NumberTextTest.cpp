@@ -6,6 +6,7 @@
 #include "app/PathText.h"
 #include "app/SetupLog.h"
 #include "app/StringKeyMap.h"
+#include "app/UninstallEntry.h"
 #include "download/ProgressText.h"
 #include "install/PendingRenames.h"
 #include "select/SizeText.h"
@@ -186,6 +187,10 @@ TEST(CommandLine, OptionsCaseInsensitiveWithSlashOrDashAndQuotedValues) {
         {"/download-only:D:\\x /remove:Base", "refused /remove"},
         {"/Modify /passive", "-p---m |||||1|"},
         {"/download-only:D:\\x /modify", "refused /modify"},
+        {"/h /HELP", "----u- |||||1|"},
+        {"/dir:\\\\server\\zep", "------ ||\\\\server\\zep||||1|"},
+        {"/dir:ZEP", "refused /dir:ZEP"},  // removal would look for it in another folder
+        {"/dir:C:ZEP", "refused /dir:C:ZEP"},
     };
     for (const auto& c : cases) {
         CSetupOptions options;
@@ -201,6 +206,13 @@ TEST(CommandLine, OptionsCaseInsensitiveWithSlashOrDashAndQuotedValues) {
         }
         EXPECT_EQ(c.read, read) << c.line;
     }
+}
+
+// The quiet removal of the installed programs' list reads back as every key, one with a blank too.
+TEST(CommandLine, QuietRemovalCommandNamesEveryKey) {
+    CSetupOptions options;
+    ASSERT_TRUE(ParseCommandLine(QuietRemovalCommand("", {"Base", "Two Words"}), options));
+    EXPECT_EQ((std::vector<std::string>{"Base", "Two Words"}), options.m_remove);
 }
 
 TEST(CommandLine, ExitCodesAsDeploymentToolsReadThem) {

@@ -114,6 +114,7 @@ TEST(SelectionRules, NamedComponentsReplaceThePreselection) {
     } rows[] = {
         {{}, {}, ",upgrade,,install"},
         {{"Extra"}, {}, ",,install,install"},  // its prerequisite is marked along
+        {{"eXTRA"}, {"base"}, "remove,remove,,"},  // keys in any case, as the switches
         {{"Base"}, {}, ",,,"},                 // already current: nothing to do
         {{}, {"Base"}, "remove,remove,,"},     // its dependents leave with it
         {{"Extra"}, {"Core"}, ",remove,,"},    // a removal takes what needs it along
