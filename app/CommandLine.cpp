@@ -21,8 +21,8 @@ const char kUsageText[] =
     "/? /h /help\t\tthis text\n\n"
     "Without /log: the log is %TEMP%\\zepsetup-YYYYMMDD-HHMMSS.log.\n"
     "Example: zepsetup.exe /quiet /accept-license /components:Base /log:C:\\Logs\\zep.log\n\n"
-    "Exit codes: 0 done, 3010 done and a restart is needed, 1602 cancelled,\n"
-    "1603 failed, 1618 another setup is running, 1622 the log cannot be written,\n"
+    "Exit codes: 0 done, 3010 done and a restart is needed, 1641 done and the restart started,\n"
+    "1602 cancelled, 1603 failed, 1618 another setup is running, 1622 the log cannot be written,\n"
     "87 an unknown option, a malformed or relative value, or a component key the list lacks.";
 
 int RunExitCode(bool bFinished, int nPackagesNotDone, bool bRebootRequired) {

@@ -11,6 +11,7 @@ constexpr int kExitCancelled = 1602;
 constexpr int kExitFailed = 1603;
 constexpr int kExitAlreadyRunning = 1618;
 constexpr int kExitLogFailed = 1622;
+constexpr int kExitRestartStarted = 1641;
 constexpr int kExitRestartNeeded = 3010;
 
 // The exit code of a run that was finished (not cancelled or ended early),

@@ -124,6 +124,7 @@ BOOL CSetupApp::InitInstance() {
     } else {
         RunWizard();
         m_nExitCode = m_nPassiveEndCode >= 0 ? m_nPassiveEndCode
+                      : m_bRestartStarted    ? kExitRestartStarted
                                              : RunExitCode(m_bWizardFinished, PackagesNotDone(), m_bRebootRequired);
     }
     if (m_bInstalledComponentsChanged) UpdateUninstallEntry(*this);

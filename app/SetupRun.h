@@ -173,6 +173,8 @@ public:
     // Set by a passive run that a page had to end: its exit code; -1 while none did.
     int m_nPassiveEndCode = -1;
     BOOL m_bRebootRequired = FALSE;
+    // The Finish page started the restart the installation needed.
+    bool m_bRestartStarted = false;
     // A component was installed or removed: the run's end brings the
     // product's entry in the list of installed programs up to date.
     bool m_bInstalledComponentsChanged = false;

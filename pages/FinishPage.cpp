@@ -2,6 +2,7 @@
 
 #include "app/PageFlow.h"
 #include "app/SetupApp.h"
+#include "app/UninstallEntry.h"
 #include "res/resource.h"
 
 CFinishPage::CFinishPage() : CWizardPage(IDD_FINISH, IDC_FINISH_TITLE) {}
@@ -9,8 +10,9 @@ CFinishPage::CFinishPage() : CWizardPage(IDD_FINISH, IDC_FINISH_TITLE) {}
 void CFinishPage::DoDataExchange(CDataExchange* pDX) { DDX_Radio(pDX, IDC_FINISH_REBOOT_NOW, m_nReboot); }
 
 BOOL CFinishPage::OnSetActive() {
-    // A passive run never restarts the computer: the exit code tells.
-    if (theApp.m_options.m_bPassive) {
+    // A passive run, or one told /norestart, never restarts the computer: the exit code tells.
+    const bool bNoRestart = theApp.m_options.m_bPassive || theApp.m_options.m_bNoRestart;
+    if (bNoRestart) {
         m_nReboot = 1;
         UpdateData(FALSE);
     }
@@ -19,16 +21,22 @@ BOOL CFinishPage::OnSetActive() {
         SetDlgItemText(IDC_FINISH_OUTCOME, "Setup Wizard failed to copy files. Selected components were not installed.");
     if (theApp.m_bRebootRequired) {
         ShowDlgItem(IDC_FINISH_REBOOT_NOTICE, SW_SHOW);
-        ShowDlgItem(IDC_FINISH_REBOOT_NOW, SW_SHOW);
+        ShowDlgItem(IDC_FINISH_REBOOT_NOW, theApp.m_options.m_bNoRestart ? SW_HIDE : SW_SHOW);
         ShowDlgItem(IDC_FINISH_REBOOT_LATER, SW_SHOW);
     }
     return CWizardPage::OnSetActive();
 }
 
+// The entry's commands run the kept copy: both are whole before the computer shuts down.
 BOOL CFinishPage::OnWizardFinish() {
     UpdateData(TRUE);
-    if (RebootOnFinish(theApp.m_bRebootRequired, m_nReboot) && !RequestReboot())
-        MessageBox("Failed to initiate system reboot. You must reboot manually");
+    if (!RebootOnFinish(theApp.m_bRebootRequired, m_nReboot)) return TRUE;
+    if (theApp.m_bInstalledComponentsChanged) {
+        UpdateUninstallEntry(theApp);
+        theApp.m_bInstalledComponentsChanged = false;
+    }
+    theApp.m_bRestartStarted = RequestReboot();
+    if (!theApp.m_bRestartStarted) MessageBox("Failed to initiate system reboot. You must reboot manually");
     return TRUE;
 }
 

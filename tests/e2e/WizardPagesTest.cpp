@@ -18,6 +18,7 @@ namespace {
 struct State {
     int downloadOnly, toRemove, toInstall, packagesToDownload;
     BOOL installSucceeded, rebootRequired;
+    bool noRestart = false;
 };
 
 void Set(const State& state) {
@@ -27,6 +28,7 @@ void Set(const State& state) {
     theApp.m_nPackagesToDownload = state.packagesToDownload;
     theApp.m_bInstallSucceeded = state.installSucceeded;
     theApp.m_bRebootRequired = state.rebootRequired;
+    theApp.m_options.m_bNoRestart = state.noRestart;
     theApp.m_bWinNT = true;  // a reboot then goes through the privilege step, which fails in tests
 }
 
@@ -70,6 +72,9 @@ const struct PageCase {
      End::FinishCloses},
     {IDD_FINISH, {0, 0, 0, 0, TRUE, TRUE}, {IDC_FINISH_OUTCOME, kInstalled, "finish-reboot"}, Finish, kRebootChoice,
      End::RebootNowFails},
+    // Told /norestart: "Reboot later" alone, and Finish restarts nothing (here the attempt would say it failed).
+    {IDD_FINISH, {0, 0, 0, 0, TRUE, TRUE, true}, {IDC_FINISH_OUTCOME, kInstalled, "finish-norestart"}, Finish,
+     {{IDC_FINISH_REBOOT_NOW, "hidden"}, {IDC_FINISH_REBOOT_LATER, "Reboot later [x]"}}, End::FinishCloses},
 };
 
 void EndCase(Wizard& wizard, const PageCase& c) {
