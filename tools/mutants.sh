@@ -69,6 +69,12 @@ timeouts-on-session-only @@ download/HttpTransfer.cpp @@ notice.m_app.ApplyTrans
 time-shown-in-pause @@ download/DownloadingPage.cpp @@ const bool bEstimate = start != 0 && received > resumed && !m_pStatus->m_bRetryPause; @@ const bool bEstimate = start != 0; @@ ^e2e\.FaultMatrixTest$
 pass-ends-under-question @@ download/DownloadingPage.cpp @@ if (m_bAskingCancel)\n        m_bEndPending = true;\n    else\n        EndPass(); @@ EndPass(); @@ ^e2e\.FaultMatrixTest$
 removal-buttons-on @@ select/RemovingPage.cpp @@ PostWizardButtons(0); @@ PostWizardButtons(3); @@ ^e2e\.WizardPagesTest$
+norestart-ignored @@ pages/FinishPage.cpp @@ theApp.m_options.m_bPassive || theApp.m_options.m_bNoRestart; @@ theApp.m_options.m_bPassive; @@ ^e2e\.WizardPagesTest$
+second-run-admitted @@ app/SetupApp.cpp @@ if (!m_singleRun.Claim()) { @@ if (!m_singleRun.Claim() && false) { @@ ^e2e\.UnattendedTest$
+log-elsewhere @@ app/SetupApp.cpp @@ if (!m_options.m_strLogPath.empty() && !m_log.Open(m_options.m_strLogPath)) return false; @@ if (!m_options.m_strLogPath.empty() && !m_log.Open(m_options.m_strLogPath)) m_log.OpenNew(EnvironmentTempFolder(), now); @@ ^e2e\.UnattendedTest$
+relative-dir-taken @@ app/CommandLine.cpp @@ (text == &options.m_strInstallDir && !IsFullPath(value)) @@ false @@ ^unit\.NumberTextTest$
+keys-case-sensitive @@ select/ComponentStates.cpp @@ if (LowerAscii(entry.first) == LowerAscii(key)) { @@ if (entry.first == key) { @@ ^(unit\.SelectionRulesTest|e2e\.UnattendedTest)$
+removal-key-unquoted @@ app/UninstallEntry.cpp @@ (bQuoted ? "\"/remove:" + list + "\"" : "/remove:" + list) @@ "/remove:" + list @@ ^unit\.NumberTextTest$
 log-hash-ignored @@ select/Removal.cpp @@ if (!recorded.m_hashes.empty() && @@ if (false && @@ ^e2e\.WizardPagesTest$
 log-folder-unchecked @@ select/Removal.cpp @@ if (IsAbsoluteFolderPath(record.m_strText)) @@ if (true) @@ ^e2e\.WizardPagesTest$
 takeback-skipped @@ install/InstallEngine.cpp @@ pPackage->TakeBackCopies(callback); @@ (void)callback; @@ ^unit\.InstallEngineTest$
