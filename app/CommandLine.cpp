@@ -25,9 +25,9 @@ const char kUsageText[] =
     "1602 cancelled, 1603 failed, 1618 another setup is running, 1622 the log cannot be written,\n"
     "87 an unknown option, a malformed or relative value, or a component key the list lacks.";
 
-int RunExitCode(bool bFinished, int nPackagesNotDone, bool bRebootRequired) {
+int RunExitCode(bool bFinished, int nNotDone, bool bRebootRequired) {
     if (!bFinished) return kExitCancelled;
-    if (nPackagesNotDone != 0) return kExitFailed;
+    if (nNotDone != 0) return kExitFailed;
     return bRebootRequired ? kExitRestartNeeded : kExitDone;
 }
 

@@ -15,9 +15,8 @@ constexpr int kExitRestartStarted = 1641;
 constexpr int kExitRestartNeeded = 3010;
 
 // The exit code of a run that was finished (not cancelled or ended early),
-// with the packages it set out to install or download and did not, and
-// whether a restart is needed.
-int RunExitCode(bool bFinished, int nPackagesNotDone, bool bRebootRequired);
+// with what it set out to do and did not, and whether a restart is needed.
+int RunExitCode(bool bFinished, int nNotDone, bool bRebootRequired);
 
 struct CSetupOptions {
     bool m_bQuiet = false;

@@ -139,5 +139,5 @@ int RunQuietSetup(CSetupRun& run) {
         if (const int code = DownloadPackages(run)) return code;
         if (!run.m_nDownloadOnly) InstallPackages(run, steps);
     }
-    return RunExitCode(true, run.PackagesNotDone(), run.m_bRebootRequired);
+    return RunExitCode(true, run.WorkNotDone(), run.m_bRebootRequired);
 }

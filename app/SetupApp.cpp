@@ -125,7 +125,7 @@ BOOL CSetupApp::InitInstance() {
         RunWizard();
         m_nExitCode = m_nPassiveEndCode >= 0 ? m_nPassiveEndCode
                       : m_bRestartStarted    ? kExitRestartStarted
-                                             : RunExitCode(m_bWizardFinished, PackagesNotDone(), m_bRebootRequired);
+                                             : RunExitCode(m_bWizardFinished, WorkNotDone(), m_bRebootRequired);
     }
     if (m_bInstalledComponentsChanged) UpdateUninstallEntry(*this);
     return FALSE;
@@ -151,7 +151,8 @@ bool CSetupApp::OpenLog() {
     if (m_options.m_strLogPath.empty()) m_log.OpenNew(EnvironmentTempFolder(), now);
     std::string arguments;
     for (const std::string& argument : SplitArguments(m_strCommandLine)) arguments += " " + WithoutUserInfo(argument);
-    m_log.Write("ZEP Setup " ZEP_VERSION_TEXT " started:" + (arguments.empty() ? std::string(" no options") : arguments));
+    if (arguments.empty()) arguments = " no options";
+    m_log.Write("ZEP Setup " ZEP_VERSION_TEXT " started:" + arguments);
     return true;
 }
 

@@ -33,8 +33,8 @@ std::string InitialDownloadFolder() {
 CSetupRun::CSetupRun() = default;
 CSetupRun::~CSetupRun() = default;
 
-int CSetupRun::PackagesNotDone() const {
-    int count = m_nPackagesFailed;
+int CSetupRun::WorkNotDone() const {
+    int count = m_nPackagesFailed + m_nRemovalsRefused;
     for (const auto& entry : m_mapPackages)
         if (entry.second->m_bNeedInfo || entry.second->m_nFilesToDownload != 0) ++count;
     return count;

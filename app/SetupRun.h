@@ -168,6 +168,8 @@ public:
     BOOL m_bInstallSucceeded = FALSE;
     // Packages the install run took up and could not install.
     int m_nPackagesFailed = 0;
+    // Components marked for removal whose install log was refused: their records stay.
+    int m_nRemovalsRefused = 0;
     // A page accepted Finish: the wizard was not cancelled.
     bool m_bWizardFinished = false;
     // Set by a passive run that a page had to end: its exit code; -1 while none did.
@@ -181,9 +183,10 @@ public:
     HINTERNET m_hInternet = nullptr;
     bool m_bNewInstall = false;
 
-    // The packages of the run that are not installed (or, downloading
-    // only, not downloaded) at its end.
-    int PackagesNotDone() const;
+    // What the run set out to do and did not, at its end: packages not
+    // installed (or, downloading only, not downloaded) and components whose
+    // removal was refused.
+    int WorkNotDone() const;
 private:
     void ReadProgramsDir();
 };

@@ -14,13 +14,20 @@
 
 namespace {
 
+// A file in use goes at the next restart, which the run then needs.
 void DeleteReportedFile(CSetupRun& run, const std::string& path, CRemovalSteps& steps) {
     steps.OnDeletingFile(path);
     const DWORD error = ::DeleteFileA(path.c_str()) ? ERROR_SUCCESS : ::GetLastError();
-    if (error == ERROR_SUCCESS)
+    if (error == ERROR_SUCCESS) {
         run.m_log.Write("Removed " + path);
-    else if (error != ERROR_FILE_NOT_FOUND)
+    } else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        return;
+    } else if (::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        run.m_bRebootRequired = TRUE;
+        run.m_log.Write("Deleted at the next restart: " + path);
+    } else {
         run.m_log.Write("Could not remove " + path + ": error " + std::to_string(error));
+    }
 }
 
 }  // namespace
@@ -39,7 +46,17 @@ int RemoveComponent(CSetupRun& run, const std::string& key, CComponent* pComp, C
                     std::vector<std::string>& skippedRecords) {
     run.m_log.Write("Removing component " + key);
     steps.OnRemovingComponent(*pComp);
-    RemoveLoggedFiles(run, key, pComp, steps, skippedRecords);
+    bool bRefused = false;
+    RemoveLoggedFiles(run, key, pComp, steps, skippedRecords, bRefused);
+    // Its files may all still be there: the record stays for a removal that can follow them.
+    if (bRefused) {
+        run.m_log.Write("Component " + key + " is not removed: its install log was refused");
+        ++run.m_nRemovalsRefused;
+        pComp->m_nState = 0;
+        pComp->m_nAction = ACTION_NONE;
+        --run.m_nToRemove;
+        return 1;
+    }
     const std::string recordKey = std::string(ZEP_CLIENT_KEY "\\") + key;
     std::string folder;
     if (ReadRegPath(recordKey.c_str(), "Path", kRegPathLimit, folder)) ::RemoveDirectoryA(folder.c_str());
@@ -59,10 +76,12 @@ int RemoveComponent(CSetupRun& run, const std::string& key, CComponent* pComp, C
 namespace {
 
 // A log of the component's record and the hashes that bind it; none for a
-// record of an earlier version, which has no hash.
+// record of an earlier version, which has no hash. The finished install's
+// log must be there; an interrupted one may not have been written yet.
 struct CRecordedLog {
     std::string m_strPath;
     std::vector<std::string> m_hashes;
+    bool m_bRequired = false;
 };
 
 // The log of the last finished install, and that of an install cut short:
@@ -74,7 +93,7 @@ std::vector<CRecordedLog> RecordedLogs(const std::string& key) {
     ReadRegPath(recordKey.c_str(), kPendingLogHashValue, kRegPathLimit, pendingHash);
     std::vector<CRecordedLog> logs;
     if (ReadRegPath(recordKey.c_str(), "DeIsLog", kRegPathLimit, logPath)) {
-        logs.push_back({logPath, {}});
+        logs.push_back({logPath, {}, true});
         if (ReadRegPath(recordKey.c_str(), kLogHashValue, kRegPathLimit, logHash)) {
             logs.back().m_hashes.push_back(logHash);
             if (!pendingHash.empty()) logs.back().m_hashes.push_back(pendingHash);
@@ -88,21 +107,27 @@ std::vector<CRecordedLog> RecordedLogs(const std::string& key) {
     return logs;
 }
 
-// The log as its record binds it: false, with the reason in skippedRecords,
-// for a log that changed after it was written. Open for reading, the log
-// cannot be written or replaced until it is closed, so the records followed
-// are the bytes hashed.
-bool OpenRecordedLog(const CRecordedLog& recorded, CInstallLog& log, std::vector<std::string>& skippedRecords) {
-    if (!log.Open(recorded.m_strPath, CInstallLog::MODE_READ)) return false;
+enum class ELogOpened { kOpened, kAbsent, kRefused };
+
+// The log as its record binds it: refused, with the reason in skippedRecords,
+// when it changed after it was written or the finished install's log is
+// missing. Open for reading, the log cannot be written or replaced until it
+// is closed, so the records followed are the bytes hashed.
+ELogOpened OpenRecordedLog(const CRecordedLog& recorded, CInstallLog& log, std::vector<std::string>& skippedRecords) {
+    if (!log.Open(recorded.m_strPath, CInstallLog::MODE_READ)) {
+        if (!recorded.m_bRequired) return ELogOpened::kAbsent;
+        skippedRecords.push_back(recorded.m_strPath + " (refused: it is missing)");
+        return ELogOpened::kRefused;
+    }
     std::string hash;
     if (!recorded.m_hashes.empty() &&
         !(log.HashOpened(hash) && std::find(recorded.m_hashes.begin(), recorded.m_hashes.end(), hash) !=
                                       recorded.m_hashes.end())) {
         log.Close(true);
         skippedRecords.push_back(recorded.m_strPath + " (refused: it changed after the install)");
-        return false;
+        return ELogOpened::kRefused;
     }
-    return true;
+    return ELogOpened::kOpened;
 }
 
 // The log lies in a folder others may write: a file record is followed only
@@ -173,11 +198,13 @@ void RemoveFilesOfLog(CSetupRun& run, CInstallLog& log, bool bCutShort, CRemoval
 }  // namespace
 
 int RemoveLoggedFiles(CSetupRun& run, const std::string& key, CComponent* pComp, CRemovalSteps& steps,
-                      std::vector<std::string>& skippedRecords) {
+                      std::vector<std::string>& skippedRecords, bool& bRefused) {
     int nRemoved = 0;
     for (const CRecordedLog& recorded : RecordedLogs(key)) {
         CInstallLog log;
-        if (!OpenRecordedLog(recorded, log, skippedRecords)) continue;
+        const ELogOpened opened = OpenRecordedLog(recorded, log, skippedRecords);
+        bRefused = bRefused || opened == ELogOpened::kRefused;
+        if (opened != ELogOpened::kOpened) continue;
         RemoveFilesOfLog(run, log, pComp->m_bCutShort, steps, skippedRecords);
         nRemoved = 1;
     }
@@ -188,7 +215,7 @@ int64_t LoggedFileBytes(const std::string& key) {
     const std::vector<CRecordedLog> logs = RecordedLogs(key);
     CInstallLog log;
     std::vector<std::string> skippedRecords;
-    if (logs.empty() || !OpenRecordedLog(logs.front(), log, skippedRecords)) return 0;
+    if (logs.empty() || OpenRecordedLog(logs.front(), log, skippedRecords) != ELogOpened::kOpened) return 0;
     CIdMap<CInstallLogRecord> folders;
     int64_t bytes = FileBytes(log.m_strPath);
     ForEachLoggedFile(log, folders, skippedRecords,

@@ -32,6 +32,8 @@ const std::string kCarried = std::string(kTarget) + "-unattended";
 // What Wine shows of a folder everyone may write.
 const char kEveryoneWrites[] = ";0x1301ff;;;WD)";
 HANDLE g_held = INVALID_HANDLE_VALUE;
+const std::string kBaseLog = std::string(kTarget) + "\\Base.DeIsLog";
+std::string g_baseLog;
 std::unique_ptr<robot::Process> g_first;
 
 struct QuietRun {
@@ -150,6 +152,36 @@ std::vector<QuietRun> Runs(const std::string& url) {
          1, false,
          [](const std::string&) {
              g_held = ::CreateFileA((kBin + "\\tools.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+         }},
+        // Base's log changed after the install: Tools goes, Base and its record stay.
+        {"removal-refused",
+         "/quiet /remove:Base",
+         1603,
+         {"Removal left alone the install log record " + kBaseLog + " (refused: it changed after the install)",
+          "Component Base is not removed: its install log was refused", "Exit code 1603"},
+         [] {
+             EXPECT_EQ("257 0", Record("Base") + " " + Record("Tools"));
+             testsupport::WriteFile(kBaseLog, g_baseLog);
+         },
+         1, false,
+         [](const std::string&) {
+             g_baseLog = testsupport::FileText(kBaseLog);
+             testsupport::WriteFile(kBaseLog, g_baseLog + "x");
+         }},
+        // A file held open goes at the next restart.
+        {"removal-in-use",
+         "/quiet /remove:Base",
+         3010,
+         {"Deleted at the next restart: " + kBin + "\\base.dll", "Exit code 3010"},
+         [] {
+             ::CloseHandle(g_held);
+             EXPECT_EQ("0 0", Record("Base") + " " + Record("Tools"));
+             EXPECT_NE(std::string::npos, testsupport::PendingRenames().find("\\base.dll|"));
+         },
+         1, false,
+         [](const std::string&) {
+             g_held = ::CreateFileA((kBin + "\\base.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
          }},
         {"download-only",

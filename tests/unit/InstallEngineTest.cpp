@@ -81,7 +81,7 @@ protected:
     static void CleanRegistry() {
         ::RegDeleteTreeA(HKEY_CURRENT_USER, kUserKey);
         for (const char* key : {"EngComp", "BadComp", "BlockedComp", "StuckComp", "GoodComp", "Base", "Tools", "Evil",
-                                "Forged"})
+                                "Forged", "Gone"})
             ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, ComponentKey(key).c_str());
     }
 
@@ -336,15 +336,16 @@ TEST_F(InstallEngineTest, DecodedCopiesAndPackageFilesAreHeldUntilTheCommit) {
 }
 
 // The component last in the catalogue goes first, and the program group
-// stays until its last shortcut has gone. A log that leads elsewhere (Evil's,
-// an earlier version's without a hash) deletes nothing there, nor does one
-// changed after the install (Forged's); both are named.
+// stays until its last shortcut has gone; a file in use goes at the restart.
+// A log that leads elsewhere (Evil's, an earlier version's without a hash)
+// deletes nothing there; one changed after the install (Forged's) or missing
+// (Gone's) is refused and keeps its record. All are named.
 TEST_F(InstallEngineTest, RemovalFollowsOnlyTheProductsOwnLogsNewestComponentFirst) {
     std::deque<CComponent> catalogue;
     std::vector<std::unique_ptr<CPackageInfo>> packages;
-    for (const std::string key : {"Base", "Tools", "Evil", "Forged"}) {
+    for (const std::string key : {"Base", "Tools", "Evil", "Forged", "Gone"}) {
         m_run.m_mapComponents.SetAt(key, &catalogue.emplace_back())->m_nAction = ACTION_REMOVE;
-        if (packages.size() == 2) continue;
+        if (catalogue.size() > 2) continue;
         packages.push_back(MakePackage(key, &catalogue.back()));
         AddDownloadedFile(*packages.back(), key + ".dll", 1, key, false);
         packages.back()->m_listShortcuts.push_back(new CPackageShortcut{key, "${Target}\\bin\\" + key + ".dll", ""});
@@ -361,6 +362,9 @@ TEST_F(InstallEngineTest, RemovalFollowsOnlyTheProductsOwnLogsNewestComponentFir
     WriteRegString(ComponentKey("Evil").c_str(), "DeIsLog", evilLog.c_str());
     WriteRegString(ComponentKey("Forged").c_str(), "DeIsLog", forgedLog.c_str());
     WriteRegString(ComponentKey("Forged").c_str(), kLogHashValue, std::string(64, '0').c_str());
+    WriteRegString(ComponentKey("Gone").c_str(), "DeIsLog", (m_strRoot + "\\Gone.DeIsLog").c_str());
+    const HANDLE busy = ::CreateFileA((m_strBin + "\\Tools.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
     struct Seen : CRemovalSteps {
         std::string group;
         Lines deleted;
@@ -369,11 +373,19 @@ TEST_F(InstallEngineTest, RemovalFollowsOnlyTheProductsOwnLogsNewestComponentFir
         }
     } seen;
     seen.group = m_run.ProgramGroupPath();
-    EXPECT_EQ((Lines{forgedLog + " (refused: it changed after the install)", victims + "\\..\\victims",
+    EXPECT_EQ((Lines{m_strRoot + "\\Gone.DeIsLog (refused: it is missing)",
+                     forgedLog + " (refused: it changed after the install)", victims + "\\..\\victims",
                      victims + "\\system.dll"}),
               RemoveMarkedComponents(m_run, seen));
+    ::CloseHandle(busy);
     EXPECT_EQ((Lines{"Tools.dll", "Tools.lnk", "Base.dll", "Base.lnk"}), seen.deleted);
-    EXPECT_FALSE(FileExists(m_strInstallDir)) << "the install folder stayed";
+    EXPECT_EQ(Lines{"Tools.dll"}, SortedFilesIn(m_strBin));
+    EXPECT_TRUE(m_run.m_bRebootRequired && PendingRenames().find("\\Tools.dll|") != std::string::npos);
+    std::string logs;
+    for (const char* key : {"Base", "Tools", "Evil", "Forged", "Gone"})
+        logs += StoredText(ComponentKey(key), "DeIsLog") + " ";
+    EXPECT_EQ("- - - " + forgedLog + " " + m_strRoot + "\\Gone.DeIsLog ", logs);
+    EXPECT_EQ(2, m_run.m_nRemovalsRefused);
     EXPECT_EQ("kept", FileText(victims + "\\system.dll"));
     EXPECT_TRUE(FileExists(evilLog)) << "a log outside the product's folders was deleted";
     EXPECT_FALSE(FileExists(seen.group)) << "the group stayed";
