@@ -1,6 +1,7 @@
 // A copy of zepsetup.exe in a folder where someone left DLLs with the names
 // of the system DLLs it uses, started with Wine told to prefer DLLs that are
 // not its own: the planted DLLs are never loaded, the system's are.
+#include "app/PathText.h"
 #include "support/ImportPatch.h"
 #include "support/Roads.h"
 #include "support/TestSupport.h"
@@ -30,9 +31,7 @@ std::vector<std::string> ImportedDlls(const std::string& program) {
     if (!image) return names;
     auto* base = reinterpret_cast<BYTE*>(image);
     testsupport::ForEachImportedDll(base, [&](const IMAGE_IMPORT_DESCRIPTOR& entry) {
-        std::string name = reinterpret_cast<const char*>(base + entry.Name);
-        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(tolower(c)); });
-        names.push_back(name);
+        names.push_back(LowerAscii(reinterpret_cast<const char*>(base + entry.Name)));
     });
     ::FreeLibrary(image);
     return names;
@@ -49,9 +48,7 @@ std::string LoadedFrom(DWORD pid) {
         for (DWORD i = 0; i < bytes / sizeof(HMODULE); ++i) {
             char path[MAX_PATH] = "";
             ::GetModuleFileNameExA(process, modules[i], path, MAX_PATH);
-            std::string lower = path;
-            std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(tolower(c)); });
-            paths.push_back(lower);
+            paths.push_back(LowerAscii(path));
         }
     }
     if (process) ::CloseHandle(process);

@@ -8,7 +8,6 @@
 #include "res/resource.h"
 #include "select/ComponentStates.h"
 #include "select/SkippedComponentsDlg.h"
-#include "support/InstallTestPackage.h"
 #include "support/PackageTestFiles.h"
 #include "support/SetupRun.h"
 #include "support/TestSupport.h"

@@ -235,10 +235,8 @@ TEST_F(FileSelectionTest, PackageInfoFromThreePlacesAndAnExactFitOfTheDrive) {
     for (const CComponent* pComp : SkipComponents(m_run, true)) skipped.push_back(pComp->m_strName);
     EXPECT_EQ(Lines{"ZEP Gone"}, skipped);
     m_run.ComputePackageDownloads();
-    long long spare = -1;
     for (const CDriveSpace& space : ComputeDriveSpace(m_run))
-        if (space.m_strDrive == "Y:") spare = space.m_nAvailable - space.m_nRequired;
-    EXPECT_EQ(0, spare);
+        EXPECT_TRUE(space.m_strDrive != "Y:" || space.m_nAvailable == space.m_nRequired) << space.m_nRequired;
     EXPECT_TRUE(HasEnoughSpace(ComputeDriveSpace(m_run)));
     ASSERT_TRUE(WriteFile("Y:\\one byte", "1"));
     EXPECT_FALSE(HasEnoughSpace(ComputeDriveSpace(m_run)));

@@ -214,14 +214,12 @@ TEST(Resources, ManifestAsksForCommonControls6AdministratorAndEveryMonitorsDpiAn
          {"Microsoft.Windows.Common-Controls", "version=\"6.0.0.0\"", "level=\"requireAdministrator\"",
           "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", ">PerMonitorV2"})
         EXPECT_NE(std::string::npos, xml.find(part)) << part << " in\n" << xml;
-    // The version set once in the build.
-    HRSRC version = ::FindResourceA(module, MAKEINTRESOURCEA(VS_VERSION_INFO), RT_VERSION);
-    ASSERT_NE(nullptr, version);
+    // The version set once in the build: VS_FIXEDFILEINFO's signature, its layout's version, then the file's.
+    const HRSRC version = ::FindResourceA(module, MAKEINTRESOURCEA(VS_VERSION_INFO), RT_VERSION);
     const std::string info(static_cast<const char*>(::LockResource(::LoadResource(module, version))),
                            ::SizeofResource(module, version));
-    const size_t fixed = info.find("\xBD\x04\xEF\xFE");  // VS_FIXEDFILEINFO's signature, then its version
-    ASSERT_NE(std::string::npos, fixed);
-    EXPECT_EQ(info.substr(fixed + 8, 8), std::string({char(ZEP_VERSION_MINOR), 0, char(ZEP_VERSION_MAJOR), 0,
-                                                      char(ZEP_VERSION_BUILD), 0, char(ZEP_VERSION_PATCH), 0}));
+    EXPECT_EQ(info.substr(info.find("\xBD\x04\xEF\xFE") + 8, 8),
+              std::string({char(ZEP_VERSION_MINOR), 0, char(ZEP_VERSION_MAJOR), 0, char(ZEP_VERSION_BUILD), 0,
+                           char(ZEP_VERSION_PATCH), 0}));
     ::FreeLibrary(module);
 }

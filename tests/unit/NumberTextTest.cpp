@@ -188,7 +188,6 @@ TEST(CommandLine, OptionsCaseInsensitiveWithSlashOrDashAndQuotedValues) {
         {"/Modify /passive", "-p---m |||||1|"},
         {"/download-only:D:\\x /modify", "refused /modify"},
         {"/h /HELP", "----u- |||||1|"},
-        {"/dir:\\\\server\\zep", "------ ||\\\\server\\zep||||1|"},
         {"/dir:ZEP", "refused /dir:ZEP"},  // removal would look for it in another folder
         {"/dir:C:ZEP", "refused /dir:C:ZEP"},
     };
