@@ -9,7 +9,7 @@ BUILD=${BUILD:-$ROOT/build}
 DEPS=$BUILD/deps
 PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 wine xvfb xauth
   imagemagick bzip2 fonts-wine fonts-liberation cmake googletest g++ make python3 curl dpkg-dev libbz2-dev libssl-dev
-  nginx openssl clang libclang-rt-14-dev llvm ${SETUP_EXTRA_PACKAGES:-}"
+  nginx openssl osslsigncode clang libclang-rt-14-dev llvm ${SETUP_EXTRA_PACKAGES:-}"
 
 missing=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' $PACKAGES 2>/dev/null \
           | awk '$1 != "ii" {print $2}'; \
