@@ -13,7 +13,8 @@ const char kUsageText[] =
     "/components:KEY[,KEY...]\tcomponents to install or upgrade\n"
     "/remove:KEY[,KEY...]\tcomponents to remove\n"
     "/dir:PATH\t\tthe install folder\n"
-    "/download-only:FOLDER\tdownload the packages into FOLDER only\n"
+    "/download-only:FOLDER\tdownload the packages into FOLDER only, with this program: a layout\n"
+    "/source:FOLDER\tinstall from such a layout, for this run\n"
     "/site:N or /site:URL\tthe N-th site of the sites list, or an address\n"
     "/log:FILE\t\tthe setup log\n"
     "/norestart\t\tnever restart the computer\n"
@@ -105,6 +106,7 @@ bool ParseArgument(const std::string& argument, CSetupOptions& options) {
     if (name == "site") return ParseSite(value, options);
     std::string* text = name == "dir"             ? &options.m_strInstallDir
                         : name == "download-only" ? &options.m_strDownloadOnlyDir
+                        : name == "source"        ? &options.m_strSourceDir
                         : name == "log"           ? &options.m_strLogPath
                                                   : nullptr;
     // Removal finds a component by the folder its record names: a relative one leads elsewhere from another folder.

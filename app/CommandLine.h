@@ -33,6 +33,8 @@ struct CSetupOptions {
     std::vector<std::string> m_remove;
     std::string m_strInstallDir;
     std::string m_strDownloadOnlyDir;
+    // A layout downloading only made, to install from in this run alone.
+    std::string m_strSourceDir;
     std::string m_strLogPath;
     // The site by its place in the sites list (from 1), or by address.
     int m_nSite = 1;

@@ -4,6 +4,7 @@
 #include "app/PageFlow.h"
 #include "app/Registry.h"
 #include "app/SetupRun.h"
+#include "app/UninstallEntry.h"
 #include "download/DownloadPass.h"
 #include "download/IniFileFetch.h"
 #include "install/InstallEngine.h"
@@ -106,9 +107,10 @@ int RunQuietSetup(CSetupRun& run) {
     const CSetupOptions& options = run.m_options;
     CQuietSteps steps(run.m_log);
     run.m_nDownloadOnly = options.m_strDownloadOnlyDir.empty() ? 0 : 1;
-    run.m_strDownloadDir = WithTrailingBackslash(run.m_nDownloadOnly ? options.m_strDownloadOnlyDir
-                                                                     : InitialDownloadFolder());
-    WriteRegString(ZEP_CLIENT_KEY, "DownloadPath", run.m_strDownloadDir.c_str());
+    run.m_strDownloadDir =
+        WithTrailingBackslash(run.m_nDownloadOnly ? options.m_strDownloadOnlyDir : run.RunDownloadFolder());
+    // A layout named for this run is not where later runs look.
+    if (options.m_strSourceDir.empty()) WriteRegString(ZEP_CLIENT_KEY, "DownloadPath", run.m_strDownloadDir.c_str());
     LoadCatalogue(run);
     if (run.m_mapComponents.IsEmpty()) return Failed(run, "No components list");
     if (!run.m_nDownloadOnly) {
@@ -136,7 +138,9 @@ int RunQuietSetup(CSetupRun& run) {
         // Remembered for the next run in either mode, as the Preparing page does.
         WriteRegString(ZEP_CLIENT_KEY, "Path", run.m_strInstallDir.c_str());
         if (const int code = PreparePackages(run)) return code;
-        if (const int code = DownloadPackages(run)) return code;
+        const int downloaded = DownloadPackages(run);
+        if (run.m_nDownloadOnly) CompleteLayout(run);
+        if (downloaded) return downloaded;
         if (!run.m_nDownloadOnly) InstallPackages(run, steps);
     }
     return RunExitCode(true, run.WorkNotDone(), run.m_bRebootRequired);

@@ -136,7 +136,7 @@ BOOL CSetupApp::InitInstance() {
 void CSetupApp::RunWizard() {
     // Opened at the Components page, the wizard installs as the install
     // mode of the Install or download page would.
-    if (m_options.m_bModify) m_strDownloadDir = WithTrailingBackslash(InitialDownloadFolder());
+    if (m_options.m_bModify) m_strDownloadDir = WithTrailingBackslash(RunDownloadFolder());
     CSetupWizard wizard(m_options.m_bModify ? CWizardPages::kComponentsIndex : 0);
     CWizardPages pages;
     pages.AddTo(wizard);

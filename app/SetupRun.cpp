@@ -30,6 +30,10 @@ std::string InitialDownloadFolder() {
     return length < sizeof current ? current : "";
 }
 
+std::string CSetupRun::RunDownloadFolder() const {
+    return m_options.m_strSourceDir.empty() ? InitialDownloadFolder() : m_options.m_strSourceDir;
+}
+
 CSetupRun::CSetupRun() = default;
 CSetupRun::~CSetupRun() = default;
 

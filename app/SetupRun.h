@@ -43,6 +43,9 @@ public:
 
     bool LoadSetupInfo();
     bool LoadComponents(const char* path);
+    // Where this run downloads to or installs from unless a page changes
+    // it: the layout /source: names, else the initial download folder.
+    std::string RunDownloadFolder() const;
     // Under the publisher's key: the components list at path, checked by its
     // signature at sigPath and against the highest release serial this
     // computer accepted, held by pin while verified.

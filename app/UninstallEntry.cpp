@@ -208,3 +208,21 @@ std::string QuietRemovalCommand(const std::string& program, const std::vector<st
     const bool bQuoted = list.find_first_of(" \t") != std::string::npos;
     return program + " /quiet " + (bQuoted ? "\"/remove:" + list + "\"" : "/remove:" + list);
 }
+
+void CompleteLayout(CSetupRun& run) {
+    std::vector<std::pair<std::string, std::string>> files{{ProgramPath(), kProgramName}};
+    for (const char* name : kFilesBesideProgram)
+        if (FileExists(name)) files.emplace_back(name, name);
+    char from[MAX_PATH], to[MAX_PATH];
+    for (const auto& file : files) {
+        const std::string target = JoinPath(run.m_strDownloadDir, file.second);
+        // A wizard started from the layout itself has its files there already.
+        if (!::GetFullPathNameA(file.first.c_str(), MAX_PATH, from, nullptr) ||
+            !::GetFullPathNameA(target.c_str(), MAX_PATH, to, nullptr) || _stricmp(from, to) == 0)
+            continue;
+        const DWORD error = ReplaceByCopy(from, to);
+        run.m_log.Write(error == ERROR_SUCCESS ? "Layout: " + target
+                                               : "Could not copy " + file.first + " to " + target + ": error " +
+                                                     std::to_string(error));
+    }
+}

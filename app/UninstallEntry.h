@@ -18,6 +18,11 @@ std::string QuietRemovalCommand(const std::string& program, const std::vector<st
 // Empty when the platform names no Program Files folder.
 std::string KeptSetupFolder();
 
+// A folder downloading only filled carries the product to a computer
+// without the network: the wizard and the files it reads beside itself go
+// there with the package files, so that the folder's own wizard installs.
+void CompleteLayout(CSetupRun& run);
+
 // After components were installed or removed: while any is installed, the
 // kept copy is made or updated and the entry written with the sizes of now;
 // once none is, both go.

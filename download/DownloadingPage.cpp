@@ -2,6 +2,7 @@
 
 #include "app/PageFlow.h"
 #include "app/SetupApp.h"
+#include "app/UninstallEntry.h"
 #include "download/ProgressText.h"
 #include "framework/Dpi.h"
 #include "res/resource.h"
@@ -165,8 +166,10 @@ void CDownloadingPage::EndPass() {
         MessageBox("You may later RE-RUN ZEP Setup Wizard and it will\ndownload files which it failed to download "
                    "this time\n and will complete installing ZEP.");
     }
-    if (theApp.m_nDownloadOnly == 1)
+    if (theApp.m_nDownloadOnly == 1) {
+        CompleteLayout(theApp);
         PostWizardButtons(PSWIZB_FINISH);
-    else
+    } else {
         PressNextButton();
+    }
 }

@@ -8,7 +8,7 @@
 #include "res/resource.h"
 
 CInstallOrDownloadPage::CInstallOrDownloadPage()
-    : CWizardPage(IDD_INSTALL_OR_DOWNLOAD, IDC_MODE_TITLE), m_strFolder(InitialDownloadFolder()) {}
+    : CWizardPage(IDD_INSTALL_OR_DOWNLOAD, IDC_MODE_TITLE), m_strFolder(theApp.RunDownloadFolder()) {}
 
 void CInstallOrDownloadPage::DoDataExchange(CDataExchange* pDX) {
     DDX_Radio(pDX, IDC_MODE_INSTALL, m_nMode);
@@ -37,7 +37,7 @@ void CInstallOrDownloadPage::StoreChoices() {
     theApp.m_nDownloadOnly = m_nMode;
     m_strFolder = WithTrailingBackslash(m_strFolder);
     theApp.m_strDownloadDir = m_strFolder;
-    WriteRegString(ZEP_CLIENT_KEY, "DownloadPath", m_strFolder.c_str());
+    if (theApp.m_options.m_strSourceDir.empty()) WriteRegString(ZEP_CLIENT_KEY, "DownloadPath", m_strFolder.c_str());
 }
 
 LRESULT CInstallOrDownloadPage::OnWizardNext() {

@@ -106,7 +106,7 @@ std::vector<Road> Roads() {
                    {Act::Finish, nullptr}},
          [] {
              EXPECT_EQ((Lines{"9x.dll", "bad.ex_", "bad.pki", "base.dll", "base.ini", "base.pki", "nt.dll", "sites.ini",
-                              "tools.ex_", "tools.pki", "zep.sif", "zep.sif.sig"}),
+                              "tools.ex_", "tools.pki", "zep.sif", "zep.sif.sig", "zepsetup.exe", "zepsetup.sif"}),
                        SortedFilesIn(kCarried));
              EXPECT_FALSE(FileExists(kTarget)) << "download only installed something";
          }},

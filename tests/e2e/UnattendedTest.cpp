@@ -172,10 +172,18 @@ std::vector<QuietRun> Runs(const std::string& url) {
          {"Package Bad, bad.ex_: download: no copy in the download folder", "Exit code 0"},
          [] {
              EXPECT_EQ((Lines{"9x.dll", "bad.ex_", "bad.pki", "base.dll", "base.ini", "base.pki", "nt.dll", "sites.ini",
-                              "tools.ex_", "tools.pki", "zep.sif", "zep.sif.sig"}),
+                              "tools.ex_", "tools.pki", "zep.sif", "zep.sif.sig", "zepsetup.exe", "zepsetup.sif"}),
                        SortedFilesIn(kCarried));
              EXPECT_FALSE(testsupport::FileExists(kTarget)) << "download only installed something";
          }},
+        // That layout, the site out of reach, whatever folder an earlier run stored.
+        {"source",
+         "/quiet /accept-license /components:Tools /source:" + kCarried,
+         0,
+         {"verified: release 20261208093000", "Installed " + kBin + "\\tools.exe", "Exit code 0"},
+         [] { EXPECT_EQ("257 256 C:\\elsewhere\\", Record("Base") + " " + Record("Tools") + " " +
+                                                          testsupport::StoredText(ZEP_CLIENT_KEY, "DownloadPath")); },
+         0, true, [](const std::string&) { WriteRegString(ZEP_CLIENT_KEY, "DownloadPath", "C:\\elsewhere\\"); }},
     };
 }
 
@@ -246,7 +254,8 @@ TEST(Unattended, EveryExitCodeWithItsLog) {
         if (run.fresh) Fresh();
         const std::string dir = testsupport::MakeScratchDir("unattended-" + run.name);
         run.before(dir);
-        std::string setupInfo = SetupInfo(run.minor, run.name == "site-down" ? "http://127.0.0.1:9/" : SiteUrl());
+        const bool offline = run.name == "site-down" || run.name == "source";
+        std::string setupInfo = SetupInfo(run.minor, offline ? "http://127.0.0.1:9/" : SiteUrl());
         // A product published before signatures.
         const std::string keyLine = testsupport::RoadPublisher().KeyLine();
         if (run.name == "site-down") setupInfo.erase(setupInfo.find(keyLine), keyLine.size());
