@@ -19,6 +19,7 @@ const char kUsageText[] =
     "/log:FILE\t\tthe setup log\n"
     "/norestart\t\tnever restart the computer\n"
     "/modify\t\topens at the components, to change or remove them\n"
+    "/uninstall\t\tremoves every component and this program's kept copy\n"
     "/? /h /help\t\tthis text\n\n"
     "Without /log: the log is %TEMP%\\zepsetup-YYYYMMDD-HHMMSS.log.\n"
     "Example: zepsetup.exe /quiet /accept-license /components:Base /log:C:\\Logs\\zep.log\n\n"
@@ -96,6 +97,7 @@ bool ParseArgument(const std::string& argument, CSetupOptions& options) {
                      : name == "norestart"      ? &options.m_bNoRestart
                      : name == "?" || name == "h" || name == "help" ? &options.m_bUsage
                      : name == "modify"         ? &options.m_bModify
+                     : name == "uninstall"      ? &options.m_bUninstall
                                                 : nullptr;
         if (flag) *flag = true;
         return flag != nullptr;
@@ -123,10 +125,15 @@ bool ParseCommandLine(const std::string& commandLine, CSetupOptions& options) {
         if (!ParseArgument(argument, options) && options.m_strBadArgument.empty()) options.m_strBadArgument = argument;
     if (!options.m_strBadArgument.empty()) return false;
     // Quiet and passive at once ask for two things; so does downloading only
-    // while removing or changing the installed components.
+    // while removing or changing the installed components, or removing them
+    // all while naming some.
     const bool bDownloadOnly = !options.m_strDownloadOnlyDir.empty();
-    if ((options.m_bQuiet && options.m_bPassive) || (bDownloadOnly && (!options.m_remove.empty() || options.m_bModify))) {
+    const bool bUninstallAndMore = options.m_bUninstall && (bDownloadOnly || options.m_bModify ||
+                                                            !options.m_components.empty() || !options.m_remove.empty());
+    if ((options.m_bQuiet && options.m_bPassive) || bUninstallAndMore ||
+        (bDownloadOnly && (!options.m_remove.empty() || options.m_bModify))) {
         options.m_strBadArgument = options.m_bQuiet && options.m_bPassive ? "/passive"
+                                   : bUninstallAndMore                    ? "/uninstall"
                                    : options.m_bModify                    ? "/modify"
                                                                           : "/remove";
         return false;

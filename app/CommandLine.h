@@ -27,6 +27,8 @@ struct CSetupOptions {
     // The wizard opens at the Components page, as the product's entry in the
     // list of installed programs starts it.
     bool m_bModify = false;
+    // Every installed component is removed, and with the last the kept wizard.
+    bool m_bUninstall = false;
     // Empty unless given: then the components to install, in place of
     // what the Components page preselects.
     std::vector<std::string> m_components;

@@ -47,6 +47,17 @@ bool CreateProtectedFolder(const std::string& path) {
     return (IsWin9xFamily() || pAttributes) && ::CreateDirectoryA(path.c_str(), pAttributes);
 }
 
+std::string MakeProtectedFolderIn(const std::string& parent, const std::string& prefix) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string folder =
+            JoinPath(parent, prefix + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt));
+        if (CreateProtectedFolder(folder)) return folder;
+        // A name somebody took first is not ours.
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    return "";
+}
+
 bool OnlyAdministratorsWrite(const std::string& path) {
     if (IsWin9xFamily()) return true;
     PSECURITY_DESCRIPTOR descriptor = nullptr;

@@ -20,6 +20,11 @@ SECURITY_ATTRIBUTES* ProtectedFolderAttributes();
 // it is a plain folder.
 bool CreateProtectedFolder(const std::string& path);
 
+// A new protected folder in parent (the temporary folder, which others may
+// write), named prefix, the process id and a number; empty when none could
+// be made.
+std::string MakeProtectedFolderIn(const std::string& parent, const std::string& prefix);
+
 // True when the folder is owned by Administrators or SYSTEM and grants
 // writes to nobody else (always on the 95/98 family, where there is nobody
 // else to tell apart); false also when its descriptor cannot be read.

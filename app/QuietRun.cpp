@@ -117,7 +117,9 @@ int RunQuietSetup(CSetupRun& run) {
         DetectOldProducts(run);
         run.ComputeComponentStates();
         std::string unknownKey;
-        if (!SelectByKeys(run.m_mapComponents, options.m_components, options.m_remove, steps, unknownKey)) {
+        const std::vector<std::string> remove =
+            options.m_bUninstall ? InstalledKeys(run.m_mapComponents) : options.m_remove;
+        if (!SelectByKeys(run.m_mapComponents, options.m_components, remove, steps, unknownKey)) {
             run.m_log.Write("No component " + unknownKey + " in the components list");
             return kExitBadOption;
         }

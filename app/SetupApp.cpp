@@ -46,20 +46,6 @@ static void UseProgramFolderWithoutSetupInfoHere() {
     if (slash != std::string::npos) ::SetCurrentDirectoryA(program.substr(0, slash).c_str());
 }
 
-// Decoded copies wait for the copy into place in a folder of the run's own:
-// new for this run, inside the temporary folder, which others may write, and
-// writable by administrators alone. Empty when none could be made.
-static std::string MakeRunWorkFolder(const std::string& temp) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string folder = JoinPath(temp, "zepsetup-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                                                      std::to_string(attempt));
-        if (CreateProtectedFolder(folder)) return folder;
-        // A name somebody took first is not ours.
-        if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
-    }
-    return "";
-}
-
 int g_nComCtlMajor = 0;
 int g_nComCtlMinor = 0;
 
@@ -69,6 +55,9 @@ CSetupApp::~CSetupApp() = default;
 // why; a log asked for that cannot be had ends the run before anything is done.
 BOOL CSetupApp::InitInstance() {
     const bool bOptionsRead = ParseCommandLine(m_strCommandLine, m_options);
+    // The copy it hands the removal to logs, claims the computer and answers.
+    if (bOptionsRead && m_options.m_bUninstall && HandOverUninstall(m_strCommandLine, m_nExitCode)) return FALSE;
+    m_bHandedOver = m_handOver.Take();
     if (!OpenLog()) {
         AfxMessageBox("The setup log " + m_options.m_strLogPath + " cannot be created.");
         m_nExitCode = kExitLogFailed;
@@ -107,7 +96,8 @@ BOOL CSetupApp::InitInstance() {
     const std::string version = ReadProfileValue(kSetupInfoFile, "Product", "Version");
     m_log.Write("Product: " + m_strProductName + (version.empty() ? "" : " " + version));
     if (!m_options.m_strInstallDir.empty()) m_strInstallDir = m_options.m_strInstallDir;
-    m_strWorkDir = MakeRunWorkFolder(m_strTempDir);
+    // Decoded copies wait for the copy into place in a folder of the run's own.
+    m_strWorkDir = MakeProtectedFolderIn(m_strTempDir, "zepsetup-");
     if (m_strWorkDir.empty()) {
         AfxMessageBox("Setup could not make its work folder in " + m_strTempDir);
         m_nExitCode = kExitFailed;
@@ -119,7 +109,14 @@ BOOL CSetupApp::InitInstance() {
     if (timeoutSec <= 0 || timeoutSec > kMaxTransferTimeoutSec) timeoutSec = kDefaultTransferTimeoutSec;
     SetTransferTimeouts(DWORD(timeoutSec) * 1000);
 
-    if (m_options.m_bQuiet) {
+    const bool bAskedToUninstall = m_options.m_bUninstall && !m_options.IsUnattended();
+    const std::string question = "Remove " + m_strProductName + " and all of its components from this computer?";
+    if (bAskedToUninstall && AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        m_nExitCode = kExitCancelled;
+        return FALSE;
+    }
+    // Removing everything needs no page: a person has agreed, or nobody is there.
+    if (m_options.m_bQuiet || bAskedToUninstall) {
         m_nExitCode = RunQuietSetup(*this);
     } else {
         RunWizard();
@@ -128,6 +125,10 @@ BOOL CSetupApp::InitInstance() {
                                              : RunExitCode(m_bWizardFinished, WorkNotDone(), m_bRebootRequired);
     }
     if (m_bInstalledComponentsChanged) UpdateUninstallEntry(*this);
+    if (bAskedToUninstall)
+        AfxMessageBox(m_nExitCode == kExitDone ? m_strProductName + " was removed from this computer."
+                                               : "Setup could not remove everything. The setup log tells why: " +
+                                                     m_log.Path());
     return FALSE;
 }
 
@@ -135,9 +136,11 @@ BOOL CSetupApp::InitInstance() {
 // the run shuts down the same way.
 void CSetupApp::RunWizard() {
     // Opened at the Components page, the wizard installs as the install
-    // mode of the Install or download page would.
-    if (m_options.m_bModify) m_strDownloadDir = WithTrailingBackslash(RunDownloadFolder());
-    CSetupWizard wizard(m_options.m_bModify ? CWizardPages::kComponentsIndex : 0);
+    // mode of the Install or download page would; removing everything needs
+    // no license.
+    const bool bAtComponents = m_options.m_bModify || m_options.m_bUninstall;
+    if (bAtComponents) m_strDownloadDir = WithTrailingBackslash(RunDownloadFolder());
+    CSetupWizard wizard(bAtComponents ? CWizardPages::kComponentsIndex : 0);
     CWizardPages pages;
     pages.AddTo(wizard);
     wizard.SetWizardMode();
@@ -170,6 +173,7 @@ bool CSetupApp::AnswerMessage(const std::string& text, UINT type, int& answer) {
 // the program.
 int CSetupApp::ExitInstance() {
     m_log.Write("Exit code " + std::to_string(m_nExitCode));
+    m_handOver.Finish(*this, m_nExitCode);
     // A download still under way stops at once where the platform lets it.
     AbortTransfer();
     CWorkerThread::WaitForAll(kWorkersEndWaitMs);

@@ -3,6 +3,7 @@
 #pragma once
 #include "app/SetupRun.h"
 #include "app/SingleRun.h"
+#include "app/UninstallEntry.h"
 #include "download/DownloadWaitDlg.h"
 #include "framework/WinApp.h"
 
@@ -34,6 +35,7 @@ private:
     void ReadCommonControlsVersion();
 
     CSingleRun m_singleRun;
+    CHandOver m_handOver;
 };
 
 extern CSetupApp theApp;

@@ -183,6 +183,9 @@ public:
     // A component was installed or removed: the run's end brings the
     // product's entry in the list of installed programs up to date.
     bool m_bInstalledComponentsChanged = false;
+    // The kept wizard handed this run its removal, and waits for it: it is
+    // deleted once it has ended, not by the entry's update.
+    bool m_bHandedOver = false;
     HINTERNET m_hInternet = nullptr;
     bool m_bNewInstall = false;
 

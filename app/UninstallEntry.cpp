@@ -28,6 +28,11 @@ const char* const kFilesBesideProgram[] = {"zepsetup.sif", "license.txt", "globe
 constexpr char kProgramName[] = "zepsetup.exe";
 // Opens the wizard at the Components page.
 constexpr char kModifyOption[] = "/modify";
+// Set for the copy a removal is handed to: the kept wizard's process and the
+// pipe that takes the copy's exit code, as handles the copy inherits.
+constexpr char kHandedOverVariable[] = "ZEP_SETUP_HANDED_OVER";
+// The folders of such copies in the temporary folder begin so.
+constexpr char kHandOverFolderPrefix[] = "zepsetup-uninstall-";
 
 struct CProductEntry {
     std::string m_strName;
@@ -36,7 +41,7 @@ struct CProductEntry {
     std::string m_strInstallDir;
     // The kept copy of the wizard.
     std::string m_strProgram;
-    // The installed components' keys, which its quiet removal names.
+    // The installed components' keys.
     std::vector<std::string> m_installedKeys;
     int64_t m_nInstalledBytes = 0;
 };
@@ -162,9 +167,10 @@ std::vector<CEntryValue> UninstallEntryValues(const CProductEntry& entry) {
         {"DisplayIcon", REG_SZ, entry.m_strProgram + ",0"},
         {"InstallLocation", REG_SZ, entry.m_strInstallDir},
         {"EstimatedSize", REG_DWORD, std::to_string((entry.m_nInstalledBytes + 1023) / 1024)},
-        {"UninstallString", REG_SZ, program + " " + kModifyOption},
+        {"UninstallString", REG_SZ, program + " /uninstall"},
         {"ModifyPath", REG_SZ, program + " " + kModifyOption},
-        {"QuietUninstallString", REG_SZ, QuietRemovalCommand(program, entry.m_installedKeys)},
+        // Deployment tools add /quiet to UninstallString themselves: that is this.
+        {"QuietUninstallString", REG_SZ, program + " /uninstall /quiet"},
         {"NoRepair", REG_DWORD, "1"},
     };
 }
@@ -183,7 +189,8 @@ void UpdateUninstallEntry(CSetupRun& run) {
     CProductEntry entry = ProductEntryOfNow(run, folder);
     if (entry.m_installedKeys.empty()) {
         DeleteRegKey(kUninstallEntryKey);
-        if (!folder.empty()) RemoveKeptCopy(run, folder);
+        // The kept wizard that handed this run its removal still runs: CHandOver::Finish removes it.
+        if (!folder.empty() && !run.m_bHandedOver) RemoveKeptCopy(run, folder);
         return;
     }
     if (folder.empty() || !KeepSetupCopy(run, folder)) {
@@ -199,14 +206,6 @@ void UpdateUninstallEntry(CSetupRun& run) {
                    bWritten;
     run.m_log.Write(bWritten ? "The entry in the list of installed programs is up to date"
                              : "The entry in the list of installed programs could not be written whole");
-}
-
-// A key with a blank would end the argument there.
-std::string QuietRemovalCommand(const std::string& program, const std::vector<std::string>& keys) {
-    std::string list;
-    for (const std::string& key : keys) list += (list.empty() ? "" : ",") + key;
-    const bool bQuoted = list.find_first_of(" \t") != std::string::npos;
-    return program + " /quiet " + (bQuoted ? "\"/remove:" + list + "\"" : "/remove:" + list);
 }
 
 void CompleteLayout(CSetupRun& run) {
@@ -225,4 +224,92 @@ void CompleteLayout(CSetupRun& run) {
                                                : "Could not copy " + file.first + " to " + target + ": error " +
                                                      std::to_string(error));
     }
+}
+
+// The kept wizard reads the copy's exit code from a pipe, and the copy waits
+// for the kept wizard's process to end before it deletes its file.
+bool HandOverUninstall(const std::string& commandLine, int& exitCode) {
+    const std::string folder = KeptSetupFolder(), running = ProgramPath();
+    if (folder.empty() || _stricmp(running.c_str(), JoinPath(folder, kProgramName).c_str()) != 0) return false;
+    // Writable by administrators alone: nobody swaps the copy before it runs.
+    const std::string temp = MakeProtectedFolderIn(EnvironmentTempFolder(), kHandOverFolderPrefix);
+    if (temp.empty()) return false;
+    bool bCopied = ::CopyFileA(running.c_str(), JoinPath(temp, kProgramName).c_str(), FALSE) != FALSE;
+    for (const char* name : kFilesBesideProgram)
+        if (FileExists(JoinPath(folder, name)))
+            bCopied = bCopied && ::CopyFileA(JoinPath(folder, name).c_str(), JoinPath(temp, name).c_str(), FALSE);
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE hRead = nullptr, hWrite = nullptr, hSelf = nullptr;
+    const HANDLE hProcess = ::GetCurrentProcess();
+    bool bStarted = bCopied && ::CreatePipe(&hRead, &hWrite, &inherited, 0) &&
+                    ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0) &&
+                    ::DuplicateHandle(hProcess, hProcess, hProcess, &hSelf, SYNCHRONIZE, TRUE, 0);
+    PROCESS_INFORMATION child{};
+    if (bStarted) {
+        const std::string copy = JoinPath(temp, kProgramName);
+        std::string line = "\"" + copy + "\" " + commandLine;
+        const std::string handOver = std::to_string(uintptr_t(hSelf)) + "|" + std::to_string(uintptr_t(hWrite));
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        ::SetEnvironmentVariableA(kHandedOverVariable, handOver.c_str());
+        bStarted = ::CreateProcessA(copy.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr, temp.c_str(), &startup,
+                                    &child) != FALSE;
+        ::SetEnvironmentVariableA(kHandedOverVariable, nullptr);
+    }
+    for (HANDLE handle : {hWrite, hSelf})
+        if (handle) ::CloseHandle(handle);
+    DWORD code = DWORD(kExitFailed), got = 0;
+    // A copy that ended without a word passes its own exit code.
+    if (bStarted && (!::ReadFile(hRead, &code, sizeof code, &got, nullptr) || got != sizeof code)) {
+        ::WaitForSingleObject(child.hProcess, INFINITE);
+        ::GetExitCodeProcess(child.hProcess, &code);
+    }
+    for (HANDLE handle : {hRead, child.hThread, child.hProcess})
+        if (handle) ::CloseHandle(handle);
+    if (!bStarted) {
+        EmptyFolder(temp);
+        ::RemoveDirectoryA(temp.c_str());
+        return false;
+    }
+    exitCode = int(code);
+    return true;
+}
+
+bool CHandOver::Take() {
+    char value[MAX_PATH + 64] = "";
+    const DWORD length = ::GetEnvironmentVariableA(kHandedOverVariable, value, sizeof value);
+    ::SetEnvironmentVariableA(kHandedOverVariable, nullptr);
+    const std::string text(value, length < sizeof value ? length : 0);
+    const size_t bar = text.find('|');
+    const std::string program = ProgramPath(), folder = program.substr(0, program.find_last_of('\\'));
+    const std::string parent = folder.substr(0, folder.find_last_of('\\'));
+    // Only a copy in a folder of the temporary folder made for a hand-over, whatever the environment says.
+    if (bar == std::string::npos || text.find_first_not_of("0123456789|") != std::string::npos ||
+        _stricmp(JoinPath(parent, "").c_str(), JoinPath(EnvironmentTempFolder(), "").c_str()) != 0 ||
+        folder.compare(parent.size() + 1, std::strlen(kHandOverFolderPrefix), kHandOverFolderPrefix) != 0)
+        return false;
+    m_hKept = reinterpret_cast<HANDLE>(uintptr_t(std::stoull(text.substr(0, bar))));
+    m_hResult = reinterpret_cast<HANDLE>(uintptr_t(std::stoull(text.substr(bar + 1))));
+    return true;
+}
+
+void CHandOver::Finish(CSetupRun& run, int exitCode) {
+    if (!m_hResult) return;
+    DWORD written = 0;
+    ::WriteFile(m_hResult, &exitCode, sizeof exitCode, &written, nullptr);
+    ::CloseHandle(m_hResult);
+    m_hResult = nullptr;
+    // Once the kept wizard has ended its file can go, and its folder with it.
+    ::WaitForSingleObject(m_hKept, 30000);
+    ::CloseHandle(m_hKept);
+    std::string name;
+    const std::string kept = KeptSetupFolder();
+    if (!kept.empty() && !ReadRegPath(kUninstallEntryKey, "DisplayName", kRegPathLimit, name))
+        RemoveKeptCopy(run, kept);
+    // This copy is the one file left.
+    const std::string program = ProgramPath(), folder = program.substr(0, program.find_last_of('\\'));
+    for (const char* name : kFilesBesideProgram) ::DeleteFileA(JoinPath(folder, name).c_str());
+    for (const std::string& path : {program, folder})
+        if (::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+            run.m_log.Write("Deleted at the next restart: " + path);
 }

@@ -2,6 +2,8 @@
 // features"), and the copy of the wizard that its commands start, kept with
 // the files it reads beside it in a folder only administrators write.
 #pragma once
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -12,9 +14,27 @@ constexpr char kUninstallEntryKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVers
 // The kept copy's folder within the Program Files folder: the entry's
 // commands run it as administrator, whatever install folder the user chose.
 constexpr char kKeptSetupFolder[] = "ORBEL\\ZEP Setup";
-// The command of the entry that removes the installed components without a
-// window; program as the command line spells it.
-std::string QuietRemovalCommand(const std::string& program, const std::vector<std::string>& keys);
+// The kept wizard cannot delete itself and its folder while it runs: asked
+// to /uninstall, it hands the run (commandLine, its arguments) to a copy of
+// itself in a new folder of the temporary folder, waits for it and ends
+// with its exit code. False when this program is not the kept copy or the
+// copy could not be started: the run is then its own.
+bool HandOverUninstall(const std::string& commandLine, int& exitCode);
+
+// The copy's side of a removal handed to it.
+class CHandOver {
+public:
+    // What the kept wizard passed; false in any other run.
+    bool Take();
+    // Passes the exit code back and waits for the kept wizard to end; then,
+    // with nothing of the product left installed, deletes it and its folder.
+    // The copy is the one file left: its folder goes at the next restart.
+    void Finish(CSetupRun& run, int exitCode);
+
+private:
+    HANDLE m_hKept = nullptr;
+    HANDLE m_hResult = nullptr;
+};
 // Empty when the platform names no Program Files folder.
 std::string KeptSetupFolder();
 

@@ -198,6 +198,13 @@ bool SelectByKeys(CComponentMap& catalogue, const std::vector<std::string>& inst
     return true;
 }
 
+std::vector<std::string> InstalledKeys(const CComponentMap& catalogue) {
+    std::vector<std::string> keys;
+    for (const auto& entry : catalogue)
+        if (IsInstalled(*entry.second)) keys.push_back(entry.first);
+    return keys;
+}
+
 void LogSelection(const CComponentMap& catalogue, CSetupLog& log) {
     for (const auto& entry : catalogue) {
         const CComponent& comp = *entry.second;

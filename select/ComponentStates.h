@@ -46,6 +46,10 @@ void ClickComponent(CComponent& comp, const CComponentMap& catalogue, CSelection
 void SelectPrerequisites(const CComponent& comp, const CComponentMap& catalogue, CSelectionView& view);
 void MarkDependentsRemoved(const CComponent& comp, CSelectionView& view);
 
+// The keys of the components installed (also those whose install was cut
+// short): what /uninstall removes.
+std::vector<std::string> InstalledKeys(const CComponentMap& catalogue);
+
 // The selection a run without a person asks for, by the same rules. Named
 // components replace the preselection: exactly those of install (and their
 // prerequisites) are installed or upgraded, and each of remove leaves with

@@ -77,8 +77,10 @@ void CComponentsPage::RefreshComponentList() {
     theApp.ComputeComponentStates();
     std::string unknownKey;
     const CSetupOptions& options = theApp.m_options;
+    const std::vector<std::string> remove =
+        options.m_bUninstall ? InstalledKeys(theApp.m_mapComponents) : options.m_remove;
     const bool bKnown = !options.m_bPassive ||
-                        SelectByKeys(theApp.m_mapComponents, options.m_components, options.m_remove, *this, unknownKey);
+                        SelectByKeys(theApp.m_mapComponents, options.m_components, remove, *this, unknownKey);
     // Also offers Next only with a selection: without one a passive run has nothing to do.
     const bool bSelected = UpdateSelectionCounts();
     if (!bKnown)

@@ -74,7 +74,6 @@ second-run-admitted @@ app/SetupApp.cpp @@ if (!m_singleRun.Claim()) { @@ if (!m
 log-elsewhere @@ app/SetupApp.cpp @@ if (!m_options.m_strLogPath.empty() && !m_log.Open(m_options.m_strLogPath)) return false; @@ if (!m_options.m_strLogPath.empty() && !m_log.Open(m_options.m_strLogPath)) m_log.OpenNew(EnvironmentTempFolder(), now); @@ ^e2e\.UnattendedTest$
 relative-dir-taken @@ app/CommandLine.cpp @@ (text == &options.m_strInstallDir && !IsFullPath(value)) @@ false @@ ^unit\.NumberTextTest$
 keys-case-sensitive @@ select/ComponentStates.cpp @@ if (LowerAscii(entry.first) == LowerAscii(key)) { @@ if (entry.first == key) { @@ ^(unit\.SelectionRulesTest|e2e\.UnattendedTest)$
-removal-key-unquoted @@ app/UninstallEntry.cpp @@ (bQuoted ? "\"/remove:" + list + "\"" : "/remove:" + list) @@ "/remove:" + list @@ ^unit\.NumberTextTest$
 log-hash-ignored @@ select/Removal.cpp @@ if (!recorded.m_hashes.empty() && @@ if (false && @@ ^e2e\.WizardPagesTest$
 log-folder-unchecked @@ select/Removal.cpp @@ if (IsAbsoluteFolderPath(record.m_strText)) @@ if (true) @@ ^e2e\.WizardPagesTest$
 takeback-skipped @@ install/InstallEngine.cpp @@ pPackage->TakeBackCopies(callback); @@ (void)callback; @@ ^unit\.InstallEngineTest$

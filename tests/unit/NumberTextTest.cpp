@@ -6,7 +6,6 @@
 #include "app/PathText.h"
 #include "app/SetupLog.h"
 #include "app/StringKeyMap.h"
-#include "app/UninstallEntry.h"
 #include "download/ProgressText.h"
 #include "install/PendingRenames.h"
 #include "select/SizeText.h"
@@ -190,6 +189,8 @@ TEST(CommandLine, OptionsCaseInsensitiveWithSlashOrDashAndQuotedValues) {
         {"/h /HELP", "----u- |||||1|"},
         {"/dir:ZEP", "refused /dir:ZEP"},  // removal would look for it in another folder
         {"/dir:C:ZEP", "refused /dir:C:ZEP"},
+        {"/Uninstall /quiet", "q----- |||||1| uninstall"},
+        {"/uninstall /remove:Base", "refused /uninstall"},
     };
     for (const auto& c : cases) {
         CSetupOptions options;
@@ -201,17 +202,11 @@ TEST(CommandLine, OptionsCaseInsensitiveWithSlashOrDashAndQuotedValues) {
                    (options.m_bAcceptLicense ? "l" : "-") + (options.m_bNoRestart ? "n" : "-") +
                    (options.m_bUsage ? "u" : "-") + (options.m_bModify ? "m" : "-") + " " + Joined(options.m_components) + "|" +
                    Joined(options.m_remove) + "|" + options.m_strInstallDir + "|" + options.m_strDownloadOnlyDir +
-                   "|" + options.m_strLogPath + "|" + std::to_string(options.m_nSite) + "|" + options.m_strSiteUrl;
+                   "|" + options.m_strLogPath + "|" + std::to_string(options.m_nSite) + "|" + options.m_strSiteUrl +
+                   (options.m_bUninstall ? " uninstall" : "");
         }
         EXPECT_EQ(c.read, read) << c.line;
     }
-}
-
-// The quiet removal of the installed programs' list reads back as every key, one with a blank too.
-TEST(CommandLine, QuietRemovalCommandNamesEveryKey) {
-    CSetupOptions options;
-    ASSERT_TRUE(ParseCommandLine(QuietRemovalCommand("", {"Base", "Two Words"}), options));
-    EXPECT_EQ((std::vector<std::string>{"Base", "Two Words"}), options.m_remove);
 }
 
 TEST(CommandLine, ExitCodesAsDeploymentToolsReadThem) {
