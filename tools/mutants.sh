@@ -74,8 +74,15 @@ second-run-admitted @@ app/SetupApp.cpp @@ if (!m_singleRun.Claim()) { @@ if (!m
 log-elsewhere @@ app/SetupApp.cpp @@ if (!m_options.m_strLogPath.empty() && !m_log.Open(m_options.m_strLogPath)) return false; @@ if (!m_options.m_strLogPath.empty() && !m_log.Open(m_options.m_strLogPath)) m_log.OpenNew(EnvironmentTempFolder(), now); @@ ^e2e\.UnattendedTest$
 relative-dir-taken @@ app/CommandLine.cpp @@ (text == &options.m_strInstallDir && !IsFullPath(value)) @@ false @@ ^unit\.NumberTextTest$
 keys-case-sensitive @@ select/ComponentStates.cpp @@ if (LowerAscii(entry.first) == LowerAscii(key)) { @@ if (entry.first == key) { @@ ^(unit\.SelectionRulesTest|e2e\.UnattendedTest)$
-log-hash-ignored @@ select/Removal.cpp @@ if (!recorded.m_hashes.empty() && @@ if (false && @@ ^e2e\.WizardPagesTest$
-log-folder-unchecked @@ select/Removal.cpp @@ if (IsAbsoluteFolderPath(record.m_strText)) @@ if (true) @@ ^e2e\.WizardPagesTest$
+removal-refusal-dropped @@ select/Removal.cpp @@ if (bRefused) { @@ if (false) { @@ ^(unit\.InstallEngineTest|e2e\.UnattendedTest)$
+in-use-left-in-place @@ select/Removal.cpp @@ } else if (::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) { @@ } else if (false) { @@ ^(unit\.InstallEngineTest|e2e\.UnattendedTest)$
+layout-without-program @@ app/QuietRun.cpp @@ if (run.m_nDownloadOnly) CompleteLayout(run); @@  @@ ^e2e\.UnattendedTest$
+source-stored @@ app/QuietRun.cpp @@ if (options.m_strSourceDir.empty()) WriteRegString( @@ WriteRegString( @@ ^e2e\.UnattendedTest$
+uninstall-not-handed-over @@ app/SetupApp.cpp @@ m_options.m_bUninstall && HandOverUninstall( @@ m_options.m_bUninstall && false && HandOverUninstall( @@ ^e2e\.UnattendedTest$
+uninstall-removes-nothing @@ app/QuietRun.cpp @@ options.m_bUninstall ? InstalledKeys(run.m_mapComponents) : options.m_remove; @@ options.m_remove; @@ ^e2e\.UnattendedTest$
+version-not-logged @@ app/SetupApp.cpp @@ m_log.Write("ZEP Setup " ZEP_VERSION_TEXT " started:" + arguments); @@ m_log.Write("ZEP Setup started:" + arguments); @@ ^e2e\.UnattendedTest$
+log-hash-ignored @@ select/Removal.cpp @@ if (!recorded.m_hashes.empty() && @@ if (false && @@ ^unit\.InstallEngineTest$
+log-folder-unchecked @@ select/Removal.cpp @@ if (IsAbsoluteFolderPath(record.m_strText)) @@ if (true) @@ ^unit\.InstallEngineTest$
 takeback-skipped @@ install/InstallEngine.cpp @@ pPackage->TakeBackCopies(callback); @@ (void)callback; @@ ^unit\.InstallEngineTest$
 unpacked-kept @@ install/InstallEngine.cpp @@ pPackage->DeleteUnpackedFiles();\n        if (bCommitted @@ if (bCommitted @@ ^unit\.InstallEngineTest$
 new-links-kept @@ install/InstallEngine.cpp @@ for (const std::string& link : newLinks) ::DeleteFileA(link.c_str()); @@  @@ ^unit\.InstallEngineTest$
