@@ -123,6 +123,11 @@ int RunQuietSetup(CSetupRun& run) {
             run.m_log.Write("No component " + unknownKey + " in the components list");
             return kExitBadOption;
         }
+        // Nothing named to remove leaves the preselection in place: nothing may be installed instead.
+        if (options.m_bUninstall && remove.empty()) {
+            run.m_log.Write("Nothing of the product is installed");
+            return kExitDone;
+        }
         LogSelection(run.m_mapComponents, run.m_log);
         const CSelectionCounts counts = CountSelection(run.m_mapComponents);
         run.m_nToInstall = counts.m_nToInstall;

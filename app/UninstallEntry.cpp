@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -282,15 +283,16 @@ bool CHandOver::Take() {
     const std::string text(value, length < sizeof value ? length : 0);
     const size_t bar = text.find('|');
     const std::string program = ProgramPath(), folder = program.substr(0, program.find_last_of('\\'));
-    const std::string parent = folder.substr(0, folder.find_last_of('\\'));
+    const std::string name = folder.substr(folder.find_last_of('\\') + 1);
+    const std::string parent = folder.substr(0, folder.size() - name.size());
     // Only a copy in a folder of the temporary folder made for a hand-over, whatever the environment says.
     if (bar == std::string::npos || text.find_first_not_of("0123456789|") != std::string::npos ||
-        _stricmp(JoinPath(parent, "").c_str(), JoinPath(EnvironmentTempFolder(), "").c_str()) != 0 ||
-        folder.compare(parent.size() + 1, std::strlen(kHandOverFolderPrefix), kHandOverFolderPrefix) != 0)
+        _stricmp(parent.c_str(), JoinPath(EnvironmentTempFolder(), "").c_str()) != 0 ||
+        name.rfind(kHandOverFolderPrefix, 0) != 0)
         return false;
-    m_hKept = reinterpret_cast<HANDLE>(uintptr_t(std::stoull(text.substr(0, bar))));
-    m_hResult = reinterpret_cast<HANDLE>(uintptr_t(std::stoull(text.substr(bar + 1))));
-    return true;
+    m_hKept = reinterpret_cast<HANDLE>(uintptr_t(std::strtoull(text.c_str(), nullptr, 10)));
+    m_hResult = reinterpret_cast<HANDLE>(uintptr_t(std::strtoull(text.c_str() + bar + 1, nullptr, 10)));
+    return m_hKept && m_hResult;
 }
 
 void CHandOver::Finish(CSetupRun& run, int exitCode) {
@@ -300,11 +302,11 @@ void CHandOver::Finish(CSetupRun& run, int exitCode) {
     ::CloseHandle(m_hResult);
     m_hResult = nullptr;
     // Once the kept wizard has ended its file can go, and its folder with it.
-    ::WaitForSingleObject(m_hKept, 30000);
+    const bool bKeptEnded = ::WaitForSingleObject(m_hKept, 30000) == WAIT_OBJECT_0;
     ::CloseHandle(m_hKept);
-    std::string name;
+    std::string displayName;
     const std::string kept = KeptSetupFolder();
-    if (!kept.empty() && !ReadRegPath(kUninstallEntryKey, "DisplayName", kRegPathLimit, name))
+    if (bKeptEnded && !kept.empty() && !ReadRegPath(kUninstallEntryKey, "DisplayName", kRegPathLimit, displayName))
         RemoveKeptCopy(run, kept);
     // This copy is the one file left.
     const std::string program = ProgramPath(), folder = program.substr(0, program.find_last_of('\\'));

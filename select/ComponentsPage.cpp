@@ -85,7 +85,7 @@ void CComponentsPage::RefreshComponentList() {
     const bool bSelected = UpdateSelectionCounts();
     if (!bKnown)
         EndPassiveRun(kExitBadOption, "No component " + unknownKey + " in the components list");
-    else if (options.m_bPassive && !bSelected)
+    else if (options.m_bPassive && (!bSelected || (options.m_bUninstall && remove.empty())))
         EndPassiveRun(kExitDone, "Nothing to install or remove");
     const CListFill fill(m_list);
     m_list.DeleteAllItems();
