@@ -117,8 +117,7 @@ int RunQuietSetup(CSetupRun& run) {
         DetectOldProducts(run);
         run.ComputeComponentStates();
         std::string unknownKey;
-        const std::vector<std::string> remove =
-            options.m_bUninstall ? InstalledKeys(run.m_mapComponents) : options.m_remove;
+        const std::vector<std::string> remove = KeysToRemove(run.m_mapComponents, options);
         if (!SelectByKeys(run.m_mapComponents, options.m_components, remove, steps, unknownKey)) {
             run.m_log.Write("No component " + unknownKey + " in the components list");
             return kExitBadOption;

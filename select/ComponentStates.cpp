@@ -198,7 +198,8 @@ bool SelectByKeys(CComponentMap& catalogue, const std::vector<std::string>& inst
     return true;
 }
 
-std::vector<std::string> InstalledKeys(const CComponentMap& catalogue) {
+std::vector<std::string> KeysToRemove(const CComponentMap& catalogue, const CSetupOptions& options) {
+    if (!options.m_bUninstall) return options.m_remove;
     std::vector<std::string> keys;
     for (const auto& entry : catalogue)
         if (IsInstalled(*entry.second)) keys.push_back(entry.first);

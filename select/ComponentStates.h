@@ -1,6 +1,7 @@
 // What a component is (not installed, upgradable, current), what the user
 // may choose for it, and the texts the lists show for it.
 #pragma once
+#include "app/CommandLine.h"
 #include "app/Component.h"
 
 #include <string>
@@ -46,9 +47,9 @@ void ClickComponent(CComponent& comp, const CComponentMap& catalogue, CSelection
 void SelectPrerequisites(const CComponent& comp, const CComponentMap& catalogue, CSelectionView& view);
 void MarkDependentsRemoved(const CComponent& comp, CSelectionView& view);
 
-// The keys of the components installed (also those whose install was cut
-// short): what /uninstall removes.
-std::vector<std::string> InstalledKeys(const CComponentMap& catalogue);
+// The keys a run removes: with /uninstall those of every component
+// installed (also one whose install was cut short), else those named.
+std::vector<std::string> KeysToRemove(const CComponentMap& catalogue, const CSetupOptions& options);
 
 // The selection a run without a person asks for, by the same rules. Named
 // components replace the preselection: exactly those of install (and their

@@ -77,8 +77,7 @@ void CComponentsPage::RefreshComponentList() {
     theApp.ComputeComponentStates();
     std::string unknownKey;
     const CSetupOptions& options = theApp.m_options;
-    const std::vector<std::string> remove =
-        options.m_bUninstall ? InstalledKeys(theApp.m_mapComponents) : options.m_remove;
+    const std::vector<std::string> remove = KeysToRemove(theApp.m_mapComponents, options);
     const bool bKnown = !options.m_bPassive ||
                         SelectByKeys(theApp.m_mapComponents, options.m_components, remove, *this, unknownKey);
     // Also offers Next only with a selection: without one a passive run has nothing to do.

@@ -79,7 +79,7 @@ in-use-left-in-place @@ select/Removal.cpp @@ } else if (::MoveFileExA(path.c_st
 layout-without-program @@ app/QuietRun.cpp @@ if (run.m_nDownloadOnly) CompleteLayout(run); @@  @@ ^e2e\.UnattendedTest$
 source-stored @@ app/QuietRun.cpp @@ if (options.m_strSourceDir.empty()) WriteRegString( @@ WriteRegString( @@ ^e2e\.UnattendedTest$
 uninstall-not-handed-over @@ app/SetupApp.cpp @@ m_options.m_bUninstall && HandOverUninstall( @@ m_options.m_bUninstall && false && HandOverUninstall( @@ ^e2e\.UnattendedTest$
-uninstall-removes-nothing @@ app/QuietRun.cpp @@ options.m_bUninstall ? InstalledKeys(run.m_mapComponents) : options.m_remove; @@ options.m_remove; @@ ^e2e\.UnattendedTest$
+uninstall-removes-nothing @@ select/ComponentStates.cpp @@ if (!options.m_bUninstall) return options.m_remove; @@ return options.m_remove; @@ ^e2e\.UnattendedTest$
 version-not-logged @@ app/SetupApp.cpp @@ m_log.Write("ZEP Setup " ZEP_VERSION_TEXT " started:" + arguments); @@ m_log.Write("ZEP Setup started:" + arguments); @@ ^e2e\.UnattendedTest$
 log-hash-ignored @@ select/Removal.cpp @@ if (!recorded.m_hashes.empty() && @@ if (false && @@ ^unit\.InstallEngineTest$
 log-folder-unchecked @@ select/Removal.cpp @@ if (IsAbsoluteFolderPath(record.m_strText)) @@ if (true) @@ ^unit\.InstallEngineTest$
