@@ -80,6 +80,10 @@ layout-without-program @@ app/QuietRun.cpp @@ if (run.m_nDownloadOnly) CompleteL
 source-stored @@ app/QuietRun.cpp @@ if (options.m_strSourceDir.empty()) WriteRegString( @@ WriteRegString( @@ ^e2e\.UnattendedTest$
 uninstall-not-handed-over @@ app/SetupApp.cpp @@ m_options.m_bUninstall && HandOverUninstall( @@ m_options.m_bUninstall && false && HandOverUninstall( @@ ^e2e\.UnattendedTest$
 uninstall-removes-nothing @@ select/ComponentStates.cpp @@ if (!options.m_bUninstall) return options.m_remove; @@ return options.m_remove; @@ ^e2e\.UnattendedTest$
+unknown-key-fails @@ app/QuietRun.cpp @@ in the components list");\n            return kExitBadOption; @@ in the components list");\n            return kExitFailed; @@ ^e2e\.UnattendedTest$
+files-never-arrived-done @@ app/SetupRun.cpp @@ if (entry.second->m_bNeedInfo || entry.second->m_nFilesToDownload != 0) ++count; @@ if (entry.second->m_bNeedInfo) ++count; @@ ^(unit\..*|e2e\.(UnattendedTest|FaultMatrixTest))$
+passive-restarts @@ pages/FinishPage.cpp @@ theApp.m_options.m_bPassive || theApp.m_options.m_bNoRestart; @@ theApp.m_options.m_bNoRestart; @@ ^e2e\.UnattendedTest$
+proxy-login-asked-unattended @@ download/Proxy.cpp @@ if (m_options.IsUnattended() || ::InternetErrorDlg( @@ if (::InternetErrorDlg( @@ ^unit\.HttpTransferTest$
 version-not-logged @@ app/SetupApp.cpp @@ m_log.Write("ZEP Setup " ZEP_VERSION_TEXT " started:" + arguments); @@ m_log.Write("ZEP Setup started:" + arguments); @@ ^e2e\.UnattendedTest$
 log-hash-ignored @@ select/Removal.cpp @@ if (!recorded.m_hashes.empty() && @@ if (false && @@ ^unit\.InstallEngineTest$
 log-folder-unchecked @@ select/Removal.cpp @@ if (IsAbsoluteFolderPath(record.m_strText)) @@ if (true) @@ ^unit\.InstallEngineTest$

@@ -102,6 +102,11 @@ std::vector<QuietRun> Runs(const std::string& url) {
          1602,
          {"The license was not accepted (/accept-license): nothing is installed", "Exit code 1602"},
          [] { EXPECT_FALSE(testsupport::FileExists(kTarget)); }},
+        {"unknown-key",
+         "/quiet /accept-license /components:Tools,Frob /site:3",
+         87,
+         {"No component Frob in the components list", "Exit code 87"},
+         [] { EXPECT_FALSE(testsupport::FileExists(kTarget)); }},
         {"site-down",
          "/quiet /accept-license /site:3",
          1603,
@@ -130,9 +135,9 @@ std::vector<QuietRun> Runs(const std::string& url) {
                                     "[Files]\r\ntools.exe=,,4,,,0,1\r\n[Hashes]\r\ntools.exe=" +
                                         std::string(64, '0') + "\r\n");
          }},
-        // Tools held open: its upgrade waits for the restart, which the run never makes itself.
+        // Tools held open: its upgrade waits for the restart, which a passive run never makes itself.
         {"restart",
-         "/quiet /accept-license /components:Tools /site:3 /norestart",
+         "/passive /accept-license /components:Tools /site:3",
          3010,
          {"Component Tools (ZEP Tools): upgrade available, available 1.1, to upgrade",
           "Replaced at the next restart: " + kBin + "\\tools.exe", "Exit code 3010"},
@@ -244,6 +249,26 @@ std::string ProductState() {
     return state;
 }
 
+// The removal a person starts from the entry's command: it asks first and
+// says at the end what became of it. The kept copy hands it over, so the
+// boxes are another process's.
+DWORD UninstallWithWindow(const std::string& kept) {
+    robot::Process removal;
+    if (!removal.Start(kept, testsupport::MakeScratchDir("unattended-entry-person"), "/uninstall")) return 1;
+    const std::pair<const char*, int> boxes[] = {
+        {"Remove ZEP Road and all of its components from this computer?", IDYES},
+        {"ZEP Road was removed from this computer.", IDOK}};
+    for (const auto& [text, answer] : boxes) {
+        HWND box = nullptr;
+        EXPECT_TRUE(robot::WaitUntil([&] {
+            box = robot::WaitProgramDialog("zepsetup.exe", false, 0);
+            return box && robot::MessageBoxText(box) == text;
+        }, wizard::kTimeoutMs)) << text;
+        robot::AnswerMessageBox(box, answer);
+    }
+    return removal.WaitExit(wizard::kTimeoutMs) ? removal.ExitCode() : 1;
+}
+
 }  // namespace
 
 TEST(Unattended, EveryExitCodeWithItsLog) {
@@ -261,7 +286,7 @@ TEST(Unattended, EveryExitCodeWithItsLog) {
         if (run.name == "site-down") setupInfo.erase(setupInfo.find(keyLine), keyLine.size());
         ASSERT_TRUE(testsupport::WriteFile(dir + "\\zepsetup.sif", setupInfo));
         // The first run's log goes where a run without /log: puts it.
-        const std::string log = run.exitCode == 87 || run.logged.empty() ? "" : dir + "\\setup.log";
+        const std::string log = run.name == "unknown-option" || run.logged.empty() ? "" : dir + "\\setup.log";
         const std::string logOption = log.empty() ? "" : " /log:" + log;
         const std::string program = testsupport::BinDir() + "\\zepsetup.exe ";
         const HANDLE held = run.held.empty() ? INVALID_HANDLE_VALUE
@@ -380,8 +405,9 @@ TEST(Unattended, PassiveShowsEveryPageAndAsksNothing) {
     }
 }
 
-// The product's entry follows every install and removal, and its quiet
-// removal, started as a deployment tool starts it, takes the whole product.
+// The product's entry follows every install and removal, and its removal,
+// quiet as a deployment tool starts it, passive or asking a person, takes
+// the whole product.
 TEST(Unattended, AppsAndFeaturesEntryFollowsTheProduct) {
     Publish(0);
     Fresh();
@@ -425,14 +451,15 @@ TEST(Unattended, AppsAndFeaturesEntryFollowsTheProduct) {
     }
     // The whole product goes, the kept wizard too, without a restart: it hands the removal to a copy of itself
     // in the temporary folder, which is the one file left. Without the file Base keeps, nothing else is left.
-    for (const std::string& removal :
-         {testsupport::StoredText(kUninstallEntryKey, "QuietUninstallString"), program + " /uninstall /passive"}) {
+    for (const std::string& removal : {testsupport::StoredText(kUninstallEntryKey, "QuietUninstallString"),
+                                       program + " /uninstall /passive", program + " /uninstall"}) {
         SCOPED_TRACE(removal);
         if (!testsupport::FileExists(kept)) {
             EXPECT_EQ(0u, RunToEnd(quiet + "/components:Base", dir));
         }
         ::DeleteFileA((std::string(kTarget) + "\\base.ini").c_str());
-        EXPECT_EQ(0u, RunToEnd(removal, testsupport::MakeScratchDir("unattended-entry-tool")));
+        EXPECT_EQ(0u, removal == program + " /uninstall" ? UninstallWithWindow(kept + "\\zepsetup.exe")
+                                            : RunToEnd(removal, testsupport::MakeScratchDir("unattended-entry-tool")));
         EXPECT_EQ("0 0 -", Record("Base") + " " + Record("Tools") + " " +
                                testsupport::StoredText(kUninstallEntryKey, "DisplayName"));
         EXPECT_FALSE(testsupport::FileExists(kTarget)) << "the install folder goes with the last component";

@@ -376,7 +376,8 @@ TEST_F(HttpTransferTest, DownloadPackageFileCases) {
 
 // Through the proxy the system's settings name: a login it asks for is
 // typed into the platform's dialog once for all files, a login not given
-// and a proxy that cannot be reached are named as the cause.
+// and a proxy that cannot be reached are named as the cause. A run without
+// a person never asks.
 TEST_F(HttpTransferTest, ThroughTheSystemsProxy) {
     const int open = testweb::ProxyPort(false), login = testweb::ProxyPort(true);
     ASSERT_TRUE(open && login) << "the test proxies are not running";
@@ -386,10 +387,12 @@ TEST_F(HttpTransferTest, ThroughTheSystemsProxy) {
         int result, logins;
         const char* box;          // how the message begins after "The proxy server 127.0.0.1:<port> "
         const char* lastRequest;  // as the proxy logged it
+        bool passive = false;
     } cases[] = {
         {open, "", 1, 0, "", "auth=no status=200"},
         {login, "zep:secret", 1, 1, "", "auth=yes status=200"},
         {login, "", -7, 1, "asks for a user name and password", "auth=no status=407"},
+        {login, "zep:secret", -7, 0, "", "auth=no status=407", true},
         {1, "", 0, 0, "could not be reached", nullptr},
     };
     int row = 0;
@@ -409,6 +412,7 @@ TEST_F(HttpTransferTest, ThroughTheSystemsProxy) {
         m_app.m_hInternet = ::InternetOpenA("ZEP Setup wizard", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
         ::RegDeleteKeyValueA(HKEY_CURRENT_USER, key, "ProxyEnable");
         m_app.m_bProxyLoginRefused = m_app.m_bProxyReported = false;
+        m_app.m_options.m_bPassive = c.passive;
         int64_t received = 0;
         std::string box;
         // Named so that Wine takes no connection to the site that the
@@ -422,6 +426,7 @@ TEST_F(HttpTransferTest, ThroughTheSystemsProxy) {
                               : m_app.DownloadPackageFile(url + "?size=2000", path, 2000, nullptr, nullptr,
                                                           &received);
         }, box, c.login));
+        m_app.m_options.m_bPassive = false;
         ::InternetCloseHandle(m_app.m_hInternet);
         m_app.m_hInternet = direct;
         EXPECT_EQ(c.logins, m_nLogins);
