@@ -16,6 +16,7 @@ const char kUsageText[] =
     "/download-only:FOLDER\tdownload the packages into FOLDER only, with this program: a layout\n"
     "/source:FOLDER\tinstall from such a layout, for this run\n"
     "/site:N or /site:URL\tthe N-th site of the sites list, or an address\n"
+    "/connections:N\tpackage files downloaded at once, 1 to 16 (default 4)\n"
     "/log:FILE\t\tthe setup log\n"
     "/norestart\t\tnever restart the computer\n"
     "/modify\t\topens at the components, to change or remove them\n"
@@ -106,6 +107,11 @@ bool ParseArgument(const std::string& argument, CSetupOptions& options) {
     if (name == "components") return SplitKeys(value, options.m_components);
     if (name == "remove") return SplitKeys(value, options.m_remove);
     if (name == "site") return ParseSite(value, options);
+    if (name == "connections") {
+        options.m_nConnections = std::atoi(value.c_str());
+        return options.m_nConnections >= 1 && options.m_nConnections <= kMaxConnections &&
+               value.find_first_not_of("0123456789") == std::string::npos;
+    }
     std::string* text = name == "dir"             ? &options.m_strInstallDir
                         : name == "download-only" ? &options.m_strDownloadOnlyDir
                         : name == "source"        ? &options.m_strSourceDir

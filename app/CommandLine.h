@@ -7,6 +7,8 @@
 // The exit codes of Windows Installer, which deployment tools know.
 constexpr int kExitDone = 0;
 constexpr int kExitBadOption = 87;
+// The most package files a run downloads at once.
+constexpr int kMaxConnections = 16;
 constexpr int kExitCancelled = 1602;
 constexpr int kExitFailed = 1603;
 constexpr int kExitAlreadyRunning = 1618;
@@ -40,6 +42,8 @@ struct CSetupOptions {
     std::string m_strLogPath;
     // The site by its place in the sites list (from 1), or by address.
     int m_nSite = 1;
+    // Package files downloaded at once; 0 when not given.
+    int m_nConnections = 0;
     std::string m_strSiteUrl;
     // The first argument not understood; empty when every one was.
     std::string m_strBadArgument;

@@ -15,9 +15,6 @@
 
 namespace {
 
-// A site that keeps failing gets a few tries, not a wait without end.
-constexpr int kQuietAttemptsPerFile = 3;
-
 // What the pages would show, as far as an administrator reads it later.
 class CQuietSteps : public CSelectionView, public CInstallSteps, public CRemovalSteps {
 public:
@@ -87,7 +84,7 @@ int DownloadPackages(CSetupRun& run) {
                                std::to_string(run.m_options.m_nSite));
     run.m_log.Write("Download site: " + WithoutUserInfo(run.m_pSelectedSite->m_strURL));
     CDownloadStatus status;
-    status.m_nMaxAttempts = kQuietAttemptsPerFile;
+    status.m_bGiveUpAfterEverySite = true;
     ListPackageFetches(run, status);
     run.m_bStopDownload = false;
     RunDownloadPass(run, status, run.m_strDownloadDir, [] {});

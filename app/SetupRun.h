@@ -16,12 +16,17 @@
 #include <atomic>
 #include <list>
 #include <memory>
+#include <mutex>
 #include <string>
 
 static_assert(std::atomic<bool>::is_always_lock_free, "the stop request is one byte, without a lock");
 
 // The local setup information file, in the folder the program runs in.
 constexpr char kSetupInfoFile[] = ".\\zepsetup.sif";
+// A package transfer that receives less than this in StallWindowMs has stalled.
+constexpr int64_t kStallFloorBytes = 1024;
+// Package files downloaded at once unless the setup information file or the command line says otherwise.
+constexpr int kDefaultConnections = 4;
 
 // Told the size of every chunk of a package download before the chunk is
 // read, and first of the bytes an earlier transfer left to go on from
@@ -96,7 +101,8 @@ public:
     // 1 when the file arrived, 0 when nothing came; failures below 0, -5
     // for a body longer than nMaxBytes, -6 for one of nMaxBytes whose
     // SHA-256 is not sha256 (lower-case hex; empty: none given), -7 when a
-    // proxy wanted a login that the user did not give. The bytes
+    // proxy wanted a login that the user did not give, -8 when less than
+    // kStallFloorBytes arrived in StallWindowMs (a stalled transfer). The bytes
     // counted go to *pnReceived, a partial file's that it went on from
     // included. localPath is written only once the response is whole; a
     // transfer that broke off or was stopped leaves what came at
@@ -109,9 +115,13 @@ public:
     // long instead of holding it for good.
     void SetTransferTimeouts(DWORD dwTimeoutMs);
     void ApplyTransferTimeouts(HINTERNET hInternet);
+    // A server that keeps sending a byte now and then, each within the
+    // timeouts, holds a transfer no less: the window in which at least
+    // kStallFloorBytes must arrive, twice the transfer timeout.
+    DWORD StallWindowMs() const;
 
-    // Page thread: stops the package transfer under way at once, also one
-    // blocked in a read, and every later one.
+    // Page thread: stops the package transfers under way at once, also
+    // those blocked in a read, and every later one.
     void AbortTransfer();
 
     // The proxy the session uses for url; empty when it goes direct.
@@ -121,7 +131,8 @@ public:
     void ReportFailedOpen(const std::string& url, DWORD dwError);
     // A proxy's answer that it wants a login gets the platform's login
     // dialog, and the request goes again with what the user typed; FALSE
-    // once the user gave none (told once, and never asked again).
+    // once the user gave none (told once, and never asked again). A 407
+    // without a proxy in use passes: the status check fails the request.
     BOOL PassProxyLogin(HINTERNET hRequest, const std::string& url);
 
     // The run's options from its command line, and its log.
@@ -132,10 +143,17 @@ public:
     CUnpackAhead m_unpackAhead;
     // Set by the page's thread, read by the download worker between chunks.
     std::atomic<bool> m_bStopDownload{false};
-    // The request of the package transfer under way (see AbortTransfer).
-    std::atomic<HINTERNET> m_hTransferRequest{nullptr};
+    // The request of the package transfer under way on each connection of
+    // the download pass (see AbortTransfer and SetTransferConnection).
+    std::atomic<HINTERNET> m_hTransferRequests[kMaxConnections]{};
+    // Package files downloaded at once: /connections:, else the setup
+    // information file's, else kDefaultConnections.
+    int m_nConnections = 1;
     std::atomic<bool> m_bProxyReported{false};
     std::atomic<bool> m_bProxyLoginRefused{false};
+    // One proxy login dialog at a time, and the logins given so far.
+    std::mutex m_proxyLoginLock;
+    std::atomic<int> m_nProxyLogins{0};
     // Set before the first transfer; 0 leaves the session's defaults.
     DWORD m_dwTransferTimeoutMs = 0;
     bool m_bWin9x = false;

@@ -1,6 +1,9 @@
-// The download pass: the marked package files of the run fetched from the
-// chosen site, one after the other, by a worker that owns its list.
+// The download pass: the marked package files of the run fetched by
+// workers that own their list, several at once, each from the chosen site
+// or, when it keeps failing there, from the other sites in turn.
 #pragma once
+#include "app/CommandLine.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -21,7 +24,8 @@ class CSetupRun;
 struct CFileFetch {
     CPackageInfo* m_pPackage = nullptr;
     CPackageFile* m_pFile = nullptr;
-    std::string m_strComponent, m_strSource, m_strUrl, m_strLocalPath;
+    // m_strPath: the file's place below a site's address.
+    std::string m_strComponent, m_strSource, m_strPath, m_strLocalPath;
     int64_t m_nPackedSize = 0;
     int32_t m_tDate = 0;
     std::string m_strSha256;
@@ -34,6 +38,13 @@ struct CFileFetch {
     bool m_bCompressed = false;
     int64_t m_nPackageVersion = 0;
     int32_t m_tPackageTime = 0;
+    // The site's display text it came from.
+    std::string m_strSite;
+};
+
+// A site a file may come from, in the order they are tried.
+struct CSiteChoice {
+    std::string m_strDisplay, m_strURL;
 };
 
 // What the download worker reports and a view shows. The worker writes
@@ -43,39 +54,58 @@ struct CDownloadStatus {
     std::atomic<int64_t> m_nBytesReceived{0};
     // Of those, the bytes earlier transfers left, which took no time now.
     std::atomic<int64_t> m_nBytesResumed{0};
-    // The part of m_nBytesResumed that the attempt under way went on from.
-    int64_t m_nAttemptResumed = 0;
     // When the worker started; 0 while no estimate can be shown.
     std::atomic<time_t> m_tStart{0};
-    // Between attempts at a file no estimate holds.
-    std::atomic<bool> m_bRetryPause{false};
-    // Attempts at one file before it is given up; 0: until a stop. A person
-    // can Cancel a site that keeps failing; a run without one cannot.
-    int m_nMaxAttempts = 0;
-    // Written by the worker, read by others only once the worker has ended.
+    // Files in flight, and those of them waiting between attempts: no
+    // estimate holds while all of them wait.
+    std::atomic<int> m_nInFlight{0};
+    std::atomic<int> m_nRetryPauses{0};
+    // A person can Cancel while every site fails; a run without one gives
+    // a file up once every site failed it.
+    bool m_bGiveUpAfterEverySite = false;
+    // The chosen site first, then the others of its region, then the rest.
+    std::vector<CSiteChoice> m_sites;
+    // Transfers at once.
+    int m_nConnections = 1;
+    // Written by the workers, read by others only once the pass has ended.
     std::vector<CFileFetch> m_fetches;
-    // Signalled by Cancel: it ends the pause between attempts at once.
+    // Signalled by Cancel: it ends the pauses between attempts at once.
     HANDLE m_hStop = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
-    // The texts of the component and file lines.
-    void SetTexts(const std::string& component, const std::string& file);
+    // A connection's file: its texts while it is in flight.
+    void Begin(int nConnection, const std::string& component, const std::string& file);
+    void SetFileText(int nConnection, const std::string& file);
+    void End(int nConnection);
+    // The texts of the file in flight longest; once none is, the last one's.
     void GetTexts(std::string& component, std::string& file);
+    // A site that served other bytes than the publisher's is not asked again.
+    void Distrust(size_t nSite);
+    bool IsDistrusted(size_t nSite);
+    // The next file for a worker to fetch; null once none is left.
+    CFileFetch* Next();
     ~CDownloadStatus() { ::CloseHandle(m_hStop); }
 
 private:
+    struct CInFlight {
+        uint64_t m_nSince = 0;  // 0: nothing in flight
+        std::string m_strComponent, m_strFile;
+    };
     std::mutex m_lock;
-    std::string m_strComponent, m_strFile;
+    uint64_t m_nBegun = 0;
+    CInFlight m_inFlight[kMaxConnections];
+    CInFlight m_last;
+    std::vector<bool> m_distrusted;
+    size_t m_nNext = 0;
 };
 
-// Lists the files the run's packages still need from the chosen site (and
-// counts their packages in m_nToDownload); their bytes in all.
+// Lists the files the run's packages still need and the sites to fetch
+// them from (and counts their packages in m_nToDownload); their bytes in all.
 int64_t ListPackageFetches(CSetupRun& run, CDownloadStatus& status);
-// The worker's pass over the status record's files into folder; show is
-// called when there is something new to show.
+// The pass over the status record's files into folder, on m_nConnections
+// workers (on the calling thread alone for one); show is called when there
+// is something new to show.
 void RunDownloadPass(CSetupRun& run, CDownloadStatus& status, const std::string& folder,
                      const std::function<void()>& show);
-// Told each chunk's size, and the bytes a transfer goes on from;
-// pContext is the CDownloadStatus.
-void OnDownloadProgress(void* pContext, int64_t nBytes, bool bAlreadyHere);
+
 // Once the worker has ended: what arrived counts for its package records.
 void ApplyDownloadOutcomes(CSetupRun& run, const CDownloadStatus& status);

@@ -89,6 +89,8 @@ BOOL CDownloadingPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT
 void CDownloadingPage::OnPageStart() {
     m_bPassEnded = m_bEndPending = false;
     m_pStatus = std::make_shared<CDownloadStatus>();
+    // A passive run has nobody to Cancel a file that every site fails.
+    m_pStatus->m_bGiveUpAfterEverySite = theApp.m_options.m_bPassive;
     m_nBytesTotal = ListPackageFetches(theApp, *m_pStatus);
     m_progress.SetRange64(m_nBytesTotal);
     UpdateProgressTexts();
@@ -117,8 +119,9 @@ void CDownloadingPage::UpdateProgressTexts() {
     // What earlier runs left took no time now: it counts as there, not as speed.
     const int64_t resumed = m_pStatus->m_nBytesResumed;
     const time_t start = m_pStatus->m_tStart;
-    // Nothing to estimate from before the first byte, and nothing holds while a failed file waits.
-    const bool bEstimate = start != 0 && received > resumed && !m_pStatus->m_bRetryPause;
+    // Nothing to estimate from before the first byte, and nothing holds while every file in flight waits.
+    const int pauses = m_pStatus->m_nRetryPauses;
+    const bool bEstimate = start != 0 && received > resumed && (pauses == 0 || pauses < m_pStatus->m_nInFlight);
     const std::string timeLeft =
         bEstimate ? FormatTimeLeft(EstimateSecondsLeft(received - resumed, m_nBytesTotal - resumed,
                                                        ::time(nullptr) - start + 2))

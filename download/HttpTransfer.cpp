@@ -200,12 +200,13 @@ bool IsChunked(HINTERNET hRequest) {
 // What the session's notices need of the transfer that made a handle.
 struct CTransferNotice {
     CSetupRun& m_app;
-    // A package transfer, which Cancel closes.
-    bool m_bAbortable;
+    // Where a package transfer publishes its request for Cancel to close; none for others.
+    std::atomic<HINTERNET>* m_pSlot;
 };
 
 // The request of the package transfer under way, this thread's.
 thread_local HINTERNET t_hNotifiedRequest = nullptr;
+thread_local int t_nConnection = 0;
 
 // Told of every handle the session makes for a transfer, before its request
 // is sent. Each gets the session's timeouts (Wine takes them only from the
@@ -218,11 +219,11 @@ void CALLBACK OnTransferStatus(HINTERNET, DWORD_PTR dwContext, DWORD dwStatus, L
     HINTERNET hCreated = *static_cast<HINTERNET*>(pInfo);
     notice.m_app.ApplyTransferTimeouts(hCreated);
     DWORD type = 0, size = sizeof type;
-    if (!notice.m_bAbortable || !::InternetQueryOptionA(hCreated, INTERNET_OPTION_HANDLE_TYPE, &type, &size) ||
+    if (!notice.m_pSlot || !::InternetQueryOptionA(hCreated, INTERNET_OPTION_HANDLE_TYPE, &type, &size) ||
         type != INTERNET_HANDLE_TYPE_HTTP_REQUEST)
         return;
     t_hNotifiedRequest = hCreated;
-    notice.m_app.m_hTransferRequest = hCreated;
+    *notice.m_pSlot = hCreated;
 }
 
 // WinINet follows redirects itself: the address a request ended at must be
@@ -310,7 +311,7 @@ BOOL CSetupRun::FetchIniFile(const std::string& url, const std::string& localPat
     // Without a session the internet library may not even be there to ask.
     if (!m_hInternet) return FALSE;
     ::InternetSetStatusCallback(m_hInternet, OnTransferStatus);
-    CTransferNotice notice{*this, false};
+    CTransferNotice notice{*this, nullptr};
     CFetchRecord record(*this, url);
     CInternetRequest request(
         ::InternetOpenUrlA(m_hInternet, url.c_str(), nullptr, 0, kIniFileFlags, reinterpret_cast<DWORD_PTR>(&notice)));
@@ -432,9 +433,12 @@ void CSetupRun::ApplyTransferTimeouts(HINTERNET hInternet) {
         ::InternetSetOptionA(hInternet, option, &timeoutMs, sizeof timeoutMs);
 }
 
+DWORD CSetupRun::StallWindowMs() const { return 2 * (m_dwTransferTimeoutMs ? m_dwTransferTimeoutMs : 30000); }
+
 void CSetupRun::AbortTransfer() {
     m_bStopDownload = true;
-    if (HINTERNET hRequest = m_hTransferRequest.exchange(nullptr)) ::InternetCloseHandle(hRequest);
+    for (std::atomic<HINTERNET>& slot : m_hTransferRequests)
+        if (HINTERNET hRequest = slot.exchange(nullptr)) ::InternetCloseHandle(hRequest);
 }
 
 namespace {
@@ -509,7 +513,7 @@ constexpr int64_t kKeepAfterBytes = 1 << 20;
 
 const int kStartOver = INT_MIN;
 
-std::string PackageFetchOutcome(int result, bool bStopped) {
+std::string PackageFetchOutcome(const CSetupRun& app, int result, bool bStopped) {
     if (bStopped) return "stopped";
     switch (result) {
     case 1: return "fetched";
@@ -521,6 +525,8 @@ std::string PackageFetchOutcome(int result, bool bStopped) {
     case -5: return "longer than promised";
     case -6: return "other bytes than the publisher's (SHA-256)";
     case -7: return "no login for the proxy";
+    case -8: return "stalled (less than " + std::to_string(kStallFloorBytes) + " bytes in " +
+                    std::to_string(app.StallWindowMs() / 1000) + " sec)";
     case kStartOver: return "not gone on from the kept bytes, asked for the whole file";
     default: return "failed";
     }
@@ -540,8 +546,9 @@ int TransferPackageFile(CSetupRun& app, const std::string& url, const std::strin
     // A cached copy would answer a range with bytes of its own choosing.
     const DWORD flags = kPackageFileFlags | (resume.m_nBytes ? INTERNET_FLAG_RELOAD : 0);
     ::InternetSetStatusCallback(app.m_hInternet, OnTransferStatus);
-    CTransferNotice notice{app, true};
-    CAbortableRequest request(app.m_hTransferRequest, app.m_bStopDownload,
+    std::atomic<HINTERNET>& slot = app.m_hTransferRequests[t_nConnection];
+    CTransferNotice notice{app, &slot};
+    CAbortableRequest request(slot, app.m_bStopDownload,
                               ::InternetOpenUrlA(app.m_hInternet, url.c_str(), headers.c_str(), DWORD(headers.size()),
                                                  flags, reinterpret_cast<DWORD_PTR>(&notice)));
     const DWORD openError = ::GetLastError();
@@ -573,6 +580,9 @@ int TransferPackageFile(CSetupRun& app, const std::string& url, const std::strin
     }
 
     int result = 0;
+    const DWORD windowMs = app.StallWindowMs();
+    DWORD windowStart = ::GetTickCount();
+    int64_t windowBytes = *pnReceived;
     while (!app.m_bStopDownload) {
         DWORD available = 0;
         if (!::InternetQueryDataAvailable(request.Handle(), &available, 0, 0)) {
@@ -613,6 +623,14 @@ int TransferPackageFile(CSetupRun& app, const std::string& url, const std::strin
         // Written after bytes it names: those in the file are always a start of that response.
         if (!bValidatorWritten && !validator.empty() && *pnReceived >= kKeepAfterBytes)
             bValidatorWritten = WriteValidator(localPath, validator);
+        if (::GetTickCount() - windowStart >= windowMs) {
+            if (*pnReceived - windowBytes < kStallFloorBytes) {
+                result = -8;
+                break;
+            }
+            windowStart = ::GetTickCount();
+            windowBytes = *pnReceived;
+        }
     }
     // A response that ends before its own announced length broke off (the
     // session ends a connection the server closed, or a receive that timed
@@ -633,7 +651,8 @@ int TransferPackageFile(CSetupRun& app, const std::string& url, const std::strin
     }
     file.Close();
     // Bytes that cannot be joined on to, or that are not the file's, are not kept.
-    const bool bKeep = (app.m_bStopDownload || result == -2 || result == -3) && (resumed || bValidatorWritten);
+    const bool bKeep =
+        (app.m_bStopDownload || result == -2 || result == -3 || result == -8) && (resumed || bValidatorWritten);
     if (!bKeep && file.WasCreated()) DiscardPartial(localPath);
     return result <= 0 ? result : *pnReceived > 0 ? 1 : 0;
 }
@@ -641,6 +660,8 @@ int TransferPackageFile(CSetupRun& app, const std::string& url, const std::strin
 }  // namespace
 
 std::string ResumablePartPath(const std::string& localPath) { return localPath + ".partial"; }
+
+void SetTransferConnection(int nConnection) { t_nConnection = nConnection; }
 
 // Counted in 64 bits: a package file may pass 2 and 4 GiB.
 int CSetupRun::DownloadPackageFile(const std::string& url, const std::string& localPath, int64_t nMaxBytes,
@@ -655,7 +676,7 @@ int CSetupRun::DownloadPackageFile(const std::string& url, const std::string& lo
         const int result = TransferPackageFile(*this, url, localPath, nMaxBytes, pContext, pfnProgress, pnReceived,
                                                sha256, resume, record);
         record.m_nBytes = *pnReceived;
-        record.m_strOutcome = PackageFetchOutcome(result, m_bStopDownload);
+        record.m_strOutcome = PackageFetchOutcome(*this, result, m_bStopDownload);
         if (result != kStartOver) return result;
         DiscardPartial(localPath);
         resume = {};

@@ -36,6 +36,11 @@ private:
     bool m_bFound = false;
 };
 
+// The connection of the download pass (0 to kMaxConnections - 1) whose
+// package transfers run on this thread: Cancel closes each connection's
+// request under way.
+void SetTransferConnection(int nConnection);
+
 // The status code of a request's response; 0 when it has none to ask (an
 // address that is not an HTTP one, or no answer).
 DWORD HttpStatusOf(HINTERNET hRequest);

@@ -6,6 +6,7 @@
 #include "framework/WinApp.h"
 #include "framework/WorkerThread.h"
 
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -87,13 +88,23 @@ void CSetupRun::ReportFailedOpen(const std::string& url, DWORD dwError) {
 
 BOOL CSetupRun::PassProxyLogin(HINTERNET hRequest, const std::string& url) {
     for (;;) {
-        if (HttpStatusOf(hRequest) != HTTP_STATUS_PROXY_AUTH_REQ) return TRUE;
+        // A 407 from a server reached directly is that server's error status, like any other.
+        if (HttpStatusOf(hRequest) != HTTP_STATUS_PROXY_AUTH_REQ || ProxyFor(url).empty()) return TRUE;
         // Once refused, the user is not asked again at every file.
         if (m_bProxyLoginRefused || CWorkerThread::IsGivenUp()) return FALSE;
         // The proxy's page goes before the request is sent again on the same connection.
         char page[4096];
         for (DWORD read = 0, total = 0; total < 1 << 20; total += read)
             if (!::InternetReadFile(hRequest, page, sizeof page, &read) || read == 0) break;
+        // Transfers asked at once wait for one dialog: a login given
+        // meanwhile is the session's, and may already hold for this request.
+        const int nLoginsSeen = m_nProxyLogins;
+        std::lock_guard<std::mutex> guard(m_proxyLoginLock);
+        if (m_nProxyLogins != nLoginsSeen) {
+            if (!::HttpSendRequestA(hRequest, nullptr, 0, nullptr, 0)) return FALSE;
+            continue;
+        }
+        if (m_bProxyLoginRefused) return FALSE;
         const CWinApp* pApp = AfxGetApp();
         HWND hOwner = pApp && ::IsWindow(pApp->m_hMainWnd) ? pApp->m_hMainWnd : ::GetDesktopWindow();
         // Windows answers Cancel with ERROR_CANCELLED, Wine with 0. A run
@@ -103,13 +114,13 @@ BOOL CSetupRun::PassProxyLogin(HINTERNET hRequest, const std::string& url) {
                                    FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS,
                                nullptr) != ERROR_INTERNET_FORCE_RETRY) {
             if (!m_bProxyLoginRefused.exchange(true) && !CWorkerThread::IsGivenUp()) {
-                const std::string proxy = ProxyFor(url);
-                AfxMessageBox("The proxy server " + (proxy.empty() ? std::string() : proxy + " ") +
-                              "asks for a user name and password, and none was given, so nothing can be "
+                AfxMessageBox("The proxy server " + ProxyFor(url) +
+                              " asks for a user name and password, and none was given, so nothing can be "
                               "downloaded.\nRun Setup again and enter your login for the proxy.");
             }
             return FALSE;
         }
+        ++m_nProxyLogins;
         if (!::HttpSendRequestA(hRequest, nullptr, 0, nullptr, 0)) return FALSE;
     }
 }

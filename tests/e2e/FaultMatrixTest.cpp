@@ -11,13 +11,15 @@
 #include "support/TestWebServer.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 using namespace roads;
 using namespace wizard;
 
 namespace {
 
-enum class Kind { List, Info, Sites, File, All };
+// File: on every mirror; Chosen: on the mirror chosen alone.
+enum class Kind { List, Info, Sites, File, All, Chosen };
 // What the wizard makes of a fault: the fetch succeeds slowly, fails (and
 // for a package file, keeps nothing under its name: dropped), is tried again
 // until Cancel (package files only), or stalls until given up.
@@ -51,9 +53,17 @@ const struct Row {
     {"file-stall-timeout", Kind::File, R"({"stall_before": 60})", Outcome::Retried, IDOK, 1},
     {"file-stall-before", Kind::File, R"({"stall_before": 60})", Outcome::Stalled},
     {"file-stall-mid", Kind::File, R"({"stall": 60, "stall_at": 20})", Outcome::Stalled},
+    // A byte now and then, each within the timeouts: below the floor.
+    {"file-trickle-below-floor", Kind::File, R"({"trickle": 1, "tick": 0.5})", Outcome::Retried, IDOK, 1},
+    // The next mirrors of the region: one without the file, one with it.
+    {"chosen-404", Kind::Chosen, R"({"status": 404})", Outcome::Whole},
+    {"chosen-swapped", Kind::Chosen, R"({"swap": 1})", Outcome::Whole},
 };
 
-const char* const kPaths[] = {"setup/zep.sif", "pki/tools.pki", "setup/sites.ini", "mirror/files/tools.ex_"};
+const std::vector<const char*> kPaths[] = {
+    {"setup/zep.sif"}, {"pki/tools.pki"}, {"setup/sites.ini"},
+    {"mirror/files/tools.ex_", "stalled/files/tools.ex_", "broken/files/tools.ex_", "far/files/tools.ex_"},
+    {}, {"mirror/files/tools.ex_"}};
 // The copies an earlier run left are the publisher's, as any copy the run
 // uses must be, copied with their date: a copy fetched since is dated anew.
 bool IsEarlierCopy(const std::string& site, const std::string& name) {
@@ -176,11 +186,17 @@ void CheckRow(const Row& row, const std::string& site) {
 TEST(FaultMatrix, EachOutcomeOfEachFetch) {
     const std::string site = testweb::RootDir() + "\\faults", url = testweb::BaseUrl() + "/faults/";
     PublishSite(site, url, 0);
+    // Every mirror has the files: a fault on them all is the only failure.
+    for (const char* mirror : {"\\broken\\files\\", "\\far\\files\\"}) {
+        ::SHCreateDirectoryExA(nullptr, (site + mirror).c_str(), nullptr);
+        for (const File& file : PackageFiles(0)) testsupport::WriteFile(site + mirror + file.first, file.second);
+    }
     for (const Row& row : kRows) {
         std::string faults;
-        for (int kind = 0; kind < 4; ++kind)
-            if (row.kind == Kind::All || int(row.kind) == kind)
-                faults += std::string(faults.empty() ? "{" : ",") + "\"/faults/" + kPaths[kind] + "\": " + row.fault;
+        for (int kind = 0; kind < 6; ++kind)
+            if ((row.kind == Kind::All && kind < 4) || int(row.kind) == kind)
+                for (const char* path : kPaths[kind])
+                    faults += std::string(faults.empty() ? "{" : ",") + "\"/faults/" + path + "\": " + row.fault;
         testsupport::WriteFile(testweb::RootDir() + "\\faults.json", faults + "}");
         testsupport::RemoveTree(kDownloads);
         ::CreateDirectoryA(kDownloads.c_str(), nullptr);

@@ -189,6 +189,19 @@ std::vector<QuietRun> Runs(const std::string& url) {
          [] { EXPECT_EQ("257 256 C:\\elsewhere\\", Record("Base") + " " + Record("Tools") + " " +
                                                           testsupport::StoredText(ZEP_CLIENT_KEY, "DownloadPath")); },
          0, true, [](const std::string&) { WriteRegString(ZEP_CLIENT_KEY, "DownloadPath", "C:\\elsewhere\\"); }},
+        // Tools' file is on no site: the passive run gives it up once every site failed it; Base's files,
+        // fetched at the same time, arrive and are installed.
+        {"every-site-fails",
+         "/passive /accept-license /components:Tools /site:3",
+         1603,
+         {"Package file tools.ex_: fetching from Far mirror", "Package file tools.ex_: not fetched",
+          "Exit code 1603"},
+         [] { EXPECT_EQ("257 0", Record("Base") + " " + Record("Tools")); },
+         0, true,
+         [](const std::string&) {
+             for (const char* mirror : {"mirror", "stalled"})
+                 ::DeleteFileA((testweb::RootDir() + "\\unattended\\" + mirror + "\\files\\tools.ex_").c_str());
+         }},
     };
 }
 

@@ -337,6 +337,8 @@ TEST_F(HttpTransferTest, DownloadPackageFileCases) {
         // Wine takes it for an answer without a status (-1).
         {"pkg.bin?drop=1", kAnyFailure, Local::Old, 0, Place::OldCopy, Fault::None, 0},
         {"pkg.bin?status=404", -1, Local::Old, 0, Place::OldCopy, Fault::None, 0},
+        // Without a proxy a 407 is the server's error: no login dialog, another attempt.
+        {"pkg.bin?status=407", -1, Local::Old, 0, Place::OldCopy, Fault::None, 0},
         {"pkg.bin?size=1000", 0, Local::Old, 0, Place::OldCopy, Fault::NoSession, 0},
         {"pkg.bin?size=100000", -2, Local::Old, 0, Place::OldCopy, Fault::QueryFailsAfter3, 3},
         {"pkg.bin?size=1000", -3, Local::Old, 0, Place::OldCopy, Fault::ReadFails, 1},

@@ -191,6 +191,9 @@ TEST(CommandLine, OptionsCaseInsensitiveWithSlashOrDashAndQuotedValues) {
         {"/dir:C:ZEP", "refused /dir:C:ZEP"},
         {"/Uninstall /quiet", "q----- |||||1| uninstall"},
         {"/uninstall /remove:Base", "refused /uninstall"},
+        {"/connections:16", "------ |||||1| 16 at once"},
+        {"/connections:17", "refused /connections:17"},
+        {"/connections:2x", "refused /connections:2x"},
     };
     for (const auto& c : cases) {
         CSetupOptions options;
@@ -203,7 +206,8 @@ TEST(CommandLine, OptionsCaseInsensitiveWithSlashOrDashAndQuotedValues) {
                    (options.m_bUsage ? "u" : "-") + (options.m_bModify ? "m" : "-") + " " + Joined(options.m_components) + "|" +
                    Joined(options.m_remove) + "|" + options.m_strInstallDir + "|" + options.m_strDownloadOnlyDir +
                    "|" + options.m_strLogPath + "|" + std::to_string(options.m_nSite) + "|" + options.m_strSiteUrl +
-                   (options.m_bUninstall ? " uninstall" : "");
+                   (options.m_bUninstall ? " uninstall" : "") +
+                   (options.m_nConnections ? " " + std::to_string(options.m_nConnections) + " at once" : "");
         }
         EXPECT_EQ(c.read, read) << c.line;
     }
