@@ -8,12 +8,12 @@
 # memory, and the figure lines. Not a test: nothing is asserted. The machine's
 # room for parallel work is measured too: two `bzip2 -d` side by side against
 # one (2.0 on two idle cores).
-#   BUILD=build-dir tools/bench-decode.sh [rounds]
+#   BUILD=build-dir [BENCH_DECODE_MB=100] tools/bench-decode.sh [rounds]
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$ROOT/build}
 ROUNDS=${1:-3}
-SIZE=104857600
+SIZE=$((${BENCH_DECODE_MB:-100} * 1048576))
 
 cmake -S "$ROOT" -B "$BUILD/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD/native" --target bench_decode -j2 >/dev/null
@@ -23,7 +23,7 @@ NATIVE=$BUILD/native/tools/bench_decode
 WINDOWS=$BUILD/bin/bench_decode.exe
 
 # The text and its streams stay for the next run; the package is made last.
-DATA=$BUILD/bench-decode
+DATA=$BUILD/bench-decode-$((SIZE / 1048576))
 OUT=$DATA/out
 mkdir -p "$DATA"
 if [ ! -f "$DATA/package.pk_" ]; then

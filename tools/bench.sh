@@ -7,13 +7,25 @@
 # docs/developers.md, "Benchmarks", tells what each figure means and how it is measured.
 #   BUILD=build-dir tools/bench.sh
 # Sizes, from the environment (defaults: the full run):
-#   BENCH_DOWNLOAD_MB=100 BENCH_DOWNLOAD_ROUNDS=3
-#   BENCH_INSTALL_PACKAGES=20 BENCH_INSTALL_FILES=2000 BENCH_INSTALL_MB=200
+#   BENCH_DOWNLOAD_MB=100 BENCH_DOWNLOAD_ROUNDS=3 BENCH_DECODE_MB=100 BENCH_DECODE_ROUNDS=3
+#   BENCH_INSTALL_PACKAGES=20 BENCH_INSTALL_FILES=2000 BENCH_INSTALL_MB=200 BENCH_RTT_MS="20 100"
 #   BENCH_CURVE_COMPONENTS="10 100 1000" BENCH_CURVE_FILES="100 1000 10000" BENCH_CURVE_PACKAGES=25
+# BENCH_SMOKE=1 makes every size small (a few dozen files): a run of every
+# step in a few minutes, whose figures mean nothing; the installed trees are
+# compared all the same. The test command runs it.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$ROOT/build}
 export BUILD
+if [ -n "${BENCH_SMOKE:-}" ]; then
+  export BENCH_DOWNLOAD_MB=${BENCH_DOWNLOAD_MB:-2} BENCH_DOWNLOAD_ROUNDS=${BENCH_DOWNLOAD_ROUNDS:-1}
+  export BENCH_DECODE_MB=${BENCH_DECODE_MB:-2} BENCH_DECODE_ROUNDS=${BENCH_DECODE_ROUNDS:-1}
+  BENCH_INSTALL_PACKAGES=${BENCH_INSTALL_PACKAGES:-4} BENCH_INSTALL_FILES=${BENCH_INSTALL_FILES:-40}
+  BENCH_INSTALL_MB=${BENCH_INSTALL_MB:-2} BENCH_RTT_MS=${BENCH_RTT_MS:-20}
+  BENCH_CURVE_COMPONENTS=${BENCH_CURVE_COMPONENTS:-2 4} BENCH_CURVE_FILES=${BENCH_CURVE_FILES:-8 16}
+  BENCH_CURVE_PACKAGES=${BENCH_CURVE_PACKAGES:-4}
+fi
+RTT_MS=${BENCH_RTT_MS:-20 100}
 INSTALL_PACKAGES=${BENCH_INSTALL_PACKAGES:-20}
 INSTALL_FILES=${BENCH_INSTALL_FILES:-2000}
 INSTALL_MB=${BENCH_INSTALL_MB:-200}
@@ -22,7 +34,10 @@ CURVE_FILES=${BENCH_CURVE_FILES:-100 1000 10000}
 CURVE_PACKAGES=${BENCH_CURVE_PACKAGES:-25}
 began=$(date +%s)
 
-SETUP_EXTRA_PACKAGES=python3-matplotlib "$ROOT/tools/setup.sh"
+# The smoke run draws no picture: the test command needs no plotting.
+plotting=python3-matplotlib
+[ -z "${BENCH_SMOKE:-}" ] || plotting=
+SETUP_EXTRA_PACKAGES=$plotting "$ROOT/tools/setup.sh"
 cmake -S "$ROOT" -B "$BUILD/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD/native" -j2 --target zeppack >/dev/null
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
@@ -46,7 +61,8 @@ exponent() { awk "BEGIN { printf \"%.2f\", log($4 / $3) / log($2 / $1) }"; }
 
 echo "== decode"
 if [ -x "$ROOT/tools/bench-decode.sh" ]; then
-  "$ROOT/tools/bench-decode.sh" | tee "$WORK/decode.out" || echo "decode: tools/bench-decode.sh failed"
+  "$ROOT/tools/bench-decode.sh" "${BENCH_DECODE_ROUNDS:-3}" | tee "$WORK/decode.out" \
+    || echo "decode: tools/bench-decode.sh failed"
 else
   echo "decode: skipped, there is no tools/bench-decode.sh on this branch"
 fi
@@ -61,7 +77,10 @@ wine_started=yes
 # Windows close at once without a window manager (see tools/test.sh).
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 mkdir -p "$WORK/sites"
-PORT=$(python3 "$ROOT/tests/server/webserver.py" start --root "$WORK/sites" --state "$STATE" --lifetime 14400)
+# The faults file delays every answer in the latency case.
+FAULTS=$WORK/faults.json
+PORT=$(python3 "$ROOT/tests/server/webserver.py" start --root "$WORK/sites" --state "$STATE" --faults "$FAULTS" \
+  --lifetime 14400)
 INSTALL_WIN='C:\ZEPBench'
 INSTALL_DIR=$WINEPREFIX/drive_c/ZEPBench
 GROUP_DIR="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/ZEP Bench"
@@ -73,7 +92,8 @@ make_product() {  # name packages files-per-package bytes-per-file
 }
 
 # A first installation of the product with the wizard, walked by the robot,
-# which writes the moments it saw into $WORK/<name>.walk.
+# which writes the moments it saw into $WORK/<name>.walk. CONNECTIONS, when
+# set, is the setup information file's Connections=.
 run_wizard() {  # name
   local url=http://127.0.0.1:$PORT/$1/site/ product=$WORK/sites/$1 downloads
   # Signed as a publisher ships it: the run pays for the verification.
@@ -84,8 +104,10 @@ run_wizard() {  # name
   mkdir -p "$RUN"
   cp "$BUILD/bin/zepsetup.exe" "$BUILD/bin/globe.ani" "$ROOT/demo/license.txt" "$RUN/"
   downloads=$(winepath -w "$RUN/downloads")
+  local connections=()
+  [ -z "${CONNECTIONS:-}" ] || connections=(-e "/^BaseURL=/a Connections=$CONNECTIONS")
   sed -e "s|@BASE_URL@|$url|" -e "s|@SOURCE@|${downloads//\\/\\\\}|" -e "/^BaseURL=/a $(cat "$WORK/key.pub")" \
-    -e "s|@DESTINATION@|${INSTALL_WIN//\\/\\\\}|" \
+    -e "s|@DESTINATION@|${INSTALL_WIN//\\/\\\\}|" "${connections[@]}" \
     "$product/zepsetup.sif" >"$RUN/zepsetup.sif"
   wine reg delete 'HKLM\SOFTWARE\ORBEL\ZEP' /f >/dev/null 2>&1 || true
   (cd "$RUN" && exec wine zepsetup.exe) &
@@ -211,6 +233,33 @@ printf '%-32s %7s s   %s s, bare %s s\n' "total" "$wizard_s" "$tools_s" "$bare_s
 install_memory=$(memory_mb install 09-finish)
 welcome_memory=$(memory_mb install 01-welcome)
 echo "peak working set of zepsetup.exe: $install_memory MB (at the Welcome page: $welcome_memory MB)"
+
+# The same product from a site that answers every request a round trip
+# late, as a real network does: the wizard with its own connections, the
+# wizard with Connections=1, and at the first round trip the bare program,
+# which fetches one file after another.
+echo
+echo "== latency: the same product, every answer late by a round trip"
+printf '%-10s %12s %12s %12s\n' "round trip" wizard "one at once" bare
+for rtt in $RTT_MS; do
+  printf '{"*": {"stall_before": %s}}\n' "$(calc "$rtt / 1000")" >"$FAULTS"
+  run_wizard install
+  wide_s=$(span install "06-choose-site ready" "08-installing shown")
+  CONNECTIONS=1 run_wizard install
+  serial_s=$(span install "06-choose-site ready" "08-installing shown")
+  bare_rtt_s=""
+  if [ "$rtt" = "${RTT_MS%% *}" ]; then
+    read -r bare_rtt_s _ < <(bare_install install)
+    rm -rf "$WORK/bare"
+    echo "figure download_rtt${rtt}_vs_bare $(calc "$bare_rtt_s / $wide_s" | sed 's/.$//') goal >=2.5" \
+      >>"$WORK/latency.out"
+  fi
+  printf '%-10s %10s s %10s s %10s\n' "$rtt ms" "$wide_s" "$serial_s" "${bare_rtt_s:+$bare_rtt_s s}"
+  goal=$([ "$rtt" -ge 100 ] && echo 3.5 || echo 3.0)
+  echo "figure download_rtt${rtt}_vs_serial $(calc "$serial_s / $wide_s" | sed 's/.$//') goal >=$goal" \
+    >>"$WORK/latency.out"
+done
+rm -f "$FAULTS"
 rm -rf "$WORK/sites/install"
 
 echo
@@ -255,13 +304,15 @@ echo
 # shellcheck disable=SC2086
 curve files $CURVE_FILES
 
-/usr/bin/python3 "$ROOT/tools/bench-plot.py" "$WORK/plot-phases" "$WORK/curve-components" "$WORK/curve-files" \
-  "$BUILD/bench.png" && echo "picture: $BUILD/bench.png"
+if [ -n "$plotting" ]; then
+  /usr/bin/python3 "$ROOT/tools/bench-plot.py" "$WORK/plot-phases" "$WORK/curve-components" "$WORK/curve-files" \
+    "$BUILD/bench.png" && echo "picture: $BUILD/bench.png"
+fi
 
 echo
 echo "bench: $(($(date +%s) - began)) s"
 echo
-grep -h '^figure ' "$WORK/decode.out" "$WORK/download.out" 2>/dev/null || true
+grep -h '^figure ' "$WORK/decode.out" "$WORK/download.out" "$WORK/latency.out" 2>/dev/null || true
 echo "figure install_vs_tools $(calc "$wizard_s / $tools_s" | sed 's/.$//') goal <=1.5"
 echo "figure install_vs_bare_win32 $(calc "$wizard_s / $bare_s" | sed 's/.$//') goal <=1.25"
 echo "figure growth_components_page $(last_growth components 2) goal <=1.2"

@@ -25,8 +25,9 @@ body of the response actually sent (cut=N: N bytes of that body).
 
 Faults are given per path: the faults file is a JSON object whose keys are
 request paths ("/info/zep.sif") and whose values are objects of the keys
-below. It is read again whenever it changes. The same keys in a request's
-query string apply to that one request ("/a.bin?cut=100&length=match").
+below; the key "*" gives faults of every path, under the path's own. It
+is read again whenever it changes. The same keys in a request's query
+string apply to that one request ("/a.bin?cut=100&length=match").
 
   status=N          answer status N (404, 500...) with a small HTML page
   location=/path    answer 302 pointing to that path on this server; an
@@ -109,8 +110,11 @@ class FaultTable:
                             self.table = json.load(f)
                     except (OSError, ValueError) as error:
                         sys.stderr.write("faults file %s ignored: %s\n" % (self.path, error))
-            entry = self.table.get(request_path, {})
-            return dict(entry) if isinstance(entry, dict) else {}
+            fault = {}
+            for key in ("*", request_path):
+                entry = self.table.get(key, {})
+                fault.update(entry if isinstance(entry, dict) else {})
+            return fault
 
 
 class RequestLog:
