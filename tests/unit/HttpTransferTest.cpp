@@ -2,6 +2,7 @@
 // the test web site on loopback, into real files: one table of cases each,
 // {request, fault, expected result, what becomes of the local file}.
 #include "app/SetupApp.h"
+#include "download/DownloadPass.h"
 #include "download/HttpTransfer.h"
 #include "download/IniFileFetch.h"
 #include "framework/WorkerThread.h"
@@ -343,6 +344,8 @@ TEST_F(HttpTransferTest, DownloadPackageFileCases) {
         {"pkg.bin?size=100000", -2, Local::Old, 0, Place::OldCopy, Fault::QueryFailsAfter3, 3},
         {"pkg.bin?size=1000", -3, Local::Old, 0, Place::OldCopy, Fault::ReadFails, 1},
         {"pkg.bin?size=1000", -4, Local::None, 0, Place::MissingFolder, Fault::None, 1},
+        // A byte now and then, each within the timeouts: below 1 KB in twice the timeout, it has stalled.
+        {"pkg.bin?size=3000&trickle=1&tick=0.5", -8, Local::Old},
         // Stalls end by the session's timeouts, before and after the answer.
         {"pkg.bin?size=1000&stall_before=30", 0, Local::Old, 0, Place::OldCopy, Fault::None, 0},
         {"pkg.bin?size=3000000&stall=30&stall_at=1200000", kAnyFailure, Local::Kept, 1200000},
@@ -436,6 +439,30 @@ TEST_F(HttpTransferTest, ThroughTheSystemsProxy) {
         const std::vector<std::string> requests = testweb::RequestsFor(name, "proxies");
         EXPECT_EQ(c.lastRequest ? c.lastRequest : "", requests.empty() ? "" : requests.back());
     }
+}
+
+// The pass takes a file another site fails from the next one, and asks a
+// site that served other bytes than the publisher's for no further file,
+// also one it would serve well.
+TEST_F(HttpTransferTest, PassFailsOverAndDistrustsASiteOfOtherBytes) {
+    ASSERT_TRUE(WriteFile(testweb::RootDir() + "\\faults.json", R"({"/http/a/one.bin": {"swap": 1}})"));
+    CDownloadStatus status;
+    status.m_sites = {{"A", m_url + "a/"}, {"B", m_url + "b"}};
+    status.m_bGiveUpAfterEverySite = true;
+    const std::string folder = MakeScratchDir("http-pass");
+    for (const char* name : {"one.bin", "two.bin"}) {
+        CFileFetch fetch;
+        fetch.m_strSource = name;
+        fetch.m_strPath = name + std::string("?size=300000");
+        fetch.m_strLocalPath = folder + "\\" + name;
+        fetch.m_nPackedSize = 300000;
+        fetch.m_strSha256 = kSha300000;
+        status.m_fetches.push_back(fetch);
+    }
+    RunDownloadPass(m_app, status, folder, [] {});
+    ::DeleteFileA((testweb::RootDir() + "\\faults.json").c_str());
+    EXPECT_EQ("B B", status.m_fetches[0].m_strSite + " " + status.m_fetches[1].m_strSite);
+    EXPECT_EQ((Lines{"one.bin", "two.bin"}), SortedFilesIn(folder));
 }
 
 // Past 2 GiB a 32-bit count turns negative, past 4 GiB it wraps.
