@@ -131,7 +131,7 @@ struct CTransferProgress {
     int64_t m_nResumed = 0;
 };
 
-void OnTransferProgress(void* pContext, int64_t nBytes, bool bAlreadyHere) {
+void OnDownloadProgress(void* pContext, int64_t nBytes, bool bAlreadyHere) {
     auto& transfer = *static_cast<CTransferProgress*>(pContext);
     transfer.m_status.m_nBytesReceived += nBytes;
     if (!bAlreadyHere) return;
@@ -186,7 +186,7 @@ bool FetchFile(CSetupRun& run, CDownloadStatus& status, const std::function<void
                 CTransferProgress transfer{status};
                 int64_t got = 0;
                 const int result = run.DownloadPackageFile(url, fetch.m_strLocalPath, fetch.m_nPackedSize, &transfer,
-                                                           OnTransferProgress, &got, fetch.m_strSha256);
+                                                           OnDownloadProgress, &got, fetch.m_strSha256);
                 EVerdict verdict = VerdictOf(result, got, fetch.m_nPackedSize);
                 if (verdict == EVerdict::kFetched && TakeFetched(fetch)) {
                     fetch.m_strSite = site.m_strDisplay;
