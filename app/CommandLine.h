@@ -7,14 +7,15 @@
 // The exit codes of Windows Installer, which deployment tools know.
 constexpr int kExitDone = 0;
 constexpr int kExitBadOption = 87;
-// The most package files a run downloads at once.
-constexpr int kMaxConnections = 16;
 constexpr int kExitCancelled = 1602;
 constexpr int kExitFailed = 1603;
 constexpr int kExitAlreadyRunning = 1618;
 constexpr int kExitLogFailed = 1622;
 constexpr int kExitRestartStarted = 1641;
 constexpr int kExitRestartNeeded = 3010;
+
+// The most package files a run downloads at once.
+constexpr int kMaxConnections = 16;
 
 // The exit code of a run that was finished (not cancelled or ended early),
 // with what it set out to do and did not, and whether a restart is needed.

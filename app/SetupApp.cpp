@@ -113,9 +113,9 @@ BOOL CSetupApp::InitInstance() {
                          : int(::GetPrivateProfileIntA("Product", "Connections", kDefaultConnections, kSetupInfoFile));
     if (m_nConnections < 1 || m_nConnections > kMaxConnections) m_nConnections = kDefaultConnections;
     // The platform's own limit per server would queue the transfers the pass runs at once.
-    const DWORD connections = DWORD(m_nConnections);
+    DWORD connections = DWORD(m_nConnections);
     for (DWORD option : {INTERNET_OPTION_MAX_CONNS_PER_SERVER, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER})
-        ::InternetSetOptionA(nullptr, option, const_cast<DWORD*>(&connections), sizeof connections);
+        ::InternetSetOptionA(nullptr, option, &connections, sizeof connections);
 
     const bool bAskedToUninstall = m_options.m_bUninstall && !m_options.IsUnattended();
     const std::string question = "Remove " + m_strProductName + " and all of its components from this computer?";

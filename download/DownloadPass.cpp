@@ -187,7 +187,7 @@ bool FetchFile(CSetupRun& run, CDownloadStatus& status, const std::function<void
                 int64_t got = 0;
                 const int result = run.DownloadPackageFile(url, fetch.m_strLocalPath, fetch.m_nPackedSize, &transfer,
                                                            OnDownloadProgress, &got, fetch.m_strSha256);
-                EVerdict verdict = VerdictOf(result, got, fetch.m_nPackedSize);
+                const EVerdict verdict = VerdictOf(result, got, fetch.m_nPackedSize);
                 if (verdict == EVerdict::kFetched && TakeFetched(fetch)) {
                     fetch.m_strSite = site.m_strDisplay;
                     return true;

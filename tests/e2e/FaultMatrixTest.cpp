@@ -55,7 +55,7 @@ const struct Row {
     {"file-stall-mid", Kind::File, R"({"stall": 60, "stall_at": 20})", Outcome::Stalled},
     // A byte now and then, each within the timeouts: below the floor.
     {"file-trickle-below-floor", Kind::File, R"({"trickle": 1, "tick": 0.5})", Outcome::Retried, IDOK, 1},
-    // The next mirrors of the region: one without the file, one with it.
+    // The file comes from the next mirror of the region.
     {"chosen-404", Kind::Chosen, R"({"status": 404})", Outcome::Whole},
     {"chosen-swapped", Kind::Chosen, R"({"swap": 1})", Outcome::Whole},
 };
