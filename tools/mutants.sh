@@ -66,7 +66,7 @@ in-use-not-scheduled @@ install/QueueCallback.cpp @@ } else if ((error == ERROR_
 pkg-longer-accepted @@ download/HttpTransfer.cpp @@ if (available > nMaxBytes - *pnReceived) { @@ if (false) { @@ ^unit\.HttpTransferTest$
 pkg-cut-kept @@ download/HttpTransfer.cpp @@ if (announced >= 0 && *pnReceived - resumed < announced) result = -3; @@  @@ ^unit\.HttpTransferTest$
 timeouts-on-session-only @@ download/HttpTransfer.cpp @@ notice.m_app.ApplyTransferTimeouts(hCreated); @@  @@ ^unit\.HttpTransferTest$
-time-shown-in-pause @@ download/DownloadingPage.cpp @@ const bool bEstimate = start != 0 && received > resumed && !m_pStatus->m_bRetryPause; @@ const bool bEstimate = start != 0; @@ ^e2e\.FaultMatrixTest$
+time-shown-in-pause @@ download/DownloadingPage.cpp @@ const bool bEstimate = start != 0 && received > resumed && (pauses == 0 || pauses < m_pStatus->m_nInFlight); @@ const bool bEstimate = start != 0; @@ ^e2e\.FaultMatrixTest$
 pass-ends-under-question @@ download/DownloadingPage.cpp @@ if (m_bAskingCancel)\n        m_bEndPending = true;\n    else\n        EndPass(); @@ EndPass(); @@ ^e2e\.FaultMatrixTest$
 removal-buttons-on @@ select/RemovingPage.cpp @@ PostWizardButtons(0); @@ PostWizardButtons(3); @@ ^e2e\.WizardPagesTest$
 norestart-ignored @@ pages/FinishPage.cpp @@ theApp.m_options.m_bPassive || theApp.m_options.m_bNoRestart; @@ theApp.m_options.m_bPassive; @@ ^e2e\.WizardPagesTest$
@@ -101,9 +101,9 @@ download-hash-ignored @@ download/HttpTransfer.cpp @@ *pnReceived == nMaxBytes &
 local-copy-hash-ignored @@ install/FileSelection.cpp @@ file.m_bHashMatched = Sha256OfFile(path, hex) && hex == file.m_strSha256; @@ file.m_bHashMatched = true; @@ ^unit\.FileSelectionTest$
 hashes-section-ignored @@ install/PackageInfo.cpp @@ if (found != hashes.end()) pFile->m_strSha256 = found->second; @@  @@ ^unit\.FileSelectionTest$
 resume-any-offset @@ download/HttpTransfer.cpp @@ QueryHeader(hRequest, HTTP_QUERY_CONTENT_RANGE).rfind("bytes " + std::to_string(nOffset) + "-", 0) == 0; @@ true; @@ ^unit\.HttpTransferTest$
-partial-never-kept @@ download/HttpTransfer.cpp @@ const bool bKeep = (app.m_bStopDownload || result == -2 || result == -3) && (resumed || bValidatorWritten); @@ const bool bKeep = false; @@ ^unit\.HttpTransferTest$
+partial-never-kept @@ download/HttpTransfer.cpp @@ (app.m_bStopDownload || result == -2 || result == -3 || result == -8) && (resumed || bValidatorWritten); @@ false; @@ ^unit\.HttpTransferTest$
 kept-bytes-not-hashed @@ download/HttpTransfer.cpp @@ if (!file.Resume(partPath, resume.m_nBytes, hash.get())) return kStartOver; @@ if (!file.Resume(partPath, resume.m_nBytes, nullptr)) return kStartOver; @@ ^unit\.HttpTransferTest$
-proxy-login-passed-over @@ download/Proxy.cpp @@ if (HttpStatusOf(hRequest) != HTTP_STATUS_PROXY_AUTH_REQ) return TRUE; @@ return TRUE; @@ ^unit\.HttpTransferTest$
+proxy-login-passed-over @@ download/Proxy.cpp @@ if (HttpStatusOf(hRequest) != HTTP_STATUS_PROXY_AUTH_REQ || ProxyFor(url).empty()) return TRUE; @@ return TRUE; @@ ^unit\.HttpTransferTest$
 install-files-not-pinned @@ install/InstallEngine.cpp @@ !PinFiles() || !UnpackFiles(steps) || @@ !UnpackFiles(steps) || @@ ^unit\.InstallEngineTest$
 skipped-files-cancel-ignored @@ download/DownloadingPage.cpp @@ if (dlg.DoModal() != IDOK) {\n            m_bCancelNoConfirm = true; @@ if (dlg.DoModal() == -12345) {\n            m_bCancelNoConfirm = true; @@ ^e2e\.FaultMatrixTest$
 wait-unowned @@ download/DownloadWaitDlg.cpp @@ m_hParent = hOwner; @@ m_hParent = nullptr; @@ ^e2e\.FaultMatrixTest$
