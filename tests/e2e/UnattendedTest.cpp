@@ -97,6 +97,10 @@ std::vector<QuietRun> Runs(const std::string& url) {
                                         testsupport::MakeScratchDir("unattended-first")));
              EXPECT_NE(nullptr, robot::WaitMessageBox(g_first->Id(), wizard::kTimeoutMs));
          }},
+        // Removal could never find a relative folder again.
+        {"relative-dir", "/quiet /accept-license /dir:zep /components:Tools", 87,
+         {"Message: Unknown option or value: /dir:zep", "Exit code 87"},
+         [] { EXPECT_FALSE(testsupport::FileExists(kTarget)); }},
         {"no-license",
          "/quiet /components:Tools",
          1602,
@@ -161,9 +165,9 @@ std::vector<QuietRun> Runs(const std::string& url) {
              g_baseLog = testsupport::FileText(kBaseLog);
              testsupport::WriteFile(kBaseLog, g_baseLog + "x");
          }},
-        // A file held open goes at the next restart.
+        // A file held open goes at the next restart, which the run never makes itself.
         {"removal-in-use",
-         "/quiet /remove:Base",
+         "/quiet /remove:Base /norestart",
          3010,
          {"Deleted at the next restart: " + kBin + "\\base.dll", "Exit code 3010"},
          [] {

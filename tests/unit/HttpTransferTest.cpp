@@ -345,7 +345,7 @@ TEST_F(HttpTransferTest, DownloadPackageFileCases) {
         {"pkg.bin?size=1000", -3, Local::Old, 0, Place::OldCopy, Fault::ReadFails, 1},
         {"pkg.bin?size=1000", -4, Local::None, 0, Place::MissingFolder, Fault::None, 1},
         // A byte now and then, each within the timeouts: below 1 KB in twice the timeout, it has stalled.
-        {"pkg.bin?size=3000&trickle=1&tick=0.5", -8, Local::Old},
+        {"pkg.bin?size=100&trickle=1&tick=0.5", -8, Local::Old},
         // Stalls end by the session's timeouts, before and after the answer.
         {"pkg.bin?size=1000&stall_before=30", 0, Local::Old, 0, Place::OldCopy, Fault::None, 0},
         {"pkg.bin?size=3000000&stall=30&stall_at=1200000", kAnyFailure, Local::Kept, 1200000},
