@@ -64,8 +64,7 @@ std::vector<CSiteChoice> SitesInTurn(const CSetupRun& run) {
     sites.push_back({pChosen->m_strDisplay, pChosen->m_strURL});
     for (bool bSameRegion : {true, false})
         for (const CDownloadSite* pSite : run.m_listSites)
-            if (pSite != pChosen && (pSite->m_nRegion == pChosen->m_nRegion) == bSameRegion &&
-                pSite->m_strURL != pChosen->m_strURL)
+            if ((pSite->m_nRegion == pChosen->m_nRegion) == bSameRegion && pSite->m_strURL != pChosen->m_strURL)
                 sites.push_back({pSite->m_strDisplay, pSite->m_strURL});
     return sites;
 }
