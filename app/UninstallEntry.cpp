@@ -56,6 +56,17 @@ struct CEntryValue {
 
 bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// The running wizard and those of its files that lie in folder ("": the
+// current one), each with the name it has beside the program.
+std::vector<std::pair<std::string, std::string>> WizardFiles(const std::string& folder) {
+    std::vector<std::pair<std::string, std::string>> files{{ProgramPath(), kProgramName}};
+    for (const char* name : kFilesBesideProgram) {
+        const std::string path = folder.empty() ? name : JoinPath(folder, name);
+        if (FileExists(path)) files.emplace_back(path, name);
+    }
+    return files;
+}
+
 int64_t ProgramVersion(const std::string& path) {
     int64_t version = 0;
     int32_t time = 0;
@@ -91,10 +102,8 @@ bool KeepSetupCopy(CSetupRun& run, const std::string& folder) {
         run.m_log.Write("Could not copy " + from + " to " + to + ": error " + std::to_string(error));
         bKept = false;
     };
-    copy(running, kept);
     // The wizard reads them from its current folder, by name.
-    for (const char* name : kFilesBesideProgram)
-        if (FileExists(name)) copy(name, JoinPath(folder, name));
+    for (const auto& [from, name] : WizardFiles("")) copy(from, JoinPath(folder, name));
     return bKept;
 }
 
@@ -210,11 +219,8 @@ void UpdateUninstallEntry(CSetupRun& run) {
 }
 
 void CompleteLayout(CSetupRun& run) {
-    std::vector<std::pair<std::string, std::string>> files{{ProgramPath(), kProgramName}};
-    for (const char* name : kFilesBesideProgram)
-        if (FileExists(name)) files.emplace_back(name, name);
     char from[MAX_PATH], to[MAX_PATH];
-    for (const auto& file : files) {
+    for (const auto& file : WizardFiles("")) {
         const std::string target = JoinPath(run.m_strDownloadDir, file.second);
         // A wizard started from the layout itself has its files there already.
         if (!::GetFullPathNameA(file.first.c_str(), MAX_PATH, from, nullptr) ||
@@ -235,10 +241,9 @@ bool HandOverUninstall(const std::string& commandLine, int& exitCode) {
     // Writable by administrators alone: nobody swaps the copy before it runs.
     const std::string temp = MakeProtectedFolderIn(EnvironmentTempFolder(), kHandOverFolderPrefix);
     if (temp.empty()) return false;
-    bool bCopied = ::CopyFileA(running.c_str(), JoinPath(temp, kProgramName).c_str(), FALSE) != FALSE;
-    for (const char* name : kFilesBesideProgram)
-        if (FileExists(JoinPath(folder, name)))
-            bCopied = bCopied && ::CopyFileA(JoinPath(folder, name).c_str(), JoinPath(temp, name).c_str(), FALSE);
+    bool bCopied = true;
+    for (const auto& [from, name] : WizardFiles(folder))
+        bCopied = bCopied && ::CopyFileA(from.c_str(), JoinPath(temp, name).c_str(), FALSE);
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
     HANDLE hRead = nullptr, hWrite = nullptr, hSelf = nullptr;
     const HANDLE hProcess = ::GetCurrentProcess();
